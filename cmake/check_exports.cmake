@@ -1,0 +1,15 @@
+# Checks that the shared library exports exactly the 26 functions of the
+# public header and nothing else.
+execute_process(COMMAND nm -D --defined-only ${LIB} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIB}")
+endif()
+string(REGEX MATCHALL "[0-9a-f]+ T [A-Za-z_0-9]+" funcs "${out}")
+list(LENGTH funcs n)
+if(NOT n EQUAL 26)
+  message(FATAL_ERROR "expected 26 exported functions, found ${n}:\n${out}")
+endif()
+string(REGEX MATCHALL " [BDRVW] [A-Za-z_0-9]+" others "${out}")
+if(others)
+  message(FATAL_ERROR "unexpected exported data symbols: ${others}")
+endif()

@@ -1,0 +1,74 @@
+// The library frame: per-thread state, the application object, the tracked
+// allocator and the error vocabulary.
+//
+// Every export first finds the calling thread's CInstanceGlobals with
+// get_instance_globals(); settings made on one thread are not seen by
+// another.  Large blocks come from myAlloc (zero-filled) and go back through
+// myFree with the same tag; both write one trace line with the live count.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vorn {
+
+class CMyTrace;
+struct table_t;
+
+inline constexpr size_t kDevInfoSize = 90;
+
+class CInstanceGlobals {
+  public:
+    CInstanceGlobals(uint32_t process_id, uint32_t thread_id);
+    virtual ~CInstanceGlobals();
+    CInstanceGlobals(const CInstanceGlobals &) = delete;
+    CInstanceGlobals &operator=(const CInstanceGlobals &) = delete;
+
+    uint32_t m_dwProcessId;
+    uint32_t m_dwThreadId;
+    CMyTrace *m_pTrace;
+    table_t *m_pTable = nullptr;
+    char m_szToolName[80] = {};
+    char m_cToolNameEnd = 0; // keeps an unterminated 80-character name readable
+    char m_szPassword[80] = {};
+    uint8_t *m_pDevInfo = nullptr; // kDevInfoSize bytes from myAlloc
+    void *m_pDevice = nullptr;
+    char m_szTmpPath[260] = {};
+    char m_szConnectDate[20] = {};
+    uint32_t m_dwOptimizeFiles = 0;
+    uint32_t m_dwOptimizeEx = 0;
+    uint32_t m_dwDebug = 0;
+    std::vector<void *> m_aGlobalErrors;
+};
+
+// The calling thread's state, created on first use; nullptr when it could
+// not be created.
+CInstanceGlobals *get_instance_globals();
+
+// The process-wide debug switch read from the settings at load.
+uint32_t app_reg_debug();
+void set_app_reg_debug(uint32_t value); // for tests and the tool
+
+// Accessors: 0 on success, -1 when no state object could be had (the output
+// is then untouched).
+int set_instance_table(table_t *table);
+int get_instance_table(table_t **out);
+int get_tool_name(const char **out);
+int get_dev_info(const uint8_t **out);
+int get_device(void **out);
+int get_tmp_path(const char **out);
+int get_connect_date(const char **out);
+int get_optimize_files(uint32_t *out);
+
+// Tracked allocator.
+void *myAlloc(size_t size, const char *tag);
+void myFree(void *block, const char *tag);
+uint32_t live_blocks();
+
+// Error vocabulary: text of codes 0..89 ("" for codes without a text or out
+// of range).
+const char *error_text(int code);
+inline constexpr int kErrorTexts = 90;
+
+} // namespace vorn

@@ -1,0 +1,104 @@
+// Stand-ins for the operating-system services the library needs.  Nothing
+// outside src/platform calls the operating system directly: everything goes
+// through the functions declared here, so another platform only has to
+// replace this folder.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace vorn::platform {
+
+// ---- debugger output ------------------------------------------------------
+
+// Hands one finished trace string to the debug sink.  Returns false when the
+// sink failed (file not writable); the caller decides what a failure means.
+bool debug_output(const char *text);
+
+// A sink function receives every finished string.  Passing nullptr restores
+// the sink chosen from VORN_B32_DEBUG_OUTPUT.  Meant for tests and the tool.
+using DebugSink = bool (*)(const char *text, void *context);
+void set_debug_sink(DebugSink sink, void *context);
+// Sends debug output to standard error from now on (the tool's --debug).
+void set_debug_output_stderr();
+
+// ---- time ----------------------------------------------------------------
+
+struct LocalTime {
+    int year;        // e.g. 2026
+    int month;       // 1..12
+    int day;         // 1..31
+    int hour;        // 0..23
+    int minute;      // 0..59
+    int second;      // 0..60
+    int millisecond; // 0..999
+    int weekday;     // 0 = Sunday .. 6 = Saturday
+};
+
+// The one clock of the library: SOURCE_DATE_EPOCH (seconds) when set, else
+// now; always in local time.
+LocalTime local_time();
+
+// ---- threads and processes ------------------------------------------------
+
+uint32_t thread_id();
+uint32_t process_id();
+
+// ---- settings (the Vorn_B32_DEBUG registry value) --------------------------
+
+// Path of the settings file that stands in for the registry key.
+std::string settings_path();
+// Reads the numeric value `name`; when it is missing, appends "name=0".
+// Returns 0 on any failure.
+uint32_t read_settings_value(const char *name);
+
+// ---- files -----------------------------------------------------------------
+
+// Size of a file by its path; false when it does not exist.
+bool file_size(const char *path, uint64_t *size);
+// Creates a new file that must not exist yet (exclusive create), closes it.
+// Returns 0, or the errno value of the failure.
+int create_new_file(const char *path);
+// Names (not paths) of the entries in the folder of `pattern` whose names
+// match the wildcard part of the pattern; sorted by name.
+std::vector<std::string> find_files(const char *pattern);
+// Removes a file; true on success.
+bool remove_file(const char *path);
+// "System error %d: %s" text of an errno value (strerror).
+std::string system_error_text(int error);
+// Last error number of the C runtime.
+int last_error();
+
+// Reads one line of a text file opened with fopen: at most cap-1 characters
+// plus the terminator, a CR LF end counted as one LF, the LF kept.  Returns
+// false at end of file.  Use this instead of fgets where a file may come from
+// Windows.
+bool read_text_line(std::FILE *file, char *buf, size_t cap);
+
+// ---- version resource ------------------------------------------------------
+
+// The library's own file version ("1.0.0.0").
+const char *library_version();
+// True when `module` names this library: "Vorn_B32.DLL" (any case) or the
+// path of the loaded library file.
+bool module_is_library(const char *module);
+
+// ---- named semaphore "TraceMutex" -------------------------------------------
+
+// Opaque handle; nullptr = none.
+void *semaphore_create(const char *name, unsigned initial);
+// true when acquired within timeout_ms.
+bool semaphore_wait(void *sem, unsigned timeout_ms);
+void semaphore_release(void *sem);
+void semaphore_close(void *sem);
+
+// ---- formats handed to the C runtime ----------------------------------------
+
+// Copies a printf format into out, dropping the size letters F and N that
+// this runtime does not know.  Returns out.
+char *runtime_format(const char *format, char *out, size_t cap);
+
+} // namespace vorn::platform

@@ -1,0 +1,116 @@
+// Pieces shared by the log converters (event log, call log, protocol trace).
+//
+// Each converter export traces its call, opens or copies its binary input,
+// converts it record by record into text files, gives back what it took and
+// returns 0 or a small negative code whose fixed message it copies into the
+// host's optional buffer.  The handles below close, free and delete on every
+// way out, so an early return never leaks a stream, a block or a temporary
+// file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace vorn::logs {
+
+// The trace writes "NULL" for a text the host left out.
+inline const char *text_or_null(const char *text) {
+    return text ? text : "NULL";
+}
+
+// A C stream that is closed when the handle goes out of scope.
+class File {
+  public:
+    File() = default;
+    explicit File(std::FILE *stream) : m_stream(stream) {}
+    ~File() { close(); }
+    File(File &&other) noexcept : m_stream(other.m_stream) { other.m_stream = nullptr; }
+    File &operator=(File &&other) noexcept;
+    File(const File &) = delete;
+    File &operator=(const File &) = delete;
+
+    std::FILE *get() const { return m_stream; }
+    explicit operator bool() const { return m_stream != nullptr; }
+    // Closes now; 0, or EOF when the stream could not be flushed.
+    int close();
+
+  private:
+    std::FILE *m_stream = nullptr;
+};
+
+// fopen that accepts an absent name (the handle is then empty).
+File open_file(const char *path, const char *mode);
+
+// Opens a binary input for reading ("rb").  A folder opens on this platform
+// but every read of it fails; it is refused here like any unreadable file.
+File open_for_reading(const char *path);
+
+// Length of the file behind an open stream, whatever its read position (which
+// is left where it was); -1 when it cannot be told.
+long stream_length(std::FILE *stream);
+
+// A zero-filled block from myAlloc, given back with myFree under the same tag
+// when the handle goes out of scope.  Empty when myAlloc had no block.
+class TrackedBlock {
+  public:
+    TrackedBlock(size_t size, const char *tag);
+    ~TrackedBlock();
+    TrackedBlock(const TrackedBlock &) = delete;
+    TrackedBlock &operator=(const TrackedBlock &) = delete;
+
+    uint8_t *data() const { return m_data; }
+    size_t size() const { return m_size; }
+    explicit operator bool() const { return m_data != nullptr; }
+
+  private:
+    uint8_t *m_data;
+    size_t m_size;
+    const char *m_tag;
+};
+
+// The fixed messages that the converters hand back to their hosts.  A host
+// provides room for 39 bytes, and for the named file plus 18 bytes.
+inline constexpr const char *kNoMemoryText = "Not Enough Memory For This Operation!\n";
+std::string cannot_read_message(const char *name);  // "Cannot Read \"name\"!\n"
+std::string cannot_write_message(const char *name); // "Cannot Write \"name\"!\n"
+// The no-memory text, also written to the trace so that it is seen even when
+// the host passed no buffer.
+std::string no_memory_message();
+
+// Copies a fixed message into the host's buffer; nothing when it is absent.
+void copy_message(char *buffer, const char *text);
+
+// A temporary binary copy of a converter's input.  The call log and trace
+// converters work on such a copy (the call log sorts it in place), so the
+// fetched file itself is never changed.  The copy is named by make_fname from
+// a stem ("LOGCAL", "DTRACE") and lives in the thread's temporary folder when
+// one is set; it is closed and deleted when the handle goes out of scope.
+class TempCopy {
+  public:
+    explicit TempCopy(const char *stem);
+    ~TempCopy();
+    TempCopy(const TempCopy &) = delete;
+    TempCopy &operator=(const TempCopy &) = delete;
+
+    // The copy's path (empty when no unique name could be made).
+    const char *name() const { return m_name; }
+
+    // Copies the file `source` into the copy in pieces of 4096 bytes and
+    // rewinds the copy for reading.  Returns 0; -1 when the source cannot be
+    // read or the copy cannot be created; -2 without memory for the buffer;
+    // -3 when the copy could not be written completely.  Every failure is
+    // traced with the message and an empty line.
+    int copy_from(const char *source);
+
+    // The copy, open for reading and writing after a successful copy_from.
+    std::FILE *stream() const { return m_file.get(); }
+
+  private:
+    char m_name[260] = {};
+    bool m_named = false;
+    File m_file;
+};
+
+} // namespace vorn::logs

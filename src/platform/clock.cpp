@@ -1,0 +1,54 @@
+// Time, thread and process identities.
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <sys/syscall.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace vorn::platform {
+namespace {
+
+// SOURCE_DATE_EPOCH pins the clock so that tables, listings and reports can
+// be reproduced byte for byte.
+bool pinned_epoch(time_t *out) {
+    const char *env = std::getenv("SOURCE_DATE_EPOCH");
+    if (env == nullptr || *env == '\0')
+        return false;
+    char *end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(env, &end, 10);
+    if (errno != 0 || end == env || *end != '\0')
+        return false;
+    *out = static_cast<time_t>(v);
+    return true;
+}
+
+} // namespace
+
+LocalTime local_time() {
+    time_t seconds;
+    int millis = 0;
+    if (!pinned_epoch(&seconds)) {
+        timeval tv{};
+        gettimeofday(&tv, nullptr);
+        seconds = tv.tv_sec;
+        millis = static_cast<int>(tv.tv_usec / 1000);
+    }
+    tm t{};
+    tzset();
+    if (localtime_r(&seconds, &t) == nullptr) {
+        seconds = 0;
+        localtime_r(&seconds, &t);
+    }
+    return LocalTime{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min,
+                     t.tm_sec,         millis,       t.tm_wday};
+}
+
+uint32_t thread_id() { return static_cast<uint32_t>(::syscall(SYS_gettid)); }
+
+uint32_t process_id() { return static_cast<uint32_t>(::getpid()); }
+
+} // namespace vorn::platform

@@ -1,0 +1,129 @@
+// File services: sizes, exclusive creation, wildcard search, removal, text
+// lines that tolerate Windows line ends, and formats for the C runtime.
+#include "platform/platform.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vorn::platform {
+
+bool file_size(const char *path, uint64_t *size) {
+    if (path == nullptr)
+        return false;
+    struct stat st{};
+    if (::stat(path, &st) != 0)
+        return false;
+    if (size != nullptr)
+        *size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+int create_new_file(const char *path) {
+    if (path == nullptr)
+        return EINVAL;
+    int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno != 0 ? errno : EIO;
+    ::close(fd);
+    return 0;
+}
+
+std::vector<std::string> find_files(const char *pattern) {
+    std::vector<std::string> names;
+    if (pattern == nullptr || *pattern == '\0')
+        return names;
+    // Both separators are accepted, as patterns may come from Windows hosts.
+    const char *slash = std::strrchr(pattern, '/');
+    const char *back = std::strrchr(pattern, '\\');
+    const char *sep = slash > back ? slash : back;
+    std::string folder = sep ? std::string(pattern, sep - pattern) : std::string(".");
+    if (sep == pattern)
+        folder = "/";
+    const char *name_pattern = sep ? sep + 1 : pattern;
+    DIR *dir = ::opendir(folder.c_str());
+    if (dir == nullptr)
+        return names;
+    while (dirent *entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        if (::fnmatch(name_pattern, entry->d_name, FNM_PERIOD) != 0)
+            continue;
+        std::string full = folder + "/" + entry->d_name;
+        struct stat st{};
+        if (::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            continue;
+        names.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool remove_file(const char *path) { return path != nullptr && ::unlink(path) == 0; }
+
+std::string system_error_text(int error) {
+    char buf[320];
+    std::snprintf(buf, sizeof buf, "System error %d: %s", error, std::strerror(error));
+    return buf;
+}
+
+int last_error() { return errno; }
+
+bool read_text_line(std::FILE *file, char *buf, size_t cap) {
+    if (file == nullptr || buf == nullptr || cap == 0)
+        return false;
+    size_t n = 0;
+    int c = 0;
+    bool any = false;
+    while (n + 1 < cap && (c = std::fgetc(file)) != EOF) {
+        any = true;
+        if (c == '\r') {
+            int next = std::fgetc(file);
+            if (next == '\n') {
+                buf[n++] = '\n';
+                break;
+            }
+            if (next != EOF)
+                std::ungetc(next, file);
+        }
+        buf[n++] = static_cast<char>(c);
+        if (c == '\n')
+            break;
+    }
+    buf[n] = '\0';
+    return any;
+}
+
+char *runtime_format(const char *format, char *out, size_t cap) {
+    if (out == nullptr || cap == 0)
+        return out;
+    size_t n = 0;
+    if (format == nullptr)
+        format = "";
+    for (const char *p = format; *p != '\0' && n + 1 < cap; ++p) {
+        out[n++] = *p;
+        if (*p != '%')
+            continue;
+        // Copy flags, width and precision; drop F and N where a size letter stands.
+        ++p;
+        while (*p != '\0' && std::strchr("-+ #0123456789.*", *p) != nullptr && n + 1 < cap)
+            out[n++] = *p++;
+        while (*p == 'F' || *p == 'N')
+            ++p;
+        if (*p == '\0')
+            break;
+        out[n++] = *p;
+        if (n + 1 >= cap)
+            break;
+    }
+    out[n] = '\0';
+    return out;
+}
+
+} // namespace vorn::platform

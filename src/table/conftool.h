@@ -1,0 +1,93 @@
+// The conversion driver behind the mkconf export and the thin wrappers
+// between it and the readers and writers of the two table files.
+//
+// Result conventions: the wrappers return the small internal codes that the
+// driver turns into the error vocabulary (0 success, -1, -2, -3, ... as
+// listed per function); mkconf_driver returns 0 or the negative of an error
+// code (-1, -7, -11, -12, -17, -70, -71, -72, -73).
+#pragma once
+
+#include "table/table.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+namespace vorn {
+
+// Size of the message buffer of one conversion (tag "err_str").  The parser
+// fills its head, the driver appends the words of the error kind; "@"
+// separates display lines.
+inline constexpr size_t kErrStrSize = 500;
+
+// Smallest ASCII configuration file that is read, and smallest binary file
+// (the table's head).
+inline constexpr uint64_t kMinAsciiFileSize = 200;
+inline constexpr uint64_t kMinBinFileSize = kTableHeadSize;
+
+// mkconf: bit 0 of mode set = ASCII to binary (read cfgfile, write
+// binfile); clear = binary to ASCII (read binfile, write cfgfile).  Always
+// releases what it obtained and leaves no table registered.  Throws only
+// when the standard library does (std::bad_alloc); the C export catches.
+int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode);
+
+// Version of a format text given from just behind "TF": "01.5 ..." gives
+// 0105h.  The text is split at "." (split_numbers); major and minor keep
+// their low bytes; a missing piece counts as 0; nullptr gives 0.
+uint16_t get_table_version(const char *text);
+
+// Version of a table's own format text (from its third character on).
+uint16_t table_version(const table_t *table);
+
+// Pre-scans cfgfile for its TABLE line and hands a "TF01.5" file to
+// read_ascii_table15.  Returns -2 (cannot open, no TABLE line), -9 (other
+// version) or the parser's result.
+int read_ascii_table(table_t **table, const char *cfgfile, char *err_str);
+
+// Checks the table's version and hands it to write_ascii_table15.  Returns
+// -1 for another version, else the writer's result.
+int write_ascii_table(table_t *table, const char *cfgfile, char *err_str);
+
+// Opens binfile and reads it with read_bin_table.  *table is set to nullptr
+// first; on success it holds a registered working buffer (tag "pTable") that
+// the caller releases.  Returns -1 (cannot open, or the reader failed with
+// -1), -11 (map part too big) or 0 (also for an empty file: no table).
+int read_hex_file(table_t **table, const char *binfile);
+
+// Reads the first 200 bytes, checks the version at byte 4 (behind "TF"),
+// rewinds and calls read_bin_table15.  Returns -1 for a short file or
+// another version, else read_bin_table15's result.
+int read_bin_table(table_t **table, std::FILE *stream);
+
+// write_bin_table with its trace line.
+int write_hex_file(table_t *table, const char *binfile);
+
+// Checks the table's version (-1 for another) and calls write_bin_table15.
+int write_bin_table(table_t *table, const char *binfile);
+
+// ---- the parser and the writer --------------------------------------------------
+
+// Reads a "TF01.5" ASCII configuration into a fresh working buffer (stored
+// in *table and registered as soon as it exists; the caller releases it).
+// Results: 0, -2 (missing or unreadable), -4 (warning), -5 (syntax), -6
+// (wrong value), -8 (no memory), -9 (wrong table format), -11 (too many
+// entries).  err_str (kErrStrSize bytes) receives the message head.
+int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str);
+
+// Writes the table as an ASCII configuration.  Results: 0, -2 (cannot
+// write), -3 (wrong table format), other negative values (failed).
+int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str);
+
+// ---- the driver's result tables, one row per reader or writer result ---------------
+
+// ASCII to binary, reader result r (r != 0).  Prints and extends err_str as
+// the row demands and returns mkconf's result.
+int mkconf_ascii_read_failed(int r, char *err_str, const char *cfgfile);
+// ASCII to binary, writer result w of write_hex_file.
+int mkconf_bin_write_result(int w, char *err_str, const char *binfile);
+// Binary to ASCII, reader result r of read_hex_file (r != 0).
+int mkconf_bin_read_failed(int r, char *err_str);
+// Binary to ASCII, writer result w of write_ascii_table.
+int mkconf_ascii_write_result(int w, char *err_str, const char *cfgfile);
+
+} // namespace vorn

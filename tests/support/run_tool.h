@@ -1,0 +1,20 @@
+// Runs the vorn tool as a user would and collects what it printed.
+#pragma once
+
+#include <string>
+
+namespace vorn::test {
+
+struct ToolRun {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+
+// `args` is appended to the tool's path as shell words (quote them yourself).
+ToolRun run_tool(const std::string &args);
+
+// Wraps text in single quotes for the shell.
+std::string shell_quote(const std::string &text);
+
+} // namespace vorn::test

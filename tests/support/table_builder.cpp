@@ -1,0 +1,46 @@
+#include "support/table_builder.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace vorn::test {
+
+WorkTable::WorkTable() : m_bytes(kWorkBufferSize, 0) {
+    init_fresh_table(get());
+    fill_work_area(get());
+    std::snprintf(get()->table_format, sizeof get()->table_format, "%s",
+                  "TF01.5  4.Dec 2026 14:19");
+    get()->table_used_map_entries = 0;
+}
+
+void WorkTable::add_maps(int count) {
+    for (int i = 0; i < count; ++i) {
+        map_t *m = table_map_slot(get(), static_cast<size_t>(i));
+        std::memset(m, 0, sizeof *m);
+        std::snprintf(m->map_escape, sizeof m->map_escape, "0%d", 100 + i);
+        std::snprintf(m->map_code, sizeof m->map_code, "0100%d", i);
+        m->map_mode = MAP_OUT | MAP_VOICE | MAP_DATA;
+        set_map_esclen(*m, static_cast<unsigned>(std::strlen(m->map_escape)));
+        m->map_time = static_cast<uint16_t>(600 + i);
+    }
+    get()->table_used_map_entries = static_cast<int16_t>(count);
+}
+
+std::string bin_table_image(int maps, const char *format, int used) {
+    WorkTable t;
+    t.add_maps(maps);
+    std::memset(t->table_format, 0, sizeof t->table_format);
+    std::snprintf(t->table_format, sizeof t->table_format, "%s", format);
+    t->table_used_map_entries = static_cast<int16_t>(used == kUsedAsMaps ? maps : used);
+    return std::string(reinterpret_cast<const char *>(t.bytes()),
+                       kTableHeadSize + static_cast<size_t>(maps + 1) * kMapSize);
+}
+
+std::string ascii_config(const std::string &lines) {
+    std::string text = lines;
+    while (text.size() < 200)
+        text += "; padding line of the test configuration\n";
+    return text;
+}
+
+} // namespace vorn::test

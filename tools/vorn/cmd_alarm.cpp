@@ -1,0 +1,58 @@
+// vorn alarm LOG.bin [REPORT.txt] [--source TEXT] [--headline TEXT]
+//
+// Appends the text report of a fetched event log to REPORT.txt, or, without
+// a report, only checks that the log can be converted.
+#include "command.h"
+#include "logs/alarm.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+int run_alarm(int argc, char **argv) {
+    const char *files[2] = {nullptr, nullptr};
+    int file_count = 0;
+    const char *source = nullptr;
+    const char *headline = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (std::strcmp(arg, "--source") == 0 || std::strcmp(arg, "--headline") == 0) {
+            if (i + 1 >= argc)
+                return vorn::tool::usage_error("alarm",
+                                               (std::string(arg) + " needs a TEXT").c_str());
+            (arg[2] == 's' ? source : headline) = argv[++i];
+        } else if (std::strncmp(arg, "--", 2) == 0) {
+            return vorn::tool::usage_error("alarm",
+                                           (std::string("unknown option '") + arg + "'").c_str());
+        } else if (file_count < 2) {
+            files[file_count++] = arg;
+        } else {
+            return vorn::tool::usage_error("alarm", "alarm takes at most LOG.bin and REPORT.txt");
+        }
+    }
+    if (file_count == 0)
+        return vorn::tool::usage_error("alarm", "alarm needs the event log LOG.bin");
+
+    const char *log = files[0];
+    const char *report = files[1];
+    std::string message;
+    int result = vorn::make_alarm_report(report, log, 0, source, headline, &message);
+    if (result < 0) {
+        // The host's message ends in a line feed; the tool adds its own.
+        while (!message.empty() && message.back() == '\n')
+            message.pop_back();
+        return vorn::tool::job_failed(message + " (result " + std::to_string(result) + ")");
+    }
+    if (report)
+        std::printf("%s: report appended to %s\n", log, report);
+    else
+        std::printf("%s: event log can be converted (result %d)\n", log, result);
+    return 0;
+}
+
+} // namespace
+
+VORN_COMMAND("alarm", "alarm LOG.bin [REPORT.txt] [--source TEXT] [--headline TEXT]",
+             "append the text report of an event log, or check the log", &run_alarm);

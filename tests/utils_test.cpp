@@ -178,9 +178,11 @@ TEST(Utils, PasswordScramblingRoundTrips) {
         DecodePassWord(coded.data(), back.data());
         ASSERT_EQ(std::string(back.data()), plain);
         ASSERT_EQ(std::strlen(coded.data()), plain.size());
-        for (size_t k = 0; k < plain.size(); ++k)
-            if (!std::isalnum(static_cast<unsigned char>(plain[k])))
+        for (size_t k = 0; k < plain.size(); ++k) {
+            if (!std::isalnum(static_cast<unsigned char>(plain[k]))) {
                 ASSERT_EQ(coded[k], plain[k]) << "only letters and digits change";
+            }
+        }
         changed += std::string(coded.data()) != plain;
     }
     EXPECT_GT(changed, 1900);

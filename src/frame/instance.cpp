@@ -74,7 +74,16 @@ CVORN_B32App theApp;
 
 } // namespace
 
+// A thread's lookup always finds the same object until unload (objects are
+// only appended), so each thread remembers its result; this keeps a trace
+// call with debugging off down to a few comparisons.
+thread_local CInstanceGlobals *t_found = nullptr;
+
 CInstanceGlobals *get_instance_globals() {
+    if (g_app.load() == nullptr)
+        return nullptr;
+    if (t_found != nullptr)
+        return t_found;
     uint32_t tid = platform::thread_id();
     std::lock_guard<std::mutex> lock(g_instances_mutex);
     CVORN_B32App *app = g_app.load();
@@ -82,7 +91,7 @@ CInstanceGlobals *get_instance_globals() {
         return nullptr;
     for (CInstanceGlobals *g : app->m_aInstances)
         if (g->m_dwThreadId == tid)
-            return g;
+            return t_found = g;
     CInstanceGlobals *created = nullptr;
     try {
         created = new CInstanceGlobals(platform::process_id(), tid);
@@ -91,7 +100,7 @@ CInstanceGlobals *get_instance_globals() {
         delete created;
         return nullptr;
     }
-    return created;
+    return t_found = created;
 }
 
 uint32_t app_reg_debug() {

@@ -42,9 +42,11 @@ std::vector<std::string> find_files(const char *pattern) {
     const char *slash = std::strrchr(pattern, '/');
     const char *back = std::strrchr(pattern, '\\');
     const char *sep = slash > back ? slash : back;
-    std::string folder = sep ? std::string(pattern, sep - pattern) : std::string(".");
+    std::string folder(".");
     if (sep == pattern)
-        folder = "/";
+        folder.assign(1, '/');
+    else if (sep != nullptr)
+        folder.assign(pattern, static_cast<size_t>(sep - pattern));
     const char *name_pattern = sep ? sep + 1 : pattern;
     DIR *dir = ::opendir(folder.c_str());
     if (dir == nullptr)
@@ -54,7 +56,9 @@ std::vector<std::string> find_files(const char *pattern) {
             continue;
         if (::fnmatch(name_pattern, entry->d_name, FNM_PERIOD) != 0)
             continue;
-        std::string full = folder + "/" + entry->d_name;
+        std::string full;
+        full.reserve(folder.size() + 1 + std::strlen(entry->d_name));
+        full.append(folder).append(1, '/').append(entry->d_name);
         struct stat st{};
         if (::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
             continue;

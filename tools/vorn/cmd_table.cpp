@@ -1,0 +1,228 @@
+// vorn verify TABLE.bin      - checks a binary table file and its checksum
+// vorn info TABLE.bin [--json] - prints the head fields of a binary table
+//
+// The library reads a table without comparing its checksum (the box does
+// that when it loads it), so this is where a user finds a damaged file
+// before sending it to the box.
+#include "command.h"
+#include "frame/frame.h"
+#include "platform/platform.h"
+#include "table/bin_table.h"
+#include "table/conftool.h"
+#include "table/table.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using namespace vorn;
+
+// A table read through the library's reader, released and unregistered when
+// it goes out of scope.
+class LoadedTable {
+  public:
+    ~LoadedTable() {
+        myFree(m_table, "pTable");
+        set_instance_table(nullptr);
+    }
+    // Reads `path`; on failure returns false with the reason in `why`.
+    bool load(const char *path, std::string &why) {
+        uint64_t size = 0;
+        if (!platform::file_size(path, &size)) {
+            why = std::string("cannot read \"") + path + "\": no such file";
+            return false;
+        }
+        m_file_size = size;
+        const int r = read_hex_file(&m_table, path);
+        if (r == -11) {
+            why = std::string("\"") + path + "\" names more maps than a table holds";
+            return false;
+        }
+        if (r != 0 || m_table == nullptr) {
+            why = std::string("\"") + path + "\" is not a binary table of format TF01.5";
+            return false;
+        }
+        if (!table_format_ok(m_table)) {
+            why = std::string("\"") + path + "\" is not a table of format TF01.5";
+            return false;
+        }
+        return true;
+    }
+    table_t *get() const { return m_table; }
+    uint64_t file_size() const { return m_file_size; }
+
+  private:
+    table_t *m_table = nullptr;
+    uint64_t m_file_size = 0;
+};
+
+std::string field_text(const char *field, size_t size) {
+    std::string out(size + 1, '\0');
+    copy_field(out.data(), field, size);
+    out.resize(std::strlen(out.c_str()));
+    return out;
+}
+
+template <size_t N> std::string field_text(const char (&field)[N]) {
+    return field_text(field, N);
+}
+
+// Table texts are 8-bit; bytes above 7Fh are shown as the Latin-1
+// characters they are in the box's character set.
+std::string json_string(const std::string &text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        char esc[8];
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c >= 0x7F) {
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string hex4(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value & 0xFFFF);
+    return text;
+}
+
+int run_verify(int argc, char **argv) {
+    if (argc != 2 || argv[1][0] == '-')
+        return tool::usage_error("verify", "verify needs exactly one TABLE.bin");
+    const char *path = argv[1];
+    LoadedTable loaded;
+    std::string why;
+    if (!loaded.load(path, why))
+        return tool::job_failed(why);
+
+    const table_t *t = loaded.get();
+    const uint16_t computed = table_crc(t);
+    const size_t expected_size = used_table_size(t);
+    std::printf("file:     %s\n", path);
+    std::printf("format:   %s\n", field_text(t->table_format).c_str());
+    std::printf("maps:     %d of %d\n", t->table_used_map_entries, MAX_MAP_TABLE_ENTRIES);
+    std::printf("size:     %llu bytes\n", static_cast<unsigned long long>(loaded.file_size()));
+    std::printf("stored:   %s\n", hex4(t->table_crc16).c_str());
+    std::printf("computed: %s\n", hex4(computed).c_str());
+
+    if (loaded.file_size() != expected_size)
+        return tool::job_failed("file holds " + std::to_string(loaded.file_size()) +
+                                " bytes; a table with " +
+                                std::to_string(t->table_used_map_entries) + " maps holds " +
+                                std::to_string(expected_size));
+    if (computed != t->table_crc16)
+        return tool::job_failed("checksum mismatch: stored " + hex4(t->table_crc16) +
+                                ", computed " + hex4(computed));
+    std::printf("checksum OK\n");
+    return 0;
+}
+
+// One head field: its name and its value as JSON text.
+using Field = std::pair<std::string, std::string>;
+
+std::vector<Field> head_fields(const table_t *t) {
+    std::vector<Field> f;
+    auto num = [](long long v) { return std::to_string(v); };
+    auto text_array = [](const char(*rows)[20], int count) {
+        std::string out = "[";
+        for (int i = 0; i < count; ++i)
+            out += (i ? ", " : "") + json_string(field_text(rows[i]));
+        return out + "]";
+    };
+    const table_reserved_t &r = t->table_reserved;
+
+    f.emplace_back("crc16", json_string(hex4(t->table_crc16)));
+    f.emplace_back("crc16_computed", json_string(hex4(table_crc(t))));
+    f.emplace_back("format", json_string(field_text(t->table_format)));
+    f.emplace_back("comment", json_string(field_text(t->table_comment)));
+    f.emplace_back("init_name", json_string(field_text(t->table_init_name)));
+    f.emplace_back("password", json_string(field_text(t->table_password)));
+    f.emplace_back("remote_code", json_string(field_text(t->table_remote_code)));
+    f.emplace_back("remote_oad", text_array(t->table_remote_oad, 3));
+    f.emplace_back("remote_callback", json_string(field_text(t->table_remote_callback)));
+    f.emplace_back("nt_l2mode", num(t->table_nt_l2mode));
+    f.emplace_back("te_l2mode", num(t->table_te_l2mode));
+    f.emplace_back("nt_protocol", num(t->table_nt_protocol));
+    f.emplace_back("te_protocol", num(t->table_te_protocol));
+    f.emplace_back("escape", num(t->table_escape));
+    const k_currency_t &c = t->table_currency;
+    f.emplace_back("currency", "{\"mode\": " + num(c.currency_mode) + ", \"value\": " +
+                                   num(c.currency_value) + ", \"div\": " + num(c.currency_div) +
+                                   ", \"sign\": " + json_string(field_text(c.currency_sign)) + "}");
+    f.emplace_back("max_period_entries", num(t->table_max_period_entries));
+    f.emplace_back("holiday_entries", num(t->table_holiday_entries));
+    std::string esclen = "[";
+    for (int i = 0; i <= MAX_ESCAPE_LENGTH; ++i)
+        esclen += (i ? ", " : "") + num(t->table_map_esclen[i]);
+    f.emplace_back("map_esclen", esclen + "]");
+    f.emplace_back("max_map_entries", num(t->table_max_map_entries));
+    f.emplace_back("used_map_entries", num(t->table_used_map_entries));
+    f.emplace_back("max_redirect_entries", num(t->table_max_redirect_entries));
+    f.emplace_back("max_callback_providers", num(t->table_max_callback_providers));
+    f.emplace_back("poll_interval", num(r.table_poll_interval));
+    f.emplace_back("remote_poll", json_string(field_text(r.table_remote_poll)));
+    f.emplace_back("emergency_pause", num(r.table_emergency_pause));
+    f.emplace_back("cdr_interval", num(r.table_cdr_interval));
+    f.emplace_back("country_code", num(r.table_country_code));
+    f.emplace_back("options", num(r.table_options));
+    f.emplace_back("options2", num(r.table_options2));
+    f.emplace_back("s2m_l1mode", num(r.table_s2m_l1mode));
+    f.emplace_back("free_tone", num(r.table_free_tone));
+    f.emplace_back("alternative_limit", num(r.table_alternative_limit));
+    f.emplace_back("drop_msn", json_string(field_text(r.table_drop_msn)));
+    f.emplace_back("own_msn", json_string(field_text(r.table_own_msn)));
+    return f;
+}
+
+int run_info(int argc, char **argv) {
+    const char *path = nullptr;
+    bool json = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--json") == 0)
+            json = true;
+        else if (argv[i][0] == '-')
+            return tool::usage_error("info",
+                                     (std::string("unknown option '") + argv[i] + "'").c_str());
+        else if (path == nullptr)
+            path = argv[i];
+        else
+            return tool::usage_error("info", "info takes one TABLE.bin");
+    }
+    if (path == nullptr)
+        return tool::usage_error("info", "info needs a TABLE.bin");
+
+    LoadedTable loaded;
+    std::string why;
+    if (!loaded.load(path, why))
+        return tool::job_failed(why);
+
+    const std::vector<Field> fields = head_fields(loaded.get());
+    if (json) {
+        std::printf("{\n");
+        for (size_t i = 0; i < fields.size(); ++i)
+            std::printf("  %s: %s%s\n", json_string(fields[i].first).c_str(),
+                        fields[i].second.c_str(), i + 1 < fields.size() ? "," : "");
+        std::printf("}\n");
+    } else {
+        for (const Field &field : fields)
+            std::printf("%-23s %s\n", (field.first + ":").c_str(), field.second.c_str());
+    }
+    return 0;
+}
+
+} // namespace
+
+VORN_COMMAND("verify", "verify TABLE.bin", "check a binary table file: format, size and checksum",
+             &run_verify);
+VORN_COMMAND("info", "info TABLE.bin [--json]", "print the head fields of a binary table file",
+             &run_info);

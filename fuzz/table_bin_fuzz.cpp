@@ -1,0 +1,46 @@
+// Feeds arbitrary bytes to the binary table reader as a file, and what it
+// accepts to the checksum and the writer.  Every input must end in a result
+// code with every block released.
+#include "frame/frame.h"
+#include "table/bin_table.h"
+#include "table/conftool.h"
+#include "table/split_numbers.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    using namespace vorn;
+    const uint32_t before = live_blocks();
+
+    // The same bytes as a format text.
+    const std::string text(reinterpret_cast<const char *>(data), size);
+    get_table_version(text.c_str());
+    uint16_t a, b, c;
+    split_numbers(text.c_str(), "^.", &a, &b, &c);
+
+    if (size == 0)
+        return 0;
+    std::FILE *stream = fmemopen(const_cast<uint8_t *>(data), size, "rb");
+    if (stream == nullptr)
+        return 0;
+    table_t *table = nullptr;
+    const int r = read_bin_table(&table, stream);
+    std::fclose(stream);
+
+    if (r == 0) {
+        if (table == nullptr || table->table_used_map_entries > MAX_MAP_TABLE_ENTRIES)
+            std::abort();
+        table_crc(table);
+        write_bin_table15(table, "/dev/null");
+    } else if (r != -1 && r != -11) {
+        std::abort();
+    }
+    myFree(table, "pTable");
+    set_instance_table(nullptr);
+    if (live_blocks() != before)
+        std::abort();
+    return 0;
+}

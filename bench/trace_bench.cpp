@@ -9,7 +9,9 @@
 
 namespace {
 
-bool discard(const char *, void *) { return true; }
+bool discard(const char *, void *) {
+    return true;
+}
 
 void BM_DbgPrintfOff(benchmark::State &state) {
     vorn::set_app_reg_debug(0);

@@ -44,8 +44,7 @@ VORN_B32_API int32_t mklogcall(const char *binfile, const char *outfile, const c
                                const char *rejectfile, char *message);
 
 /* Merges two call lists into destination (or into first when NULL). */
-VORN_B32_API int32_t merge_logcall(const char *first, const char *second,
-                                   const char *destination);
+VORN_B32_API int32_t merge_logcall(const char *first, const char *second, const char *destination);
 
 /* Turns a binary protocol trace into text. */
 VORN_B32_API int32_t mktrace(const char *binfile, const char *textfile, char *label);

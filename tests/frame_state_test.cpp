@@ -1,6 +1,7 @@
 // Per-thread settings, the tracked allocator and the error vocabulary.
 #include "frame/frame.h"
 #include "support/trace_capture.h"
+#include "trace/trace.h"
 #include "vorn_b32.h"
 
 #include <cstring>
@@ -202,4 +203,28 @@ TEST(FrameState, ErrorVocabulary) {
     for (int code = 0; code < vorn::kErrorTexts; ++code)
         with_text += vorn::error_text(code)[0] != '\0';
     EXPECT_EQ(with_text, 55);
+}
+
+TEST(FrameState, AbsentPointersAndTinyBuffersAreHarmless) {
+    on_fresh_thread([] {
+        set_TmpPath(nullptr, 0);
+        get_TmpPath(nullptr, 5);
+        set_Password(nullptr);
+        get_Password(nullptr, 5);
+        char one = '#';
+        get_Password(&one, 1);
+        EXPECT_EQ(one, '\0');
+        get_Password(&one, 0); // size 0: nothing may be written
+        set_tool_name(nullptr);
+        set_DevInfo(nullptr);
+        const uint8_t *dev = reinterpret_cast<const uint8_t *>(1);
+        ASSERT_EQ(vorn::get_dev_info(&dev), 0);
+        EXPECT_EQ(dev, nullptr);
+        EXPECT_EQ(vorn::get_tool_name(nullptr), -1);
+        DebugOn on;
+        ptrace(nullptr);
+        vorn::dbg_printf(nullptr);
+        vorn::dbg_error(nullptr);
+        set_global_error();
+    });
 }

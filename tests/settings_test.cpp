@@ -24,7 +24,8 @@ TEST(Settings, DebugSwitchIsReadAndCreatedWhenMissing) {
 
     write_file(file, "Other=5\r\nVorn_B32_DEBUG=3\r\n");
     EXPECT_EQ(vorn::read_debug_switch(), 3u);
-    EXPECT_EQ(read_file(file), "Other=5\r\nVorn_B32_DEBUG=3\r\n") << "a readable value is left alone";
+    EXPECT_EQ(read_file(file), "Other=5\r\nVorn_B32_DEBUG=3\r\n")
+        << "a readable value is left alone";
 
     write_file(file, "Vorn_B32_DEBUG=yes\nKeep=1");
     EXPECT_EQ(vorn::read_debug_switch(), 0u);

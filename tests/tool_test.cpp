@@ -2,7 +2,10 @@
 #include "platform/platform.h"
 #include "support/run_tool.h"
 
+#include "support/trace_capture.h"
+
 #include <gtest/gtest.h>
+#include <regex>
 
 using vorn::test::run_tool;
 
@@ -16,8 +19,8 @@ TEST(Tool, HelpVersionAndUsageErrors) {
     EXPECT_EQ(version.exit_code, 0);
     EXPECT_EQ(version.out, std::string("Vorn_B32.DLL ") + vorn::platform::library_version() + "\n");
 
-    for (const char *bad : {"", "--bogus", "frobnicate", "--tool-name", "password",
-                            "password sideways x"}) {
+    for (const char *bad :
+         {"", "--bogus", "frobnicate", "--tool-name", "password", "password sideways x"}) {
         auto run = run_tool(bad);
         EXPECT_EQ(run.exit_code, 2) << bad;
         EXPECT_EQ(run.err.rfind("vorn: ", 0), 0u) << bad << ": " << run.err;
@@ -47,4 +50,18 @@ TEST(Tool, DebugOptionSendsTheTraceToStandardError) {
     auto quiet = run_tool("--version");
     EXPECT_EQ(quiet.err, "");
     EXPECT_EQ(run.out, quiet.out);
+}
+
+TEST(Tool, LibraryLoadWritesItsVersionLineToTheDebugOutputFile) {
+    vorn::test::TempDir dir;
+    std::string sink = dir.file("trace.log");
+    auto run = run_tool("password encode x",
+                        "VORN_B32_DEBUG_OUTPUT=" + vorn::test::shell_quote(sink) +
+                            " XDG_CONFIG_HOME=" + vorn::test::shell_quote(dir.path()));
+    EXPECT_EQ(run.exit_code, 0);
+    std::string trace = vorn::test::read_file(sink);
+    std::regex line(
+        R"(^\[DEB\] \[[0-9A-F]{3,}\]\[\d\d:\d\d:\d\d,\d\d\d\]Vorn_B32\.DLL:Vorn_B32\.DLL )" +
+        std::string(vorn::platform::library_version()) + "\n$");
+    EXPECT_TRUE(std::regex_match(trace, line)) << trace;
 }

@@ -147,7 +147,8 @@ TEST_F(TraceSwitches, FailingOutputSendsPtraceToTheFallbackFile) {
     }
     std::string content = vorn::test::read_file("DBG--000.001");
     std::filesystem::current_path(old);
-    std::regex expected(R"(^debug to        : DBG--000\.001\n\d\d:\d\d:\d\d,\d\d\d :first part 7 second\n$)");
+    std::regex expected(
+        R"(^debug to        : DBG--000\.001\n\d\d:\d\d:\d\d,\d\d\d :first part 7 second\n$)");
     EXPECT_TRUE(std::regex_match(content, expected)) << content;
 
     // Closing removes every fallback file of the current directory.

@@ -62,6 +62,8 @@ void myFree(void *block, const char *tag) {
     std::free(header);
 }
 
-uint32_t live_blocks() { return g_live_blocks.load(); }
+uint32_t live_blocks() {
+    return g_live_blocks.load();
+}
 
 } // namespace vorn

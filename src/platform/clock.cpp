@@ -43,12 +43,16 @@ LocalTime local_time() {
         seconds = 0;
         localtime_r(&seconds, &t);
     }
-    return LocalTime{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min,
-                     t.tm_sec,         millis,       t.tm_wday};
+    return LocalTime{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
+                     t.tm_min,         t.tm_sec,     millis,    t.tm_wday};
 }
 
-uint32_t thread_id() { return static_cast<uint32_t>(::syscall(SYS_gettid)); }
+uint32_t thread_id() {
+    return static_cast<uint32_t>(::syscall(SYS_gettid));
+}
 
-uint32_t process_id() { return static_cast<uint32_t>(::getpid()); }
+uint32_t process_id() {
+    return static_cast<uint32_t>(::getpid());
+}
 
 } // namespace vorn::platform

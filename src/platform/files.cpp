@@ -16,7 +16,7 @@ namespace vorn::platform {
 bool file_size(const char *path, uint64_t *size) {
     if (path == nullptr)
         return false;
-    struct stat st{};
+    struct stat st {};
     if (::stat(path, &st) != 0)
         return false;
     if (size != nullptr)
@@ -59,7 +59,7 @@ std::vector<std::string> find_files(const char *pattern) {
         std::string full;
         full.reserve(folder.size() + 1 + std::strlen(entry->d_name));
         full.append(folder).append(1, '/').append(entry->d_name);
-        struct stat st{};
+        struct stat st {};
         if (::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
             continue;
         names.emplace_back(entry->d_name);
@@ -69,7 +69,9 @@ std::vector<std::string> find_files(const char *pattern) {
     return names;
 }
 
-bool remove_file(const char *path) { return path != nullptr && ::unlink(path) == 0; }
+bool remove_file(const char *path) {
+    return path != nullptr && ::unlink(path) == 0;
+}
 
 std::string system_error_text(int error) {
     char buf[320];
@@ -77,7 +79,9 @@ std::string system_error_text(int error) {
     return buf;
 }
 
-int last_error() { return errno; }
+int last_error() {
+    return errno;
+}
 
 bool read_text_line(std::FILE *file, char *buf, size_t cap) {
     if (file == nullptr || buf == nullptr || cap == 0)

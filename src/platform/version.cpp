@@ -13,7 +13,9 @@
 
 namespace vorn::platform {
 
-const char *library_version() { return VORN_B32_FILE_VERSION; }
+const char *library_version() {
+    return VORN_B32_FILE_VERSION;
+}
 
 bool module_is_library(const char *module) {
     if (module == nullptr)

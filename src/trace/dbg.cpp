@@ -37,7 +37,9 @@ void dbg_error(const char *text) {
     }
 }
 
-uint32_t read_debug_switch() { return platform::read_settings_value("Vorn_B32_DEBUG"); }
+uint32_t read_debug_switch() {
+    return platform::read_settings_value("Vorn_B32_DEBUG");
+}
 
 } // namespace vorn
 

@@ -14,7 +14,9 @@ CMyTrace::CMyTrace(const char *label) : m_pMutex(new std::timed_mutex), m_cLast(
     m_szLabel[sizeof m_szLabel - 1] = '\0';
 }
 
-CMyTrace::~CMyTrace() { delete m_pMutex; }
+CMyTrace::~CMyTrace() {
+    delete m_pMutex;
+}
 
 void CMyTrace::Trace(const char *format, ...) {
     va_list args;
@@ -47,8 +49,8 @@ bool CMyTrace::write(const char *name, const char *kind, const char *format, va_
         platform::LocalTime t = platform::local_time();
         trace_formatf(line, "%s", kind);
         trace_formatf(line, "[%03x]", platform::thread_id());
-        trace_formatf(line, "[%02d:%02d:%02d,%03d]%s:", t.hour, t.minute, t.second,
-                      t.millisecond, name);
+        trace_formatf(line, "[%02d:%02d:%02d,%03d]%s:", t.hour, t.minute, t.second, t.millisecond,
+                      name);
     }
     if (format != nullptr) {
         trace_format(line, format, *args);

@@ -18,12 +18,12 @@ std::string shell_quote(const std::string &text) {
     return q + "'";
 }
 
-ToolRun run_tool(const std::string &args) {
+ToolRun run_tool(const std::string &args, const std::string &env) {
     TempDir dir;
     std::string out = dir.file("out");
     std::string err = dir.file("err");
-    std::string cmd = shell_quote(VORN_TOOL_PATH) + " " + args + " >" + shell_quote(out) + " 2>" +
-                      shell_quote(err) + " </dev/null";
+    std::string cmd = (env.empty() ? "" : "env " + env + " ") + shell_quote(VORN_TOOL_PATH) + " " +
+                      args + " >" + shell_quote(out) + " 2>" + shell_quote(err) + " </dev/null";
     int status = std::system(cmd.c_str());
     ToolRun run;
     run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

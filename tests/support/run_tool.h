@@ -11,8 +11,9 @@ struct ToolRun {
     std::string err;
 };
 
-// `args` is appended to the tool's path as shell words (quote them yourself).
-ToolRun run_tool(const std::string &args);
+// `args` is appended to the tool's path as shell words (quote them yourself);
+// `env` (for example "TZ=UTC") is put before it.
+ToolRun run_tool(const std::string &args, const std::string &env = "");
 
 // Wraps text in single quotes for the shell.
 std::string shell_quote(const std::string &text);

@@ -11,9 +11,13 @@
 
 namespace vorn::test {
 
-TraceCapture::TraceCapture() { platform::set_debug_sink(&TraceCapture::sink, this); }
+TraceCapture::TraceCapture() {
+    platform::set_debug_sink(&TraceCapture::sink, this);
+}
 
-TraceCapture::~TraceCapture() { platform::set_debug_sink(nullptr, nullptr); }
+TraceCapture::~TraceCapture() {
+    platform::set_debug_sink(nullptr, nullptr);
+}
 
 bool TraceCapture::sink(const char *text, void *context) {
     auto *self = static_cast<TraceCapture *>(context);
@@ -71,8 +75,12 @@ void TraceCapture::set_failing(bool failing) {
     m_failing = failing;
 }
 
-DebugOn::DebugOn() { set_debug(1); }
-DebugOn::~DebugOn() { set_debug(0); }
+DebugOn::DebugOn() {
+    set_debug(1);
+}
+DebugOn::~DebugOn() {
+    set_debug(0);
+}
 
 TempDir::TempDir() {
     std::string templ = (std::filesystem::temp_directory_path() / "vorn-test-XXXXXX").string();

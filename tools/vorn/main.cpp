@@ -50,7 +50,9 @@ bool register_command(const Command &command) {
     return true;
 }
 
-const std::vector<Command> &commands() { return registry(); }
+const std::vector<Command> &commands() {
+    return registry();
+}
 
 int usage_error(const char *command, const char *message) {
     std::fprintf(stderr, "vorn: %s\n", message);

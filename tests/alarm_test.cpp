@@ -256,6 +256,8 @@ TEST_F(AlarmTest, EventLineForms) {
     add([](AlarmEvent &e) { e.pid = 7; });
     add([](AlarmEvent &e) { e.err_class = 9; });
     add([](AlarmEvent &e) { e.pid = 0xFFFF, e.second = 60; });
+    add([](AlarmEvent &e) { e.year = 100, e.second = 59; });
+    add([](AlarmEvent &e) { e.year = 99; });
     AlarmLogBuilder b(2);
     b.whole_count(static_cast<uint16_t>(events.size()));
     for (size_t i = 0; i < events.size(); ++i)
@@ -266,7 +268,7 @@ TEST_F(AlarmTest, EventLineForms) {
 
     const std::string invalid = " !!! INVALID ENTRY (date/time/pid) !!!\n";
     EXPECT_EQ(report(),
-              head("2") + "Whole entries 23 (stored 23/100)\n" + kDashes +
+              head("2") + "Whole entries 25 (stored 25/100)\n" + kDashes +
                   "[04.12.15 13:75:09]   1: PId=2" + invalid +
                   "[04.12.15 13:05   ]   2: PId=2 Err=3-12  \"Line down\" at <00000100>\n"
                   "[04.1215 13:05:09]   3: PId=2 Err=3-12  \"Line down\" at <00000100>\n"
@@ -292,7 +294,9 @@ TEST_F(AlarmTest, EventLineForms) {
                   invalid + "[04.13.15 13:05:09]  19: PId=2" + invalid +
                   "[04.12.15 24:05:09]  20: PId=2" + invalid + "[04.12.15 13:05:09]  21: PId=7" +
                   invalid + "[04.12.15 13:05:09]  22: PId=2" + invalid +
-                  "[04.12.15 13:05   ]  23: PId=65535" + invalid + "\n");
+                  "[04.12.15 13:05   ]  23: PId=65535" + invalid +
+                  "[04.1200 13:05:59]  24: PId=2 Err=3-12  \"Line down\" at <00000100>\n"
+                  "[04.12.99 13:05:09]  25: PId=2 Err=3-12  \"Line down\" at <00000100>\n\n");
 }
 
 TEST_F(AlarmTest, Version1TextsAndShortFiles) {
@@ -330,6 +334,16 @@ TEST_F(AlarmTest, Version1TextsAndShortFiles) {
                             "[  invalid entry\t]   6:\n"
                             "[  invalid entry\t]   7:\n"
                             "\n");
+}
+
+TEST_F(AlarmTest, Version1WithRingSize100IsWalkedAsStored) {
+    // Only sizes other than 40 and 100 are repaired, so a version-1 log may
+    // claim 100 slots: record 60 lies inside the text area, its text beyond
+    // the file.
+    std::string log = AlarmLogBuilder(1).whole_count(9).queue(100, 1, 0, 60, 60).build();
+    ASSERT_EQ(convert(log), 0);
+    EXPECT_EQ(report(), head("1") + "Whole entries 9 (stored 1/100)\n" + kDashes +
+                            "[00.00.00  0:00:00]   9: PId=0     0-0   \"<invalid entry>\"\n\n");
 }
 
 TEST_F(AlarmTest, Version2EntriesBeyondTheFileAreInvalid) {

@@ -9,6 +9,7 @@
 #include "vorn_b32.h"
 
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -195,6 +196,15 @@ TEST_F(Mkconf, BinaryFileMissingShortDamagedOrTooFull) {
     EXPECT_EQ(errors().back(), "Cannot Read \"" + bin + "\"!\n");
     write_file(bin, test::bin_table_image(1, "TF01.5", 5));
     EXPECT_EQ(call(cfg, bin, 0), -11);
+
+    // A folder in place of either file is an input that cannot be read.
+    const std::string folder = dir.file("sub");
+    std::filesystem::create_directory(folder);
+    std::filesystem::create_directory(folder + "/a");
+    for (int i = 0; i < 200; ++i) // a folder big enough to pass the size checks
+        std::filesystem::create_directory(folder + "/a" + std::to_string(i) + std::string(40, 'x'));
+    EXPECT_EQ(call(cfg, folder, 0), -11);
+    EXPECT_EQ(call(folder, bin, 1), -11);
 
     // More maps than the record holds.
     cap.clear();

@@ -33,7 +33,7 @@ FallbackFile &fallback() {
 int make_trace_fname(char *buffer) {
     FallbackFile &f = fallback();
     while (f.counter < 1000000) {
-        char name[16];
+        char name[32];
         std::snprintf(name, sizeof name, "DBG--%03u.%03u", f.counter / 1000, f.counter % 1000);
         int rc = platform::create_new_file(name);
         ++f.counter;

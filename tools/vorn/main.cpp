@@ -39,8 +39,12 @@ void print_help(std::FILE *out) {
     std::vector<Command> sorted = registry();
     std::sort(sorted.begin(), sorted.end(),
               [](const Command &a, const Command &b) { return std::strcmp(a.name, b.name) < 0; });
-    for (const Command &c : sorted)
-        std::fprintf(out, "  %-40s %s\n", c.synopsis, c.summary);
+    for (const Command &c : sorted) {
+        if (std::strlen(c.synopsis) <= 40)
+            std::fprintf(out, "  %-40s %s\n", c.synopsis, c.summary);
+        else
+            std::fprintf(out, "  %s\n  %-40s %s\n", c.synopsis, "", c.summary);
+    }
 }
 
 } // namespace

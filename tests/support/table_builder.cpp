@@ -1,5 +1,7 @@
 #include "support/table_builder.h"
 
+#include "table/bin_table.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -8,9 +10,7 @@ namespace vorn::test {
 WorkTable::WorkTable() : m_bytes(kWorkBufferSize, 0) {
     init_fresh_table(get());
     fill_work_area(get());
-    std::snprintf(get()->table_format, sizeof get()->table_format, "%s",
-                  "TF01.5  4.Dec 2026 14:19");
-    get()->table_used_map_entries = 0;
+    std::snprintf(get()->table_format, sizeof get()->table_format, "TF01.5  4.Dec 2026 14:19");
 }
 
 void WorkTable::add_maps(int count) {
@@ -32,14 +32,32 @@ std::string bin_table_image(int maps, const char *format, int used) {
     std::memset(t->table_format, 0, sizeof t->table_format);
     std::snprintf(t->table_format, sizeof t->table_format, "%s", format);
     t->table_used_map_entries = static_cast<int16_t>(used == kUsedAsMaps ? maps : used);
-    return std::string(reinterpret_cast<const char *>(t.bytes()),
-                       kTableHeadSize + static_cast<size_t>(maps + 1) * kMapSize);
+    const size_t size = kTableHeadSize + static_cast<size_t>(maps + 1) * kMapSize;
+    if (size <= kTableSize) // the slots behind the file count as FFh
+        t->table_crc16 =
+            crc16_fill(crc16_update(0, t.bytes() + 2, size - 2), 0xFF, kTableSize - size);
+    return std::string(reinterpret_cast<const char *>(t.bytes()), size);
 }
 
 std::string ascii_config(const std::string &lines) {
     std::string text = lines;
     while (text.size() < 200)
         text += "; padding line of the test configuration\n";
+    return text;
+}
+
+std::vector<std::string> error_lines(const TraceCapture &cap) {
+    std::vector<std::string> out;
+    const std::vector<std::string> all = cap.outputs(), bodies = cap.bodies();
+    for (size_t i = 0; i < all.size(); ++i)
+        if (all[i].starts_with("[ERR]"))
+            out.push_back(bodies[i]);
+    return out;
+}
+
+std::string hex4(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value & 0xFFFF);
     return text;
 }
 

@@ -2,6 +2,7 @@
 // subsystem and of the parts that read or write tables.
 #pragma once
 
+#include "support/trace_capture.h"
 #include "table/table.h"
 
 #include <cstdint>
@@ -18,7 +19,6 @@ class WorkTable {
     table_t *get() { return reinterpret_cast<table_t *>(m_bytes.data()); }
     table_t *operator->() { return get(); }
     uint8_t *bytes() { return m_bytes.data(); }
-
     // Fills slots 0 .. count-1 with distinct maps and sets the used count;
     // slots behind them keep their FFh.
     void add_maps(int count);
@@ -28,8 +28,8 @@ class WorkTable {
 };
 
 // The bytes of a binary table file: head plus `maps` map slots and the end
-// slot, format text `format`, table_used_map_entries = used (kUsedAsMaps:
-// the number of maps).
+// slot, format text `format`, table_used_map_entries = used (default: maps)
+// and, up to 1570 maps, the checksum the box expects.
 inline constexpr int kUsedAsMaps = 1 << 20;
 std::string bin_table_image(int maps, const char *format = "TF01.5  4.Dec 2026 14:19",
                             int used = kUsedAsMaps);
@@ -37,5 +37,11 @@ std::string bin_table_image(int maps, const char *format = "TF01.5  4.Dec 2026 1
 // An ASCII configuration text of at least 200 bytes: `lines` followed by
 // comment lines as padding.
 std::string ascii_config(const std::string &lines);
+
+// The bodies of the error lines among the captured output.
+std::vector<std::string> error_lines(const TraceCapture &cap);
+
+// Four upper-case hex digits, as the trace and the tool print checksums.
+std::string hex4(unsigned value);
 
 } // namespace vorn::test

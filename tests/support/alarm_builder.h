@@ -1,8 +1,11 @@
-// Builds binary event logs of versions 1 and 2 field by field, so that tests
-// and the example generator describe a log by its contents, not by bytes.
+// Binary event logs of versions 1 and 2 described by their contents, not by
+// bytes, for the tests and the example generator; and the head that every
+// block of a report starts with.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <string>
@@ -10,47 +13,40 @@
 namespace vorn::test {
 
 struct AlarmEvent {
-    uint8_t day = 1;
-    uint8_t month = 1;
-    uint8_t year = 15;
-    uint8_t hour = 0;
-    uint8_t minute = 0;
-    uint8_t second = 0;
+    uint8_t day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
     uint16_t pid = 0;
     uint8_t err_class = 0;
     uint16_t err_code = 0;
-    std::string text;     // at most 60 bytes are stored; 60 leave no terminator
-    uint32_t address = 0; // version 2 only
+    std::string text = {}; // at most 60 bytes are stored; 60 leave no terminator
+    uint32_t address = 0;  // version 2 only
 };
 
-class AlarmLogBuilder {
-  public:
-    // version is the first byte of the file; 1 lays the log out as version 1,
-    // anything else as version 2.
-    explicit AlarmLogBuilder(uint8_t version);
-
-    AlarmLogBuilder &whole_count(uint16_t count); // version 1 keeps the low byte
-    AlarmLogBuilder &queue(int16_t size, int16_t count, int16_t overflow, int16_t first,
-                           int16_t last);
-    AlarmLogBuilder &alarm_ptr(uint32_t address);
-    AlarmLogBuilder &event(int index, const AlarmEvent &event);
-    // Version 2: the number of 75-byte entries in the file (default: the
-    // stored queue size, none when it is not positive).
-    AlarmLogBuilder &entries(int count);
-    // Version 2: the device name behind the entries, with or without its
-    // terminating zero byte.
-    AlarmLogBuilder &device(const std::string &name, bool terminated = true);
+struct AlarmLog {
+    uint8_t version = 2;                   // 1 lays the log out as version 1, all else as 2
+    uint16_t whole_count = 0;              // version 1 keeps the low byte
+    std::array<int16_t, 5> queue = {};     // size, count, overflow, first, last
+    std::map<int, AlarmEvent> events = {}; // by ring index
+    // Version 2: the bytes behind the entries (the device name), the number
+    // of 75-byte entries (default: the queue size, none when not positive)
+    // and the box address of the first one.
+    std::string device = {};
+    std::optional<int> entries = {};
+    uint32_t alarm_ptr = 0;
 
     std::string build() const;
-
-  private:
-    uint8_t m_version;
-    uint16_t m_whole = 0;
-    int16_t m_queue[5] = {};
-    uint32_t m_alarm_ptr = 0;
-    std::map<int, AlarmEvent> m_events;
-    std::optional<int> m_entries;
-    std::optional<std::string> m_device;
 };
+
+// Pins the report clock (SOURCE_DATE_EPOCH, inherited by child processes)
+// to 4 December 2015, 13:05:09 UTC while it lives.
+inline constexpr const char *kPinnedEpoch = "1449234309";
+struct PinnedClock {
+    PinnedClock() { setenv("SOURCE_DATE_EPOCH", kPinnedEpoch, 1); }
+    ~PinnedClock() { unsetenv("SOURCE_DATE_EPOCH"); }
+};
+
+// The head of a report block up to its version line, for the pinned clock in
+// this machine's zone.
+std::string report_head(const std::string &version, const char *source = nullptr,
+                        const char *headline = nullptr);
 
 } // namespace vorn::test

@@ -242,10 +242,11 @@ TEST(ReadHexFile, VersionCheckEmptyMissingAndDamagedFiles) {
         write_file(path, row.file);
         EXPECT_EQ(read_hex_file(&table, path.c_str()), row.result);
         EXPECT_EQ(table != nullptr, row.obtained);
-        if (row.result != 0)
+        if (row.result != 0) {
             EXPECT_EQ(cap.bodies().back(), "Cannot Read \"" + path + "\"!\n");
-        else if (row.obtained)
+        } else if (row.obtained) {
             EXPECT_TRUE(table->table_used_map_entries == 2 && !table_format_ok(table));
+        }
         myFree(table, "pTable");
         set_instance_table(nullptr);
         EXPECT_EQ(live_blocks(), before);

@@ -125,12 +125,15 @@ TEST_F(Mkconf, AsciiFileChecksAndTableLinePreScan) {
         EXPECT_EQ(errors(), row.errors);
         EXPECT_EQ(cap.contains("conftool#316: after read_ascii_table() err="),
                   row.version != nullptr);
-        if (row.version != nullptr)
+        if (row.version != nullptr) {
             EXPECT_TRUE(
                 cap.contains("read_ascii_table(" + cfg + "): tversion=" + row.version + "\n"));
-        for (const auto &body : cap.bodies()) // commented lines are not shown
-            if (body.starts_with("read_ascii_table: line=<"))
+        }
+        for (const auto &body : cap.bodies()) { // commented lines are not shown
+            if (body.starts_with("read_ascii_table: line=<")) {
                 EXPECT_EQ(body.find(';'), std::string::npos) << body;
+            }
+        }
         EXPECT_EQ(cap.bodies().back(), "mkconf return(1)\n");
         EXPECT_FALSE(exists(bin));
     }

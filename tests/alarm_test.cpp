@@ -179,12 +179,13 @@ TEST_F(AlarmTest, WalkOrderNumberingAndShortFiles) {
         // version-1 log lies inside the text area, its text beyond the file.
         {AlarmLog{1, 9, {100, 1, 0, 60, 60}}.build(),
          listing(9, "1/100", "[00.00.00  0:00:00]   9: PId=0     0-0   " + outside)},
-        // Version 2 with two entries and half a third one.
-        {AlarmLog{2, 4, {100, 4, 0, 0, 3}, v1.events, std::string(30, 'x'), 2}.build(),
-         listing(4, "4/100",
-                 "[04.12.15 13:05:09]   1: PId=2 Err=3-12  \"Line down\" at <00000100>\n"
-                 "[04.12.15 13:06:09]   2: PId=2 Err=3-12  \"Power up\"\n"
-                 "[  invalid entry\t]   3:\n[  invalid entry\t]   4:\n")},
+        // Version 2 with two entries and half a third one; its whole count
+        // has 16 bits.
+        {AlarmLog{2, 1004, {100, 4, 0, 0, 3}, v1.events, std::string(30, 'x'), 2}.build(),
+         listing(1004, "4/100",
+                 "[04.12.15 13:05:09] 1001: PId=2 Err=3-12  \"Line down\" at <00000100>\n"
+                 "[04.12.15 13:06:09] 1002: PId=2 Err=3-12  \"Power up\"\n"
+                 "[  invalid entry\t] 1003:\n[  invalid entry\t] 1004:\n")},
     };
     for (const auto &[log, expected] : cases)
         EXPECT_EQ(body_of(log), expected);

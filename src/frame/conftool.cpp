@@ -24,16 +24,12 @@ struct alignas(16) BlockHeader {
     size_t size;
 };
 
-const char *source_name() {
-    static const char *name = [] {
-        const char *file = __FILE__;
-        size_t n = std::strlen(file);
-        return n > 10 ? file + n - 10 : file;
-    }();
-    return name;
-}
-
 } // namespace
+
+const char *source_tail(const char *file) {
+    size_t n = std::strlen(file);
+    return n > 10 ? file + n - 10 : file;
+}
 
 void *myAlloc(size_t size, const char *tag) {
     void *block = nullptr;
@@ -45,8 +41,8 @@ void *myAlloc(size_t size, const char *tag) {
         }
     }
     uint32_t live = g_live_blocks.fetch_add(1) + 1;
-    dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalAlloc %s\n", source_name(), kAllocLine,
-               block, static_cast<unsigned>(size), live, tag);
+    dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalAlloc %s\n", source_tail(__FILE__),
+               kAllocLine, block, static_cast<unsigned>(size), live, tag);
     return block;
 }
 
@@ -57,8 +53,8 @@ void myFree(void *block, const char *tag) {
     }
     auto *header = static_cast<BlockHeader *>(block) - 1;
     uint32_t live = g_live_blocks.fetch_sub(1) - 1;
-    dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalFree %s\n", source_name(), kFreeLine, block,
-               static_cast<unsigned>(header->size), live, tag);
+    dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalFree %s\n", source_tail(__FILE__), kFreeLine,
+               block, static_cast<unsigned>(header->size), live, tag);
     std::free(header);
 }
 

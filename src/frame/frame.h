@@ -46,6 +46,20 @@ class CInstanceGlobals {
 // not be created.
 CInstanceGlobals *get_instance_globals();
 
+// Runs f on the calling thread's state when there is one.  The exports use
+// it so that no exception ever reaches the host.
+template <class F> void with_instance_globals(F &&f) noexcept {
+    try {
+        if (CInstanceGlobals *g = get_instance_globals())
+            f(*g);
+    } catch (...) {
+    }
+}
+
+// The last ten characters of a source file's name, as the trace lines of the
+// allocator and the table wrappers show it.
+const char *source_tail(const char *file);
+
 // The process-wide debug switch read from the settings at load.
 uint32_t app_reg_debug();
 void set_app_reg_debug(uint32_t value); // for tests and the tool

@@ -31,14 +31,6 @@ constexpr const char *kTooManyEntries = "Too many entries!";
 constexpr const char *kWrongTableFormat = "Wrong Table Format (TABLE=TFxx.x)";
 constexpr const char *kNoMemory = "Not Enough Memory For This Operation!\n";
 
-// The last ten characters of this source file's name, as the trace lines
-// of the wrappers show it.
-const char *source_tail() {
-    const char *file = __FILE__;
-    const size_t length = std::strlen(file);
-    return length > 10 ? file + length - 10 : file;
-}
-
 const char *shown(const char *text) {
     return text != nullptr ? text : "NULL";
 }
@@ -398,7 +390,7 @@ int read_bin_table(table_t **table, std::FILE *stream) {
 int write_hex_file(table_t *table, const char *binfile) {
     dbg_printf("call write_bin_table\n");
     const int result = write_bin_table(table, binfile);
-    dbg_printf("%s#%u: write_hex_file: err=%d\n", source_tail(), kLineWriteHexFile, result);
+    dbg_printf("%s#%u: write_hex_file: err=%d\n", source_tail(__FILE__), kLineWriteHexFile, result);
     return result;
 }
 
@@ -406,7 +398,8 @@ int write_bin_table(table_t *table, const char *binfile) {
     const uint16_t version = table_version(table);
     dbg_printf("write_bin_table: tversion=%04x\n", version);
     const int result = version != kTableVersion ? -1 : write_bin_table15(table, binfile);
-    dbg_printf("%s#%u: write_bin_table: err=%d\n", source_tail(), kLineWriteBinTable, result);
+    dbg_printf("%s#%u: write_bin_table: err=%d\n", source_tail(__FILE__), kLineWriteBinTable,
+               result);
     return result;
 }
 

@@ -71,9 +71,5 @@ extern "C" VORN_B32_API void ptrace(const char *format, ...) {
 }
 
 extern "C" VORN_B32_API void set_debug(uint32_t level) {
-    try {
-        if (CInstanceGlobals *g = get_instance_globals())
-            g->m_dwDebug = level;
-    } catch (...) {
-    }
+    with_instance_globals([&](CInstanceGlobals &g) { g.m_dwDebug = level; });
 }

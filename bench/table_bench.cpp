@@ -2,7 +2,7 @@
 // file, for an empty and a full table.
 #include "frame/frame.h"
 #include "table/bin_table.h"
-#include "table/conftool.h"
+#include "conf/conftool.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>

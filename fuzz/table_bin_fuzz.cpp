@@ -3,7 +3,7 @@
 // code with every block released.
 #include "frame/frame.h"
 #include "table/bin_table.h"
-#include "table/conftool.h"
+#include "conf/conftool.h"
 #include "table/split_numbers.h"
 
 #include <cstdint>

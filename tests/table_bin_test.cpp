@@ -5,7 +5,7 @@
 #include "support/table_builder.h"
 #include "support/trace_capture.h"
 #include "table/bin_table.h"
-#include "table/conftool.h"
+#include "conf/conftool.h"
 
 #include <algorithm>
 #include <cstdio>

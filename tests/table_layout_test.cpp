@@ -3,7 +3,7 @@
 // static_asserts of table.h.
 #include "support/table_builder.h"
 #include "support/trace_capture.h"
-#include "table/conftool.h"
+#include "conf/conftool.h"
 #include "table/split_numbers.h"
 
 #include <algorithm>

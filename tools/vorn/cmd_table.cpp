@@ -8,7 +8,7 @@
 #include "frame/frame.h"
 #include "platform/platform.h"
 #include "table/bin_table.h"
-#include "table/conftool.h"
+#include "conf/conftool.h"
 #include "table/table.h"
 
 #include <cstdio>

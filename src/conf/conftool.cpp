@@ -1,4 +1,4 @@
-#include "table/conftool.h"
+#include "conf/conftool.h"
 
 #include "frame/frame.h"
 #include "frame/utils.h"

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "table/table.h"
+#include "writer/ascii_writer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -65,7 +66,7 @@ int write_hex_file(table_t *table, const char *binfile);
 // Checks the table's version (-1 for another) and calls write_bin_table15.
 int write_bin_table(table_t *table, const char *binfile);
 
-// ---- the parser and the writer --------------------------------------------------
+// ---- the compiler: parser, optimizer and listings ----------------------------------
 
 // Reads a "TF01.5" ASCII configuration into a fresh working buffer (stored
 // in *table and registered as soon as it exists; the caller releases it).
@@ -73,10 +74,6 @@ int write_bin_table(table_t *table, const char *binfile);
 // (wrong value), -8 (no memory), -9 (wrong table format), -11 (too many
 // entries).  err_str (kErrStrSize bytes) receives the message head.
 int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str);
-
-// Writes the table as an ASCII configuration.  Results: 0, -2 (cannot
-// write), -3 (wrong table format), other negative values (failed).
-int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str);
 
 // ---- the driver's result tables, one row per reader or writer result ---------------
 

@@ -1,7 +1,7 @@
-// The call-log and protocol-trace converters are not part of this build
-// yet.  Their exports exist so that hosts linking against the full
-// interface load and run; each call fails cleanly with -1 and an error line,
-// and writes nothing into the host's files or buffers.
+// The call-log converter is not part of this build yet.  Its exports exist
+// so that hosts linking against the full interface load and run; each call
+// fails cleanly with -1 and an error line, and writes nothing into the
+// host's files or buffers.
 #include "trace/trace.h"
 #include "vorn_b32.h"
 
@@ -25,8 +25,4 @@ extern "C" VORN_B32_API int32_t mklogcall(const char *, const char *, const char
 
 extern "C" VORN_B32_API int32_t merge_logcall(const char *, const char *, const char *) {
     return not_built("merge_logcall");
-}
-
-extern "C" VORN_B32_API int32_t mktrace(const char *, const char *, char *) {
-    return not_built("mktrace");
 }

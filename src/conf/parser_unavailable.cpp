@@ -1,7 +1,7 @@
 // Stand-in for the ASCII configuration parser while it is not part of the
 // build: it converts nothing and says so, so that mkconf fails visibly
 // instead of writing an empty table.
-#include "table/conftool.h"
+#include "conf/conftool.h"
 
 #include <cstdio>
 

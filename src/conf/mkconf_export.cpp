@@ -1,6 +1,6 @@
 // The mkconf export: a thin C boundary around the conversion driver that
 // lets no exception reach the host.
-#include "table/conftool.h"
+#include "conf/conftool.h"
 #include "vorn_b32.h"
 
 #include <new>

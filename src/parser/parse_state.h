@@ -1,0 +1,70 @@
+// The working state of one configuration parse and the line splitter.
+//
+// Everything a parse needs lives in one ParseState that belongs to the
+// call, so two threads may compile configurations at the same time.  The
+// driver reads a line, splits it with parse_line and hands the state to the
+// handler of the line's key; a handler reads the words of the line from
+// `words`, writes fields of `table` and reports trouble by raising
+// `error_level`, which the driver acts on after the line.
+#pragma once
+
+#include "parser/period_block.h"
+#include "table/table.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vorn {
+
+// A configuration line holds at most 99 characters and its line end.
+inline constexpr size_t kLineBufferSize = 100;
+// Words of one line: token 0 is the key, tokens 1.. the values.
+inline constexpr int kMaxTokens = 32;
+
+// The words of one line.  parse_line copies the line (at most 100
+// characters) into `copy` and points the tokens into it, so they stay valid
+// until the next split into the same LineWords.
+struct LineWords {
+    char copy[102];
+    char *tokens[kMaxTokens];
+};
+
+// Splits `line` into words at blanks, tabs, line feeds and "="; a ";" starts
+// a comment.  An empty line or one that begins with ";" gives the single
+// token "rem".  Returns 0, or -1 when the line has no first word.
+int parse_line(const char *line, LineWords &words);
+
+// Error levels that handlers set; the parse ends after a line that leaves a
+// non-zero level, with the result -3 - level.
+enum ParseErrorLevel : int32_t {
+    CONF_OK = 0,
+    CONF_WARNING = 1,      // a value was cut: -4
+    CONF_SYNTAX = 2,       // -5
+    CONF_WRONG_VALUE = 3,  // -6
+    CONF_NO_PERIOD = 5,    // no free period record: -8
+    CONF_MAPS_FULL = 8,    // 5,070 maps: -11
+    CONF_NO_HOLIDAYS = -1, // holiday file cannot be opened: -2
+};
+
+struct ParseState {
+    table_t *table = nullptr; // the working buffer being filled
+    mpde_t *mpde = nullptr;   // the period definition block (kPeriodBlockEntries)
+
+    char line[kLineBufferSize] = {};    // the physical line as read
+    char scratch[kLineBufferSize] = {}; // upper-cased copy; handlers may reuse it
+    LineWords words = {};               // words of the line being handled
+    char **tokens() { return words.tokens; }
+
+    int32_t line_number = 0;
+    int32_t error_level = CONF_OK;
+    uint32_t map_count = 0;      // index of the next free map slot
+    uint32_t current_period = 0; // period section of the following map lines
+    int32_t redirect_count = 0;  // redirect slots used
+    uint32_t protocol_lines = 0; // ProtExt and ProtInt lines seen
+    uint8_t option_byte = 0;     // OPTIONS/OPTIMIZE bits for table_options
+    uint16_t option_word = 0;    // OPTIONS/OPTIMIZE bits for table_options2
+    bool p_target = false;       // a Redirect line has the target "P" or "5"
+    bool verbose = false;        // progress lines on standard output
+};
+
+} // namespace vorn

@@ -156,4 +156,9 @@ char *runtime_format(const char *format, char *out, size_t cap) {
     return out;
 }
 
+bool discard_standard_output() {
+    std::fflush(stdout);
+    return std::freopen("/dev/null", "w", stdout) != nullptr;
+}
+
 } // namespace vorn::platform

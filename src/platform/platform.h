@@ -89,6 +89,10 @@ int last_error();
 // Windows.
 bool read_text_line(std::FILE *file, char *buf, size_t cap);
 
+// Sends everything the process writes to standard output from now on to the
+// null device (a tool's --quiet); false when that failed.
+bool discard_standard_output();
+
 // ---- version resource ------------------------------------------------------
 
 // The library's own file version ("1.0.0.0").

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <strings.h>
 
 namespace vorn {

@@ -7,6 +7,7 @@
 #include "writer/text_out.h"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace vorn {
 

@@ -10,6 +10,7 @@
 #include "writer/text_out.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace vorn {
 

@@ -55,8 +55,8 @@ int run_trace(int argc, char **argv) {
 
     std::string message;
     const int result = vorn::make_trace(trace, text, label, pcapng, &message);
-    if (label != nullptr)
-        std::printf("\n"); // ends the progress line
+    if (label != nullptr && result >= 0)
+        std::printf("\n"); // ends the progress line of a conversion that ran
     if (result < 0) {
         // The text file is named "DTRACE" in the host's message; the user
         // gets the name given on the command line.

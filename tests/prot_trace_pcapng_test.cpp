@@ -138,6 +138,7 @@ TEST(ProtTracePcapng, FramesInterfacesAndTimes) {
                                   .frame('r', 1, "")
                                   .bytes();
     TempDir dir;
+    TmpPathIn tmp(dir.path());
     write_file(dir.file("t.bin"), trace);
     std::string message = "untouched";
     ASSERT_EQ(make_trace(dir.file("t.bin").c_str(), dir.file("t.txt").c_str(), nullptr,
@@ -162,6 +163,7 @@ TEST(ProtTracePcapng, FramesInterfacesAndTimes) {
 
 TEST(ProtTracePcapng, UnwrittenCapture) {
     TempDir dir;
+    TmpPathIn tmp(dir.path());
     write_file(dir.file("t.bin"), TraceBuilder().frame('r', 1, "\x02\x01\x7f").bytes());
     struct Row {
         const char *what;

@@ -243,9 +243,7 @@ TEST(ProtTrace, ProgressOnlyWithALabel) {
 // temporary copy and the blocks given back on every path.
 TEST(ProtTrace, Export) {
     TempDir dir;
-    char previous[260] = {};
-    get_TmpPath(previous, sizeof previous);
-    set_TmpPath(dir.file("x").c_str(), 1);
+    TmpPathIn tmp(dir.path());
     const std::string good = dir.file("good.bin"), empty = dir.file("empty.bin"),
                       odd = dir.file("odd.bin"), text = dir.file("out.txt");
     const std::string trace = B().at(5, 9, 37).frame('r', 1, bytes_of({2, 1, 0x7F})).bytes();
@@ -300,11 +298,11 @@ TEST(ProtTrace, Export) {
     EXPECT_EQ(mktrace(good.c_str(), text.c_str(), nullptr), 0);
     EXPECT_EQ(mktrace("/no/such/trace.bin", text.c_str(), nullptr), -1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    set_TmpPath(*previous ? (std::string(previous) + "/x").c_str() : "", 1);
 }
 
 TEST(ProtTrace, ErrorTrace) {
     TempDir dir;
+    TmpPathIn tmp(dir.path());
     DebugOn debug;
     TraceCapture capture;
     char label[80] = "LBL";

@@ -1,5 +1,7 @@
 #include "support/prot_trace_builder.h"
 
+#include "vorn_b32.h"
+
 namespace vorn::test {
 
 TraceBuilder &TraceBuilder::at(uint8_t minute, uint8_t second, uint16_t tick) {
@@ -59,6 +61,15 @@ std::string bytes_of(std::initializer_list<int> values) {
     for (int v : values)
         out += static_cast<char>(v & 0xFF);
     return out;
+}
+
+TmpPathIn::TmpPathIn(const std::string &folder) {
+    get_TmpPath(m_previous, sizeof m_previous);
+    set_TmpPath((folder + "/x").c_str(), 1); // the folder of a file in it
+}
+
+TmpPathIn::~TmpPathIn() {
+    set_TmpPath(*m_previous ? (std::string(m_previous) + "/x").c_str() : "", 1);
 }
 
 } // namespace vorn::test

@@ -43,4 +43,17 @@ class TraceBuilder {
 // A byte string from a list of values, easier to read than escapes.
 std::string bytes_of(std::initializer_list<int> values);
 
+// Makes the calling thread's temporary folder `folder` while it lives (the
+// trace converter's copy goes there), then restores the previous one.
+class TmpPathIn {
+  public:
+    explicit TmpPathIn(const std::string &folder);
+    ~TmpPathIn();
+    TmpPathIn(const TmpPathIn &) = delete;
+    TmpPathIn &operator=(const TmpPathIn &) = delete;
+
+  private:
+    char m_previous[260] = {};
+};
+
 } // namespace vorn::test

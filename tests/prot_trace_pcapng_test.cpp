@@ -4,13 +4,12 @@
 #include "logs/pcapng.h"
 #include "logs/prot_trace.h"
 #include "support/prot_trace_builder.h"
+#include "support/text_files.h"
 #include "support/trace_capture.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <string>
 
 namespace vorn::test {
@@ -92,31 +91,8 @@ std::string describe(const std::string &file) {
     return out;
 }
 
-// The box's wall clock read as UTC, so that the stamps are the same here
-// and in CI.
-class UtcZone {
-  public:
-    UtcZone() {
-        if (const char *tz = std::getenv("TZ"))
-            m_saved = tz, m_had = true;
-        setenv("TZ", "UTC", 1);
-        tzset();
-    }
-    ~UtcZone() {
-        if (m_had)
-            setenv("TZ", m_saved.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-  private:
-    std::string m_saved;
-    bool m_had = false;
-};
-
 TEST(ProtTracePcapng, FramesInterfacesAndTimes) {
-    UtcZone utc;
+    PinnedClock utc; // the box's wall clock read as UTC, here and in CI
     std::string long_frame;
     for (int i = 0; i < 300; ++i)
         long_frame += static_cast<char>(i);

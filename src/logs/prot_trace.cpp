@@ -571,13 +571,13 @@ int make_trace(const char *binfile, const char *textfile, const char *label, con
                     frames.emplace(capture.get());
                 result =
                     convert_trace(copy.stream(), text.get(), label, frames ? &*frames : nullptr);
-                // A text that did not reach the disk whole is not a trace.
-                const bool text_ok = std::ferror(text.get()) == 0;
-                if (text.close() != 0 || !text_ok)
+                // A text or capture that did not reach the disk whole is
+                // not a conversion: a full disk must not look like success.
+                if (!text.close_written())
                     result = -4;
                 if (capture) {
-                    const bool capture_ok = frames->ok() && std::ferror(capture.get()) == 0;
-                    if ((capture.close() != 0 || !capture_ok) && result != -4) {
+                    const bool written = capture.close_written() && frames->ok();
+                    if (!written && result != -4) {
                         unwritten = pcapng;
                         result = -4;
                     }

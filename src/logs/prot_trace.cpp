@@ -68,14 +68,15 @@ class TraceInput {
     bool eof() const { return m_eof; }
     long tell() const { return m_start + static_cast<long>(m_at); }
 
+    // Inside the window only the read position moves: the stream stays at
+    // the window's end, where the next fill goes on.  Elsewhere the stream
+    // is moved and the window emptied.
     void seek(long position) {
         m_eof = false;
         if (position >= m_start && position <= m_start + static_cast<long>(m_filled)) {
             m_at = static_cast<size_t>(position - m_start);
             return;
         }
-        // The stream stays at the window's end, so the next fill goes on
-        // from the new position.
         m_broken = std::fseek(m_file, position, SEEK_SET) != 0;
         m_start = position;
         m_at = m_filled = 0;
@@ -209,6 +210,10 @@ void trace_bytes(const uint8_t *b) {
                b[6], b[7]);
 }
 
+unsigned u16_at(const uint8_t *b, size_t offset) {
+    return b[offset] | (b[offset + 1] << 8);
+}
+
 unsigned leading_ff(const uint8_t *b) {
     unsigned n = 0;
     while (n < sizeof(trace_header_t) && b[n] == 0xFF)
@@ -273,7 +278,7 @@ int TraceWalk::run() {
         }
         const unsigned mm = m_buf[offsetof(trace_header_t, minute)];
         const unsigned ss = m_buf[offsetof(trace_header_t, second)];
-        const unsigned tick = m_buf[2] | (m_buf[3] << 8);
+        const unsigned tick = u16_at(m_buf, offsetof(trace_header_t, tick));
         const unsigned hh = static_cast<uint16_t>(tick * 2);
         m_left -= static_cast<long>(sizeof(trace_header_t));
         record(mm, ss, hh);
@@ -350,7 +355,7 @@ uint8_t TraceWalk::read_code() {
 void TraceWalk::record(unsigned mm, unsigned ss, unsigned hh) {
     const unsigned pp = m_buf[offsetof(trace_header_t, port)];
     const unsigned type = m_buf[offsetof(trace_header_t, type)];
-    const long size = static_cast<long>(m_buf[4] | (m_buf[5] << 8)) - 4;
+    const long size = static_cast<long>(u16_at(m_buf, offsetof(trace_header_t, length))) - 4;
     if (m_frames)
         m_frames->record_time(mm, ss, hh);
     char *p = m_out.reserve(kLongestLine);

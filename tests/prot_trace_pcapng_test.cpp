@@ -30,16 +30,6 @@ uint16_t be16(const std::string &s, size_t at) {
                                  static_cast<uint8_t>(s[at + 1]));
 }
 
-std::string hex(const std::string &bytes) {
-    std::string out;
-    char piece[4];
-    for (unsigned char b : bytes) {
-        std::snprintf(piece, sizeof piece, " %02x", b);
-        out += piece;
-    }
-    return out;
-}
-
 // The value of option `code` in the options that start at `at`.
 std::string option(const std::string &body, size_t at, uint16_t code) {
     while (at + 4 <= body.size() && le16(body, at) != 0) {
@@ -79,7 +69,7 @@ std::string describe(const std::string &file) {
                           static_cast<unsigned long long>(stamp % 1000000),
                           flags.size() == 4 ? le32(flags, 0) : 99, be16(data, 0),
                           static_cast<uint8_t>(data[6]), pseudo_ok ? ":" : " bad pseudo-header:");
-            out += line + hex(data.substr(16)) + "\n";
+            out += line + hex_bytes(data.substr(16)) + "\n";
             at += total;
             continue;
         } else {
@@ -93,9 +83,7 @@ std::string describe(const std::string &file) {
 
 TEST(ProtTracePcapng, FramesInterfacesAndTimes) {
     PinnedClock utc; // the box's wall clock read as UTC, here and in CI
-    std::string long_frame;
-    for (int i = 0; i < 300; ++i)
-        long_frame += static_cast<char>(i);
+    const std::string long_frame = counting_bytes(300);
     const std::string trace = TraceBuilder()
                                   .at(1, 6, 25)
                                   .frame('s', 1, bytes_of({0x00, 0x01, 0x73}))
@@ -132,7 +120,7 @@ TEST(ProtTracePcapng, FramesInterfacesAndTimes) {
               "packet 1 1449234310.000000 flags=1 type=0 side=1: 00 01 00 00 08 01\n"
               "packet 1 1449237598.000000 flags=2 type=4 side=1: 02 01 00 02\n"
               "packet 0 1449237603.200000 flags=1 type=0 side=0:" +
-                  hex(long_frame) +
+                  hex_bytes(long_frame) +
                   "\n"
                   "packet 0 1449237604.000000 flags=1 type=0 side=0:\n");
 }

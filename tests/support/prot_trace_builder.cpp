@@ -63,6 +63,21 @@ std::string bytes_of(std::initializer_list<int> values) {
     return out;
 }
 
+std::string counting_bytes(size_t size) {
+    std::string bytes;
+    for (size_t i = 0; i < size; ++i)
+        bytes += static_cast<char>(i);
+    return bytes;
+}
+
+std::string hex_bytes(const std::string &bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char b : bytes)
+        text += {' ', kDigits[b >> 4], kDigits[b & 0xF]};
+    return text;
+}
+
 TmpPathIn::TmpPathIn(const std::string &folder) {
     get_TmpPath(m_previous, sizeof m_previous);
     set_TmpPath((folder + "/x").c_str(), 1); // the folder of a file in it

@@ -42,6 +42,10 @@ class TraceBuilder {
 
 // A byte string from a list of values, easier to read than escapes.
 std::string bytes_of(std::initializer_list<int> values);
+// The bytes 0, 1, 2 ... (wrapping at 256) of a frame `size` bytes long.
+std::string counting_bytes(size_t size);
+// Each byte as " %02x", as the frame lines show them.
+std::string hex_bytes(const std::string &bytes);
 
 // Makes the calling thread's temporary folder `folder` while it lives (the
 // trace converter's copy goes there), then restores the previous one.

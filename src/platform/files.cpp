@@ -24,6 +24,28 @@ bool file_size(const char *path, uint64_t *size) {
     return true;
 }
 
+FileIdentity file_identity(const char *path) {
+    FileIdentity id;
+    struct stat st {};
+    if (path == nullptr || ::stat(path, &st) != 0) {
+        id.error = path == nullptr ? EINVAL : errno;
+        return id;
+    }
+    id.device = static_cast<uint64_t>(st.st_dev);
+    id.inode = static_cast<uint64_t>(st.st_ino);
+    if (S_ISREG(st.st_mode))
+        id.kind = FileIdentity::Regular;
+    else if (S_ISDIR(st.st_mode))
+        id.kind = FileIdentity::Folder;
+    else if (S_ISFIFO(st.st_mode))
+        id.kind = FileIdentity::Fifo;
+    else if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        id.kind = FileIdentity::Device;
+    else
+        id.kind = FileIdentity::Other;
+    return id;
+}
+
 int create_new_file(const char *path) {
     if (path == nullptr)
         return EINVAL;

@@ -59,6 +59,17 @@ uint32_t read_settings_value(const char *name);
 
 // Size of a file by its path; false when it does not exist.
 bool file_size(const char *path, uint64_t *size);
+
+// What a path names, for tools that must refuse odd inputs and outputs that
+// would overwrite an input.  `error` is the errno value when the path could
+// not be examined (kind Missing).
+struct FileIdentity {
+    enum Kind { Missing, Regular, Folder, Fifo, Device, Other } kind = Missing;
+    uint64_t device = 0; // together with inode: the same file, however named
+    uint64_t inode = 0;
+    int error = 0;
+};
+FileIdentity file_identity(const char *path);
 // Creates a new file that must not exist yet (exclusive create), closes it.
 // Returns 0, or the errno value of the failure.
 int create_new_file(const char *path);
@@ -85,6 +96,25 @@ const char *library_version();
 // True when `module` names this library: "Vorn_B32.DLL" (any case) or the
 // path of the loaded library file.
 bool module_is_library(const char *module);
+
+// ---- a mutex with a timed wait ----------------------------------------------
+
+// The trace object's lock.  It waits with pthread_mutex_timedlock, which the
+// thread sanitizer understands (std::timed_mutex waits with a clock call that
+// it does not know and reports falsely).
+class TimedMutex {
+  public:
+    TimedMutex();
+    ~TimedMutex();
+    TimedMutex(const TimedMutex &) = delete;
+    TimedMutex &operator=(const TimedMutex &) = delete;
+    // true when the lock was taken within timeout_ms.
+    bool lock_for(unsigned timeout_ms);
+    void unlock();
+
+  private:
+    alignas(8) unsigned char m_storage[64]; // the native mutex
+};
 
 // ---- named semaphore "TraceMutex" -------------------------------------------
 

@@ -3,6 +3,7 @@
 // Appends the text report of a fetched event log to REPORT.txt, or, without
 // a report, only checks that the log can be converted.
 #include "command.h"
+#include "file_checks.h"
 #include "logs/alarm.h"
 
 #include <cstdio>
@@ -37,6 +38,8 @@ int run_alarm(int argc, char **argv) {
 
     const char *log = files[0];
     const char *report = files[1];
+    if (!vorn::tool::job_files_ok({log}, {report}))
+        return 1;
     std::string message;
     int result = vorn::make_alarm_report(report, log, 0, source, headline, &message);
     if (result < 0) {

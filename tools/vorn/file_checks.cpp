@@ -1,0 +1,67 @@
+// The tool's checks of input and output paths (see file_checks.h).
+#include "file_checks.h"
+
+#include "platform/platform.h"
+
+#include <cstdio>
+
+namespace vorn::tool {
+
+namespace {
+
+using vorn::platform::FileIdentity;
+
+const char *kind_text(FileIdentity::Kind kind) {
+    switch (kind) {
+    case FileIdentity::Folder:
+        return "a folder";
+    case FileIdentity::Fifo:
+        return "a FIFO";
+    case FileIdentity::Device:
+        return "a device";
+    default:
+        return "not a regular file";
+    }
+}
+
+} // namespace
+
+bool job_files_ok(std::initializer_list<const char *> inputs,
+                  std::initializer_list<const char *> outputs) {
+    for (const char *input : inputs) {
+        if (input == nullptr)
+            continue;
+        const FileIdentity id = platform::file_identity(input);
+        if (id.kind == FileIdentity::Missing) {
+            std::fprintf(stderr, "vorn: cannot read \"%s\" (%s)\n", input,
+                         platform::system_error_text(id.error).c_str());
+            return false;
+        }
+        if (id.kind != FileIdentity::Regular) {
+            std::fprintf(stderr, "vorn: \"%s\" is %s; give a regular file\n", input,
+                         kind_text(id.kind));
+            return false;
+        }
+    }
+    for (const char *output : outputs) {
+        if (output == nullptr)
+            continue;
+        const FileIdentity out = platform::file_identity(output);
+        if (out.kind == FileIdentity::Missing)
+            continue; // a new file cannot be an input
+        for (const char *input : inputs) {
+            if (input == nullptr)
+                continue;
+            const FileIdentity in = platform::file_identity(input);
+            if (in.device == out.device && in.inode == out.inode) {
+                std::fprintf(stderr,
+                             "vorn: output \"%s\" is the input \"%s\"; refusing to overwrite it\n",
+                             output, input);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace vorn::tool

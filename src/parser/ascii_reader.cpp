@@ -226,8 +226,8 @@ int start_parse(ParseState &ps, table_t **table, const char *cfgfile, std::FILE 
 
     banner('B', "#%u: Beginn of initializing _____________\n", kLineInit);
     void *block = myAlloc(kWorkBufferSize, "pt");
-    dbg_printf("read_ascii_table15: alloc %u bytes, pt=%p\n", static_cast<unsigned>(kWorkBufferSize),
-               block);
+    dbg_printf("read_ascii_table15: alloc %u bytes, pt=%p\n",
+               static_cast<unsigned>(kWorkBufferSize), block);
     ps.table = static_cast<table_t *>(block);
     *table = ps.table;
     set_instance_table(ps.table);

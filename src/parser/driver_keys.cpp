@@ -72,7 +72,8 @@ void key_comment(ParseState &ps) {
 void key_pabx_name(ParseState &ps) {
     table_t *t = ps.table;
     const size_t length = std::strlen(ps.line);
-    dbg_printf("PABXName: \"%s\" ", length > kPabxNameTextStart ? ps.line + kPabxNameTextStart : "");
+    dbg_printf("PABXName: \"%s\" ",
+               length > kPabxNameTextStart ? ps.line + kPabxNameTextStart : "");
     store_line_text(t->table_init_name, sizeof t->table_init_name, ps.line, kPabxNameTextStart);
     dbg_printf("table_init_name=<%s>\n", t->table_init_name);
 }

@@ -5,6 +5,7 @@
 #include "parser/parser.h"
 
 #include <cstring>
+#include <iterator>
 #include <strings.h>
 
 namespace vorn {

@@ -76,8 +76,7 @@ bool apply_service(const char *service, uint8_t *mode, bool minute_model, bool *
         return true;
     }
     *mode |= kAnyService;
-    if (std::isalpha(static_cast<unsigned char>(service[0])) && !is_org(service) &&
-        !minute_model) {
+    if (std::isalpha(static_cast<unsigned char>(service[0])) && !is_org(service) && !minute_model) {
         dbg_printf("serv=%p *serv='%c' isalpha -> ConfErr=2\n", static_cast<const void *>(service),
                    service[0]);
         *error = true;
@@ -294,8 +293,8 @@ void key_mapcallback(ParseState &ps) {
         copy_cut(tail, token_tail(t[0], 15), sizeof tail - 1);
         const char *escape = mk_cbout(tail, &ps.error_level);
         const uint32_t before = ps.map_count;
-        ps.error_level = mk_map(ps.table, &ps.map_count, escape, &ps.current_period, t[1], t[2],
-                                mode, &t[2]);
+        ps.error_level =
+            mk_map(ps.table, &ps.map_count, escape, &ps.current_period, t[1], t[2], mode, &t[2]);
         if (ps.map_count != before &&
             std::strcmp(table_map_slot(ps.table, before)->map_escape, "???") == 0) {
             dbg_printf("ERROR in map[%d]\n", ps.map_count);

@@ -41,9 +41,9 @@ void dispatch_key(ParseState &ps);
 
 // mk_map results, taken over as error levels.
 inline constexpr int MK_MAP_OK = 0;
-inline constexpr int MK_MAP_CUT = 1;     // escape or code was cut
-inline constexpr int MK_MAP_SYNTAX = 2;  // bad service or charge words
-inline constexpr int MK_MAP_FULL = 8;    // 5,070 maps: nothing stored
+inline constexpr int MK_MAP_CUT = 1;    // escape or code was cut
+inline constexpr int MK_MAP_SYNTAX = 2; // bad service or charge words
+inline constexpr int MK_MAP_FULL = 8;   // 5,070 maps: nothing stored
 
 // Stores one map in slot *count (of the working buffer) and advances the
 // count.  `charges` is the word list from the service word's position, or

@@ -2,6 +2,7 @@
 // to.  Most keys are compared on a prefix only, so MapInXYZ is a MapIn line
 // with the escape XYZ and DTMFCounter a DTMFCount line; the first row that
 // matches decides.
+#include "parser/key_handlers.h"
 #include "parser/parser.h"
 
 #include <cstring>
@@ -18,10 +19,6 @@ using Handler = void (*)(ParseState &);
 // prefix is kWholeWord.
 constexpr size_t kWholeWord = 0;
 
-// A key whose handler is not part of this build yet: the row keeps its place
-// in the order, and its lines are ignored like lines of unknown keys.
-constexpr Handler kPending = nullptr;
-
 struct KeyRow {
     const char *key;
     size_t prefix;
@@ -30,44 +27,44 @@ struct KeyRow {
 
 constexpr KeyRow kKeyTable[] = {
     {"TABLE", 5, key_table_format},
-    {"OPTIONS", kWholeWord, kPending},
-    {"OPTIMIZE", kWholeWord, kPending},
-    {"ProtExt", 7, kPending},
-    {"ProtInt", 7, kPending},
-    {"RemoteCode", 10, kPending},
-    {"NMSPollNumber", 13, kPending},
-    {"NMSPollCLI", 10, kPending},
-    {"RemoteOrigination", 17, kPending},
-    {"RemoteCallback", kWholeWord, kPending},
-    {"EmergencyNumber", kWholeWord, kPending},
-    {"EmergencyPause", kWholeWord, kPending},
-    {"NMSPollInterval", 15, kPending},
-    {"CallBackFrequency", kWholeWord, kPending},
-    {"NMSCDRInterval", kWholeWord, kPending},
-    {"Ctrl2", 5, kPending},
-    {"S2M_L1Mode", 10, kPending},
-    {"SUBSCRIBER", 10, kPending},
-    {"FreeTone", 8, kPending},
-    {"Currency", 8, kPending},
-    {"DropMSN", 7, kPending},
-    {"Redirect", 8, kPending},
-    {"Restrict", 8, kPending},
-    {"Controller", 10, kPending},
-    {"CountryCode", kWholeWord, kPending},
+    {"OPTIONS", kWholeWord, key_options},
+    {"OPTIMIZE", kWholeWord, key_options},
+    {"ProtExt", 7, key_prot_ext},
+    {"ProtInt", 7, key_prot_int},
+    {"RemoteCode", 10, key_remote_code},
+    {"NMSPollNumber", 13, key_poll_number},
+    {"NMSPollCLI", 10, key_poll_cli},
+    {"RemoteOrigination", 17, key_remote_origination},
+    {"RemoteCallback", kWholeWord, key_remote_callback},
+    {"EmergencyNumber", kWholeWord, key_remote_callback},
+    {"EmergencyPause", kWholeWord, key_emergency_pause},
+    {"NMSPollInterval", 15, key_poll_interval},
+    {"CallBackFrequency", kWholeWord, key_poll_interval},
+    {"NMSCDRInterval", kWholeWord, key_cdr_interval},
+    {"Ctrl2", 5, key_ctrl2},
+    {"S2M_L1Mode", 10, key_s2m_l1mode},
+    {"SUBSCRIBER", 10, key_subscriber},
+    {"FreeTone", 8, key_free_tone},
+    {"Currency", 8, key_currency},
+    {"DropMSN", 7, key_drop_msn},
+    {"Redirect", 8, key_redirect},
+    {"Restrict", 8, key_restrict},
+    {"Controller", 10, key_controller},
+    {"CountryCode", kWholeWord, key_country_code},
     {"[", 1, key_period},
     {"Holiday", 7, key_holiday},
-    {"OwnMSN", kWholeWord, kPending},
+    {"OwnMSN", kWholeWord, key_own_msn},
     {"CmpMSN", kWholeWord, key_cmp_msn},
     {"MapIn", 5, key_map_in},
     {"MapOut", 6, key_map_out},
     {"MapAll", 6, key_map_all},
     {"MapCallBack", 11, key_mapcallback},
-    {"DTMFWaitDial", 12, kPending},
-    {"DTMFWaitDtmf", 12, kPending},
-    {"DTMFCount", 8, kPending},
-    {"DTMFDialEnd", 10, kPending},
-    {"NoRedirectCause", 15, kPending},
-    {"AlternativeLimit", 16, kPending},
+    {"DTMFWaitDial", 12, key_dtmf_wait_dial},
+    {"DTMFWaitDtmf", 12, key_dtmf_wait_dtmf},
+    {"DTMFCount", 8, key_dtmf_count},
+    {"DTMFDialEnd", 10, key_dtmf_dial_end},
+    {"NoRedirectCause", 15, key_no_redirect_cause},
+    {"AlternativeLimit", 16, key_alternative_limit},
 };
 static_assert(std::size(kKeyTable) == 39, "one row per key of the configuration language");
 
@@ -84,8 +81,7 @@ void dispatch_key(ParseState &ps) {
         return;
     for (const KeyRow &row : kKeyTable)
         if (matches(row, key)) {
-            if (row.handler != nullptr)
-                row.handler(ps);
+            row.handler(ps);
             return;
         }
 }

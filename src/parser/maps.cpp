@@ -1,6 +1,7 @@
 // Map lines: MapIn, MapOut, MapAll, CmpMSN and the call-back maps become
 // map entries of the current period; the standard maps are added after the
 // last line without overriding a map of the file.
+#include "parser/key_handlers.h"
 #include "parser/parser.h"
 #include "table/split_numbers.h"
 #include "tabletext/map_text.h"
@@ -309,8 +310,7 @@ void key_mapcallback(ParseState &ps) {
             mk_map(ps.table, &ps.map_count, t[1], &ps.current_period, "8c", t[2], mode, &t[2]);
         return;
     }
-    // The other sub-keys (WaitAlert, Pin, DialFirst, ...) are call-back
-    // settings; their handler joins the build with the settings keys.
+    key_mapcallback_setting(ps);
 }
 
 void add_standard_maps(ParseState &ps) {

@@ -41,13 +41,14 @@ std::string config_line(const char *path, long number) {
     return line;
 }
 
-// The message lines of the driver ("@" and line feeds separate them).
-std::string message_lines(const std::string &message, const char *indent) {
+// The message lines of the driver ("@" and line feeds separate them), but
+// for the words of the error kind, which the report shows already.
+std::string message_lines(const std::string &message, const char *words, const char *indent) {
     std::string out;
     std::string line;
     for (char c : message + "\n") {
         if (c == '@' || c == '\n') {
-            if (!line.empty())
+            if (!line.empty() && line != words)
                 out += indent + line + "\n";
             line.clear();
         } else {
@@ -68,7 +69,7 @@ void report_failure(const char *config, int result, const std::string &message) 
         std::fprintf(stderr, "    %s\n", config_line(config, line).c_str());
     } else {
         std::fprintf(stderr, "%s: error: %s\n", config, words);
-        std::fputs(message_lines(message, "    ").c_str(), stderr);
+        std::fputs(message_lines(message, words, "    ").c_str(), stderr);
     }
     std::fprintf(stderr, "vorn: compile failed: %s (result %d)\n", words, result);
 }

@@ -2,8 +2,12 @@
 // line reader, the first-pass keys, TABLE, the end of parsing and the
 // standard maps, checked through the table record.
 #include "conf/conftool.h"
+#include "frame/frame.h"
+#include "parser/parser.h"
 #include "platform/platform.h"
 #include "support/config_parse.h"
+#include "support/table_builder.h"
+#include "support/text_files.h"
 #include "support/trace_capture.h"
 #include "vorn_b32.h"
 
@@ -12,6 +16,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -27,15 +32,8 @@ std::string repeat(const std::string &line, int count) {
     return out;
 }
 
-// The clock pinned to 4 Dec 2026 14:19 UTC while it lives.
-class PinnedClock {
-  public:
-    PinnedClock() {
-        setenv("TZ", "UTC", 1);
-        setenv("SOURCE_DATE_EPOCH", "1796393940", 1);
-    }
-    ~PinnedClock() { unsetenv("SOURCE_DATE_EPOCH"); }
-};
+// 4 Dec 2026 14:19 UTC.
+constexpr long long kDec4th2026At1419 = 1796393940;
 
 TEST(ParserDriver, ErrorLevelsGiveTheirResultsAndTheLineMessage) {
     const std::string long_line =
@@ -81,7 +79,7 @@ TEST(ParserDriver, ErrorLevelsGiveTheirResultsAndTheLineMessage) {
 }
 
 TEST(ParserDriver, LinesKeysAndPrefixMatches) {
-    PinnedClock clock;
+    test::PinnedClock clock(kDec4th2026At1419);
     const Parsed p = parse_config("; comment\n"
                                   "rem MapOut1=2\n"
                                   "REM MapOut1=2\n"
@@ -105,7 +103,7 @@ TEST(ParserDriver, LinesKeysAndPrefixMatches) {
 }
 
 TEST(ParserDriver, CommentStampAndExchangeName) {
-    PinnedClock clock;
+    test::PinnedClock clock(kDec4th2026At1419);
     char version[23];
     get_vorn_b32_dll_version(version, sizeof version);
     const std::string stamp =
@@ -187,6 +185,54 @@ TEST(ParserDriver, EndOfParseHolidaysMapsAndPeriods) {
     ASSERT_EQ(q.used(), 2 + 9 + 10);
     EXPECT_STREQ(q.map(2 + 5).map_escape, "6");
     EXPECT_EQ(q.map(2 + 9 + 5).map_mode, 0x81); // incoming 5 gets DATA
+}
+
+TEST(ParserDriver, PeriodTestStartsThePeriodsMinuteByMinute) {
+    // 23:59 UTC: the second period wraps to the next hour, which is 0.
+    test::PinnedClock clock(1796428740);
+    test::TempDir dir;
+    test::write_file(dir.file("p.cfg"), "TABLE=TF01.5\nOPTIONS=PeriodTest\n[08:00] MO\nMapOut1=2\n"
+                                        "[09:00] TU\nMapOut1=3\n[10:00] WE\n");
+    ParseState ps;
+    table_t *table = nullptr;
+    char err[kErrStrSize];
+    ASSERT_EQ(parse_ascii_config(ps, &table, dir.file("p.cfg").c_str(), err), 0);
+    ASSERT_NE(ps.mpde, nullptr);
+    std::vector<int> starts;
+    for (int i = 1; i <= 3; ++i) {
+        starts.push_back(ps.mpde[i].mpde_hour);
+        starts.push_back(ps.mpde[i].mpde_minute);
+    }
+    EXPECT_EQ(starts, (std::vector<int>{23, 59, 0, 0, 0, 1}));
+    EXPECT_EQ(ps.mpde[3].mpde_first_map, 2u);
+    EXPECT_EQ(ps.mpde[3].mpde_last_map, 1u); // the empty last section
+    release_period_block(ps);
+    myFree(table, "pt");
+    set_instance_table(nullptr);
+}
+
+TEST(ParserDriver, TwoThreadsCompileAtTheSameTime) {
+    test::TempDir dir;
+    const std::string cfg[2] = {dir.file("a.cfg"), dir.file("b.cfg")};
+    test::write_file(cfg[0], test::ascii_config("TABLE=TF01.5\nMapOut0049=01019 DATA 30 1/2\n"
+                                                "[08:00] MO\nMapIn1=2\nCountryCode=49\n"));
+    test::write_file(cfg[1], test::ascii_config("TABLE=TF01.5\nOPTIONS=NoStandardMaps\n"
+                                                "MapOut5=6 VOICE\nRemoteCode=4711\n"));
+    auto compile = [&](int which, int round) {
+        const std::string bin = dir.file(std::to_string(which) + "-" + std::to_string(round));
+        EXPECT_EQ(mkconf(cfg[which].c_str(), bin.c_str(), 1), 0);
+        std::string image = test::read_file(bin);
+        return image.size() > 78 ? image.substr(78) : image; // behind checksum and date
+    };
+    const std::string expected[2] = {compile(0, 0), compile(1, 0)};
+    auto worker = [&](int which) {
+        for (int round = 1; round <= 20; ++round)
+            EXPECT_EQ(compile(which, round), expected[which]) << which << " round " << round;
+    };
+    std::thread a(worker, 0);
+    std::thread b(worker, 1);
+    a.join();
+    b.join();
 }
 
 } // namespace

@@ -13,6 +13,12 @@
 
 namespace vorn::platform {
 
+int file_readable(const char *path) {
+    if (path == nullptr)
+        return EINVAL;
+    return ::access(path, R_OK) == 0 ? 0 : errno;
+}
+
 bool file_size(const char *path, uint64_t *size) {
     if (path == nullptr)
         return false;
@@ -154,11 +160,6 @@ char *runtime_format(const char *format, char *out, size_t cap) {
     }
     out[n] = '\0';
     return out;
-}
-
-bool discard_standard_output() {
-    std::fflush(stdout);
-    return std::freopen("/dev/null", "w", stdout) != nullptr;
 }
 
 } // namespace vorn::platform

@@ -562,7 +562,7 @@ std::FILE *create_file(const char *cfgfile) {
 void print_version_line() {
     char version[100];
     get_dll_version("Vorn_B32.DLL", version, sizeof version);
-    std::printf("%s\n", version);
+    platform::console_printf("%s\n", version);
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace {
@@ -27,23 +28,23 @@ std::string quoted(const char *path) {
 std::string failure_text(int result, const char *table, const char *config) {
     std::string why;
     switch (result) {
-    case -11:
+    case VORN_CONF_CANNOT_READ:
         why = quoted(table) + " is not a binary table that can be read (missing, too short or "
                               "damaged)";
         break;
-    case -73:
+    case VORN_CONF_TOO_MANY:
         why = quoted(table) + " names more maps than a table holds";
         break;
-    case -70:
+    case VORN_CONF_WRONG_FORMAT:
         why = quoted(table) + " is not a table of format TF01.5";
         break;
-    case -12:
+    case VORN_CONF_CANNOT_WRITE:
         why = "cannot write " + quoted(config);
         break;
-    case -17:
+    case VORN_CONF_NO_MEMORY:
         why = "not enough memory";
         break;
-    case -7:
+    case VORN_CONF_WRITE_FAILED:
         why = quoted(table) + " does not add up: its map count differs from the maps it holds";
         break;
     default:
@@ -79,13 +80,18 @@ int run_decompile(int argc, char **argv) {
     const char *name = nullptr;
     if (get_tool_name(&name) == 0 && name[0] == '\0')
         set_tool_name("WBIN2CFG");
-    if (quiet && !platform::discard_standard_output())
-        return tool::job_failed("--quiet: cannot silence the standard output");
+    platform::set_console_quiet(quiet);
 
-    const int result = mkconf_driver(config, table, 0);
-    if (result != 0)
+    int result;
+    try {
+        result = mkconf_driver(config, table, 0);
+    } catch (const std::bad_alloc &) {
+        result = VORN_CONF_NO_MEMORY;
+    }
+    if (result != VORN_CONF_OK)
         return tool::job_failed(failure_text(result, table, config));
-    std::printf("%s: configuration written to %s\n", table, config);
+    if (!quiet)
+        std::printf("%s: configuration written to %s\n", table, config);
     return 0;
 }
 

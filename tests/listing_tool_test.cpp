@@ -35,6 +35,7 @@ TEST(ListingTool, ListingsNeverOverwriteTheConfigurationOrTheTable) {
                          "\" would be overwritten by a listing; name it differently\n");
 
     // Without --listings the same names are fine, and no listing appears.
+    std::filesystem::remove(map_cfg);
     r = run_tool("compile --quiet " + shell_quote(cfg) + " " + shell_quote(dir.file("box.del")));
     EXPECT_EQ(r.exit_code, 0) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.file("box.map")));

@@ -61,7 +61,8 @@ void BM_MapListing(benchmark::State &state) {
     auto *t = reinterpret_cast<table_t *>(buf.data());
     for (auto _ : state) {
         std::FILE *file = std::fopen("/dev/null", "w");
-        benchmark::DoNotOptimize(write_map_listing(t, file, "/dev/null"));
+        write_map_listing(t, file);
+        std::fclose(file);
     }
 }
 BENCHMARK(BM_MapListing)->Arg(0)->Arg(1570)->Unit(benchmark::kMillisecond);

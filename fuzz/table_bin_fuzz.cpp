@@ -47,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         const int w = write_ascii_table15(table, "/dev/null", err_str);
         if (w != 0 && w != -1 && w != -3)
             std::abort();
-        if (write_map_listing(table, nullptr, nullptr) != 0)
-            std::abort();
+        write_map_listing(table, nullptr);
     } else if (r != -1 && r != -11) {
         std::abort();
     }

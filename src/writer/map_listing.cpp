@@ -7,7 +7,6 @@
 #include "trace/trace.h"
 #include "vorn_b32.h"
 #include "writer/field_formatters.h"
-#include "writer/text_out.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -93,7 +92,7 @@ void write_legend(const table_t *table, std::FILE *mfp) {
 
 } // namespace
 
-int write_map_listing(table_t *table, std::FILE *mfp, const char *map_path) {
+void write_map_listing(table_t *table, std::FILE *mfp) {
     banner('G', "#%u: Output _____________\n", kLineOutput);
     dbg_printf("%s#%u:Ausgabe in die Map-Datei\n", kSourceLabel, kLineOutput + 2);
     if (mfp != nullptr)
@@ -102,18 +101,8 @@ int write_map_listing(table_t *table, std::FILE *mfp, const char *map_path) {
     banner('G', "#%u: Indexing _____________\n", kLineIndexing);
     index_map(table, 0, mfp);
     print_map_entries(table, mfp);
-    if (mfp == nullptr)
-        return 0;
-
-    write_legend(table, mfp);
-    dbg_printf("close file mfp=%x (%s)\n", static_cast<unsigned>(reinterpret_cast<uintptr_t>(mfp)),
-               map_path != nullptr ? map_path : "");
-    if (close_checked(mfp))
-        return 0;
-    char text[600];
-    std::snprintf(text, sizeof text, "Cannot Write \"%s\"!\n", map_path != nullptr ? map_path : "");
-    dbg_error(text);
-    return -2;
+    if (mfp != nullptr)
+        write_legend(table, mfp);
 }
 
 } // namespace vorn

@@ -12,12 +12,10 @@ namespace vorn {
 
 // After optimization: writes the listing's head (tool, version, date, the
 // period lines, the map count and the too-many warning), builds the index
-// with index_map (its entries go to the listing), lists the maps, writes
-// the legend and closes the listing.  `mfp` is the open .map file or
-// nullptr when listings are off (then only the index is built and the maps
-// are traced); `map_path` names it in the trace.  Returns 0, or -2 when a
-// write to the listing or its close failed (the listing is closed either
-// way).
-int write_map_listing(table_t *table, std::FILE *mfp, const char *map_path);
+// with index_map (its entries go to the listing), lists the maps and writes
+// the legend.  `mfp` is the open .map file or nullptr when listings are off
+// (then only the index is built and the maps are traced).  The caller owns
+// the file: it closes it and checks that every write went through.
+void write_map_listing(table_t *table, std::FILE *mfp);
 
 } // namespace vorn

@@ -11,6 +11,7 @@
 #include "trace/trace.h"
 #include "vorn_b32.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -29,6 +30,9 @@ constexpr long kEndDay = 18;
 constexpr long kEndMonth = 21;
 constexpr long kEndYear = 24;
 constexpr long kEndRest = 26; // the "-" before the end time of day
+
+// make_fname turns the stem "MERGE" into a twelve-character name.
+constexpr size_t kUniqueNameTail = 12 - 5;
 
 // One input list: the piece last read, its merge key and the read position.
 struct ListReader {
@@ -231,8 +235,12 @@ int merge_call_lists(const char *first, const char *second, const char *destinat
     logs::File out;
     if (replace) {
         replaced = platform::resolved_path(target);
+        // make_fname cuts a longer path and would put the file elsewhere.
         const std::string stem = folder_of(replaced) + "/MERGE";
-        made = make_fname(stem.c_str(), output, nullptr) != nullptr;
+        if (stem.size() + kUniqueNameTail >= sizeof output)
+            platform::set_last_error(ENAMETOOLONG);
+        else
+            made = make_fname(stem.c_str(), output, nullptr) != nullptr;
         if (made)
             out = logs::open_file(output, "w");
     } else {

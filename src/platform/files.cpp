@@ -113,7 +113,10 @@ void set_last_error(int error) {
 std::string resolved_path(const char *path) {
     if (path == nullptr)
         return std::string();
+    // Resolving is no error of the caller's job: errno stays as it was.
+    const int saved = errno;
     char *real = ::realpath(path, nullptr);
+    errno = saved;
     if (real == nullptr)
         return path;
     std::string out(real);

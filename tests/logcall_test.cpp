@@ -142,6 +142,11 @@ TEST_F(LogcallTest, EveryCombinationOfFiles) {
         SCOPED_TRACE(c.files);
         EXPECT_EQ(lists(log, c.files), c.expected);
     }
+    // A list named twice, however, is one list.
+    ASSERT_EQ(mklogcall(bin.c_str(), out.c_str(), out.c_str(), (dir.path() + "/./out.txt").c_str(),
+                        message),
+              0);
+    EXPECT_EQ(read_file(out), cases[0].expected[0]);
 }
 
 TEST_F(LogcallTest, RecordFieldsAsWritten) {

@@ -276,21 +276,40 @@ int make_logcall_lists(const LogcallFiles &files, std::string *message) {
 
     int result = copy.copy_from(files.binfile);
     logs::File out, in, reject, csv;
+    // A list named twice (however) is one list: two streams on one file
+    // would write over each other's lines.
+    std::FILE *in_stream = nullptr;
+    std::FILE *reject_stream = nullptr;
+    if (result == 0 && !(out = logs::open_file(files.outfile, "w")))
+        result = -4;
     if (result == 0) {
-        if (!(out = logs::open_file(files.outfile, "w")))
-            result = -4;
-        else if (files.infile && !(in = logs::open_file(files.infile, "w")))
-            result = -5;
-        else if (files.rejectfile && !(reject = logs::open_file(files.rejectfile, "w")))
-            result = -6;
-        else if (files.csvfile && !(csv = logs::open_file(files.csvfile, "w")))
-            result = kLogcallCsvFailed;
+        in_stream = out.get();
+        if (files.infile && !logs::same_file(files.infile, files.outfile)) {
+            in = logs::open_file(files.infile, "w");
+            in_stream = in.get();
+            if (!in)
+                result = -5;
+        }
     }
+    if (result == 0) {
+        reject_stream = out.get();
+        if (files.rejectfile && !logs::same_file(files.rejectfile, files.outfile)) {
+            if (in && logs::same_file(files.rejectfile, files.infile)) {
+                reject_stream = in.get();
+            } else {
+                reject = logs::open_file(files.rejectfile, "w");
+                reject_stream = reject.get();
+                if (!reject)
+                    result = -6;
+            }
+        }
+    }
+    if (result == 0 && files.csvfile && !(csv = logs::open_file(files.csvfile, "w")))
+        result = kLogcallCsvFailed;
     if (result == 0)
         result = sort_logcall(copy.stream());
     if (result == 0) {
-        result = convert_logcall(copy.stream(), out.get(), in ? in.get() : out.get(),
-                                 reject ? reject.get() : out.get());
+        result = convert_logcall(copy.stream(), out.get(), in_stream, reject_stream);
         if (csv) {
             std::rewind(copy.stream());
             write_logcall_csv(copy.stream(), csv.get());

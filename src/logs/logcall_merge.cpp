@@ -129,16 +129,6 @@ std::string folder_of(const std::string &path) {
     return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
 }
 
-bool same_file(const char *a, const char *b) {
-    if (a == nullptr || b == nullptr)
-        return false;
-    const platform::FileIdentity ia = platform::file_identity(a);
-    const platform::FileIdentity ib = platform::file_identity(b);
-    return ia.kind != platform::FileIdentity::Missing &&
-           ib.kind != platform::FileIdentity::Missing && ia.device == ib.device &&
-           ia.inode == ib.inode;
-}
-
 // Closes the merged list; -4 when any of it did not reach the file (or, for
 // a list that will replace another, the disk).
 int close_output(logs::File &out, bool durable, int result) {
@@ -224,10 +214,10 @@ int merge_call_lists(const char *first, const char *second, const char *destinat
     // The merged list replaces the first one when no other destination is
     // named.  A destination that is one of the inputs under another name is
     // replaced the same way, so that no input is emptied before it is read.
-    const bool to_first =
-        destination == nullptr || same_name(destination, first) || same_file(destination, first);
+    const bool to_first = destination == nullptr || same_name(destination, first) ||
+                          logs::same_file(destination, first);
     const char *target = to_first ? first : destination;
-    const bool replace = to_first || same_file(destination, second);
+    const bool replace = to_first || logs::same_file(destination, second);
 
     std::string replaced;
     char output[260] = {};
@@ -262,10 +252,12 @@ int merge_call_lists(const char *first, const char *second, const char *destinat
     in1.close();
     in2.close();
     result = close_output(out, replace, result);
+    error = platform::last_error();
     dbg_printf("end merge <%s>+<%s> -> <%s>\n", first, second, out_name);
     if (result != 0 || !replace) {
         // A merge into a list that was to be replaced leaves the partial
         // list beside it; the list itself is untouched.
+        platform::set_last_error(error);
         report_merge_error(result);
         return result;
     }

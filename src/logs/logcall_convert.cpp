@@ -7,6 +7,8 @@
 #include "vorn_b32.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace vorn {
 namespace {
@@ -24,6 +26,8 @@ constexpr uint8_t kNoPort = 0xFF;
 constexpr uint16_t kNoValue = 0xFFFF;
 constexpr uint8_t kNoSubcode = 0xFF;
 constexpr uint8_t kNoAddress = 0xFF;
+constexpr size_t kFewRecords = 16;    // 1200 bytes of stack
+constexpr size_t kManyRecords = 1024; // 75 KiB
 
 // "dd.mm.yy-hh:mm:ss;"
 void add_time(logs::LineText &text, const logcall_time_t &t) {
@@ -216,6 +220,24 @@ void write_slot_line(const Streams &s, unsigned slot, const char *address, const
     dbg_printf("%s", text.c_str());
 }
 
+// Output buffers for up to four lists; a list without one keeps stdio's.
+class ListBuffers {
+  public:
+    static constexpr size_t kSize = 64 * 1024;
+    void attach(std::FILE *stream) {
+        if (m_used == 4)
+            return;
+        std::unique_ptr<char[]> &buffer = m_buffers[m_used];
+        buffer.reset(new (std::nothrow) char[kSize]);
+        if (buffer && std::setvbuf(stream, buffer.get(), _IOFBF, kSize) == 0)
+            ++m_used;
+    }
+
+  private:
+    std::unique_ptr<char[]> m_buffers[4];
+    size_t m_used = 0;
+};
+
 } // namespace
 
 PortPair logcall_port(uint8_t b) {
@@ -241,12 +263,26 @@ int convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE 
     const Streams s{out, in ? in : out, reject ? reject : out};
     logs::LineText text;
     unsigned counter = 0;
-    logcall_t r;
+    // Records are read many at a time (a few dozen when there is no memory
+    // for more); a short last record is never looked at.
+    logcall_t few[kFewRecords];
+    std::unique_ptr<logcall_t[]> many(new (std::nothrow) logcall_t[kManyRecords]);
+    logcall_t *records = many ? many.get() : few;
+    const size_t per_read = many ? kManyRecords : kFewRecords;
+    size_t held = 0;
+    size_t next = 0;
     // A full disk ends the conversion: the caller finds the failed stream
     // when it closes the files.
-    while (!s.failed()) {
-        if (std::fread(&r, 1, sizeof r, sorted) < sizeof r || r.plc == kLogcallEnd)
+    for (;;) {
+        if (next == held) {
+            if (s.failed())
+                break;
+            held = std::fread(records, sizeof(logcall_t), per_read, sorted);
+            next = 0;
+        }
+        if (next == held || records[next].plc == kLogcallEnd)
             break;
+        const logcall_t &r = records[next++];
         const Address address(r);
         const unsigned slot = r.plc & 0x7FFFu;
         if (r.plc & kLogcallNotClosed) {
@@ -260,7 +296,7 @@ int convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE 
             else
                 write_call(s, r, counter, text);
         }
-        if (std::feof(sorted))
+        if (next == held && std::feof(sorted))
             break;
     }
     dbg_printf("%s#%u: end convert_logcall\n", "LOGCALL", static_cast<unsigned>(__LINE__));
@@ -306,6 +342,13 @@ int make_logcall_lists(const LogcallFiles &files, std::string *message) {
     }
     if (result == 0 && files.csvfile && !(csv = logs::open_file(files.csvfile, "w")))
         result = kLogcallCsvFailed;
+    // Larger buffers than stdio's 4 KiB: a million lines otherwise take
+    // tens of thousands of writes.  Declared after the files, so that they
+    // outlive them.
+    ListBuffers buffers;
+    for (logs::File *list : {&out, &in, &reject, &csv})
+        if (*list)
+            buffers.attach(list->get());
     if (result == 0)
         result = sort_logcall(copy.stream());
     if (result == 0) {

@@ -84,7 +84,8 @@ VORN_B32_API void set_global_error(void);
 VORN_B32_API char *make_fname(const char *source, char *result, const char *extension);
 /* second, minute, hour, day, month, year % 100 of the local time. */
 VORN_B32_API void conf_gettime(uint8_t *time6);
-/* "<number> (serial# 01 A2)"; the text lives until the next call. */
+/* "<number> (serial# 01 A2)"; the text is the calling thread's own and lives
+ * until that thread's next call. */
 VORN_B32_API const char *cat_number_and_serialno(const char *number, const uint8_t *serial16);
 /* Removes every file matching the wildcard pattern; returns -1. */
 VORN_B32_API int32_t file_remove(const char *pattern);

@@ -55,7 +55,7 @@ class AlarmTest : public ::testing::Test {
         return text.substr(std::min(head.size(), text.size()));
     }
 
-    PinnedClock clock;
+    PinnedClock clock{kDec4th2015, nullptr};
     TempDir dir;
     std::string bin = dir.file("events.bin");
     std::string txt = dir.file("report.txt");
@@ -308,6 +308,7 @@ TEST_F(AlarmTest, FailuresGiveTheirCodeAndMessage) {
     write_file(bin, log);
     const std::string unwritable = dir.file("no/such/folder/report.txt");
     expect(unwritable, bin.c_str(), -4, cannot("Write", unwritable));
+    expect("/dev/full", bin.c_str(), -4, cannot("Write", "/dev/full")); // lost on the way out
     // An unknown version is found after the head was written.
     for (char version : {'\x03', '\xff'}) {
         write_file(bin, version + log.substr(1));

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorn::test {
 namespace {
@@ -42,7 +44,7 @@ TEST(AlarmExample, BundledLogIsTheBuildersLog) {
 }
 
 TEST(AlarmTool, AppendsTheReportOrChecksTheLog) {
-    PinnedClock clock;
+    PinnedClock clock{kDec4th2015, nullptr};
     TempDir dir;
     const std::string report = dir.file("report.txt");
     const std::string events =
@@ -73,16 +75,36 @@ TEST(AlarmTool, AppendsTheReportOrChecksTheLog) {
 TEST(AlarmTool, FailuresAndUsage) {
     TempDir dir;
     const std::string missing = dir.file("missing.bin"), odd = dir.file("odd.bin");
-    ToolRun run = run_tool("alarm " + shell_quote(missing) + " " + shell_quote(dir.file("r.txt")));
-    EXPECT_EQ(run.exit_code, 1);
-    EXPECT_EQ(run.err, "vorn: Cannot Read \"" + missing + "\"! (result -1)\n");
+    const std::string log = dir.file("log.bin"), fifo = dir.file("fifo");
     write_file(odd, "\x09 not an event log");
-    run = run_tool("alarm " + shell_quote(odd));
-    EXPECT_EQ(run.exit_code, 1);
-    EXPECT_EQ(run.err, "vorn: Cannot Write \"NULL\"! (result -4)\n");
+    write_file(log, read_file(kExample));
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink(log.c_str(), dir.file("link.txt").c_str()), 0);
+    const struct {
+        std::string args, err;
+    } rows[] = {
+        {shell_quote(missing) + " r.txt",
+         "vorn: cannot read \"" + missing + "\" (System error 2: No such file or directory)\n"},
+        {shell_quote(fifo), "vorn: \"" + fifo + "\" is a FIFO; give a regular file\n"},
+        {shell_quote(dir.path()),
+         "vorn: \"" + dir.path() + "\" is a folder; give a regular file\n"},
+        // The report would be appended to the log itself, also through a link.
+        {shell_quote(log) + " " + shell_quote(dir.file("link.txt")),
+         "vorn: output \"" + dir.file("link.txt") + "\" is the input \"" + log +
+             "\"; refusing to overwrite it\n"},
+        {shell_quote(log) + " /dev/full", "vorn: Cannot Write \"/dev/full\"! (result -4)\n"},
+        {shell_quote(odd), "vorn: Cannot Write \"NULL\"! (result -4)\n"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.args);
+        ToolRun run = run_tool("alarm " + row.args);
+        EXPECT_EQ(run.exit_code, 1);
+        EXPECT_EQ(run.err, row.err);
+    }
+    EXPECT_EQ(read_file(log), read_file(kExample));
 
     for (const char *args : {"alarm", "alarm a b c", "alarm a.bin --source", "alarm a --head x"}) {
-        run = run_tool(args);
+        ToolRun run = run_tool(args);
         EXPECT_EQ(run.exit_code, 2) << args;
         EXPECT_NE(run.err.find("usage: vorn alarm LOG.bin"), std::string::npos) << run.err;
     }

@@ -1,11 +1,11 @@
 // The binary table file: CRC-16, the writer's sizes and checksum, the reader
 // and every way a file can be short, too big or damaged.
+#include "conf/conftool.h"
 #include "frame/frame.h"
 #include "platform/platform.h"
 #include "support/table_builder.h"
 #include "support/trace_capture.h"
 #include "table/bin_table.h"
-#include "conf/conftool.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -137,6 +137,11 @@ TEST(WriteBinTable, UnwritablePathGivesMinusOneAndTheSystemError) {
     EXPECT_EQ(write_bin_table15(t.get(), path.c_str()), -1);
     EXPECT_EQ(cap.bodies(), (Lines{"Cannot Write \"" + path + "\"!\n",
                                    "System error 2: No such file or directory\r\n"}));
+    // A device that takes no byte: the open works, the writes do not.
+    cap.clear();
+    EXPECT_EQ(write_bin_table15(t.get(), "/dev/full"), -1);
+    EXPECT_TRUE(cap.contains("Cannot Write \"/dev/full\"!\n"));
+    EXPECT_TRUE(cap.contains("System error 28: No space left on device\r\n"));
     EXPECT_EQ(write_bin_table15(t.get(), ""), -1);
     EXPECT_EQ(write_bin_table15(t.get(), nullptr), -1);
     EXPECT_EQ(write_bin_table15(nullptr, dir.file("x.bin").c_str()), -1);

@@ -55,10 +55,16 @@ TEST(TableTool, VerifyGoodDamagedAndMissingTables) {
         {flipped, "stored:   " + crc + "\ncomputed: "},
         {flipped, "vorn: checksum mismatch: stored " + crc + ", computed "},
         {good + "x", "vorn: file holds 2701 bytes; a table with 3 maps holds 2700\n"},
-        {std::string(3000, 'A'), named + "is not a binary table of format TF01.5\n"},
-        {test::bin_table_image(0, "XX01.5"), named + "is not a table of format TF01.5\n"},
+        {std::string(3000, 'A'),
+         named + "is not a binary table of format TF01.5 (its format reads \"AAAAAA\")\n"},
+        {test::bin_table_image(0, "XX01.5"),
+         named + "is not a binary table of format TF01.5 (its format reads \"XX01.5\")\n"},
         {test::bin_table_image(0, "TF01.5", 1571) + std::string(63000, '\xFF'),
-         named + "names more maps than a table holds\n"},
+         named + "names 1571 used maps; a table holds 0 to 1570\n"},
+        {test::bin_table_image(0, "TF01.5", -2),
+         named + "names -2 used maps; a table holds 0 to 1570\n"},
+        {good.substr(0, 2600), named + "holds 2600 bytes; a table with 3 maps needs 2700\n"},
+        {good.substr(0, 100), named + "holds 100 bytes; the head of a table alone needs 2540\n"},
     };
     for (const auto &[image, message] : damaged) {
         write_file(path, image);
@@ -68,7 +74,8 @@ TEST(TableTool, VerifyGoodDamagedAndMissingTables) {
     }
     r = run_tool("verify " + dir.file("none.bin"));
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.out, "vorn: cannot read \"" + dir.file("none.bin") + "\": no such file\n");
+    EXPECT_EQ(r.out, "vorn: cannot read \"" + dir.file("none.bin") +
+                         "\" (System error 2: No such file or directory)\n");
     for (const char *usage : {"verify", "verify a.bin b.bin", "info", "info a.bin --xml"})
         EXPECT_EQ(run_tool(usage).code, 2) << usage;
 }

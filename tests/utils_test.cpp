@@ -4,6 +4,7 @@
 #include "support/trace_capture.h"
 #include "vorn_b32.h"
 
+#include <atomic>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 using vorn::test::TempDir;
@@ -101,6 +103,22 @@ TEST(Utils, SerialNumberText) {
     const char *text = cat_number_and_serialno(longest.c_str(), full);
     EXPECT_LT(std::strlen(text), 132u);
     EXPECT_EQ(std::string(text).substr(71, 11), " (serial# 1");
+
+    // Each thread reads its own text back, however the calls interleave.
+    std::vector<std::thread> threads;
+    std::atomic<int> foreign{0};
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([t, &full, &foreign] {
+            const std::string number(60, static_cast<char>('0' + t));
+            const std::string expected =
+                number + " (serial# 10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F)";
+            for (int i = 0; i < 3000; ++i)
+                if (expected != cat_number_and_serialno(number.c_str(), full))
+                    ++foreign;
+        });
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(foreign.load(), 0);
 }
 
 TEST(Utils, Atoh) {

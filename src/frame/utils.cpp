@@ -133,7 +133,9 @@ extern "C" VORN_B32_API void conf_gettime(uint8_t *t) {
 
 extern "C" VORN_B32_API const char *cat_number_and_serialno(const char *number,
                                                             const uint8_t *serial) {
-    static char buffer[132];
+    // One result buffer per thread: the host reads the text after the call, and
+    // another thread's call must not overwrite it meanwhile.
+    thread_local char buffer[132];
     try {
         if (number == nullptr)
             number = "";

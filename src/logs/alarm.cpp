@@ -379,6 +379,13 @@ int make_alarm_report(const char *textfile, const char *binfile, int32_t directi
             result = -4;
         } else {
             result = convert_alarm(binary.get(), text.get(), source, headline);
+            // A report that did not reach the file is not a report: a full
+            // disk must not look like success to the host.
+            if (text && !text.close_written() && result >= 0) {
+                dbg_printf("Cannot Write \"%s\"!\n", textfile);
+                dbg_printf("\n");
+                result = -4;
+            }
         }
     }
 

@@ -26,6 +26,11 @@ int File::close() {
     return result;
 }
 
+bool File::close_written() {
+    const bool failed_before = m_stream && std::ferror(m_stream);
+    return close() == 0 && !failed_before;
+}
+
 File open_file(const char *path, const char *mode) {
     if (!path)
         return File();

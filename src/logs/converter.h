@@ -35,6 +35,10 @@ class File {
     explicit operator bool() const { return m_stream != nullptr; }
     // Closes now; 0, or EOF when the stream could not be flushed.
     int close();
+    // Closes an output now and tells whether everything written reached the
+    // file: false when a write failed earlier (the stream's error flag) or
+    // the last buffer could not be flushed.
+    bool close_written();
 
   private:
     std::FILE *m_stream = nullptr;

@@ -111,6 +111,25 @@ const char *library_version();
 // path of the loaded library file.
 bool module_is_library(const char *module);
 
+// ---- a mutex with a timed wait ----------------------------------------------
+
+// The trace object's lock.  It waits with pthread_mutex_timedlock, which the
+// thread sanitizer understands (std::timed_mutex waits with a clock call that
+// it does not know and reports falsely).
+class TimedMutex {
+  public:
+    TimedMutex();
+    ~TimedMutex();
+    TimedMutex(const TimedMutex &) = delete;
+    TimedMutex &operator=(const TimedMutex &) = delete;
+    // true when the lock was taken within timeout_ms.
+    bool lock_for(unsigned timeout_ms);
+    void unlock();
+
+  private:
+    alignas(8) unsigned char m_storage[64]; // the native mutex
+};
+
 // ---- named semaphore "TraceMutex" -------------------------------------------
 
 // Opaque handle; nullptr = none.

@@ -140,18 +140,27 @@ int write_bin_table15(table_t *table, const char *path) {
     dbg_printf("write_bin_table15: table_format=\"%s\"\n", format);
     dbg_printf("write_bin_table15: \"%s\" 1. size(head) = %u\n", path,
                static_cast<unsigned>(kTableHeadSize));
-    std::fwrite(bytes, 1, kTableHeadSize, file);
+    bool written = std::fwrite(bytes, 1, kTableHeadSize, file) == kTableHeadSize;
 
     const size_t map_bytes = static_cast<size_t>(slots) * kMapSize;
     dbg_printf("write_bin_table15: \"%s\" 2. size(maps) = %u*%u=%lu\n", path,
                static_cast<unsigned>(used + 1), static_cast<unsigned>(kMapSize),
                static_cast<unsigned long>(map_bytes));
     if (map_bytes > 0)
-        std::fwrite(bytes + kTableHeadSize, 1, map_bytes, file);
+        written = std::fwrite(bytes + kTableHeadSize, 1, map_bytes, file) == map_bytes && written;
 
-    // Errors of the single writes are not reported: the box checks the
-    // image by its checksum when it loads it.
-    std::fclose(file);
+    // A table that did not reach the disk whole must not be taken for one:
+    // the host would send a truncated image to the box.
+    const int write_error = std::ferror(file) ? platform::last_error() : 0;
+    written = std::fclose(file) == 0 && written;
+    if (!written) {
+        const std::string what = std::string("Cannot Write \"") + path + "\"!\n";
+        dbg_error(what.c_str());
+        dbg_error(
+            platform::system_error_text(write_error != 0 ? write_error : platform::last_error())
+                .c_str());
+        return result != 0 ? result : -1;
+    }
     return result;
 }
 

@@ -23,7 +23,8 @@ uint16_t table_crc(const table_t *table);
 
 // Writes the head and table_used_map_entries + 1 map slots to `path`
 // (created or truncated) and stores a fresh checksum in the record first.
-// Returns 0, -1 when the file cannot be created, -11 when more than 1570
+// Returns 0, -1 when the file cannot be created or not every byte reached it
+// (a write or the close failed), -11 when more than 1570
 // maps are in use (the file is then still written in full, with the old
 // checksum, the slots past the record taken from the work area: pass a
 // working buffer in that case).

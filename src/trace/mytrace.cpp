@@ -4,12 +4,11 @@
 #include "platform/platform.h"
 #include "trace/trace.h"
 
-#include <chrono>
 #include <cstring>
 
 namespace vorn {
 
-CMyTrace::CMyTrace(const char *label) : m_pMutex(new std::timed_mutex), m_cLast('\n') {
+CMyTrace::CMyTrace(const char *label) : m_pMutex(new platform::TimedMutex), m_cLast('\n') {
     std::strncpy(m_szLabel, label != nullptr ? label : "", sizeof m_szLabel - 1);
     m_szLabel[sizeof m_szLabel - 1] = '\0';
 }
@@ -41,7 +40,7 @@ bool CMyTrace::write(const char *name, const char *kind, const char *format, va_
                      const char *text) {
     // A writer that cannot get the mutex within a second drops its line
     // rather than block the host.
-    if (!m_pMutex->try_lock_for(std::chrono::milliseconds(1000)))
+    if (!m_pMutex->lock_for(1000))
         return true;
     TraceLine line;
     line.last_char = &m_cLast;

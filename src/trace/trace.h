@@ -12,9 +12,12 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 
 namespace vorn {
+
+namespace platform {
+class TimedMutex;
+}
 
 // One trace line under construction: 256 bytes on the stack, at most 254
 // characters stored.
@@ -54,7 +57,7 @@ class CMyTrace {
     bool write(const char *name, const char *kind, const char *format, va_list *args,
                const char *text);
 
-    std::timed_mutex *m_pMutex;
+    platform::TimedMutex *m_pMutex;
     char m_szLabel[64];
     char m_cLast;
 };

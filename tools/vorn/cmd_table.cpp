@@ -5,10 +5,11 @@
 // that when it loads it), so this is where a user finds a damaged file
 // before sending it to the box.
 #include "command.h"
+#include "conf/conftool.h"
+#include "file_checks.h"
 #include "frame/frame.h"
 #include "platform/platform.h"
 #include "table/bin_table.h"
-#include "conf/conftool.h"
 #include "table/table.h"
 
 #include <cstdio>
@@ -21,6 +22,17 @@ namespace {
 
 using namespace vorn;
 
+std::string field_text(const char *field, size_t size) {
+    std::string out(size + 1, '\0');
+    copy_field(out.data(), field, size);
+    out.resize(std::strlen(out.c_str()));
+    return out;
+}
+
+template <size_t N> std::string field_text(const char (&field)[N]) {
+    return field_text(field, N);
+}
+
 // A table read through the library's reader, released and unregistered when
 // it goes out of scope.
 class LoadedTable {
@@ -29,25 +41,48 @@ class LoadedTable {
         myFree(m_table, "pTable");
         set_instance_table(nullptr);
     }
-    // Reads `path`; on failure returns false with the reason in `why`.
+    // Reads `path`; on failure returns false with the reason in `why` (empty
+    // when the file checks already told the user).
     bool load(const char *path, std::string &why) {
-        uint64_t size = 0;
-        if (!platform::file_size(path, &size)) {
-            why = std::string("cannot read \"") + path + "\": no such file";
+        if (!tool::job_files_ok({path}, {}))
+            return false;
+        const std::string name = std::string("\"") + path + "\"";
+        std::FILE *file = std::fopen(path, "rb");
+        if (file == nullptr) {
+            why = "cannot read " + name + " (" +
+                  platform::system_error_text(platform::last_error()) + ")";
             return false;
         }
-        m_file_size = size;
-        const int r = read_hex_file(&m_table, path);
-        if (r == -11) {
-            why = std::string("\"") + path + "\" names more maps than a table holds";
+        table_t head{};
+        const size_t got = std::fread(&head, 1, kTableHeadSize, file);
+        std::fclose(file);
+        platform::file_size(path, &m_file_size);
+        // Say what is wrong before the reader refuses the file.
+        const std::string holds = name + " holds " + std::to_string(m_file_size) + " bytes";
+        if (got < kTableHeadSize) {
+            why = holds + "; the head of a table alone needs " + std::to_string(kTableHeadSize);
             return false;
         }
-        if (r != 0 || m_table == nullptr) {
-            why = std::string("\"") + path + "\" is not a binary table of format TF01.5";
+        if (std::memcmp(head.table_format, "TF", 2) != 0 ||
+            std::memcmp(head.table_format + 2, kTableFormat + 2, kTableFormatLength - 2) != 0) {
+            why = name + " is not a binary table of format TF01.5 (its format reads \"" +
+                  field_text(head.table_format, kTableFormatLength) + "\")";
             return false;
         }
-        if (!table_format_ok(m_table)) {
-            why = std::string("\"") + path + "\" is not a table of format TF01.5";
+        const int used = head.table_used_map_entries;
+        if (used < -1 || used > MAX_MAP_TABLE_ENTRIES) {
+            why = name + " names " + std::to_string(used) + " used maps; a table holds 0 to " +
+                  std::to_string(MAX_MAP_TABLE_ENTRIES);
+            return false;
+        }
+        const size_t needed = kTableHeadSize + static_cast<size_t>(used + 1) * kMapSize;
+        if (m_file_size < needed) {
+            why = holds + "; a table with " + std::to_string(used) + " maps needs " +
+                  std::to_string(needed);
+            return false;
+        }
+        if (read_hex_file(&m_table, path) != 0 || m_table == nullptr) {
+            why = "cannot read " + name + " as a binary table";
             return false;
         }
         return true;
@@ -59,17 +94,6 @@ class LoadedTable {
     table_t *m_table = nullptr;
     uint64_t m_file_size = 0;
 };
-
-std::string field_text(const char *field, size_t size) {
-    std::string out(size + 1, '\0');
-    copy_field(out.data(), field, size);
-    out.resize(std::strlen(out.c_str()));
-    return out;
-}
-
-template <size_t N> std::string field_text(const char (&field)[N]) {
-    return field_text(field, N);
-}
 
 // Table texts are 8-bit; bytes above 7Fh are shown as the Latin-1
 // characters they are in the box's character set.
@@ -103,7 +127,7 @@ int run_verify(int argc, char **argv) {
     LoadedTable loaded;
     std::string why;
     if (!loaded.load(path, why))
-        return tool::job_failed(why);
+        return why.empty() ? 1 : tool::job_failed(why);
 
     const table_t *t = loaded.get();
     const uint16_t computed = table_crc(t);
@@ -204,7 +228,7 @@ int run_info(int argc, char **argv) {
     LoadedTable loaded;
     std::string why;
     if (!loaded.load(path, why))
-        return tool::job_failed(why);
+        return why.empty() ? 1 : tool::job_failed(why);
 
     const std::vector<Field> fields = head_fields(loaded.get());
     if (json) {

@@ -365,10 +365,7 @@ int make_logcall_lists(const LogcallFiles &files, std::string *message) {
         int code;
     } lists[] = {{out, -4}, {in, -5}, {reject, -6}, {csv, kLogcallCsvFailed}};
     for (const auto &list : lists) {
-        if (!list.file)
-            continue;
-        const bool lost = std::ferror(list.file.get()) != 0;
-        if ((list.file.close() != 0 || lost) && result == 0)
+        if (list.file && !list.file.close_written() && result == 0)
             result = list.code;
     }
 

@@ -135,7 +135,7 @@ int close_output(logs::File &out, bool durable, int result) {
     bool lost = std::ferror(out.get()) != 0;
     if (result == 0 && !lost && durable && platform::sync_stream(out.get()) != 0)
         lost = true;
-    if (out.close() != 0)
+    if (!out.close_written())
         lost = true;
     return result == 0 && lost ? -4 : result;
 }

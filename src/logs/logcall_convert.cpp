@@ -311,6 +311,10 @@ int make_logcall_lists(const LogcallFiles &files, std::string *message) {
                text_or_null(files.rejectfile));
 
     int result = copy.copy_from(files.binfile);
+    // Larger buffers than stdio's 4 KiB: a million lines otherwise take
+    // tens of thousands of writes.  Declared before the files, so that they
+    // outlive them on every way out.
+    ListBuffers buffers;
     logs::File out, in, reject, csv;
     // A list named twice (however) is one list: two streams on one file
     // would write over each other's lines.
@@ -342,10 +346,6 @@ int make_logcall_lists(const LogcallFiles &files, std::string *message) {
     }
     if (result == 0 && files.csvfile && !(csv = logs::open_file(files.csvfile, "w")))
         result = kLogcallCsvFailed;
-    // Larger buffers than stdio's 4 KiB: a million lines otherwise take
-    // tens of thousands of writes.  Declared after the files, so that they
-    // outlive them.
-    ListBuffers buffers;
     for (logs::File *list : {&out, &in, &reject, &csv})
         if (*list)
             buffers.attach(list->get());

@@ -234,7 +234,6 @@ int merge_call_lists(const char *first, const char *second, const char *destinat
         if (made)
             out = logs::open_file(output, "w");
     } else {
-        std::snprintf(output, sizeof output, "%s", destination);
         out = logs::open_file(destination, "w");
     }
     if (!out) {

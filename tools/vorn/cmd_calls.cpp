@@ -38,11 +38,14 @@ bool outputs_distinct(std::initializer_list<const char *> outputs) {
     return true;
 }
 
-// The copy of the log goes to the user's temporary folder, not to the
-// folder the tool was started in.
+// The copy of the log goes to the user's temporary folder ($TMPDIR when it
+// names a folder, else /tmp), not to the folder the tool was started in.
 void use_temporary_folder() {
     const char *tmp = std::getenv("TMPDIR");
-    std::string folder = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+    std::string folder = "/tmp";
+    if (tmp != nullptr &&
+        vorn::platform::file_identity(tmp).kind == vorn::platform::FileIdentity::Folder)
+        folder = tmp;
     set_TmpPath((folder + "/vorn").c_str(), 1);
 }
 

@@ -14,6 +14,9 @@ namespace {
 // The trace lines name the source lines of the allocation and release
 // statements as the box's service tools know them.
 constexpr unsigned kAllocLine = 72;
+// The source the service tools expect in these lines, whatever file holds
+// the allocator now.
+constexpr const char *kAllocatorSource = "conftool.cpp";
 constexpr unsigned kFreeLine = 83;
 
 std::atomic<uint32_t> g_live_blocks{0};
@@ -41,7 +44,7 @@ void *myAlloc(size_t size, const char *tag) {
         }
     }
     uint32_t live = g_live_blocks.fetch_add(1) + 1;
-    dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalAlloc %s\n", source_tail(__FILE__),
+    dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalAlloc %s\n", source_tail(kAllocatorSource),
                kAllocLine, block, static_cast<unsigned>(size), live, tag);
     return block;
 }
@@ -53,8 +56,8 @@ void myFree(void *block, const char *tag) {
     }
     auto *header = static_cast<BlockHeader *>(block) - 1;
     uint32_t live = g_live_blocks.fetch_sub(1) - 1;
-    dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalFree %s\n", source_tail(__FILE__), kFreeLine,
-               block, static_cast<unsigned>(header->size), live, tag);
+    dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalFree %s\n", source_tail(kAllocatorSource),
+               kFreeLine, block, static_cast<unsigned>(header->size), live, tag);
     std::free(header);
 }
 

@@ -44,6 +44,16 @@ void trace_maps(const table_t *table, unsigned count);
 void format_charge_word(std::FILE *file, char *buffer, size_t capacity, uint32_t word,
                         const uint32_t *unit);
 
+// Period record `index` (0..255) of the table.  Indices past the 64 records
+// read the head bytes behind them, as a damaged table's map would on the
+// box; the result is always taken from inside the record.
+map_period_t table_period_record(const table_t *table, unsigned index);
+
+// The current local time as "dd.Mmm yyyy hh:mm" (day with a leading blank
+// below 10): 17 characters and the terminator in a buffer of at least 18
+// bytes; a smaller buffer gets the text cut.
+void make_date_text(char *buffer, size_t capacity);
+
 // The two Subscriber lines, to the trace and, when given, to the file;
 // nothing when all channel and start settings are 0.
 void write_subscribers(std::FILE *file, const table_t *table);

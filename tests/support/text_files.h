@@ -1,0 +1,32 @@
+// Helpers for tests of code that writes text to a stdio stream: run a
+// writer against a temporary stream and get what it wrote, and pin the
+// library's clock to one instant.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace vorn::test {
+
+// What `write` put into a fresh temporary stream.
+std::string written_text(const std::function<void(std::FILE *)> &write);
+
+// While it lives, the library's clock reads `epoch` seconds in time zone
+// `tz` (SOURCE_DATE_EPOCH and TZ); the previous values come back after.
+class PinnedClock {
+  public:
+    explicit PinnedClock(long long epoch, const char *tz = "UTC");
+    ~PinnedClock();
+    PinnedClock(const PinnedClock &) = delete;
+    PinnedClock &operator=(const PinnedClock &) = delete;
+
+  private:
+    std::string m_epoch, m_tz;
+    bool m_had_epoch, m_had_tz;
+};
+
+// 4 December 2026 14:05:09 UTC, a Friday.
+inline constexpr long long kDec4th2026 = 1796393109;
+
+} // namespace vorn::test

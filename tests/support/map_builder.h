@@ -33,13 +33,17 @@ void put_maps(table_t *table, const std::vector<MapSpec> &maps);
 std::vector<std::string> map_texts(const table_t *table);
 
 // Registers a table for the calling thread while it lives (the comparison
-// functions read the period records through the registration).
+// functions read the period records through the registration); the table
+// registered before comes back afterwards.
 class Registered {
   public:
     explicit Registered(table_t *table);
     ~Registered();
     Registered(const Registered &) = delete;
     Registered &operator=(const Registered &) = delete;
+
+  private:
+    table_t *m_previous = nullptr;
 };
 
 // A zero-filled period block.
@@ -49,5 +53,15 @@ struct PeriodBlock {
     // Sets entry i as a period line would: start, days, map range.
     void set(unsigned i, uint8_t hour, uint8_t minute, uint8_t days, uint32_t first, uint32_t last);
 };
+
+} // namespace vorn::test
+
+namespace vorn::test {
+
+// The structural part of the period rule of a compiled table: every used
+// map names a period 0 .. table_max_period_entries, every record 1 .. max
+// is in use by a map and has days, and the records behind max are empty.
+// Returns "" when it holds, else what is wrong.
+std::string period_rule_violation(const table_t *table);
 
 } // namespace vorn::test

@@ -89,8 +89,12 @@ class DuplicateScan {
     void erase(unsigned gone, unsigned kept, const char *mark, const char *why) {
         dbg_printf("Multiple Map Entry del map[%u] ([%u] %s)\n", gone - m_first, kept - m_first,
                    why);
-        print_map_entry(m_table, "     ", &slot(kept), kept, nullptr);
-        print_map_entry(m_table, mark, &slot(gone), gone, m_dfp);
+        // The map lines cost a formatted text each: only for a reader.
+        const bool tracing = dbg_enabled();
+        if (tracing)
+            print_map_entry(m_table, "     ", &slot(kept), kept, nullptr);
+        if (tracing || m_dfp != nullptr)
+            print_map_entry(m_table, mark, &slot(gone), gone, m_dfp);
         std::memset(&slot(gone), 0, sizeof(map_t));
         ++m_deleted;
     }

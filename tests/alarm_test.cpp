@@ -55,7 +55,7 @@ class AlarmTest : public ::testing::Test {
         return text.substr(std::min(head.size(), text.size()));
     }
 
-    PinnedClock clock;
+    PinnedClock clock{kDec4th2015, nullptr};
     TempDir dir;
     std::string bin = dir.file("events.bin");
     std::string txt = dir.file("report.txt");

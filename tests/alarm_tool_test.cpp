@@ -44,7 +44,7 @@ TEST(AlarmExample, BundledLogIsTheBuildersLog) {
 }
 
 TEST(AlarmTool, AppendsTheReportOrChecksTheLog) {
-    PinnedClock clock;
+    PinnedClock clock{kDec4th2015, nullptr};
     TempDir dir;
     const std::string report = dir.file("report.txt");
     const std::string events =

@@ -81,7 +81,7 @@ TEST(Periods, SectionsReuseAndTheLastEntry) {
     // A file that begins with a period: entry 0 has no maps.
     mpde_t fresh[kPeriodBlockEntries] = {};
     period_line("[08:00]", fresh, 0);
-    EXPECT_EQ(fresh[0].mpde_last_map, kNoMap);
+    EXPECT_EQ(uint32_t{fresh[0].mpde_last_map}, kNoMap); // a copy: the field is packed
 
     // 63 sections fit; the 64th has no entry.
     mpde_t full[kPeriodBlockEntries] = {};

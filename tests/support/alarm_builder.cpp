@@ -49,7 +49,7 @@ std::string AlarmLog::build() const {
 }
 
 std::string report_head(const std::string &version, const char *source, const char *headline) {
-    time_t t = std::strtoll(kPinnedEpoch, nullptr, 10);
+    time_t t = static_cast<time_t>(kDec4th2015);
     tm local{};
     localtime_r(&t, &local);
     char stamp[40];

@@ -3,6 +3,8 @@
 // block of a report starts with.
 #pragma once
 
+#include "support/text_files.h"
+
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -36,14 +38,8 @@ struct AlarmLog {
     std::string build() const;
 };
 
-// Pins the report clock (SOURCE_DATE_EPOCH, inherited by child processes)
-// to 4 December 2015, 13:05:09 UTC while it lives.
-inline constexpr const char *kPinnedEpoch = "1449234309";
-struct PinnedClock {
-    PinnedClock() { setenv("SOURCE_DATE_EPOCH", kPinnedEpoch, 1); }
-    ~PinnedClock() { unsetenv("SOURCE_DATE_EPOCH"); }
-};
-
+// The report clock: PinnedClock clock{kDec4th2015, nullptr} (text_files.h)
+// pins it in this machine's zone.
 // The head of a report block up to its version line, for the pinned clock in
 // this machine's zone.
 std::string report_head(const std::string &version, const char *source = nullptr,

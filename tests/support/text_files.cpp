@@ -43,7 +43,8 @@ void restore(const char *name, bool had, const std::string &value) {
 PinnedClock::PinnedClock(long long epoch, const char *tz)
     : m_had_epoch(save("SOURCE_DATE_EPOCH", m_epoch)), m_had_tz(save("TZ", m_tz)) {
     setenv("SOURCE_DATE_EPOCH", std::to_string(epoch).c_str(), 1);
-    setenv("TZ", tz, 1);
+    if (tz != nullptr)
+        setenv("TZ", tz, 1);
 }
 
 PinnedClock::~PinnedClock() {

@@ -42,6 +42,12 @@ struct LocalTime {
 // now; always in local time.
 LocalTime local_time();
 
+// Seconds since 1970 (UTC) of a wall-clock time in the local zone, with the
+// TZ rules and daylight saving as the zone had them; fields beyond their
+// range carry over (minute 75 is the next hour's minute 15).  -1 when the
+// time cannot be represented.
+int64_t local_to_epoch(int year, int month, int day, int hour, int minute, int second);
+
 // ---- threads and processes ------------------------------------------------
 
 uint32_t thread_id();
@@ -83,11 +89,23 @@ std::string system_error_text(int error);
 // Last error number of the C runtime.
 int last_error();
 
+// 0 when the file may be opened for reading (access R_OK), else the errno
+// value of the failure.
+int file_readable(const char *path);
+
 // Reads one line of a text file opened with fopen: at most cap-1 characters
 // plus the terminator, a CR LF end counted as one LF, the LF kept.  Returns
 // false at end of file.  Use this instead of fgets where a file may come from
 // Windows.
 bool read_text_line(std::FILE *file, char *buf, size_t cap);
+
+// ---- console -----------------------------------------------------------------
+
+// Progress lines of the configuration compiler on standard output (printf
+// format of the C runtime).  A tool that must stay silent switches them off
+// for the whole process.
+void console_printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void set_console_quiet(bool quiet);
 
 // ---- version resource ------------------------------------------------------
 

@@ -128,9 +128,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     ps.mpde = block.data();
     ps.option_byte = optimize_off ? OPT_OPTIMIZE_OFF : 0;
     char err_str[500] = {};
-    std::FILE *map_file = nullptr;
-    const int r = optimize_maps(ps, nullptr, err_str, sizeof err_str, &map_file);
-    check(map_file == nullptr);
+    ListingFile map_listing("mfp");
+    const int r = optimize_maps(ps, nullptr, err_str, sizeof err_str, map_listing);
+    check(map_listing.file == nullptr);
     if (r == kOptimizeTooManyEntries) {
         check(std::strncmp(err_str, "Too many entries! (+", 20) == 0);
         set_instance_table(nullptr);

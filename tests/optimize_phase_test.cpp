@@ -42,10 +42,10 @@ struct Parsed {
         ps.mpde = block.entries;
     }
 
-    int run(const char *cfgfile = nullptr, std::FILE **map_file = nullptr) {
-        std::FILE *ignored = nullptr;
-        return optimize_maps(ps, cfgfile, err_str, sizeof err_str,
-                             map_file != nullptr ? map_file : &ignored);
+    ListingFile map_listing{"mfp"};
+
+    int run(const char *cfgfile = nullptr) {
+        return optimize_maps(ps, cfgfile, err_str, sizeof err_str, map_listing);
     }
 };
 
@@ -110,10 +110,10 @@ TEST(OptimizePhase, DelListingBesideTheConfiguration) {
     const std::string cfg = dir.file("box.cfg");
     ListingsOn on;
     Parsed p({{"0711", "1"}, {"0711", "2"}, {"49", "1"}}, 0);
-    std::FILE *map_file = nullptr;
-    ASSERT_EQ(p.run(cfg.c_str(), &map_file), kOptimizeOk);
-    ASSERT_NE(map_file, nullptr);
-    EXPECT_EQ(std::fclose(map_file), 0);
+    ASSERT_EQ(p.run(cfg.c_str()), kOptimizeOk);
+    ASSERT_NE(p.map_listing.file, nullptr);
+    EXPECT_EQ(p.map_listing.path, dir.file("box.map"));
+    EXPECT_TRUE(p.map_listing.close());
     EXPECT_EQ(test::read_file(dir.file("box.map")), "");
     EXPECT_EQ(test::read_file(dir.file("box.del")),
               "deleted maps:\n"
@@ -153,10 +153,9 @@ TEST(OptimizePhase, SeparationOutOfRoomEndsWithTooManyEntries) {
             p.block.set(static_cast<unsigned>(e), static_cast<uint8_t>(e), 0,
                         row.periods == 1 || e % 2 ? 0x81 : 0x02, 0, 0);
         ListingsOn on;
-        std::FILE *map_file = reinterpret_cast<std::FILE *>(&p); // must be reset
-        EXPECT_EQ(p.run(cfg.c_str(), &map_file), kOptimizeTooManyEntries);
+        EXPECT_EQ(p.run(cfg.c_str()), kOptimizeTooManyEntries);
         EXPECT_STREQ(p.err_str, row.message);
-        EXPECT_EQ(map_file, nullptr);
+        EXPECT_EQ(p.map_listing.file, nullptr);
         EXPECT_EQ(test::read_file(dir.file("big.map")), "");
     }
 }

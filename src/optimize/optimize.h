@@ -103,13 +103,32 @@ int index_map(table_t *table, unsigned f, std::FILE *mfp);
 
 // ---- the optimisation phase -----------------------------------------------------------
 
+// A listing file beside the configuration (.map or .del), with the name
+// that the traces give its stream ("mfp", "dfp").
+struct ListingFile {
+    std::FILE *file = nullptr;
+    char path[260] = {};
+    const char *name;
+
+    explicit ListingFile(const char *trace_name) : name(trace_name) {}
+    ListingFile(const ListingFile &) = delete;
+    ListingFile &operator=(const ListingFile &) = delete;
+    ~ListingFile() { close(); }
+
+    // Creates the file named by make_fname from `cfgfile` and `extension`;
+    // a file that cannot be created stays absent.
+    void open(const char *cfgfile, const char *extension);
+    // Closes the file; false when one of its writes or the close failed.
+    bool close();
+};
+
 // Results of optimize_maps, as read_ascii_table15 returns them.
 inline constexpr int kOptimizeOk = 0;
 // Period separation ran out of working slots or period records (the
 // warning level of a parse): err_str holds "Too many entries! (+n)@".
 inline constexpr int kOptimizeTooManyEntries = -4;
-// A write to the .del listing or its close failed: err_str holds
-// "Cannot Write \"<path>\"!\n".
+// A write to the .del listing or its close failed: err_str holds the
+// "Cannot Write" message of the file.
 inline constexpr int kOptimizeCannotWrite = -12;
 
 // The optimisation phase of a compilation: escape lengths, listings (when
@@ -119,12 +138,11 @@ inline constexpr int kOptimizeCannotWrite = -12;
 //
 // ps.table, ps.mpde, ps.option_byte and ps.verbose are read; cfgfile names
 // the configuration beside which the .map and .del files are created.  On
-// success *map_file receives the open .map file (nullptr when listings are
-// off or it could not be created) for the output step, which writes and
-// closes it; the .del file is complete and closed.  On failure err_str
-// (err_size bytes) holds the message, both files are closed and *map_file
-// is nullptr.
+// success `map_listing` holds the open .map file (none when listings are off
+// or it could not be created) for the output step, which writes and closes
+// it; the .del file is complete and closed.  On failure err_str (err_size
+// bytes) holds the message and both files are closed.
 int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err_size,
-                  std::FILE **map_file);
+                  ListingFile &map_listing);
 
 } // namespace vorn

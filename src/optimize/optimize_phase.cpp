@@ -3,9 +3,11 @@
 // the redundant ones pass after pass, and settles the periods.  It also opens
 // the .map and .del listings when the host asked for them and writes the
 // whole .del listing.
+#include "frame/file_messages.h"
 #include "frame/frame.h"
 #include "optimize/optimize.h"
 #include "optimize/optimize_detail.h"
+#include "platform/platform.h"
 #include "tabletext/map_text.h"
 #include "trace/trace.h"
 #include "vorn_b32.h"
@@ -23,7 +25,6 @@ constexpr unsigned kLineOptimizeBanner = 1390;
 constexpr unsigned kLinePassBanner = 1423;
 // Added to the count of "Too many entries!".
 constexpr unsigned kTooManyEntriesBase = 1930;
-constexpr size_t kPathSize = 260; // what make_fname writes at most
 
 void banner_row() {
     dbg_printf("FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF\n");
@@ -33,34 +34,6 @@ void banner_row() {
 unsigned stream_id(const std::FILE *file) {
     return static_cast<unsigned>(reinterpret_cast<uintptr_t>(file));
 }
-
-// One listing file beside the configuration.
-struct Listing {
-    std::FILE *file = nullptr;
-    char path[kPathSize] = {};
-    const char *name; // "mfp" or "dfp", as the traces call it
-
-    explicit Listing(const char *trace_name) : name(trace_name) {}
-
-    void open(const char *cfgfile, const char *extension) {
-        if (cfgfile == nullptr || make_fname(cfgfile, path, extension) == nullptr)
-            return;
-        file = std::fopen(path, "w");
-        if (file != nullptr)
-            dbg_printf("open file %s=%x (%s)\n", name, stream_id(file), path);
-    }
-
-    // Closes the file; false when a write or the close failed.
-    bool close() {
-        if (file == nullptr)
-            return true;
-        dbg_printf("close file %s=%x (%s)\n", name, stream_id(file), path);
-        const bool written = std::ferror(file) == 0;
-        const bool closed = std::fclose(file) == 0;
-        file = nullptr;
-        return written && closed;
-    }
-};
 
 void write_del_head(std::FILE *dfp) {
     std::fputs("deleted maps:\n", dfp);
@@ -87,7 +60,7 @@ void set_escape_lengths(table_t *table) {
 int optimize_passes(ParseState &ps, std::FILE *dfp, unsigned *missing_periods) {
     table_t *table = ps.table;
     if (ps.verbose)
-        std::printf("optimizing (%4u) ...\r", detail::used_count(table));
+        platform::console_printf("optimizing (%4u) ...\r", detail::used_count(table));
     if (dfp != nullptr)
         std::fputs("opt  : optimized\n", dfp);
     handle_periods(table, ps.mpde);
@@ -108,31 +81,50 @@ int optimize_passes(ParseState &ps, std::FILE *dfp, unsigned *missing_periods) {
         banner_row();
         ++pass;
         if (ps.verbose)
-            std::printf("optimizing (%4u) ...\r", detail::used_count(table));
+            platform::console_printf("optimizing (%4u) ...\r", detail::used_count(table));
         handle_periods(table, ps.mpde);
         removed = sort_and_delete_map(table, 0, ps.mpde, dfp);
     } while (removed != 0);
     if (ps.verbose)
-        std::printf("optimizing (%4u) ...\n", detail::used_count(table));
+        platform::console_printf("optimizing (%4u) ...\n", detail::used_count(table));
     return 0;
 }
 
 } // namespace
 
+void ListingFile::open(const char *cfgfile, const char *extension) {
+    close();
+    if (cfgfile == nullptr || make_fname(cfgfile, path, extension) == nullptr)
+        return;
+    file = std::fopen(path, "w");
+    if (file != nullptr)
+        dbg_printf("open file %s=%x (%s)\n", name, stream_id(file), path);
+}
+
+bool ListingFile::close() {
+    if (file == nullptr)
+        return true;
+    dbg_printf("close file %s=%x (%s)\n", name, stream_id(file), path);
+    const bool written = std::ferror(file) == 0;
+    const bool closed = std::fclose(file) == 0;
+    file = nullptr;
+    return written && closed;
+}
+
 int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err_size,
-                  std::FILE **map_file) {
-    *map_file = nullptr;
+                  ListingFile &map_listing) {
+    map_listing.close();
     table_t *table = ps.table;
 
     banner_row();
     dbg_printf("#%u: Sort and optimize _____________\n", kLineSortBanner);
     banner_row();
     if (ps.verbose)
-        std::printf("Sorting (%u) ...\n", detail::used_count(table));
+        platform::console_printf("Sorting (%u) ...\n", detail::used_count(table));
 
     set_escape_lengths(table);
 
-    Listing map_listing("mfp"), del_listing("dfp");
+    ListingFile del_listing("dfp");
     uint32_t listings = 0;
     get_optimize_files(&listings);
     if (listings != 0) {
@@ -174,10 +166,10 @@ int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err
 
     if (!del_listing.close()) {
         map_listing.close();
-        std::snprintf(err_str, err_size, "Cannot Write \"%s\"!\n", del_listing.path);
+        std::snprintf(err_str, err_size, "%s",
+                      file_message(FileMessage::CannotWrite, del_listing.path).c_str());
         return kOptimizeCannotWrite;
     }
-    *map_file = map_listing.file;
     return kOptimizeOk;
 }
 

@@ -1,6 +1,7 @@
 // Map ordering and duplicate removal: the comparison functions, the sort's
-// stability, count_maps, every deletion rule of opt_duplicates with its .del
-// lines, and the end slot and freed slots that a pass leaves.
+// stability, count_maps, the deletion rules that no configuration reaches
+// through the parser (the others are tested through mkconf), and the end
+// slot and freed slots that a pass leaves.
 #include "optimize/optimize.h"
 #include "support/map_builder.h"
 #include "support/table_builder.h"
@@ -202,25 +203,11 @@ TEST(MapDuplicates, DeletionRulesAndTheirDelLines) {
         std::vector<std::string> left;
     };
     const Row rows[] = {
-        {"identical maps: the smaller code goes",
-         {{"0711", "123"}, {"0711", "456"}},
-         "\n==   map[0001]: l04 r00 mC2 i00(0000-00000000) esc:0711         code:123\n"
-         "1 maps deleted\n",
-         {"0711/456/0"}},
-        {"period map under a time-independent one, modes differ but not in MAP_OUT",
-         {{"0711", "1", 0x42, 3, 3000}, {"0711", "2", kOutBoth, 0}},
-         "\nt*   map[0001]: l04 r00 m42 i03(1800-00111110) esc:0711         code:1 c30.00 0/0\n"
-         "1 maps deleted\n",
-         {"0711/2/0"}},
         {"a period map that sorts before the time-independent one goes as well",
          {{"0711", "2", kOutBoth, 0}, {"0711", "1", kOutBoth, 255}},
          "\nt*   map[0000]: l04 r00 mC2 i255(0000-00000000) esc:0711         code:1\n"
          "1 maps deleted\n",
          {"0711/2/0"}},
-        {"MAP_OUT differs: both stay",
-         {{"0711", "1", kInBoth, 3}, {"0711", "2", kOutBoth, 0}},
-         "\n",
-         {"0711/2/0", "0711/1/3"}},
         {"equal maps, same start and days: the higher period goes",
          {{"0711", "9", kOutBoth, 2}, {"0711", "9", kOutBoth, 5}},
          "\n==   map[0000]: l04 r00 mC2 i05(0800-00111110) esc:0711         code:9\n"
@@ -230,11 +217,6 @@ TEST(MapDuplicates, DeletionRulesAndTheirDelLines) {
          {{"0711", "9", kOutBoth, 2}, {"0711", "9", kOutBoth, 6}},
          "\n",
          {"0711/9/2", "0711/9/6"}},
-        {"equal maps, later start with the higher index: it goes",
-         {{"0711", "9", kOutBoth, 2}, {"0711", "9", kOutBoth, 3}},
-         "\n==   map[0000]: l04 r00 mC2 i03(1800-00111110) esc:0711         code:9\n"
-         "1 maps deleted\n",
-         {"0711/9/2"}},
         {"equal maps, later start with the lower index: both stay",
          {{"0711", "9", kOutBoth, 2}, {"0711", "9", kOutBoth, 7}},
          "\n",

@@ -112,6 +112,11 @@ TEST(OptimizeMkconf, TablesAsTheBoxReceivesThem) {
          "MapOut9=1\n[18:00] HO SU\nMapOut0711=1\nMapOut0712=2\nMapOut0713=3\n",
          {"0711/1/1", "0711/1/2", "0712/2/1", "0712/2/2", "0713/3/1", "0713/3/2", "9/1/0"},
          {"18:00/80", "18:00/01"}},
+        {"the weekday half joins a Sunday section of the same start, its copy of 0711 goes",
+         "MapOut0800=5\n[18:00] HO SU\nMapOut0711=7\nMapOut0049=7\n[18:00] SU\nMapOut0711=7\n"
+         "MapOut0031=3\n",
+         {"0031/3/2", "0049/7/1", "0049/7/2", "0711/7/1", "0711/7/2", "0800/5/0"},
+         {"18:00/80", "18:00/01"}},
         {"Optimize Off keeps every map",
          "OPTIONS=NOOPTIMIZE\nMapOut0711=1\nMapOut0711=1\n[08:00] HO SU\nMapOut0711=2\n",
          {"0711/1/0", "0711/1/0", "0711/2/1"},
@@ -173,24 +178,45 @@ TEST(OptimizeMkconf, DelListingBesideTheConfiguration) {
               "\n");
 }
 
-TEST(OptimizeMkconf, SeparationBeyondTheWorkingSlotsEndsWithTooManyEntries) {
-    std::string lines;
+TEST(OptimizeMkconf, SeparationOutOfRoomEndsWithTooManyEntries) {
+    // 3,000 copies beside 5,000 maps: beyond the working slots.
+    std::string slots;
     for (int i = 0; i < 2000; ++i)
-        lines += "MapOut" + std::to_string(1000000 + i) + "=1\n";
-    lines += "[08:00] HO SU\n";
+        slots += "MapOut" + std::to_string(1000000 + i) + "=1\n";
+    slots += "[08:00] HO SU\n";
     for (int i = 0; i < 3000; ++i)
-        lines += "MapOut" + std::to_string(2000000 + i) + "=1\n";
+        slots += "MapOut" + std::to_string(2000000 + i) + "=1\n";
+    // 63 sections, every other one of holidays and Sundays: 32 weekday
+    // halves but no period record left for them.
+    std::string records;
+    for (int p = 0; p < 63; ++p) {
+        char section[64];
+        std::snprintf(section, sizeof section, "[%d:00] %s\nMapOut%d=1\n", p,
+                      p % 2 ? "MO" : "HO SU", 100 + p);
+        records += section;
+    }
+    const struct {
+        const char *name;
+        std::string lines;
+        const char *message;
+    } rows[] = {
+        {"working slots", slots, "Too many entries! (+9930)@Warning\r\n"},
+        {"period records", records, "Too many entries! (+32 periods)@Warning\r\n"},
+    };
     TempDir dir;
-    set_optimize_files(1);
-    test::TraceCapture cap;
-    const Compiled c = compile(dir, config(lines), "big");
-    set_optimize_files(0);
-    EXPECT_EQ(c.result, -1); // the warning level
-    const auto errors = test::error_lines(cap);
-    ASSERT_FALSE(errors.empty());
-    EXPECT_EQ(errors.back(), "Too many entries! (+9930)@Warning\r\n");
-    EXPECT_EQ(test::read_file(dir.file("big.map")), "");
-    EXPECT_FALSE(std::ifstream(dir.file("big.bin")).good());
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        set_optimize_files(1);
+        test::TraceCapture cap;
+        const Compiled c = compile(dir, config(row.lines), "big");
+        set_optimize_files(0);
+        EXPECT_EQ(c.result, VORN_CONF_WARNING);
+        const auto errors = test::error_lines(cap);
+        ASSERT_FALSE(errors.empty());
+        EXPECT_EQ(errors.back(), row.message);
+        EXPECT_EQ(test::read_file(dir.file("big.map")), "");
+        EXPECT_FALSE(std::ifstream(dir.file("big.bin")).good());
+    }
 }
 
 // Every kept map names the record of the section it came from (or of the

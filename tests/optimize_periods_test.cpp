@@ -1,6 +1,8 @@
-// Periods of a compiled table: ranges, order, join, dropped empty sections,
-// separation of holiday and weekday periods, period numbers that damaged
-// maps name, and the escape-length index.
+// Periods and the index on tables built by hand: ranges without period
+// lines, period numbers that damaged maps name, the two cases of a period of
+// all days and holidays, and the escape-length index from any first map
+// with its listing text.  Order, join and separation as configurations
+// reach them are tested through mkconf.
 #include "optimize/optimize.h"
 #include "support/map_builder.h"
 #include "support/table_builder.h"
@@ -86,52 +88,6 @@ TEST(PeriodNumbering, WithoutPeriodLinesEntryZeroCoversAllMaps) {
     EXPECT_EQ(c.t->table_max_period_entries, 0);
 }
 
-TEST(PeriodNumbering, RenumberingOrdersJoinsAndDropsSections) {
-    struct Row {
-        const char *name;
-        std::vector<Section> sections;
-        std::vector<std::string> records;       // table_period 1 .. max afterwards
-        std::vector<std::vector<int>> expected; // period of each section's maps
-        int disappeared;                        // result of handle_periods
-    };
-    const Row rows[] = {
-        {"18:00 before 08:00 in the file",
-         {{0, 0, 0xFF, 2}, {18, 0, 0x3E, 2}, {8, 0, 0x3E, 1}},
-         {"08:00/3E", "18:00/3E"},
-         {{0, 0}, {2, 2}, {1}},
-         0},
-        {"a section without maps between two with maps is dropped",
-         {{0, 0, 0xFF, 1}, {8, 0, 0x3E, 1}, {12, 0, 0x3E, 0}, {18, 0, 0x3E, 2}},
-         {"08:00/3E", "18:00/3E"},
-         {{0}, {1}, {}, {2, 2}},
-         1},
-        {"two sections with the same start and days become one period",
-         {{0, 0, 0xFF, 1}, {8, 0, 0x3E, 1}, {18, 0, 0x3E, 1}, {8, 0, 0x3E, 2}},
-         {"08:00/3E", "18:00/3E"},
-         {{0}, {1}, {2}, {1, 1}},
-         1},
-        {"same start: the holiday period first, weekdays ascending",
-         {{0, 0, 0xFF, 0}, {8, 0, 0x41, 1}, {8, 0, 0x3E, 1}, {8, 0, 0x80, 1}},
-         {"08:00/80", "08:00/3E", "08:00/41"},
-         {{}, {3}, {2}, {1}},
-         0},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        Compiled c(row.sections);
-        EXPECT_EQ(handle_periods(c.t.get(), c.block.entries), row.disappeared);
-        EXPECT_EQ(c.records(), row.records);
-        for (size_t s = 0; s < row.sections.size(); ++s)
-            EXPECT_EQ(c.periods_of(s), row.expected[s]) << "section " << s;
-        EXPECT_EQ(test::period_rule_violation(c.t.get()), "");
-        // The block now holds the periods at their new numbers.
-        for (int p = 1; p <= c.t->table_max_period_entries; ++p)
-            EXPECT_EQ(c.block[static_cast<unsigned>(p)].mpde_days,
-                      c.t->table_period[p].period_days);
-        EXPECT_EQ(c.block[static_cast<unsigned>(c.t->table_max_period_entries) + 1].mpde_days, 0);
-    }
-}
-
 TEST(PeriodNumbering, MapsNamingNoSectionBecomeTimeIndependent) {
     Compiled c({{0, 0, 0xFF, 1}, {8, 0, 0x3E, 2}});
     table_map_slot(c.t.get(), 1)->map_period = 9;   // beyond the sections
@@ -147,51 +103,23 @@ TEST(PeriodNumbering, MapsNamingNoSectionBecomeTimeIndependent) {
     EXPECT_EQ(test::period_rule_violation(c.t.get()), "");
 }
 
-TEST(PeriodNumbering, HolidayAndWeekdaySectionIsSplitWithCopiesOfItsMaps) {
-    Compiled c({{0, 0, 0xFF, 2}, {18, 30, 0x81, 3}});
-    handle_periods(c.t.get(), c.block.entries);
+TEST(PeriodNumbering, AllDaysAndHolidaysSplitOnlyBeforeWeekdaysOfItsStart) {
     LineWords work;
-    test::TraceCapture cap;
-    test::DebugOn debug;
-    EXPECT_EQ(period_separation(c.t.get(), c.block.entries, work), 3);
-    EXPECT_TRUE(cap.contains("period_separation: found overlapped W_HOLIDAY with WEEKDAY\n"));
-    EXPECT_TRUE(cap.contains("PERIOD[02] (1830-00000001) m=05-05\n"));
-    EXPECT_EQ(c.t->table_used_map_entries, 8);
-    handle_periods(c.t.get(), c.block.entries);
-
-    EXPECT_EQ(c.records(), (std::vector<std::string>{"18:30/80", "18:30/01"}));
-    EXPECT_EQ(c.periods_of(1), (std::vector<int>{1, 1, 1, 2, 2, 2}));
-    EXPECT_EQ(test::period_rule_violation(c.t.get()), "");
-    // All days and holidays (FFh) is split only before weekdays of its start.
     Compiled alone({{0, 0, 0xFF, 1}, {8, 0, 0xFF, 2}});
     handle_periods(alone.t.get(), alone.block.entries);
     EXPECT_EQ(period_separation(alone.t.get(), alone.block.entries, work), 0);
+
     Compiled before({{0, 0, 0xFF, 1}, {8, 0, 0xFF, 2}, {8, 0, 0x02, 1}});
     handle_periods(before.t.get(), before.block.entries);
+    test::TraceCapture cap;
+    test::DebugOn debug;
     EXPECT_EQ(period_separation(before.t.get(), before.block.entries, work), 2);
-}
-
-TEST(PeriodNumbering, SeparationThatDoesNotFitChangesNothing) {
-    LineWords work;
-    // 3,000 maps to copy beside 5,000 in use: more than the working slots.
-    Compiled maps({{0, 0, 0xFF, 2000}, {8, 0, 0xC1, 3000}});
-    handle_periods(maps.t.get(), maps.block.entries);
-    unsigned missing = 99;
-    EXPECT_EQ(period_separation(maps.t.get(), maps.block.entries, work, &missing), -3000);
-    EXPECT_EQ(missing, 0u);
-    EXPECT_EQ(maps.t->table_used_map_entries, 5000);
-    EXPECT_EQ(maps.t->table_period[1].period_days, 0xC1);
-
-    // 63 periods in use: no record left for a weekday half.
-    std::vector<Section> sections{{0, 0, 0xFF, 1}};
-    for (uint8_t p = 1; p < 64; ++p)
-        sections.push_back({p, 0, static_cast<uint8_t>(p % 2 ? 0x81 : 0x02), 1});
-    Compiled periods(sections);
-    handle_periods(periods.t.get(), periods.block.entries);
-    EXPECT_EQ(period_separation(periods.t.get(), periods.block.entries, work, &missing), -32);
-    EXPECT_EQ(missing, 32u);
-    EXPECT_EQ(periods.t->table_used_map_entries, 64);
-    EXPECT_EQ(test::period_rule_violation(periods.t.get()), "");
+    EXPECT_TRUE(cap.contains("period_separation: found overlapped W_HOLIDAY with WEEKDAY\n"));
+    EXPECT_TRUE(cap.contains("PERIOD[03] (0800-01111111) m=04-04\n"));
+    handle_periods(before.t.get(), before.block.entries);
+    EXPECT_EQ(before.records(), (std::vector<std::string>{"08:00/80", "08:00/02", "08:00/7F"}));
+    EXPECT_EQ(before.periods_of(1), (std::vector<int>{1, 1, 3, 3}));
+    EXPECT_EQ(test::period_rule_violation(before.t.get()), "");
 }
 
 TEST(EscapeIndex, IndexAndRanks) {

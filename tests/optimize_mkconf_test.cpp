@@ -16,6 +16,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -176,6 +177,25 @@ TEST(OptimizeMkconf, DelListingBesideTheConfiguration) {
               "t*   map[0002]: l04 r00 mC2 i01(0800-00000010) esc:0711         code:3 c30.00 1/2\n"
               "2 maps deleted\n"
               "\n");
+}
+
+TEST(OptimizeMkconf, ListingThatCannotBeWrittenFailsTheCompilation) {
+    for (const char *extension : {".del", ".map"}) {
+        SCOPED_TRACE(extension);
+        TempDir dir;
+        const std::string listing = dir.file(std::string("box") + extension);
+        // Every write to the full device fails once it reaches the device.
+        ASSERT_EQ(symlink("/dev/full", listing.c_str()), 0);
+        set_optimize_files(1);
+        test::TraceCapture cap;
+        const Compiled c = compile(dir, config("MapOut0711=1\nMapOut0711=2\n"));
+        set_optimize_files(0);
+        EXPECT_EQ(c.result, VORN_CONF_CANNOT_WRITE);
+        const auto errors = test::error_lines(cap);
+        ASSERT_FALSE(errors.empty());
+        EXPECT_EQ(errors.back(), "Cannot Write \"" + listing + "\"!\n");
+        EXPECT_FALSE(std::ifstream(dir.file("box.bin")).good());
+    }
 }
 
 TEST(OptimizeMkconf, SeparationOutOfRoomEndsWithTooManyEntries) {

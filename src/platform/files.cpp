@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -109,6 +110,63 @@ std::string system_error_text(int error) {
 
 int last_error() {
     return errno;
+}
+
+void set_last_error(int error) {
+    errno = error;
+}
+
+std::string resolved_path(const char *path) {
+    if (path == nullptr)
+        return std::string();
+    // Resolving is no error of the caller's job: errno stays as it was.
+    const int saved = errno;
+    char *real = ::realpath(path, nullptr);
+    errno = saved;
+    if (real == nullptr)
+        return path;
+    std::string out(real);
+    std::free(real);
+    return out;
+}
+
+int sync_stream(std::FILE *stream) {
+    if (stream == nullptr)
+        return EINVAL;
+    if (std::fflush(stream) != 0)
+        return errno != 0 ? errno : EIO;
+    if (::fsync(::fileno(stream)) != 0)
+        return errno != 0 ? errno : EIO;
+    return 0;
+}
+
+int replace_file(const char *from, const char *to) {
+    if (from == nullptr || to == nullptr) {
+        errno = EINVAL;
+        return EINVAL;
+    }
+    struct stat st {};
+    if (::stat(to, &st) == 0)
+        ::chmod(from, st.st_mode & 07777); // best effort: the content matters more
+    if (::rename(from, to) != 0) {
+        int error = errno != 0 ? errno : EIO;
+        errno = error;
+        return error;
+    }
+    // The new name is durable only when the folder's entry is on disk too.
+    // A folder that cannot be synced leaves the rename done all the same.
+    const char *slash = std::strrchr(to, '/');
+    std::string folder = slash == nullptr ? std::string(".")
+                         : slash == to    ? std::string("/")
+                                          : std::string(to, static_cast<size_t>(slash - to));
+    int saved = errno;
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+    errno = saved;
+    return 0;
 }
 
 bool read_text_line(std::FILE *file, char *buf, size_t cap) {

@@ -50,8 +50,9 @@ TEST(RoundTrip, GeneratedConfigurations) {
     test::PinnedClock clock(test::kDec4th2026);
     // The generator writes only what the format keeps: map lines with the
     // service words VOICE and DATA (DTMF and special bits of ordinary maps
-    // have no word) and currency-free charges.
-    for (uint64_t seed = 1; seed <= 40; ++seed) {
+    // have no word), and settings within the rules listed at its
+    // settings_lines().
+    for (uint64_t seed = 1; seed <= 60; ++seed) {
         SCOPED_TRACE(seed);
         test::ConfigKnobs knobs;
         knobs.sections = static_cast<unsigned>(seed % 9);
@@ -61,6 +62,7 @@ TEST(RoundTrip, GeneratedConfigurations) {
         knobs.maps = 20 + static_cast<unsigned>(seed * 7 % 120);
         knobs.standard_maps = seed % 5 != 0;
         knobs.optimize = seed % 7 != 0;
+        knobs.settings = seed % 3 != 1;
         const test::GeneratedConfig config = test::generate_config(seed, knobs);
         RoundTrip trip;
         const std::string text = trip.run(config.text);

@@ -1,103 +1,117 @@
-// vorn compile: the bundled example configuration, progress lines, and the
-// compiler-style report of a failing line.
+// The vorn tool's table jobs as a user runs them: compile (with listings
+// and the holiday file of the working folder), decompile, verify and info on
+// the bundled example, on damaged tables and on failing configurations.
+// Every command with its exit code and output goes into tools.golden.
+#include "support/config_cases.h"
 #include "support/run_tool.h"
-#include "support/table_builder.h"
 #include "support/trace_capture.h"
-#include "table/table.h"
 
-#include <cstring>
 #include <gtest/gtest.h>
-#include <string>
+#include <sys/stat.h>
 
+namespace vorn::test {
 namespace {
 
-using namespace vorn;
-using test::read_file;
-using test::run_tool;
-using test::shell_quote;
-using test::TempDir;
-using test::write_file;
-
-TEST(CompileTool, BundledExampleCompiles) {
+TEST(TableTools, SessionOfCommands) {
     TempDir dir;
-    const std::string cfg = std::string(VORN_SOURCE_DIR) + "/examples/vorn-box.cfg";
-    const std::string bin = dir.file("box.bin");
-    const test::ToolRun run = run_tool("compile " + shell_quote(cfg) + " " + shell_quote(bin),
-                                       "SOURCE_DATE_EPOCH=1796393940 TZ=UTC");
-    ASSERT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_EQ(run.err, "");
-    EXPECT_TRUE(run.out.starts_with("Vorn_B32.DLL ")) << run.out;
-    // Progress of the parser and of each optimizer pass, the last one
-    // ending its line.
-    EXPECT_TRUE(run.out.ends_with("\nParsing table...\nSorting (43) ...\noptimizing (  43) ...\r"
-                                  "optimizing (  45) ...\roptimizing (  45) ...\n" +
-                                  cfg + " -> " + bin + "\n"))
-        << run.out;
+    const std::string example = read_file(std::string(VORN_SOURCE_DIR) + "/examples/vorn-box.cfg");
+    const std::string pad(200, ';');
+    write_file(dir.file("box.cfg"), example);
+    write_file(dir.file("box.map"), example);
+    write_file(dir.file("syntax.cfg"), "TABLE=TF01.5\n; fine\nMapOut0=1 foo\n" + pad);
+    write_file(dir.file("value.cfg"), "TABLE=TF01.5\r\nHoliday=31.13\r\n" + pad);
+    write_file(dir.file("warning.cfg"), "TABLE=TF01.5\nRemoteCode=" + std::string(25, '1') + "\n" + pad);
+    write_file(dir.file("short.cfg"), "TABLE=TF01.5\n");
+    write_file(dir.file("old.cfg"), "TABLE=TF01.4\n" + pad);
+    ::mkdir(dir.file("holiday").c_str(), 0700);
+    write_file(dir.file("holiday/HoliDay.cfg"), "HOLIDAY=01.05\nHOLIDAY=03.10\n");
+    write_file(dir.file("holiday/box.cfg"), "TABLE=TF01.5\nHoliday=24.12\n" + pad);
+    ::mkdir(dir.file("folder").c_str(), 0700);
+    const std::string pinned = " TZ=UTC SOURCE_DATE_EPOCH=1796393109";
+    ASSERT_EQ(run_tool("compile --quiet box.cfg box.bin", "-C " + shell_quote(dir.path()) + pinned)
+                  .exit_code,
+              0);
 
-    const std::string image = read_file(bin);
-    ASSERT_GE(image.size(), kTableHeadSize + kMapSize);
-    const auto &t = *reinterpret_cast<const table_t *>(image.data());
-    EXPECT_STREQ(t.table_format, "TF01.5  4.Dec 2026 14:19");
-    EXPECT_STREQ(t.table_init_name, "Hanse Logistik Bremen");
-    EXPECT_EQ(t.table_holiday_entries, 8);
-    // Saturdays, Sundays and holidays split into holidays and weekend.
-    EXPECT_EQ(t.table_max_period_entries, 4);
-    const uint8_t periods[] = {0, 0, 0x80, 0, 0, 0x41, 8, 0, 0x3E, 18, 0, 0x3E};
-    EXPECT_EQ(std::memcmp(&t.table_period[1], periods, sizeof periods), 0);
-    EXPECT_EQ(t.table_reserved.table_country_code, 49);
-    EXPECT_STREQ(t.table_currency.currency_sign, "EUR");
-    EXPECT_EQ(t.table_reserved.table_options2 & 0x0004, 0x0004); // LogCDR
-    EXPECT_STREQ(t.table_redirect[0].redirect_to, "0421555200");
-    EXPECT_GT(t.table_used_map_entries, 20);
-    EXPECT_EQ(image.size(), kTableHeadSize + (t.table_used_map_entries + 1u) * kMapSize);
-
-    const test::ToolRun verify = run_tool("verify " + shell_quote(bin));
-    EXPECT_EQ(verify.exit_code, 0) << verify.out << verify.err;
-}
-
-TEST(CompileTool, FailuresNameTheFileAndLine) {
-    TempDir dir;
-    const std::string cfg = dir.file("box.cfg");
-    const std::string bin = dir.file("box.bin");
-    const std::string args = "compile " + shell_quote(cfg) + " " + shell_quote(bin);
-    struct Row {
-        std::string text;
-        std::string err;
+    // Damaged copies of the compiled example.
+    const std::string good = read_file(dir.file("box.bin"));
+    auto damaged = [&](const std::string &name, size_t at, const std::string &bytes, size_t size) {
+        std::string image = good;
+        image.replace(at, bytes.size(), bytes);
+        image.resize(size == 0 ? image.size() : size, '\xFF');
+        write_file(dir.file(name), image);
     };
-    const Row rows[] = {
-        {test::ascii_config("TABLE=TF01.5\n; fine\nMapOut0=1 foo\n"),
-         cfg + ":3: error: Syntax Error\n    MapOut0=1 foo\n"
-               "vorn: compile failed: Syntax Error (result -72)\n"},
-        {test::ascii_config("TABLE=TF01.5\r\nHoliday=31.13\r\n"),
-         cfg + ":2: error: Wrong Value\n    Holiday=31.13\n"
-               "vorn: compile failed: Wrong Value (result -71)\n"},
-        {test::ascii_config("TABLE=TF01.5\nRemoteCode=" + std::string(25, '1') + "\n"),
-         cfg + ":2: error: Warning\n    RemoteCode=" + std::string(25, '1') +
-             "\nvorn: compile failed: Warning (result -1)\n"},
-        {"TABLE=TF01.5\n", cfg + ": error: Cannot Read\n    Cannot Read \"" + cfg +
-                               "\"!\nvorn: compile failed: Cannot Read (result -11)\n"},
-        {test::ascii_config("TABLE=TF01.4\n"),
-         cfg + ": error: Wrong Table Format (TABLE=TFxx.x)\n"
-               "vorn: compile failed: Wrong Table Format (TABLE=TFxx.x) (result -70)\n"},
+    damaged("flipped.bin", 2553, std::string(1, good[2553] ^ 1), 0);
+    damaged("longer.bin", 0, "", good.size() + 1);
+    damaged("format.bin", 2, "XX01.5", 0);
+    damaged("old.bin", 2, "TF01.4", 0);
+    damaged("many.bin", 366, "\x23\x06", 70000); // 1571 maps
+    damaged("negative.bin", 366, "\xFE\xFF", 0);
+    damaged("short.bin", 0, "", 2600);
+    damaged("head.bin", 0, "", 100);
+    damaged("gap.bin", 2540 + 40, std::string(13, '\0'), 0);
+    write_file(dir.file("letters.bin"), std::string(3000, 'A'));
+
+    const char *const commands[] = {
+        "compile box.cfg out.bin",
+        "verify out.bin",
+        "info out.bin",
+        "info --json out.bin",
+        "decompile out.bin out.cfg",
+        "--tool-name ME decompile --quiet out.bin me.cfg",
+        "compile --quiet --listings out.cfg listed.bin",
+        "compile --listings box.map x.bin",
+        "compile --listings box.cfg box.del",
+        "compile --quiet syntax.cfg x.bin",
+        "compile --quiet value.cfg x.bin",
+        "compile --quiet warning.cfg x.bin",
+        "compile --quiet short.cfg x.bin",
+        "compile --quiet old.cfg x.bin",
+        "compile --quiet none.cfg x.bin",
+        "compile --quiet box.cfg box.cfg",
+        "compile --quiet folder x.bin",
+        "compile --fast box.cfg x.bin",
+        "compile box.cfg",
+        "compile --quiet box.cfg folder/none/x.bin",
+        "-C holiday compile --quiet box.cfg box.bin",
+        "-C holiday decompile --quiet box.bin h.cfg",
+        "verify flipped.bin",
+        "verify longer.bin",
+        "verify letters.bin",
+        "verify format.bin",
+        "verify many.bin",
+        "verify negative.bin",
+        "verify short.bin",
+        "verify head.bin",
+        "verify none.bin",
+        "verify a.bin b.bin",
+        "info short.bin --json",
+        "info a.bin --xml",
+        "decompile out.bin",
+        "decompile --fast out.bin x.cfg",
+        "decompile syntax.cfg x.cfg",
+        "decompile gap.bin x.cfg",
+        "decompile old.bin x.cfg",
+        "decompile many.bin x.cfg",
+        "decompile --quiet out.bin out.bin",
+        "decompile --quiet out.bin folder/none/x.cfg",
+        "decompile --quiet out.bin /dev/full",
     };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.err);
-        write_file(cfg, row.text);
-        const test::ToolRun run = run_tool(args + " --quiet");
-        EXPECT_EQ(run.exit_code, 1);
-        EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, row.err);
-        EXPECT_EQ(read_file(bin), "");
+    std::string session;
+    for (const char *command : commands) {
+        std::string args = command, where = dir.path();
+        if (args.starts_with("-C ")) { // a command run in a sub-folder
+            where = dir.file(args.substr(3, args.find(' ', 3) - 3));
+            args = args.substr(args.find(' ', 3) + 1);
+        }
+        const ToolRun run = run_tool(args, "-C " + shell_quote(where) + pinned);
+        session += "$ vorn " + std::string(command) + "\nexit " + std::to_string(run.exit_code) +
+                   "\n" + run.out + (run.err.empty() ? "" : "stderr:\n" + run.err);
     }
-
-    write_file(cfg, test::ascii_config("TABLE=TF01.5\n"));
-    const test::ToolRun quiet = run_tool(args + " --quiet");
-    EXPECT_EQ(quiet.exit_code, 0) << quiet.err;
-    EXPECT_EQ(quiet.out + quiet.err, "");
-    EXPECT_EQ(run_tool(args + " --fast").exit_code, 2);
-    EXPECT_EQ(run_tool("compile " + shell_quote(cfg)).exit_code, 2);
-    EXPECT_EQ(run_tool("compile " + shell_quote(dir.file("none.cfg")) + " x.bin").exit_code, 1);
-    EXPECT_EQ(run_tool("compile " + shell_quote(cfg) + " " + shell_quote(cfg)).exit_code, 1);
+    for (const char *file : {"out.cfg", "me.cfg", "out.map", "out.del", "holiday/h.cfg"})
+        session += "=== " + std::string(file) + "\n" + read_file(dir.file(file));
+    expect_golden("tools.golden", replace_all(session, dir.path(), "$DIR"));
+    EXPECT_EQ(read_file(dir.file("box.map")), example);
 }
 
 } // namespace
+} // namespace vorn::test

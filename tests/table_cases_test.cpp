@@ -1,0 +1,102 @@
+// The configuration compiler seen through its case files (every case of
+// tests/golden/compiler/*.cases, whole outputs compared with their golden
+// files), mkconf's whole debug trace in both directions, and what mkconf
+// does with missing paths and its mode argument.
+#include "frame/frame.h"
+#include "parser/parser.h"
+#include "support/config_cases.h"
+#include "support/text_files.h"
+#include "support/trace_capture.h"
+#include "vorn_b32.h"
+
+#include <gtest/gtest.h>
+#include <regex>
+#include <sys/stat.h>
+
+namespace vorn::test {
+namespace {
+
+TEST(ConfigCases, Parser) {
+    expect_golden("parser.golden", run_config_cases("parser"));
+}
+
+TEST(ConfigCases, Optimizer) {
+    expect_golden("optimizer.golden", run_config_cases("optimizer"));
+}
+
+TEST(ConfigCases, Writer) {
+    expect_golden("writer.golden", run_config_cases("writer"));
+}
+
+// The trace bodies of one mkconf call, with addresses and the process-wide
+// count of live blocks masked.
+std::string mkconf_trace(const TempDir &dir, int mode) {
+    reset_holiday_file_state_for_tests(); // no holiday file of an earlier test
+    TraceCapture cap;
+    DebugOn debug;
+    EXPECT_EQ(mkconf(dir.file("box.cfg").c_str(), dir.file("box.bin").c_str(), mode), 0);
+    std::string text;
+    for (const std::string &body : cap.bodies())
+        text += body;
+    text = std::regex_replace(text, std::regex("[0-9A-F]{9,16}"), "<addr>");
+    text = std::regex_replace(text, std::regex("(size= *\\d+ +)\\d+ Global"), "$1<n> Global");
+    return replace_all(text, dir.path(), "$DIR");
+}
+
+TEST(ConfigTraces, MkconfCompileAndDecompile) {
+    PinnedClock clock(kDec4th2026);
+    TempDir dir;
+    write_file(dir.file("box.cfg"),
+               "TABLE=TF01.5  Vorn-Box Default-Table Oct 27 2015\nCOMMENT=Built-in\n"
+               "OPTIONS=LogCDR\nProtExt=DSS1 PP\nS2M_L1Mode=CRC4\n"
+               "Controller3=A\nCountryCode=351\nCurrency=AOCC 1 1 EUR M\nRemoteCode=" +
+                   std::string(19, '7') +
+                   "\nEmergencyPause=0:10\nRedirect1123=5\nRestrict9=8\nNoRedirectCause=10 1F\n"
+                   "AlternativeLimit=30 DAILY\nMapCallBackBusy2=1\nMapCallBackPin1=11,22\n"
+                   "NMSPollCLI=0301 Max5\nSubscriber01=CHINC[1,30] CHSTART[5,CYC]\n"
+                   "Holiday=24.12\nMapOut0049=01019 M1=0.12 T1=60 I=30\nMapOut0711=9 ORG\n"
+                   "[08:00] HO SU\nMapOut0711=7\nMapIn5=6 VOICE\n[18:00] MO\nMapOut0711=7\n");
+    expect_golden("mkconf_compile.trace", mkconf_trace(dir, 1));
+    expect_golden("mkconf_decompile.trace", mkconf_trace(dir, 0));
+}
+
+TEST(Mkconf, MissingPathsAndTheDirectionBit) {
+    TempDir dir;
+    const std::string cfg = dir.file("box.cfg"), bin = dir.file("box.bin");
+    const std::string folder = dir.file("folder");
+    ::mkdir(folder.c_str(), 0700);
+    const uint32_t before = live_blocks();
+    const struct {
+        const char *cfg, *bin;
+        int mode, result;
+    } rows[] = {
+        {nullptr, bin.c_str(), 1, -1}, {cfg.c_str(), nullptr, 0, -1}, {nullptr, nullptr, 1, -1},
+        {"", bin.c_str(), 1, -11},     {cfg.c_str(), "", 0, -11},     {folder.c_str(), bin.c_str(), 1, -11},
+        {cfg.c_str(), folder.c_str(), 0, -11},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(&row - rows);
+        EXPECT_EQ(mkconf(row.cfg, row.bin, row.mode), row.result);
+    }
+    // Bit 0 of the mode chooses the direction: to the table for 1, 3 and
+    // -1, to the configuration for 0 and 2.
+    const std::string text = "TABLE=TF01.5\nOPTIONS=NOSTANDARDMAPS\n" + std::string(200, ';');
+    for (int mode : {1, 3, -1, 0, 2}) {
+        SCOPED_TRACE(mode);
+        write_file(cfg, text);
+        write_file(bin, "");
+        if ((mode & 1) == 0) {
+            ASSERT_EQ(mkconf(cfg.c_str(), bin.c_str(), 1), 0);
+        }
+        EXPECT_EQ(mkconf(cfg.c_str(), bin.c_str(), mode), 0);
+        EXPECT_EQ(read_file(bin).size(), 2580u);
+        EXPECT_EQ(read_file(cfg) == text, (mode & 1) != 0);
+    }
+    table_t *registered = reinterpret_cast<table_t *>(&dir);
+    get_instance_table(&registered);
+    EXPECT_EQ(registered, nullptr);
+    EXPECT_EQ(live_blocks(), before);
+}
+
+} // namespace
+} // namespace vorn::test

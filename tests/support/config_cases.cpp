@@ -41,7 +41,7 @@ std::string quoted(const uint8_t *bytes, size_t size) {
 }
 
 // Head fields: offset, name, kind (t text, x hex bytes, u unsigned and i
-// signed little-endian numbers), size, count and stride of arrays.
+// signed little-endian numbers, a array of i16), size, count and stride of arrays.
 struct Field {
     unsigned offset;
     const char *name;
@@ -57,7 +57,7 @@ const Field kHead[] = {
     {317, "te_protocol", 'x', 1}, {318, "escape", 'x', 1}, {319, "currency_mode", 'x', 1},
     {320, "currency_value", 'u', 2}, {322, "currency_div", 'u', 2},
     {324, "currency_sign", 't', 10}, {334, "max_period_entries", 'i', 2},
-    {336, "holiday_entries", 'i', 2}, {338, "map_esclen", 'i', 2, 13, 2},
+    {336, "holiday_entries", 'i', 2}, {338, "map_esclen", 'a', 26},
     {364, "max_map_entries", 'i', 2}, {366, "used_map_entries", 'i', 2},
     {368, "max_redirect_entries", 'i', 2}, {370, "max_callback_providers", 'i', 2},
     {372, "period", 'x', 3, 64, 3}, {564, "holiday", 'x', 2, 50, 2},
@@ -89,6 +89,14 @@ std::string field_value(const Field &f, const uint8_t *p) {
     if (f.kind == 't')
         return quoted(p, f.size);
     std::string out;
+    if (f.kind == 'a') { // an array of i16
+        char number[8];
+        for (unsigned i = 0; i < f.size; i += 2) {
+            std::snprintf(number, sizeof number, &" %d"[i == 0], int16_t(p[i] | p[i + 1] << 8));
+            out += number;
+        }
+        return out;
+    }
     uint32_t value = 0;
     for (unsigned i = 0; i < f.size; ++i) {
         value |= static_cast<uint32_t>(p[i]) << (8 * i);
@@ -177,11 +185,16 @@ std::vector<Case> read_cases(const std::string &path) {
             words >> offset;
             (word == "@poke" ? cases.back().pokes : cases.back().devinfo)
                 .emplace_back(offset, hex_or_text(words));
-        } else {
-            cases.back().text += line + "\n";
+        } else { // a line of the configuration; "\r" stands for a carriage return
+            cases.back().text += replace_all(line, "\\r", "\r") + "\n";
         }
     }
     return cases;
+}
+
+bool file_exists(const std::string &path) {
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    return file != nullptr && std::fclose(file) == 0;
 }
 
 std::string padded(std::string text) {
@@ -192,8 +205,6 @@ std::string padded(std::string text) {
 
 std::string run_parse(const Case &c, const TempDir &dir, bool again = false) {
     write_file(dir.file("box.cfg"), replace_all(c.text, "{dir}", dir.path()));
-    if (!again)
-        reset_holiday_file_state_for_tests();
     char err_str[kErrStrSize] = {};
     table_t *table = nullptr;
     ParseState ps;
@@ -238,6 +249,8 @@ std::string run_mkconf(const TempDir &dir, int mode, bool listing = false) {
     std::string out = "result " + std::to_string(result) + "\n" + escape_lines(error_lines(cap));
     if (mode == 0)
         return out + (result == 0 ? read_file(cfg) : "");
+    if (result != 0 && file_exists(bin))
+        out += "box.bin: " + std::to_string(read_file(bin).size()) + " bytes\n";
     if (result == 0) {
         const std::string image = read_file(bin);
         const auto *bytes = reinterpret_cast<const uint8_t *>(image.data());
@@ -263,6 +276,7 @@ std::string run_mkconf(const TempDir &dir, int mode, bool listing = false) {
 std::string run_case_in(const Case &c, const TempDir &dir) {
     PinnedClock clock(c.clock);
     set_tool_name(c.tool.c_str());
+    reset_holiday_file_state_for_tests(); // as in a freshly loaded library
     for (const auto &[name, text] : c.files)
         write_file(dir.file(name), text);
     if (c.kind == "parse")
@@ -331,6 +345,11 @@ std::string map_lines(const uint8_t *record, int count) {
     std::string out;
     char text[64];
     for (int i = 0; i < count; ++i) {
+        if (i == 32 && count > 40) { // the first maps and the last two slots
+            std::snprintf(text, sizeof text, "(%d more slots)\n", count - 34);
+            out += text;
+            i = count - 2;
+        }
         const uint8_t *m = record + kTableHeadSize + kMapSize * static_cast<size_t>(i);
         std::snprintf(text, sizeof text, " mode %02X len %u rank %u period %u charge %02X%02X%02X%02X\n",
                       m[33], m[34] & 15, m[34] >> 4, m[35], m[39], m[38], m[37], m[36]);

@@ -20,7 +20,8 @@ TEST(TableTools, SessionOfCommands) {
     write_file(dir.file("box.map"), example);
     write_file(dir.file("syntax.cfg"), "TABLE=TF01.5\n; fine\nMapOut0=1 foo\n" + pad);
     write_file(dir.file("value.cfg"), "TABLE=TF01.5\r\nHoliday=31.13\r\n" + pad);
-    write_file(dir.file("warning.cfg"), "TABLE=TF01.5\nRemoteCode=" + std::string(25, '1') + "\n" + pad);
+    write_file(dir.file("warning.cfg"),
+               "TABLE=TF01.5\nRemoteCode=" + std::string(25, '1') + "\n" + pad);
     write_file(dir.file("short.cfg"), "TABLE=TF01.5\n");
     write_file(dir.file("old.cfg"), "TABLE=TF01.4\n" + pad);
     ::mkdir(dir.file("holiday").c_str(), 0700);

@@ -3,8 +3,8 @@
 // has been through the writer, compiling and decompiling it again changes
 // nothing (the bundled example and generated ones with every setting).
 #include "support/config_generator.h"
-#include "support/trace_capture.h"
 #include "support/text_files.h"
+#include "support/trace_capture.h"
 #include "table/table.h"
 #include "vorn_b32.h"
 
@@ -43,9 +43,10 @@ std::string table_fault(const GeneratedConfig &g, const table_t *t) {
             const GeneratedSection &s = g.sections[static_cast<size_t>(line.section)];
             const uint8_t days = s.days == 0 ? 0xFF : s.days;
             const bool split = (days & DAY_HO) && (days & 0x7F);
-            found = found || (r.period_hour == s.hour && r.period_minute == s.minute &&
-                              (r.period_days == days || (split && (r.period_days == DAY_HO ||
-                                                                   r.period_days == (days & 0x7F)))));
+            found =
+                found || (r.period_hour == s.hour && r.period_minute == s.minute &&
+                          (r.period_days == days ||
+                           (split && (r.period_days == DAY_HO || r.period_days == (days & 0x7F)))));
         }
         if (!found)
             return "map " + std::to_string(i) + " " + m->map_escape + "=" + m->map_code +
@@ -129,8 +130,7 @@ TEST(GeneratedConfigurations, DecompiledFilesCompileToTheSameTable) {
         const GeneratedConfig config = generate_config(seed, knobs);
         // The first map line of each of these seeds is kept and written back.
         const GeneratedMap &first = config.maps.front();
-        EXPECT_NE(round_trip(config.text).find(first.escape + "=" + first.code),
-                  std::string::npos);
+        EXPECT_NE(round_trip(config.text).find(first.escape + "=" + first.code), std::string::npos);
     }
 }
 

@@ -70,8 +70,12 @@ TEST(Mkconf, MissingPathsAndTheDirectionBit) {
         const char *cfg, *bin;
         int mode, result;
     } rows[] = {
-        {nullptr, bin.c_str(), 1, -1}, {cfg.c_str(), nullptr, 0, -1}, {nullptr, nullptr, 1, -1},
-        {"", bin.c_str(), 1, -11},     {cfg.c_str(), "", 0, -11},     {folder.c_str(), bin.c_str(), 1, -11},
+        {nullptr, bin.c_str(), 1, -1},
+        {cfg.c_str(), nullptr, 0, -1},
+        {nullptr, nullptr, 1, -1},
+        {"", bin.c_str(), 1, -11},
+        {cfg.c_str(), "", 0, -11},
+        {folder.c_str(), bin.c_str(), 1, -11},
         {cfg.c_str(), folder.c_str(), 0, -11},
     };
     for (const auto &row : rows) {

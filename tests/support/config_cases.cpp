@@ -351,10 +351,11 @@ std::string map_lines(const uint8_t *record, int count) {
             i = count - 2;
         }
         const uint8_t *m = record + kTableHeadSize + kMapSize * static_cast<size_t>(i);
-        std::snprintf(text, sizeof text, " mode %02X len %u rank %u period %u charge %02X%02X%02X%02X\n",
-                      m[33], m[34] & 15, m[34] >> 4, m[35], m[39], m[38], m[37], m[36]);
-        out += "map[" + std::to_string(i) + "] " + quoted(m, 13) + " -> " + quoted(m + 13, 20) +
-               text;
+        std::snprintf(text, sizeof text,
+                      " mode %02X len %u rank %u period %u charge %02X%02X%02X%02X\n", m[33],
+                      m[34] & 15, m[34] >> 4, m[35], m[39], m[38], m[37], m[36]);
+        out +=
+            "map[" + std::to_string(i) + "] " + quoted(m, 13) + " -> " + quoted(m + 13, 20) + text;
     }
     return out;
 }

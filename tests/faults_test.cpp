@@ -501,6 +501,35 @@ TEST_F(Faults, InputsWithoutReadPermission) {
     expect_nothing_left(live_blocks(), 0, {"locked", "r.txt", "out.txt", "t.txt"});
 }
 
+// The small services that take a block go on without it, as a host expects.
+TEST_F(Faults, ServicesWithoutTheirBlock) {
+    const uint8_t first[90] = {1, 2, 3}, second[90] = {9};
+    set_DevInfo(first);
+    const uint32_t before = live_blocks();
+    fail_nth_alloc_for_tests(1);
+    set_DevInfo(second);
+    EXPECT_STREQ(failed_alloc_tag_for_tests(), "pGlobalDevInfo");
+    const uint8_t *kept = nullptr;
+    ASSERT_EQ(get_dev_info(&kept), 0);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(std::memcmp(kept, first, sizeof first), 0) << "the previous copy stays";
+
+    const std::string table = work.file("table.bin");
+    write_file(table, "secret");
+    fail_nth_alloc_for_tests(1);
+    EXPECT_EQ(remove_hexfile(table.c_str()), 0);
+    EXPECT_STREQ(failed_alloc_tag_for_tests(), "p");
+    EXPECT_FALSE(fs::exists(table)) << "removed without being overwritten";
+
+    char version[40];
+    fail_nth_alloc_for_tests(1);
+    EXPECT_EQ(get_vorn_b32_dll_version(version, sizeof version), 13);
+    EXPECT_STREQ(failed_alloc_tag_for_tests(), "FVData");
+    EXPECT_STREQ(version, "Vorn_B32.DLL ");
+    fail_nth_alloc_for_tests(0);
+    expect_nothing_left(before, 3, {});
+}
+
 // The switch itself: one allocation of the calling thread fails, counted and
 // traced as a real failure, and other threads are served meanwhile.
 TEST(AllocFaults, FailsTheNthAllocationOfTheCallingThreadOnly) {

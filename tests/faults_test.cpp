@@ -12,12 +12,14 @@
 #include "support/trace_capture.h"
 #include "vorn_b32.h"
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -92,6 +94,29 @@ Outcome run_mkconf(const std::string &cfg, const std::string &bin, int mode) {
     const std::vector<std::string> errors = error_lines(capture);
     return {result, errors.empty() ? "" : errors.back()};
 }
+
+// While it lives, no file of the process grows beyond `bytes`: a write past
+// that fails with EFBIG, as on a disk that fills up.  Temporary copies meet
+// it too, where /dev/full cannot stand in.
+class DiskFullAfter {
+  public:
+    explicit DiskFullAfter(rlim_t bytes) {
+        m_signal = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_previous);
+        const rlimit limit{bytes, m_previous.rlim_max};
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    }
+    ~DiskFullAfter() {
+        ::setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_signal);
+    }
+    DiskFullAfter(const DiskFullAfter &) = delete;
+    DiskFullAfter &operator=(const DiskFullAfter &) = delete;
+
+  private:
+    rlimit m_previous{};
+    void (*m_signal)(int) = nullptr;
+};
 
 // ---- their inputs ----------------------------------------------------------------
 
@@ -317,6 +342,7 @@ TEST_F(Faults, FilesThatAreNotWhatTheJobExpects) {
     write_file(p("events.bin"), events_log());
     write_file(p("calls.bin"), call_records());
     write_file(p("trace.bin"), protocol_trace());
+    write_file(p("long_trace.bin"), TraceBuilder().boot().fill_to(4096).bytes());
     write_file(p("a.txt"), kListA);
     write_file(p("b.txt"), kListB);
     write_file(p("box.cfg"), example_config());
@@ -351,6 +377,12 @@ TEST_F(Faults, FilesThatAreNotWhatTheJobExpects) {
         {"mkalarm, report on a full disk",
          [&] { return run_mkalarm("/dev/full", p("events.bin")); },
          {-4, cannot("Write", "/dev/full")}},
+        {"mkalarm, disk full under the report",
+         [&] {
+             DiskFullAfter full(100);
+             return run_mkalarm(p("r.txt"), p("events.bin"));
+         },
+         {-4, cannot("Write", p("r.txt"))}},
         {"mkalarm, all absent",
          [] {
              return Outcome{mkalarm(0, 0, 0, 0, 0, 0), ""};
@@ -375,6 +407,12 @@ TEST_F(Faults, FilesThatAreNotWhatTheJobExpects) {
         {"mklogcall, reject a folder",
          [&] { return run_mklogcall(p("calls.bin"), p("out.txt"), p("in.txt"), folder); },
          {-6, cannot("Write", "LOGreject")}},
+        {"mklogcall, disk full under the temporary copy",
+         [&] {
+             DiskFullAfter full(100);
+             return run_mklogcall(p("calls.bin"), p("out.txt"));
+         },
+         {-3, cannot("Read", p("calls.bin"))}},
         {"mklogcall, all absent",
          [] {
              return Outcome{mklogcall(0, 0, 0, 0, 0), ""};
@@ -397,6 +435,24 @@ TEST_F(Faults, FilesThatAreNotWhatTheJobExpects) {
         {"merge, destination on a full disk",
          [&] { return run_merge(p("a.txt"), p("b.txt"), "/dev/full"); },
          {-4, ""}},
+        // The partial merged list stays beside the first list, which is
+        // left as it was.
+        {"merge, disk full under the list that replaces the first",
+         [&] {
+             Outcome outcome;
+             {
+                 DiskFullAfter full(60);
+                 outcome = run_merge(p("a.txt"), p("b.txt"), "");
+             }
+             EXPECT_EQ(read_file(p("a.txt")), kListA);
+             size_t partial = 0;
+             for (const std::string &name : names_in(work.path()))
+                 if (name.starts_with("MERGE"))
+                     partial += fs::remove(p(name));
+             EXPECT_EQ(partial, 1u);
+             return outcome;
+         },
+         {-4, ""}},
         {"merge, all absent",
          [] {
              return Outcome{merge_logcall(0, 0, 0), ""};
@@ -418,6 +474,12 @@ TEST_F(Faults, FilesThatAreNotWhatTheJobExpects) {
         {"mktrace, text a FIFO",
          [&] { return run_mktrace(p("trace.bin"), fifo); },
          {-4, cannot("Write", "DTRACE")}},
+        {"mktrace, disk full under the temporary copy",
+         [&] {
+             DiskFullAfter full(100);
+             return run_mktrace(p("long_trace.bin"), p("t.txt"));
+         },
+         {-3, cannot("Read", p("long_trace.bin"))}},
         {"mktrace, all absent",
          [] {
              return Outcome{mktrace(0, 0, 0), ""};
@@ -451,6 +513,12 @@ TEST_F(Faults, FilesThatAreNotWhatTheJobExpects) {
         {"mkconf, binary table a folder",
          [&] { return run_mkconf(p("o.cfg"), folder, 0); },
          {VORN_CONF_CANNOT_READ, cannot("Read", folder)}},
+        {"mkconf, disk full under the table",
+         [&] {
+             DiskFullAfter full(1000);
+             return run_mkconf(p("box.cfg"), p("o.bin"), 1);
+         },
+         {VORN_CONF_CANNOT_WRITE, cannot("Write", p("o.bin"))}},
         {"mkconf, all absent", [] { return run_mkconf("", "", 1); }, {VORN_CONF_WARNING, ""}},
         // A listing that cannot be created is left out; the compile goes on.
         {"mkconf, .map listing a FIFO",
@@ -466,9 +534,10 @@ TEST_F(Faults, FilesThatAreNotWhatTheJobExpects) {
          },
          {0, ""}},
     };
-    const std::set<std::string> allowed = {"events.bin", "calls.bin", "trace.bin", "a.txt", "b.txt",
-                                           "box.cfg",    "box.bin",   "folder",    "fifo",  "r.txt",
-                                           "out.txt",    "in.txt",    "t.txt",     "o.bin"};
+    const std::set<std::string> allowed = {"events.bin", "calls.bin", "trace.bin",     "a.txt",
+                                           "b.txt",      "box.cfg",   "box.bin",       "folder",
+                                           "fifo",       "r.txt",     "out.txt",       "in.txt",
+                                           "t.txt",      "o.bin",     "long_trace.bin"};
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         const uint32_t before = live_blocks();

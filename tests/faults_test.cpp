@@ -150,6 +150,12 @@ std::string example_config() {
     return read_file(VORN_SOURCE_DIR "/examples/vorn-box.cfg");
 }
 
+// Charges of the minute model, whose scanner takes a block of its own.
+std::string minute_model_config() {
+    return ascii_config("TABLE=TF01.5\nCurrency=AOCC 1 1 \"EUR\" M\n"
+                        "MapOut1=2 M1=0.12 T1=60 I=30 S1=0.5 S2=1 ST2\nMapOut2=3 U1 ST1 M2=5\n");
+}
+
 const std::string kListA = "  04.12.15-13:05:09;04.12.15-13:07:41;012;812;0010\n";
 const std::string kListB = "  04.12.15-13:05:09;04.12.15-13:06:41;471;813;0010\n";
 
@@ -265,8 +271,8 @@ std::vector<Job> jobs() {
          [](const Paths &p) { return run_mktrace(p("trace.bin"), p("trace.txt")); },
          {0, "LBL"},
          {{"buf", no_memory}, {"tracebuf", no_memory}}},
-        {"mkconf, ASCII to binary",
-         {{"box.cfg", example_config()}},
+        {"mkconf, ASCII to binary, minute-model charges",
+         {{"box.cfg", minute_model_config()}},
          {"box.bin"},
          [](const Paths &p) { return run_mkconf(p("box.cfg"), p("box.bin"), 1); },
          done,

@@ -150,6 +150,22 @@ std::string example_config() {
     return read_file(VORN_SOURCE_DIR "/examples/vorn-box.cfg");
 }
 
+// The example compiled into a binary table.
+std::string example_table() {
+    TempDir dir;
+    write_file(dir.file("box.cfg"), example_config());
+    EXPECT_EQ(run_mkconf(dir.file("box.cfg"), dir.file("box.bin"), 1), Outcome(0, ""));
+    return read_file(dir.file("box.bin"));
+}
+
+// An outcome whose message names files by their names in the work folder.
+Outcome in_work(const Paths &p, Outcome outcome) {
+    const std::string folder = p("");
+    for (size_t at; (at = outcome.second.find(folder)) != std::string::npos;)
+        outcome.second.erase(at, folder.size());
+    return outcome;
+}
+
 // Charges of the minute model, whose scanner takes a block of its own.
 std::string minute_model_config() {
     return ascii_config("TABLE=TF01.5\nCurrency=AOCC 1 1 \"EUR\" M\n"
@@ -295,6 +311,15 @@ std::vector<Job> jobs() {
           {"pt", no_conf_memory},
           {"mpde", no_conf_memory},
           {"scan_charge", done},
+          {"FVData", done}}},
+        // Without the table's block the binary file counts as unreadable.
+        {"mkconf, binary to ASCII",
+         {{"box.bin", example_table()}},
+         {"box.cfg"},
+         [](const Paths &p) { return in_work(p, run_mkconf(p("box.cfg"), p("box.bin"), 0)); },
+         done,
+         {{"err_str", no_conf_memory},
+          {"pTable", {VORN_CONF_CANNOT_READ, cannot("Read", "box.bin")}},
           {"FVData", done}}},
     };
 }
@@ -525,6 +550,15 @@ TEST_F(Faults, FilesThatAreNotWhatTheJobExpects) {
              return run_mkconf(p("box.cfg"), p("o.bin"), 1);
          },
          {VORN_CONF_CANNOT_WRITE, cannot("Write", p("o.bin"))}},
+        {"mkconf, configuration on a full disk",
+         [&] { return run_mkconf("/dev/full", p("box.bin"), 0); },
+         {VORN_CONF_CANNOT_WRITE, cannot("Write", "/dev/full")}},
+        {"mkconf, configuration to a FIFO",
+         [&] { return run_mkconf(fifo, p("box.bin"), 0); },
+         {VORN_CONF_CANNOT_WRITE, cannot("Write", fifo)}},
+        {"mkconf, configuration to a folder",
+         [&] { return run_mkconf(folder, p("box.bin"), 0); },
+         {VORN_CONF_CANNOT_WRITE, cannot("Write", folder)}},
         {"mkconf, all absent", [] { return run_mkconf("", "", 1); }, {VORN_CONF_WARNING, ""}},
         // A listing that cannot be created is left out; the compile goes on.
         {"mkconf, .map listing a FIFO",

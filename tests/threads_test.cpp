@@ -323,7 +323,7 @@ TEST(Threads, EightThreadsRunEveryJobAtOnceAsEachDoesAlone) {
     // folder every run takes the Holiday lines as dates, alone or not.
     ASSERT_FALSE(fs::exists("HoliDay.cfg"));
     reset_holiday_file_state_for_tests();
-    PinnedClock clock;
+    PinnedClock clock{kDec4th2015, nullptr}; // in the zone of the machine
     RegistryDebugOff registry_debug_off;
     TempDir dir;
     std::vector<Settings> settings;
@@ -389,6 +389,8 @@ TEST(Threads, EightThreadsRunEveryJobAtOnceAsEachDoesAlone) {
     for (int t = 0; t < kThreads; ++t) {
         SCOPED_TRACE("thread " + std::to_string(t));
         EXPECT_EQ(trouble[t], "");
+        if (!trouble[t].empty())
+            continue;
         EXPECT_GE(rounds[t], kMinRounds);
         // One host line per round, and only where the thread traces.
         EXPECT_EQ(lines.host_lines(t), settings[t].debug != 0 ? rounds[t] : 0);

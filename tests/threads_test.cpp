@@ -357,6 +357,8 @@ TEST(Threads, EightThreadsRunEveryJobAtOnceAsEachDoesAlone) {
         ASSERT_EQ(alone[t]["#merge"], "0") << "thread " << t;
         ASSERT_EQ(alone[t]["#mktrace"], "0") << "thread " << t;
         ASSERT_EQ(alone[t]["#temp name in own folder"], "0") << "thread " << t;
+        for (const auto &entry : alone[t])
+            ASSERT_NE(entry.first.rfind("#left", 0), 0u) << entry.first;
         if (t > 0) {
             ASSERT_NE(alone[t]["box.bin"], alone[t - 1]["box.bin"]) << "inputs must differ";
         }

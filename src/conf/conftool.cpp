@@ -176,6 +176,10 @@ int mkconf_ascii_read_failed(int r, char *err_str, const char *cfgfile) {
         print(err_str);
         return VORN_CONF_CANNOT_READ;
     }
+    if (r == -12) { // a listing beside the configuration: err_str names it
+        print(err_str);
+        return VORN_CONF_CANNOT_WRITE;
+    }
     for (const ReaderOutcome &o : kReaderOutcomes) {
         if (o.reader_result == r) {
             print(err_str);

@@ -120,10 +120,13 @@ Inputs inputs_of(int t) {
     const auto n = static_cast<uint8_t>(t);
     const std::string digit = std::to_string(t);
     Inputs in;
+    // Even threads name no exchange: their decompiled configuration takes
+    // the device name of their own DevInfo.
+    const std::string name = t % 2 == 0 ? "" : "PABXName=Exchange " + digit + "\n";
     in.config = replaced(read_file(VORN_SOURCE_DIR "/examples/vorn-box.cfg"),
                          "PABXName=Hanse Logistik Bremen\n",
-                         "PABXName=Exchange " + digit + "\nMapOut09" + digit + "=09" + digit +
-                             " ORG\nMapIn33441" + digit + "=2" + digit + "\n");
+                         name + "MapOut09" + digit + "=09" + digit + " ORG\nMapIn33441" + digit +
+                             "=2" + digit + "\n");
     in.events = AlarmLog{2,
                          static_cast<uint16_t>(17 + t),
                          {100, 3, 0, 0, 2},
@@ -352,6 +355,11 @@ TEST(Threads, EightThreadsRunEveryJobAtOnceAsEachDoesAlone) {
         }).join();
         ASSERT_EQ(trouble, "") << "thread " << t << " alone";
         ASSERT_EQ(alone[t]["#compile"], "0") << "thread " << t;
+        ASSERT_EQ(alone[t]["#decompile"], "0") << "thread " << t;
+        const std::string exchange = t % 2 == 0 ? "Device of thread " : "Exchange ";
+        ASSERT_NE(alone[t]["back.cfg"].find("PABXName=" + exchange + std::to_string(t)),
+                  std::string::npos)
+            << "thread " << t;
         ASSERT_EQ(alone[t]["#mkalarm"], "0") << "thread " << t;
         ASSERT_EQ(alone[t]["#mklogcall"], "0") << "thread " << t;
         ASSERT_EQ(alone[t]["#merge"], "0") << "thread " << t;

@@ -18,7 +18,6 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <latch>

@@ -39,7 +39,7 @@ std::string mkconf_trace(const TempDir &dir, int mode) {
     for (const std::string &body : cap.bodies())
         text += body;
     text = std::regex_replace(text, std::regex("[0-9A-F]{9,16}"), "<addr>");
-    text = std::regex_replace(text, std::regex("(size= *\\d+ +)\\d+ Global"), "$1<n> Global");
+    text = std::regex_replace(text, std::regex("(size= *\\d+) +\\d+ Global"), "$1 <n> Global");
     return replace_all(text, dir.path(), "$DIR");
 }
 

@@ -5,6 +5,7 @@
 #include "conf/conftool.h"
 #include "frame/frame.h"
 #include "parser/parser.h"
+#include "support/table_builder.h"
 #include "support/text_files.h"
 #include "support/trace_capture.h"
 #include "vorn_b32.h"
@@ -117,15 +118,6 @@ std::string escape_lines(const std::vector<std::string> &lines) {
     return out;
 }
 
-std::vector<std::string> error_lines(const TraceCapture &cap) {
-    std::vector<std::string> out;
-    const std::vector<std::string> all = cap.outputs(), bodies = cap.bodies();
-    for (size_t i = 0; i < all.size(); ++i)
-        if (all[i].starts_with("[ERR]"))
-            out.push_back(bodies[i]);
-    return out;
-}
-
 struct Case {
     std::string kind, name, text;
     std::vector<std::pair<unsigned, std::string>> pokes, devinfo;
@@ -195,12 +187,6 @@ std::vector<Case> read_cases(const std::string &path) {
 bool file_exists(const std::string &path) {
     std::FILE *file = std::fopen(path.c_str(), "rb");
     return file != nullptr && std::fclose(file) == 0;
-}
-
-std::string padded(std::string text) {
-    while (text.size() < 200)
-        text += "; padding of a short configuration\n";
-    return text;
 }
 
 std::string run_parse(const Case &c, const TempDir &dir, bool again = false) {
@@ -281,7 +267,7 @@ std::string run_case_in(const Case &c, const TempDir &dir) {
         write_file(dir.file(name), text);
     if (c.kind == "parse")
         return run_parse(c, dir);
-    write_file(dir.file("box.cfg"), padded(c.text));
+    write_file(dir.file("box.cfg"), ascii_config(c.text));
     if (c.kind == "compile")
         return run_mkconf(dir, 1, c.listing);
     if (mkconf(dir.file("box.cfg").c_str(), dir.file("box.bin").c_str(), 1) != 0)

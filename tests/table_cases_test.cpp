@@ -7,6 +7,7 @@
 #include "support/config_cases.h"
 #include "support/text_files.h"
 #include "support/trace_capture.h"
+#include "table/bin_table.h"
 #include "vorn_b32.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +59,11 @@ TEST(ConfigTraces, MkconfCompileAndDecompile) {
                    "[08:00] HO SU\nMapOut0711=7\nMapIn5=6 VOICE\n[18:00] MO\nMapOut0711=7\n");
     expect_golden("mkconf_compile.trace", mkconf_trace(dir, 1));
     expect_golden("mkconf_decompile.trace", mkconf_trace(dir, 0));
+}
+
+// The published check value of the table's CRC-16 (CRC-16/ARC).
+TEST(TableCrc, CheckValue) {
+    EXPECT_EQ(crc16_update(0, reinterpret_cast<const uint8_t *>("123456789"), 9), 0xBB3D);
 }
 
 TEST(Mkconf, MissingPathsAndTheDirectionBit) {

@@ -100,7 +100,7 @@ std::string field_value(const Field &f, const uint8_t *p) {
     }
     uint32_t value = 0;
     for (unsigned i = 0; i < f.size; ++i) {
-        value |= static_cast<uint32_t>(p[i]) << (8 * i);
+        value |= i < 4 ? static_cast<uint32_t>(p[i]) << (8 * i) : 0; // numbers have 1 to 4
         std::snprintf(text, sizeof text, "%s%02X", i ? " " : "", p[i]);
         out += text;
     }

@@ -1,0 +1,71 @@
+# Runs the host program tests/host/vorn_host on the job list, each run in a
+# fresh folder whose in/ holds the bundled examples and whose out/ receives
+# what the jobs write, with the clock pinned and the debug output in a file.
+# With WINDOWS_HOST the Windows build runs the same list under Wine and the
+# two runs are compared, text outputs apart from their line ends.
+# With TOOL (and WINDOWS_TOOL) the tool's version and an event-log report
+# join the compared outputs.
+#   cmake -DHOST=... -DLIB=... -DJOBS=... -DEXAMPLES=... -DWORK=... [-DTOOL=...]
+#         [-DWINDOWS_HOST=... -DWINDOWS_LIB=... -DWINDOWS_TOOL=... -DWINE=...]
+#         -P run_host.cmake
+foreach(var HOST LIB JOBS EXAMPLES WORK)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "run_host.cmake needs -D${var}=...")
+  endif()
+endforeach()
+
+# A fixed instant (2026-12-04 14:05:09 UTC) and zone make reports and stamps
+# the same in every run.
+set(ENV{TZ} UTC)
+set(ENV{SOURCE_DATE_EPOCH} 1796393109)
+set(ENV{VORN_B32_DEBUG_OUTPUT} debug.log)
+
+function(run_once name launcher host lib tool)
+  set(dir ${WORK}/${name})
+  file(REMOVE_RECURSE ${dir})
+  file(MAKE_DIRECTORY ${dir}/in ${dir}/out ${dir}/config)
+  file(GLOB examples ${EXAMPLES}/*)
+  file(COPY ${examples} DESTINATION ${dir}/in)
+  get_filename_component(lib_name ${lib} NAME)
+  configure_file(${lib} ${dir}/${lib_name} COPYONLY)
+  configure_file(${JOBS} ${dir}/jobs.txt COPYONLY)
+  set(ENV{XDG_CONFIG_HOME} ${dir}/config)
+  if(launcher)
+    set(lib_arg ".\\${lib_name}")
+  else()
+    set(lib_arg "./${lib_name}")
+  endif()
+  execute_process(COMMAND ${launcher} ${host} run ${lib_arg} jobs.txt
+    WORKING_DIRECTORY ${dir} RESULT_VARIABLE rc TIMEOUT 300)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "the ${name} host run failed (${rc}); see ${dir}/out/results.txt")
+  endif()
+  if(tool)
+    execute_process(COMMAND ${launcher} ${tool} --version WORKING_DIRECTORY ${dir}
+      OUTPUT_FILE ${dir}/out/tool-version.txt RESULT_VARIABLE rc_version TIMEOUT 120)
+    execute_process(COMMAND ${launcher} ${tool} alarm in/events.bin out/tool-alarm.txt
+      WORKING_DIRECTORY ${dir} RESULT_VARIABLE rc_alarm TIMEOUT 120)
+    if(NOT rc_version EQUAL 0 OR NOT rc_alarm EQUAL 0)
+      message(FATAL_ERROR "the ${name} tool failed (${rc_version}, ${rc_alarm})")
+    endif()
+  endif()
+endfunction()
+
+run_once(linux "" ${HOST} ${LIB} "${TOOL}")
+
+if(DEFINED WINDOWS_HOST)
+  if(NOT WINE OR NOT EXISTS "${WINE}")
+    message(FATAL_ERROR "wine64 is needed to run the Windows host (apt-get install wine64)")
+  endif()
+  # A prefix of its own keeps the check away from the user's Wine setup; no
+  # Mono or Gecko is wanted, and Wine's own messages only hide the host's.
+  set(ENV{WINEPREFIX} ${WORK}/wineprefix)
+  set(ENV{WINEDEBUG} -all)
+  set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
+  run_once(windows ${WINE} ${WINDOWS_HOST} ${WINDOWS_LIB} "${WINDOWS_TOOL}")
+  execute_process(COMMAND ${HOST} compare ${JOBS} ${WORK}/linux ${WORK}/windows --windows
+    RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "the Windows run differs from the Linux run")
+  endif()
+endif()

@@ -1,0 +1,41 @@
+# The Windows build: Vorn_B32.dll with the export table of the box's hosts
+# (module-definition file vorn_b32.def: names with a leading underscore,
+# ordinals 1 to 26) and a version resource, vorn.exe with its own, the system
+# libraries of the registry and the version API, and the checks of the
+# images and of a host program that runs the jobs under Wine.
+enable_language(RC)
+
+target_link_libraries(vorn_core PUBLIC advapi32 version)
+target_link_libraries(vorn_b32 PRIVATE advapi32 version)
+
+function(vorn_version_resource target file type description)
+  set(VORN_RC_FILE ${file})
+  set(VORN_RC_NAME ${target})
+  set(VORN_RC_TYPE ${type})
+  set(VORN_RC_DESCRIPTION "${description}")
+  if(NOT PROJECT_VERSION_TWEAK)
+    set(PROJECT_VERSION_TWEAK 0)
+  endif()
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in
+                 ${PROJECT_BINARY_DIR}/${target}_version.rc @ONLY)
+  target_sources(${target} PRIVATE ${PROJECT_BINARY_DIR}/${target}_version.rc)
+endfunction()
+
+set_target_properties(vorn_b32 PROPERTIES OUTPUT_NAME Vorn_B32 PREFIX "" IMPORT_PREFIX ""
+                      RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}
+                      LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/vorn_b32.def)
+target_sources(vorn_b32 PRIVATE ${PROJECT_SOURCE_DIR}/cmake/vorn_b32.def)
+vorn_version_resource(vorn_b32 Vorn_B32.DLL VFT_DLL
+                      "Configuration and service library of the Vorn-Box")
+vorn_version_resource(vorn vorn.exe VFT_APP "Configuration and service tool of the Vorn-Box")
+
+# ---- checks -------------------------------------------------------------------
+enable_testing()
+add_subdirectory(${PROJECT_SOURCE_DIR}/tests/host ${PROJECT_BINARY_DIR}/tests/host)
+
+add_test(NAME pe_export_table_is_the_hosts_one
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DIMAGE=$<TARGET_FILE:vorn_b32>
+          -P ${PROJECT_SOURCE_DIR}/cmake/check_pe_image.cmake)
+add_test(NAME pe_tool_needs_only_system_dlls
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DIMAGE=$<TARGET_FILE:vorn>
+          -P ${PROJECT_SOURCE_DIR}/cmake/check_pe_image.cmake)

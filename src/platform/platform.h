@@ -45,6 +45,12 @@ struct LocalTime {
 // now; always in local time.
 LocalTime local_time();
 
+// Seconds since 1970 (UTC) of a wall-clock time in the local zone, with the
+// TZ rules and daylight saving as the zone had them; fields beyond their
+// range carry over (minute 75 is the next hour's minute 15).  -1 when the
+// time cannot be represented.
+int64_t local_to_epoch(int year, int month, int day, int hour, int minute, int second);
+
 // ---- threads and processes ------------------------------------------------
 
 uint32_t thread_id();

@@ -31,6 +31,20 @@ LocalTime local_time() {
                      t.tm_min,         t.tm_sec,     millis,    t.tm_wday};
 }
 
+int64_t local_to_epoch(int year, int month, int day, int hour, int minute, int second) {
+    tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1; // let the zone's rules decide
+    tzset();
+    time_t seconds = mktime(&t);
+    return static_cast<int64_t>(seconds);
+}
+
 uint32_t thread_id() {
     return static_cast<uint32_t>(::syscall(SYS_gettid));
 }

@@ -1,0 +1,634 @@
+// The protocol trace converter: mktrace, convert_trace and the skipping of
+// the 0xFF filling between and after the records (see prot_trace.h).
+#include "logs/prot_trace.h"
+
+#include "frame/frame.h"
+#include "logs/converter.h"
+#include "logs/pcapng.h"
+#include "trace/trace.h"
+#include "vorn_b32.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <optional>
+
+namespace vorn {
+namespace {
+
+// Line-interface states of ports 0 and 1 (terminal side) and of the others
+// (network side); 16 codes each.
+const char *const kStatesDown[16] = {"DR", "RES", "TM1", "TM2", "RSY", "",     "",    "PU",
+                                     "AR", "",    "ARL", "CVR", "AI8", "AI10", "AIL", "DC"};
+const char *const kStatesUp[16] = {"TIM", "",    "", "", "RSY", "", "", "",
+                                   "AR",  "CVR", "", "", "AI",  "", "", "DI"};
+const char *const kErrorStates[29] = {
+    "E_OK",       "E_IDENT",      "E_MSG",       "E_STATUS",    "E_MAX",   "E_MEM",
+    "E_SEND",     "E_CHAN",       "E_BUSY",      "E_COLLISION", "E_PROT",  "E_DCHAN_L2",
+    "E_HDLC_MOD", "E_PANIC",      "E_DCHAN_REJ", "E_L2_TMO",    "E_REL",   "E_L1",
+    "E_LOST",     "E_CONTROLLER", "E_L3_TMO",    "E_L1_PWR",    "E_L1_TO", "E_L1_NOF",
+    "E_L1_RAI",   "E_L1_LOS",     "E_L1_AIS",    "E_L1_RC4",    "E_L1_RLI"};
+
+constexpr long kProgressStart = 1048576;
+constexpr long kProgressStep = 1024;
+constexpr size_t kInvalidBytesTraced = 20;
+constexpr size_t kWindowSize = 65536;
+constexpr size_t kTextBufferSize = 65536;
+// The longest line a record writes at once: a frame piece of 292 bytes at
+// three characters each, behind its prefix; the header fields are at most
+// five digits wide.
+constexpr size_t kLongestLine = 64 + 3 * kTraceDataSize;
+
+// Reads the copy through a window of its own: the walk reads 8 bytes at a
+// time, and a stream call per header would cost more than the conversion.
+// Positions, the end-of-file flag and seeks behave as the stream's do: the
+// flag is set by a read that got fewer bytes than it asked for and cleared
+// by a seek.
+class TraceInput {
+  public:
+    TraceInput(std::FILE *file, uint8_t *window) : m_file(file), m_window(window) {}
+
+    size_t read(uint8_t *out, size_t size) {
+        size_t done = 0;
+        while (done < size) {
+            if (m_at == m_filled && !fill()) {
+                m_eof = true;
+                break;
+            }
+            const size_t piece = std::min(size - done, m_filled - m_at);
+            std::memcpy(out + done, m_window + m_at, piece);
+            m_at += piece;
+            done += piece;
+        }
+        return done;
+    }
+
+    bool eof() const { return m_eof; }
+    long tell() const { return m_start + static_cast<long>(m_at); }
+
+    // Inside the window only the read position moves: the stream stays at
+    // the window's end, where the next fill goes on.  Elsewhere the stream
+    // is moved and the window emptied.
+    void seek(long position) {
+        m_eof = false;
+        if (position >= m_start && position <= m_start + static_cast<long>(m_filled)) {
+            m_at = static_cast<size_t>(position - m_start);
+            return;
+        }
+        m_broken = std::fseek(m_file, position, SEEK_SET) != 0;
+        m_start = position;
+        m_at = m_filled = 0;
+    }
+
+  private:
+    bool fill() {
+        m_start += static_cast<long>(m_filled);
+        m_at = 0;
+        m_filled = m_broken ? 0 : std::fread(m_window, 1, kWindowSize, m_file);
+        return m_filled > 0;
+    }
+
+    std::FILE *m_file;
+    uint8_t *m_window;
+    long m_start = 0; // file position of m_window[0]
+    size_t m_filled = 0;
+    size_t m_at = 0;
+    bool m_eof = false;
+    bool m_broken = false;
+};
+
+// The text output, collected in a buffer of its own and handed to the
+// stream in large pieces.  A failed write is remembered; the walk stops on
+// it and the conversion reports that the text could not be written.
+class TextOut {
+  public:
+    TextOut(std::FILE *file, char *buffer) : m_file(file), m_buffer(buffer) {}
+
+    // Room for `size` characters at the end of the buffer.
+    char *reserve(size_t size) {
+        if (kTextBufferSize - m_length < size)
+            flush();
+        return m_buffer + m_length;
+    }
+    void commit(char *end) { m_length = static_cast<size_t>(end - m_buffer); }
+
+    void put(const char *text, size_t size) {
+        char *p = reserve(size);
+        std::memcpy(p, text, size);
+        commit(p + size);
+    }
+    void put(const char *text) { put(text, std::strlen(text)); }
+    template <class... Args> void printf(const char *format, Args... args) {
+        char line[256];
+        int n = std::snprintf(line, sizeof line, format, args...);
+        put(line, std::min(static_cast<size_t>(n < 0 ? 0 : n), sizeof line - 1));
+    }
+
+    bool flush() {
+        if (m_length > 0 && !m_failed)
+            m_failed = std::fwrite(m_buffer, 1, m_length, m_file) != m_length;
+        m_length = 0;
+        return !m_failed;
+    }
+    bool failed() const { return m_failed; }
+
+  private:
+    std::FILE *m_file;
+    char *m_buffer;
+    size_t m_length = 0;
+    bool m_failed = false;
+};
+
+// Number writers for the hot lines, as printf's %u, %02u, %2u and %02x.
+char *put_unsigned(char *p, unsigned v) {
+    char digits[10];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    while (n > 0)
+        *p++ = digits[--n];
+    return p;
+}
+
+char *put_two(char *p, unsigned v, char fill) {
+    if (v >= 100)
+        return put_unsigned(p, v);
+    *p++ = v >= 10 ? static_cast<char>('0' + v / 10) : fill;
+    *p++ = static_cast<char>('0' + v % 10);
+    return p;
+}
+
+char *put_hex(char *p, unsigned byte) {
+    static const char kDigits[] = "0123456789abcdef";
+    *p++ = kDigits[(byte >> 4) & 0xF];
+    *p++ = kDigits[byte & 0xF];
+    return p;
+}
+
+char *put_text(char *p, const char *text, size_t width) {
+    const size_t n = std::strlen(text);
+    std::memcpy(p, text, n);
+    p += n;
+    if (n < width) {
+        std::memset(p, ' ', width - n);
+        p += width - n;
+    }
+    return p;
+}
+
+template <size_t N> char *put_literal(char *p, const char (&text)[N]) {
+    std::memcpy(p, text, N - 1);
+    return p + N - 1;
+}
+
+// "[mm:ss.hh]" of every record line.
+char *put_time(char *p, unsigned mm, unsigned ss, unsigned hh) {
+    *p++ = '[';
+    p = put_two(p, mm, '0');
+    *p++ = ':';
+    p = put_two(p, ss, '0');
+    *p++ = '.';
+    p = put_two(p, hh, '0');
+    *p++ = ']';
+    return p;
+}
+
+// "[mm:ss.hh]  [pp]: " of the state lines.
+char *put_state_head(char *p, unsigned mm, unsigned ss, unsigned hh, unsigned pp) {
+    p = put_time(p, mm, ss, hh);
+    p = put_literal(p, "  [");
+    p = put_two(p, pp, '0');
+    return put_literal(p, "]: ");
+}
+
+void trace_bytes(const uint8_t *b) {
+    dbg_printf(" %02x %02x %02x %02x %02x %02x %02x %02x\n", b[0], b[1], b[2], b[3], b[4], b[5],
+               b[6], b[7]);
+}
+
+unsigned u16_at(const uint8_t *b, size_t offset) {
+    return b[offset] | (b[offset + 1] << 8);
+}
+
+unsigned leading_ff(const uint8_t *b) {
+    unsigned n = 0;
+    while (n < sizeof(trace_header_t) && b[n] == 0xFF)
+        ++n;
+    return n;
+}
+
+// One conversion: the walk over the records and its state.
+class TraceWalk {
+  public:
+    TraceWalk(TraceInput &in, TextOut &out, uint8_t *record, long length, const char *label,
+              logs::PcapngWriter *frames)
+        : m_in(in), m_out(out), m_buf(record), m_length(length), m_left(length), m_label(label),
+          m_frames(frames) {}
+
+    // Returns the stop flag: 1 when the walk ended at invalid data.
+    int run();
+
+  private:
+    void progress(bool new_mark);
+    void skip_ff_run();
+    void record(unsigned mm, unsigned ss, unsigned hh);
+    uint8_t read_code();
+    void switch_line(char *p, long size);
+    void frame_line(char *p, long size, unsigned pp, bool sent);
+    void invalid(char *p, unsigned type, unsigned pp, long size);
+
+    TraceInput &m_in;
+    TextOut &m_out;
+    uint8_t *m_buf; // the record buffer: header, then up to 292 data bytes
+    uint8_t *m_data = m_buf + sizeof(trace_header_t);
+    const long m_length;
+    long m_left; // bytes from the current position to the end of the file
+    const char *m_label;
+    logs::PcapngWriter *m_frames;
+    long m_mark = kProgressStart;
+    unsigned m_last_mm = 0, m_last_ss = 0;
+    unsigned m_day = 0, m_month = 0, m_year = 0, m_hour = 0;
+    int m_stop = 0;
+};
+
+void TraceWalk::progress(bool new_mark) {
+    if (m_label == nullptr || m_left + kProgressStep > m_mark)
+        return;
+    // Shown as the box's 32-bit counter would show it.
+    std::printf("\r%s %-8lu", m_label, static_cast<unsigned long>(static_cast<uint32_t>(m_left)));
+    std::fflush(stdout);
+    if (new_mark)
+        m_mark = m_left;
+}
+
+int TraceWalk::run() {
+    while (!m_in.eof()) {
+        progress(false);
+        m_in.read(m_buf, sizeof(trace_header_t));
+        if (m_in.eof())
+            break;
+        if (m_buf[0] == 0xFF) {
+            skip_ff_run();
+            if (m_left < 0)
+                break;
+        }
+        const unsigned mm = m_buf[offsetof(trace_header_t, minute)];
+        const unsigned ss = m_buf[offsetof(trace_header_t, second)];
+        const unsigned tick = u16_at(m_buf, offsetof(trace_header_t, tick));
+        const unsigned hh = static_cast<uint16_t>(tick * 2);
+        m_left -= static_cast<long>(sizeof(trace_header_t));
+        record(mm, ss, hh);
+        m_out.put("\n", 1);
+        dbg_printf("\n");
+        progress(true);
+        if (m_stop || m_out.failed())
+            break;
+        m_last_mm = mm;
+        m_last_ss = ss;
+    }
+    if (m_label != nullptr) {
+        std::printf("\r%s         ", m_label);
+        std::printf("\r%s", m_label);
+        std::fflush(stdout);
+    }
+    m_out.printf("[%2u.%02u.%02u %02u:%02u:%02u]\n", m_day, m_month, m_year, m_hour, m_last_mm,
+                 m_last_ss);
+    return m_stop;
+}
+
+// The header just read starts with 0xFF: unwritten space.  Skips the run in
+// steps of 8 bytes to the first byte that is not 0xFF, or to the start of
+// the next 64 KiB segment, and leaves the header found there in the buffer.
+void TraceWalk::skip_ff_run() {
+    const long start = m_in.tell() - static_cast<long>(sizeof(trace_header_t));
+    dbg_printf("0xff detected: pos=%ld all=%ld:", start, m_left);
+    trace_bytes(m_buf);
+    long p = start;
+    for (;;) {
+        const unsigned n = leading_ff(m_buf);
+        p += n;
+        if ((p & (kTraceSegmentSize - 1)) == 0) {
+            dbg_printf("segment end  : pos=%ld all=%ld\n", p, m_left);
+            m_in.seek(p);
+            m_left = m_length - p;
+            m_in.read(m_buf, sizeof(trace_header_t));
+            dbg_printf("segment begin: pos=%ld all=%ld:", p, m_left);
+            trace_bytes(m_buf);
+            m_out.printf("%*s trace segment changed\n", 10, "");
+            break;
+        }
+        if (n < sizeof(trace_header_t)) {
+            m_in.seek(p);
+            m_left = m_length - p;
+            m_in.read(m_buf, sizeof(trace_header_t));
+            dbg_printf("trace detected  : pos=%ld all=%ld (blocksize=%ld)\n", p, m_left, p - start);
+            m_out.printf("%*s 0xff block detected (size=%ld)!\n", 10, "", p - start);
+            break;
+        }
+        m_left -= static_cast<long>(sizeof(trace_header_t));
+        p = m_in.tell();
+        // With nothing left the buffer still holds 0xFF bytes: the walk
+        // reads them as a record of type 0xFF and stops at it.
+        if (m_left <= 0)
+            break;
+        m_in.read(m_buf, std::min(sizeof(trace_header_t), static_cast<size_t>(m_left)));
+        dbg_printf("pos=%ld, all=%ld:", p, m_left);
+        trace_bytes(m_buf);
+        if (m_in.eof())
+            break;
+    }
+    trace_bytes(m_buf);
+}
+
+// The one-byte state code of `1` and `e` records; 0 when the file ended.
+uint8_t TraceWalk::read_code() {
+    m_data[0] = 0;
+    m_in.read(m_data, 1);
+    m_left -= 1;
+    return m_data[0];
+}
+
+void TraceWalk::record(unsigned mm, unsigned ss, unsigned hh) {
+    const unsigned pp = m_buf[offsetof(trace_header_t, port)];
+    const unsigned type = m_buf[offsetof(trace_header_t, type)];
+    const long size = static_cast<long>(u16_at(m_buf, offsetof(trace_header_t, length))) - 4;
+    if (m_frames)
+        m_frames->record_time(mm, ss, hh);
+    char *p = m_out.reserve(kLongestLine);
+    switch (type) {
+    case '1': {
+        // A code beyond the table has no name; the code itself is written.
+        const unsigned code = read_code();
+        p = put_state_head(p, mm, ss, hh, pp);
+        p = put_literal(p, pp < 2 ? "SBC dn " : "SBC up ");
+        p = put_text(p, line_state_name(pp, code), 4);
+        p = put_literal(p, " (");
+        p = put_hex(p, code);
+        p = put_literal(p, ") -----------");
+        m_out.commit(p);
+        break;
+    }
+    case 'b':
+        p = put_time(p, mm, ss, hh);
+        p = put_literal(p, "        boot =======================");
+        m_out.commit(p);
+        break;
+    case 'c':
+        p = put_time(p, mm, ss, hh);
+        switch_line(put_literal(p, "      : "), size);
+        break;
+    case 'e': {
+        const unsigned code = read_code();
+        p = put_state_head(p, mm, ss, hh, pp);
+        p = put_literal(p, "error state ");
+        p = put_text(p, error_state_name(code), 12);
+        p = put_literal(p, " (");
+        p = put_unsigned(p, code);
+        p = put_literal(p, ") -----------");
+        m_out.commit(p);
+        break;
+    }
+    case 'r':
+    case 's':
+        p = put_time(p, mm, ss, hh);
+        *p++ = ' ';
+        *p++ = static_cast<char>(type);
+        *p++ = '[';
+        p = put_two(p, pp, '0');
+        p = put_literal(p, "]:");
+        frame_line(p, size, pp, type == 's');
+        break;
+    case 't': {
+        std::memset(m_data, 0, 4);
+        m_in.read(m_data, 4);
+        m_left -= 4;
+        m_hour = m_data[0];
+        m_day = m_data[1];
+        m_month = m_data[2];
+        m_year = m_data[3];
+        *p++ = '[';
+        p = put_two(p, m_day, ' ');
+        *p++ = '.';
+        p = put_two(p, m_month, '0');
+        *p++ = '.';
+        p = put_two(p, m_year, '0');
+        *p++ = ' ';
+        p = put_two(p, m_hour, '0');
+        *p++ = ':';
+        p = put_two(p, mm, '0');
+        *p++ = ':';
+        p = put_two(p, ss, '0');
+        *p++ = ']';
+        m_out.commit(p);
+        if (m_frames)
+            m_frames->clock(m_day, m_month, m_year, m_hour);
+        break;
+    }
+    default:
+        p = put_time(p, mm, ss, hh);
+        invalid(p, type, pp, size);
+        break;
+    }
+}
+
+// `c`: a connection switched on or off.  Fields that the record does not
+// hold read as 0; data beyond the five fields is read past.
+void TraceWalk::switch_line(char *p, long size) {
+    if (size > 0) {
+        std::memset(m_data, 0, 5);
+        long rest = size;
+        size_t piece = std::min(static_cast<size_t>(rest), kTraceDataSize);
+        m_in.read(m_data, piece);
+        const unsigned port1 = m_data[0], channel1 = m_data[1], port2 = m_data[2],
+                       channel2 = m_data[3], state = m_data[4];
+        for (rest -= static_cast<long>(piece); rest > 0 && !m_in.eof();
+             rest -= static_cast<long>(piece)) {
+            piece = std::min(static_cast<size_t>(rest), kTraceDataSize);
+            m_in.read(m_data, piece);
+        }
+        p = put_literal(p, "switch ");
+        p = put_unsigned(p, port1);
+        *p++ = '/';
+        p = put_unsigned(p, channel1);
+        *p++ = ' ';
+        *p++ = state != 0 ? '-' : 'x';
+        *p++ = ' ';
+        p = put_unsigned(p, port2);
+        *p++ = '/';
+        p = put_unsigned(p, channel2);
+        p = state != 0 ? put_literal(p, " ON") : put_literal(p, " off");
+        m_left -= size;
+    }
+    m_out.commit(p);
+}
+
+// `r` and `s`: a D-channel frame, each byte in hexadecimal.  A frame longer
+// than the record buffer is read through it in pieces and written whole, so
+// nothing of it is lost; one cut short by the end of the file is written as
+// far as it goes.  A length below 4 announces no data.
+void TraceWalk::frame_line(char *p, long size, unsigned pp, bool sent) {
+    if (m_frames)
+        m_frames->begin_frame(pp, sent);
+    for (long rest = size; rest > 0;) {
+        const size_t piece = std::min(static_cast<size_t>(rest), kTraceDataSize);
+        const size_t got = m_in.read(m_data, piece);
+        for (size_t i = 0; i < got; ++i) {
+            *p++ = ' ';
+            p = put_hex(p, m_data[i]);
+        }
+        m_out.commit(p);
+        if (m_frames)
+            m_frames->add(m_data, got);
+        if (got < piece)
+            break;
+        rest -= static_cast<long>(piece);
+        p = m_out.reserve(kLongestLine);
+    }
+    m_out.commit(p);
+    if (size > 0)
+        m_left -= size;
+    if (m_frames)
+        m_frames->end_frame();
+}
+
+// Any other type: not a record.  The walk stops here; a few of the bytes
+// that follow go to the trace to help find out what the data was.
+void TraceWalk::invalid(char *p, unsigned type, unsigned pp, long size) {
+    *p++ = ' ';
+    *p++ = static_cast<char>(type);
+    *p++ = '[';
+    p = put_two(p, pp, '0');
+    p = put_literal(p, "]: invalid data");
+    m_out.commit(p);
+    m_stop = 1;
+    const size_t want = size > 0 ? std::min(static_cast<size_t>(size), kInvalidBytesTraced) : 0;
+    const size_t got = m_in.read(m_data, want);
+    for (size_t i = 0; i < got; ++i)
+        dbg_printf(" %02x", m_data[i]);
+}
+
+// The buffers of one conversion besides the record buffer.
+struct WalkBuffers {
+    uint8_t window[kWindowSize];
+    char text[kTextBufferSize];
+};
+
+} // namespace
+
+const char *line_state_name(unsigned port, unsigned code) {
+    if (code >= 16)
+        return "";
+    return port < 2 ? kStatesDown[code] : kStatesUp[code];
+}
+
+const char *error_state_name(unsigned code) {
+    return code < std::size(kErrorStates) ? kErrorStates[code] : "";
+}
+
+int convert_trace(std::FILE *binary, std::FILE *text, const char *label,
+                  logs::PcapngWriter *frames) {
+    logs::TrackedBlock record(kTraceBufferSize, "tracebuf");
+    std::unique_ptr<WalkBuffers> buffers(new (std::nothrow) WalkBuffers);
+    if (!record || !buffers)
+        return -2;
+    // The copy is a regular file, so its length is known; a stream whose
+    // length cannot be told is read as an empty one.
+    const long length = std::max(logs::stream_length(binary), 0L);
+    dbg_printf("convert_trace: file length=%lu\n", length);
+    TextOut out(text, buffers->text);
+    out.printf("binaer file length %lu bytes\n", static_cast<unsigned long>(length));
+    if (length == 0) {
+        out.put("binaer trace file have zero length!\nBREAK!\n");
+        return out.flush() ? -19 : -4;
+    }
+    TraceInput in(binary, buffers->window);
+    TraceWalk walk(in, out, record.data(), length, label, frames);
+    const int stop = walk.run();
+    return out.flush() ? stop : -4;
+}
+
+int make_trace(const char *binfile, const char *textfile, const char *label, const char *pcapng,
+               std::string *message) {
+    using logs::text_or_null;
+    int result;
+    const char *unwritten = "DTRACE"; // the name hosts get when the text fails
+    {
+        logs::TempCopy copy("DTRACE");
+        dbg_printf("mktrace(\"%s\", \"%s\",\n", text_or_null(binfile), text_or_null(textfile));
+        result = copy.copy_from(binfile);
+        if (result == 0) {
+            logs::File text = logs::open_file(textfile, "wt");
+            logs::File capture;
+            if (!text) {
+                dbg_printf("Cannot Write \"%s\"!\n", text_or_null(textfile));
+                result = -4;
+            } else if (pcapng && !(capture = logs::open_file(pcapng, "wb"))) {
+                dbg_printf("Cannot Write \"%s\"!\n", pcapng);
+                unwritten = pcapng;
+                result = -4;
+            } else {
+                std::optional<logs::PcapngWriter> frames;
+                if (capture)
+                    frames.emplace(capture.get());
+                result =
+                    convert_trace(copy.stream(), text.get(), label, frames ? &*frames : nullptr);
+                // A text or capture that did not reach the disk whole is
+                // not a conversion: a full disk must not look like success.
+                if (!text.close_written())
+                    result = -4;
+                if (capture) {
+                    const bool written = capture.close_written() && frames->ok();
+                    if (!written && result != -4) {
+                        unwritten = pcapng;
+                        result = -4;
+                    }
+                }
+            }
+        }
+    } // the copy is deleted here, after every outcome
+
+    std::string text;
+    switch (result) {
+    case -1:
+    case -3:
+        text = logs::cannot_read_message(binfile);
+        break;
+    case -2:
+        text = logs::no_memory_message();
+        break;
+    case -4:
+        text = logs::cannot_write_message(unwritten);
+        break;
+    default:
+        break;
+    }
+    if (result != 0) {
+        // The host's buffer holds the message when there is one, else the label.
+        const char *shown = label == nullptr ? "" : text.empty() ? label : text.c_str();
+        dbg_printf("mktrace:Error %d (%s)\n", result, shown);
+    }
+    if (message)
+        *message = text;
+    return result;
+}
+
+} // namespace vorn
+
+extern "C" VORN_B32_API int32_t mktrace(const char *binfile, const char *textfile, char *label) {
+    try {
+        std::string message;
+        int result = vorn::make_trace(binfile, textfile, label, nullptr, &message);
+        if (!message.empty())
+            vorn::logs::copy_message(label, message.c_str());
+        return result;
+    } catch (...) {
+        // Only the message and trace texts allocate here; without memory the
+        // host gets the no-memory result.
+        vorn::logs::copy_message(label, vorn::logs::kNoMemoryText);
+        return -2;
+    }
+}

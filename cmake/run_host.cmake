@@ -40,6 +40,15 @@ function(run_once name launcher host lib tool)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "the ${name} host run failed (${rc}); see ${dir}/out/results.txt")
   endif()
+  # A debug output that cannot be written sends the host's lines to the
+  # fallback file DBG--000.000.
+  set(ENV{VORN_B32_DEBUG_OUTPUT} no-such-folder/debug.log)
+  execute_process(COMMAND ${launcher} ${host} fallback ${lib_arg}
+    WORKING_DIRECTORY ${dir} RESULT_VARIABLE rc TIMEOUT 300)
+  set(ENV{VORN_B32_DEBUG_OUTPUT} debug.log)
+  if(NOT rc EQUAL 0 OR NOT EXISTS ${dir}/DBG--000.000)
+    message(FATAL_ERROR "the ${name} fallback run failed (${rc}) or wrote no DBG--000.000")
+  endif()
   if(tool)
     execute_process(COMMAND ${launcher} ${tool} --version WORKING_DIRECTORY ${dir}
       OUTPUT_FILE ${dir}/out/tool-version.txt RESULT_VARIABLE rc_version TIMEOUT 120)

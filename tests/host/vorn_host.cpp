@@ -7,6 +7,8 @@
 //
 //   vorn_host run LIBRARY JOBLIST      in a folder that holds in/ (the
 //                                      examples) and out/ (empty)
+//   vorn_host fallback LIBRARY         host trace lines while the debug
+//                                      output cannot be written
 //   vorn_host compare JOBLIST DIR_A DIR_B
 //
 // compare takes DIR_A as the reference: text outputs of DIR_B may end their
@@ -460,8 +462,8 @@ const char *const kDamaged[] = {"out/damaged-short.bin", "out/damaged-ff.bin",
 // Outputs the bad inputs may leave; compared like the job outputs.
 const char *const kBadOutputs[] = {"out/bad-alarm.txt", "out/bad-conf.cfg", "out/bad-out.txt",
                                    "out/bad-in.txt",    "out/bad-rej.txt",  "out/bad-trace.txt"};
-// What the run script lets the vorn tool write.
-const char *const kToolOutputs[] = {"out/tool-version.txt", "out/tool-alarm.txt"};
+// What the run script lets the vorn tool and the fallback run write.
+const char *const kToolOutputs[] = {"out/tool-version.txt", "out/tool-alarm.txt", "DBG--000.000"};
 
 void make_damaged_files() {
     bool there = false;
@@ -637,6 +639,24 @@ int run(const char *library_path, const char *job_list) {
     return g_failures == 0 && closed ? 0 : 1;
 }
 
+// The host's trace lines when the debug output cannot be written (the run
+// script points it into a missing folder): they go to the fallback file
+// DBG--000.000 in the current folder, guarded by the semaphore "TraceMutex".
+int fallback(const char *library_path) {
+    void *library = load_library(library_path);
+    Exports x{};
+    if (library == nullptr || bind(library, x) != 26)
+        return 1;
+    x.set_tool_name("WHOST");
+    x.set_debug(1);
+    x.ptrace("fallback line %d of %s\n", 3, "vorn_host");
+    x.ptrace("a line in %d parts", 2);
+    x.ptrace(", ended by the second\n");
+    x.set_debug(0);
+    x.ptrace("not written: debugging is off\n");
+    return 0;
+}
+
 // ---- the comparison ---------------------------------------------------------------
 
 // Why b is not a with its line ends; empty when it is.
@@ -700,10 +720,13 @@ int compare(const char *job_list, const std::string &dir_a, const std::string &d
 int main(int argc, char **argv) {
     if (argc == 4 && std::strcmp(argv[1], "run") == 0)
         return run(argv[2], argv[3]);
+    if (argc == 3 && std::strcmp(argv[1], "fallback") == 0)
+        return fallback(argv[2]);
     if ((argc == 5 || argc == 6) && std::strcmp(argv[1], "compare") == 0)
         return compare(argv[2], argv[3], argv[4],
                        argc == 6 && std::strcmp(argv[5], "--windows") == 0);
     std::fprintf(stderr, "usage: vorn_host run LIBRARY JOBLIST\n"
+                         "       vorn_host fallback LIBRARY\n"
                          "       vorn_host compare JOBLIST DIR_A DIR_B [--windows]\n");
     return 2;
 }

@@ -633,6 +633,20 @@ int run(const char *library_path, const char *job_list) {
             host_line ? "yes" : "no");
         expect(version_line && host_line, "the debug output file holds the expected lines");
     }
+#if defined(_WIN32)
+    // Unloading runs the stop step, whose first line shows in the debug
+    // output of a thread with debugging on.  (A shared object of the C++
+    // runtime on Linux may stay loaded after dlclose, so only Windows checks.)
+    x.set_debug(1);
+    expect(FreeLibrary(static_cast<HMODULE>(library)) != FALSE, "FreeLibrary");
+    if (const char *sink = std::getenv("VORN_B32_DEBUG_OUTPUT"); sink != nullptr && *sink) {
+        bool there = false;
+        std::string trace = read_file(sink, &there);
+        expect(trace.find("]Vorn_B32.DLL:ExitInstance\n") != std::string::npos,
+               "unloading the library writes ExitInstance");
+    }
+    std::printf("vorn_host: unloaded the library\n");
+#endif
     say("%d failed\n", g_failures);
     bool closed = std::fclose(g_results) == 0;
     std::printf("vorn_host: %u jobs, %d failed\n", static_cast<unsigned>(jobs.size()), g_failures);

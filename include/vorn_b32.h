@@ -30,9 +30,20 @@ extern "C" {
 
 /* --- conversions --------------------------------------------------------- */
 
+/* Results of mkconf: 0 or the negative of a code of the error vocabulary. */
+#define VORN_CONF_OK 0
+#define VORN_CONF_WARNING (-1)       /* a value was cut (or a path is NULL) */
+#define VORN_CONF_WRITE_FAILED (-7)  /* the ASCII writer failed otherwise */
+#define VORN_CONF_CANNOT_READ (-11)  /* input missing, too small or unreadable */
+#define VORN_CONF_CANNOT_WRITE (-12) /* output cannot be written */
+#define VORN_CONF_NO_MEMORY (-17)
+#define VORN_CONF_WRONG_FORMAT (-70) /* table format is not TF01.5 */
+#define VORN_CONF_WRONG_VALUE (-71)
+#define VORN_CONF_SYNTAX_ERROR (-72)
+#define VORN_CONF_TOO_MANY (-73) /* more maps than the table holds */
+
 /* Compiles cfgfile into binfile (bit 0 of mode set) or turns binfile back into
- * cfgfile (bit 0 clear).  Returns 0 or the negative of an error code: -1, -7,
- * -11, -12, -17, -70, -71, -72, -73. */
+ * cfgfile (bit 0 clear).  Returns one of the VORN_CONF_ results. */
 VORN_B32_API int32_t mkconf(const char *cfgfile, const char *binfile, int32_t mode);
 
 /* Appends the text report of the binary event log binfile to textfile (or only

@@ -1,11 +1,13 @@
 #include "conf/conftool.h"
 
+#include "frame/file_messages.h"
 #include "frame/frame.h"
 #include "frame/utils.h"
 #include "platform/platform.h"
 #include "table/bin_table.h"
 #include "table/split_numbers.h"
 #include "trace/trace.h"
+#include "vorn_b32.h"
 
 #include <cstring>
 
@@ -31,9 +33,22 @@ constexpr const char *kTooManyEntries = "Too many entries!";
 constexpr const char *kWrongTableFormat = "Wrong Table Format (TABLE=TFxx.x)";
 constexpr const char *kNoMemory = "Not Enough Memory For This Operation!\n";
 
-const char *shown(const char *text) {
-    return text != nullptr ? text : "NULL";
-}
+// What the ASCII-to-binary direction makes of a reader result: the words
+// appended to the message head and the result of mkconf.
+struct ReaderOutcome {
+    int reader_result;
+    const char *words;
+    int result;
+};
+
+constexpr ReaderOutcome kReaderOutcomes[] = {
+    {-4, "Warning", VORN_CONF_WARNING},
+    {-5, "Syntax Error", VORN_CONF_SYNTAX_ERROR},
+    {-6, "Wrong Value", VORN_CONF_WRONG_VALUE},
+    {-8, kNoMemory, VORN_CONF_NO_MEMORY},
+    {-9, kWrongTableFormat, VORN_CONF_WRONG_FORMAT},
+    {-11, kTooManyEntries, VORN_CONF_TOO_MANY},
+};
 
 // One line of err_str on the error trace.
 void print(const char *err_str) {
@@ -45,8 +60,8 @@ void append(char *err_str, const char *text) {
     std::snprintf(err_str + used, kErrStrSize - used, "%s", text);
 }
 
-void set_path_text(char *err_str, const char *format, const char *path) {
-    std::snprintf(err_str, kErrStrSize, format, shown(path));
+void set_file_message(char *err_str, FileMessage kind, const char *path) {
+    std::snprintf(err_str, kErrStrSize, "%s", file_message(kind, path).c_str());
 }
 
 struct MapModeName {
@@ -70,7 +85,8 @@ constexpr MapModeName kMapModeNames[] = {
 struct MkconfState {
     table_t *table = nullptr;
     char *err_str = nullptr;
-    int status = 0; // 0 clean, 1 handled error, -1 early failure of BIN->ASCII
+    int status = 0;                 // 0 clean, 1 handled error, -1 early failure of BIN->ASCII
+    std::string *message = nullptr; // receives err_str before it is released
 };
 
 int ascii_to_bin(const char *cfgfile, const char *binfile, MkconfState &state) {
@@ -108,13 +124,13 @@ int bin_to_ascii(const char *cfgfile, const char *binfile, MkconfState &state) {
     uint64_t size = 0;
     if (!platform::file_size(binfile, &size)) {
         state.status = -1;
-        return -11;
+        return VORN_CONF_CANNOT_READ;
     }
     dbg_printf("conftool#%u: read_ascii_table: size=%u (min. %u)\n", kLineBinSize,
                static_cast<unsigned>(size), static_cast<unsigned>(kMinBinFileSize));
     if (size < kMinBinFileSize) {
         state.status = -1;
-        return -11;
+        return VORN_CONF_CANNOT_READ;
     }
 
     dbg_printf("call read_hex_file(,%s)\n", binfile);
@@ -139,6 +155,8 @@ void mkconf_end(MkconfState &state) {
     myFree(state.table, "pTable");
     state.table = nullptr;
     set_instance_table(nullptr);
+    if (state.message != nullptr && state.err_str != nullptr)
+        state.message->assign(state.err_str, ::strnlen(state.err_str, kErrStrSize));
     myFree(state.err_str, "err_str");
     state.err_str = nullptr;
     dbg_printf("err_str freed\n");
@@ -150,63 +168,57 @@ void mkconf_end(MkconfState &state) {
 // ---- result tables ----------------------------------------------------------------
 
 int mkconf_ascii_read_failed(int r, char *err_str, const char *cfgfile) {
-    const char *words;
-    int result;
-    switch (r) {
-    case -2:
+    if (r == -2) {
         print(err_str);
-        set_path_text(err_str, "Cannot Read \"%s\"!\n", cfgfile);
+        set_file_message(err_str, FileMessage::CannotRead, cfgfile);
         print(err_str);
-        return -11;
-    case -4:
-        words = "Warning";
-        result = -1;
-        break;
-    case -5:
-        words = "Syntax Error";
-        result = -72;
-        break;
-    case -6:
-        words = "Wrong Value";
-        result = -71;
-        break;
-    case -8:
-        words = kNoMemory;
-        result = -17;
-        break;
-    case -9:
-        words = kWrongTableFormat;
-        result = -70;
-        break;
-    case -11:
-        words = kTooManyEntries;
-        result = -73;
-        break;
-    default:
-        // Not a result the parser gives; the message head is all there is.
-        print(err_str);
-        return -7;
+        return VORN_CONF_CANNOT_READ;
     }
+    for (const ReaderOutcome &o : kReaderOutcomes) {
+        if (o.reader_result == r) {
+            print(err_str);
+            append(err_str, o.words);
+            print(err_str);
+            return o.result;
+        }
+    }
+    // Not a result the parser gives; the message head is all there is.
     print(err_str);
-    append(err_str, words);
-    print(err_str);
-    return result;
+    return VORN_CONF_WRITE_FAILED;
+}
+
+const char *mkconf_result_words(int result) {
+    switch (result) {
+    case VORN_CONF_OK:
+        return "OK";
+    case VORN_CONF_CANNOT_READ:
+        return "Cannot Read";
+    case VORN_CONF_CANNOT_WRITE:
+        return "Cannot Write";
+    case VORN_CONF_WRITE_FAILED:
+        return "Conversion failed";
+    default:
+        for (const ReaderOutcome &o : kReaderOutcomes)
+            if (o.result == result)
+                return o.words == kNoMemory ? "Not Enough Memory For This Operation!" : o.words;
+        return "Conversion failed";
+    }
 }
 
 int mkconf_bin_write_result(int w, char *err_str, const char *binfile) {
     switch (w) {
     case 0:
-        return 0;
+        return VORN_CONF_OK;
     case -11:
         std::snprintf(err_str, kErrStrSize, "%s", kTooManyEntries);
         print(err_str);
-        return -73;
+        return VORN_CONF_TOO_MANY;
     case -1:
-        set_path_text(err_str, "Cannot Write \"%s\"!\n", binfile);
+        set_file_message(err_str, FileMessage::CannotWrite, binfile);
         print(err_str);
-        return -12;
+        return VORN_CONF_CANNOT_WRITE;
     default:
-        return -12;
+        return VORN_CONF_CANNOT_WRITE;
     }
 }
 
@@ -214,36 +226,38 @@ int mkconf_bin_read_failed(int r, char *err_str) {
     if (r == -11) {
         std::snprintf(err_str, kErrStrSize, "%s", kTooManyEntries);
         print(err_str);
-        return -73;
+        return VORN_CONF_TOO_MANY;
     }
-    return -11;
+    return VORN_CONF_CANNOT_READ;
 }
 
 int mkconf_ascii_write_result(int w, char *err_str, const char *cfgfile) {
     switch (w) {
     case 0:
-        return 0;
+        return VORN_CONF_OK;
     case -3:
         print(err_str);
         dbg_error(kWrongTableFormat);
-        return -70;
+        return VORN_CONF_WRONG_FORMAT;
     case -2:
         print(err_str);
-        set_path_text(err_str, "Cannot Write \"%s\"!\n", cfgfile);
+        set_file_message(err_str, FileMessage::CannotWrite, cfgfile);
         print(err_str);
-        return -12;
+        return VORN_CONF_CANNOT_WRITE;
     default:
-        return -7;
+        return VORN_CONF_WRITE_FAILED;
     }
 }
 
 // ---- driver -----------------------------------------------------------------------
 
-int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode) {
+int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode, std::string *message) {
+    if (message != nullptr)
+        message->clear();
     dbg_printf("mkconf(\"%s\", \"%s\", %d) pTable=%p\n", cfgfile, binfile, mode,
                static_cast<void *>(nullptr));
     if (cfgfile == nullptr || binfile == nullptr)
-        return -1;
+        return VORN_CONF_WARNING;
 
     const bool to_binary = (mode & 1) != 0;
     // The direction line follows the whole mode value; only bit 0 decides
@@ -256,12 +270,13 @@ int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode) {
         dbg_printf("%20s=%02x\n", m.name, m.value);
 
     MkconfState state;
+    state.message = message;
     state.err_str = static_cast<char *>(myAlloc(kErrStrSize, "err_str"));
     if (state.err_str == nullptr) {
         // Without the message buffer nothing is converted.
         state.status = 1;
         mkconf_end(state);
-        return -17;
+        return VORN_CONF_NO_MEMORY;
     }
 
     int result;
@@ -347,9 +362,7 @@ int read_hex_file(table_t **table, const char *binfile) {
     *table = nullptr;
     std::FILE *file = binfile != nullptr ? std::fopen(binfile, "rb") : nullptr;
     if (file == nullptr) {
-        char text[300];
-        std::snprintf(text, sizeof text, "Cannot Open \"%s\"!\n", shown(binfile));
-        dbg_error(text);
+        dbg_error(file_message(FileMessage::CannotOpen, binfile).c_str());
         return -1;
     }
 
@@ -361,11 +374,8 @@ int read_hex_file(table_t **table, const char *binfile) {
     int result = 0;
     if (length != 0) {
         result = read_bin_table(table, file);
-        if (result < 0) {
-            char text[300];
-            std::snprintf(text, sizeof text, "Cannot Read \"%s\"!\n", binfile);
-            dbg_error(text);
-        }
+        if (result < 0)
+            dbg_error(file_message(FileMessage::CannotRead, binfile).c_str());
     }
     std::fclose(file);
     dbg_printf("read_hex_file: *ppTable=%p\n", static_cast<void *>(*table));

@@ -4,22 +4,19 @@
 // Result conventions: the wrappers return the small internal codes that the
 // driver turns into the error vocabulary (0 success, -1, -2, -3, ... as
 // listed per function); mkconf_driver returns 0 or the negative of an error
-// code (-1, -7, -11, -12, -17, -70, -71, -72, -73).
+// code (the VORN_CONF_ results of vorn_b32.h).
 #pragma once
 
+#include "parser/parse_state.h"
 #include "table/table.h"
 #include "writer/ascii_writer.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace vorn {
-
-// Size of the message buffer of one conversion (tag "err_str").  The parser
-// fills its head, the driver appends the words of the error kind; "@"
-// separates display lines.
-inline constexpr size_t kErrStrSize = 500;
 
 // Smallest ASCII configuration file that is read, and smallest binary file
 // (the table's head).
@@ -30,7 +27,15 @@ inline constexpr uint64_t kMinBinFileSize = kTableHeadSize;
 // binfile); clear = binary to ASCII (read binfile, write cfgfile).  Always
 // releases what it obtained and leaves no table registered.  Throws only
 // when the standard library does (std::bad_alloc); the C export catches.
-int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode);
+// `message`, when given, receives the text composed for the user (the
+// parser's "Line n:@TEXT@" head and the words of the error kind, or a
+// "Cannot Read ..." line); empty after a clean run.
+int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode,
+                  std::string *message = nullptr);
+
+// The words of an error kind for a result of mkconf ("Syntax Error" for
+// VORN_CONF_SYNTAX_ERROR, ...), for tools that report to a user.
+const char *mkconf_result_words(int result);
 
 // Version of a format text given from just behind "TF": "01.5 ..." gives
 // 0105h.  The text is split at "." (split_numbers); major and minor keep

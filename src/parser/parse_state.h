@@ -20,13 +20,19 @@ namespace vorn {
 inline constexpr size_t kLineBufferSize = 100;
 // Words of one line: token 0 is the key, tokens 1.. the values.
 inline constexpr int kMaxTokens = 32;
+// Size of the message buffer of one conversion (tag "err_str").  The parser
+// fills its head, the conversion driver appends the words of the error
+// kind; "@" separates display lines.
+inline constexpr size_t kErrStrSize = 500;
 
 // The words of one line.  parse_line copies the line (at most 100
 // characters) into `copy` and points the tokens into it, so they stay valid
-// until the next split into the same LineWords.
+// until the next split into the same LineWords.  The entry behind the last
+// word is always nullptr (tokens[kMaxTokens] too), so a word list that
+// starts at any token ends inside the array.
 struct LineWords {
     char copy[102];
-    char *tokens[kMaxTokens];
+    char *tokens[kMaxTokens + 1];
 };
 
 // Splits `line` into words at blanks, tabs, line feeds and "="; a ";" starts
@@ -65,6 +71,12 @@ struct ParseState {
     uint16_t option_word = 0;    // OPTIONS/OPTIMIZE bits for table_options2
     bool p_target = false;       // a Redirect line has the target "P" or "5"
     bool verbose = false;        // progress lines on standard output
+
+    // The upper-cased line as read, kept for the error message: handlers
+    // may use the scratch for their own values.
+    char upper_line[kLineBufferSize] = {};
+    // A TABLE line named another format: the parse stops at once.
+    bool wrong_table_format = false;
 };
 
 } // namespace vorn

@@ -103,11 +103,23 @@ std::string system_error_text(int error);
 // Last error number of the C runtime.
 int last_error();
 
+// 0 when the file may be opened for reading (access R_OK), else the errno
+// value of the failure.
+int file_readable(const char *path);
+
 // Reads one line of a text file opened with fopen: at most cap-1 characters
 // plus the terminator, a CR LF end counted as one LF, the LF kept.  Returns
 // false at end of file.  Use this instead of fgets where a file may come from
 // Windows.
 bool read_text_line(std::FILE *file, char *buf, size_t cap);
+
+// ---- console -----------------------------------------------------------------
+
+// Progress lines of the configuration compiler on standard output (printf
+// format of the C runtime).  A tool that must stay silent switches them off
+// for the whole process.
+void console_printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void set_console_quiet(bool quiet);
 
 // ---- version resource ------------------------------------------------------
 // (GetFileVersionInfoSizeA, GetFileVersionInfoA, VerQueryValueA)

@@ -1,5 +1,7 @@
 #include "table/bin_table.h"
 
+#include "frame/file_messages.h"
+
 #include "frame/frame.h"
 #include "platform/platform.h"
 #include "trace/trace.h"
@@ -105,7 +107,7 @@ int write_bin_table15(table_t *table, const char *path) {
     std::FILE *file = (path != nullptr && path[0] != '\0') ? std::fopen(path, "wb") : nullptr;
     if (file == nullptr) {
         const int error = path == nullptr || path[0] == '\0' ? ENOENT : platform::last_error();
-        const std::string what = std::string("Cannot Write \"") + (path ? path : "NULL") + "\"!\n";
+        const std::string what = file_message(FileMessage::CannotWrite, path);
         dbg_error(what.c_str());
         dbg_error(platform::system_error_text(error).c_str());
         return -1;

@@ -13,6 +13,12 @@
 
 namespace vorn::platform {
 
+int file_readable(const char *path) {
+    if (path == nullptr)
+        return EINVAL;
+    return ::access(path, R_OK) == 0 ? 0 : errno;
+}
+
 bool file_size(const char *path, uint64_t *size) {
     if (path == nullptr)
         return false;

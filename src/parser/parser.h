@@ -1,0 +1,117 @@
+// The ASCII configuration parser: reads a "TF01.5" configuration file into
+// a fresh table working buffer.  parse_ascii_config runs the parse from
+// opening the file to the standard maps and the period test; the
+// compiler above it (conf/) goes on with the optimizer and the listings.
+//
+// Also the building blocks that the optimizer and the writer share: the
+// map entry builder, the charge parameter scanner and the holiday order.
+#pragma once
+
+#include "parser/parse_state.h"
+#include "parser/period_block.h"
+#include "table/table.h"
+
+#include <cstdint>
+
+namespace vorn {
+
+// ---- the parse -------------------------------------------------------------------
+
+// Reads `cfgfile` into a new working buffer (tag "pt"), stored in *table
+// and registered with set_instance_table as soon as it exists; the caller
+// releases it, also after a failure.  `ps` is the caller's fresh state.
+//
+// Returns 0 with ps.mpde holding the period definition block (tag "mpde"),
+// which the caller releases with release_period_block.  Any other result
+// has released the block: -2 (no path, file cannot be opened, or the
+// holiday file cannot be read), -4 (warning), -5 (syntax), -6 (wrong
+// value), -8 (no memory), -9 (TABLE value not "TF01.5..."), -11 (too many
+// maps).  err_str (at least kErrStrSize bytes) receives "Line n:@text@" for
+// the failing line.
+int parse_ascii_config(ParseState &ps, table_t **table, const char *cfgfile, char *err_str);
+
+// Releases ps.mpde (tag "mpde") and forgets it.
+void release_period_block(ParseState &ps);
+
+// The dispatch of the second pass: hands the upper-cased line in ps.words
+// to the handler of its key.  Keys that match no row are ignored.
+void dispatch_key(ParseState &ps);
+
+// ---- map entries -------------------------------------------------------------------
+
+// mk_map results, taken over as error levels.
+inline constexpr int MK_MAP_OK = 0;
+inline constexpr int MK_MAP_CUT = 1;    // escape or code was cut
+inline constexpr int MK_MAP_SYNTAX = 2; // bad service or charge words
+inline constexpr int MK_MAP_FULL = 8;   // 5,070 maps: nothing stored
+
+// Stores one map in slot *count (of the working buffer) and advances the
+// count.  `charges` is the word list from the service word's position, or
+// nullptr.  Texts are copied; none of them is changed.
+int mk_map(table_t *table, uint32_t *count, const char *escape, const uint32_t *period,
+           const char *code, const char *service, uint8_t mode, char *const *charges);
+
+// Adds a standard map at table_used_map_entries unless period 0 already has
+// a map of the same escape and direction; completes such a map that serves
+// only DATA or only VOICE with the other service.  `file_maps` is the map
+// count of the file, for the trace.  Returns mk_map's result or 0.
+int mk_map_add(table_t *table, const char *escape, const uint32_t *period, const char *code,
+               const char *service, uint8_t mode, char *const *charges, uint32_t file_maps);
+
+// Escape of a MapCallBackOut line: the first character and the digits that
+// follow it (12 characters at most), cut in place.  A text that does not
+// begin with a letter or digit gives "???" and *error_level 2.
+const char *mk_cbout(char *text, int32_t *error_level);
+
+// Map-line handlers of the key table.
+void key_map_in(ParseState &ps);
+void key_map_out(ParseState &ps);
+void key_map_all(ParseState &ps);
+void key_cmp_msn(ParseState &ps);
+void key_mapcallback(ParseState &ps); // Out and In here, the others to the settings handler
+
+// The standard maps after the last line: 0..9 -> 90..99 outgoing, P -> 9
+// when a redirect targets P, 0..9 -> 80..89 incoming unless Restrict9=8.
+void add_standard_maps(ParseState &ps);
+
+// ---- minute-model charge words ---------------------------------------------------------
+
+// Reads named charge parameters (M1=0.12 T1=60 I=30 ...) from `words` (up
+// to the first missing or empty one) and packs them into *charge_word.
+// Returns 0, or -1 for no words, no working memory, or U1 without a U value
+// when `unit` is given.  `unit` may be nullptr.
+int scan_charge_parameter(char *const *words, uint32_t *charge_word, uint32_t *unit);
+
+// ---- holidays ----------------------------------------------------------------------------
+
+// Adds "dd.mm" to the table's holidays (duplicates are dropped again).
+// Returns the holiday count, -1 (no free record or not a date) or -2 (day
+// or month out of range).
+int add_holiday(table_t *table, const char *text);
+
+// A Holiday line (`tokens` given) or the end-of-parse default (nullptr):
+// loads the holiday file once per process, or adds the line's date when no
+// holiday file exists.  Returns 0, add_holiday's negative result, or -3 when
+// the holiday file cannot be opened.
+int parse_holiday(table_t *table, char **tokens);
+
+// qsort order of holiday_t records: free ones (day 0) last, then by month
+// and day.
+int cmp_holiday(const void *a, const void *b);
+
+// Forgets which holiday file the process has read and whether it was
+// missing, as at library load.  Meant only for tests, which must not depend
+// on the order in which they run.
+void reset_holiday_file_state_for_tests();
+
+// ---- the compiler's own keys -------------------------------------------------------------
+
+// The first pass over a line as written: `tokens` are its words (token 0 is
+// upper-cased here); COMMENT, PABXName and RemotePassword are taken.
+void first_pass_keys(ParseState &ps, char **tokens);
+
+void key_table_format(ParseState &ps); // TABLE
+void key_period(ParseState &ps);       // [hh:mm] days
+void key_holiday(ParseState &ps);      // Holiday
+
+} // namespace vorn

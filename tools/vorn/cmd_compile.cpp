@@ -1,0 +1,130 @@
+// vorn compile CONFIG TABLE [--quiet] [--listings]
+//
+// Compiles an ASCII configuration into the box's binary table.  A failure
+// is reported as compilers do, "CONFIG:LINE: error: TEXT" with the line
+// below it, so that editors jump to the line.
+#include "command.h"
+#include "conf/conftool.h"
+#include "file_checks.h"
+#include "frame/frame.h"
+#include "platform/platform.h"
+#include "vorn_b32.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+namespace {
+
+// The tool name under which the compiler shows its version and progress.
+constexpr const char *kCompilerToolName = "WCFG2BIN";
+
+// The physical line `number` of `path` as written, without its line end.
+std::string config_line(const char *path, long number) {
+    std::FILE *file = std::fopen(path, "r");
+    if (file == nullptr)
+        return {};
+    std::string line;
+    long current = 1;
+    for (int c; (c = std::fgetc(file)) != EOF;) {
+        if (c == '\n') {
+            if (current++ == number)
+                break;
+            continue;
+        }
+        if (current == number && c != '\r')
+            line += static_cast<char>(c);
+    }
+    std::fclose(file);
+    return line;
+}
+
+// The message lines of the driver ("@" and line feeds separate them), but
+// for the words of the error kind, which the report shows already.
+std::string message_lines(const std::string &message, const char *words, const char *indent) {
+    std::string out;
+    std::string line;
+    for (char c : message + "\n") {
+        if (c == '@' || c == '\n') {
+            if (!line.empty() && line != words)
+                out += indent + line + "\n";
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    return out;
+}
+
+void report_failure(const char *config, int result, const std::string &message) {
+    const char *words = vorn::mkconf_result_words(result);
+    // "Line 12:@MAPOUT0=1 FOO\n@Syntax Error": the parser names a line.
+    long line = 0;
+    if (message.compare(0, 5, "Line ") == 0)
+        line = std::strtol(message.c_str() + 5, nullptr, 10);
+    if (line > 0) {
+        std::fprintf(stderr, "%s:%ld: error: %s\n", config, line, words);
+        std::fprintf(stderr, "    %s\n", config_line(config, line).c_str());
+    } else {
+        std::fprintf(stderr, "%s: error: %s\n", config, words);
+        std::fputs(message_lines(message, words, "    ").c_str(), stderr);
+    }
+    std::fprintf(stderr, "vorn: compile failed: %s (result %d)\n", words, result);
+}
+
+int run_compile(int argc, char **argv) {
+    const char *files[2] = {nullptr, nullptr};
+    int file_count = 0;
+    bool quiet = false;
+    bool listings = false;
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (std::strcmp(arg, "--quiet") == 0) {
+            quiet = true;
+        } else if (std::strcmp(arg, "--listings") == 0) {
+            listings = true;
+        } else if (std::strncmp(arg, "--", 2) == 0) {
+            return vorn::tool::usage_error("compile",
+                                           (std::string("unknown option '") + arg + "'").c_str());
+        } else if (file_count < 2) {
+            files[file_count++] = arg;
+        } else {
+            return vorn::tool::usage_error("compile", "too many files");
+        }
+    }
+    if (file_count < 2)
+        return vorn::tool::usage_error("compile", "needs CONFIG and TABLE");
+    const char *config = files[0];
+    const char *table = files[1];
+    if (!vorn::tool::job_files_ok({config}, {table}))
+        return 1;
+
+    const char *tool = nullptr;
+    vorn::get_tool_name(&tool);
+    if (tool == nullptr || tool[0] == '\0')
+        set_tool_name(kCompilerToolName);
+    vorn::platform::set_console_quiet(quiet);
+    set_optimize_files(listings ? 1 : 0);
+
+    std::string message;
+    int result;
+    try {
+        result = vorn::mkconf_driver(config, table, 1, &message);
+    } catch (const std::bad_alloc &) {
+        result = VORN_CONF_NO_MEMORY;
+    }
+    if (result != VORN_CONF_OK) {
+        report_failure(config, result, message);
+        return 1;
+    }
+    if (!quiet)
+        std::printf("%s -> %s\n", config, table);
+    return 0;
+}
+
+} // namespace
+
+VORN_COMMAND("compile", "compile CONFIG TABLE [--quiet] [--listings]",
+             "compile an ASCII configuration into a binary table", &run_compile);

@@ -235,7 +235,8 @@ bool read_jobs(const char *path, std::vector<Job> &jobs, std::set<Output> &outpu
                 a.kind = Arg::Path;
                 a.text = "out/" + t.substr(5);
                 a.copy_from = "in/" + t.substr(5);
-                outputs.insert({a.text, true});
+                outputs.insert({a.text, false}); // the example's own bytes
+
             } else if (t.rfind("text:", 0) == 0 || t.rfind("bin:", 0) == 0) {
                 a.kind = Arg::Path;
                 a.text = "out/" + t.substr(t.find(':') + 1);
@@ -459,6 +460,7 @@ void run_services(const Exports &x) {
 // Damaged copies of the event log: cut short, all 0xFF, bytes flipped.
 const char *const kDamaged[] = {"out/damaged-short.bin", "out/damaged-ff.bin",
                                 "out/damaged-flip.bin"};
+const char *const kDamagedConf[] = {"out/damaged-line.cfg", "out/damaged-noise.cfg"};
 // Outputs the bad inputs may leave; compared like the job outputs.
 const char *const kBadOutputs[] = {"out/bad-alarm.txt", "out/bad-conf.cfg", "out/bad-out.txt",
                                    "out/bad-in.txt",    "out/bad-rej.txt",  "out/bad-trace.txt"};
@@ -473,6 +475,21 @@ void make_damaged_files() {
     for (size_t i = 0; i < log.size(); i += 7)
         log[i] = static_cast<char>(log[i] ^ 0x5A);
     write_file(kDamaged[2], log);
+
+    // Configurations: a line of garbage in the middle, and bytes that are no
+    // text at all (without CR and Ctrl-Z, which Windows text mode reads
+    // differently by design).
+    std::string cfg = read_file("in/vorn-box.cfg", &there);
+    size_t middle = cfg.find('\n', cfg.size() / 2);
+    if (middle != std::string::npos)
+        cfg.insert(middle + 1, "Currency=AOCC \x01\x02\xFE 99999999999999999999 \"EUR\n");
+    write_file(kDamagedConf[0], cfg);
+    std::string noise;
+    for (unsigned i = 0; i < 2000; ++i) {
+        char c = static_cast<char>((i * 7919u + 13u) % 251u);
+        noise.push_back(c == '\r' || c == '\x1a' ? ' ' : c);
+    }
+    write_file(kDamagedConf[1], noise);
 }
 
 // Absent pointers, missing and damaged inputs, unwritable outputs: each gives
@@ -514,6 +531,9 @@ void run_bad_inputs(const Exports &x) {
         say(" mkconf %d\n", static_cast<int>(x.mkconf("out/bad-conf.cfg", damaged, 0)));
         std::memset(msg, 0, sizeof msg);
     }
+    for (const char *damaged : kDamagedConf)
+        say("damaged %s: mkconf %d\n", damaged,
+            static_cast<int>(x.mkconf(damaged, "out/bad.bin", 1)));
 
     char buf[300] = {};
     say("bad input: atoh(NULL) %u\n", x.atoh(nullptr));
@@ -701,6 +721,7 @@ int compare(const char *job_list, const std::string &dir_a, const std::string &d
         outputs.insert({name, true});
     for (const char *name : kToolOutputs)
         outputs.insert({name, true});
+    outputs.insert({"out/bad.bin", false});
     int passed = 0;
     int failed = 0;
     for (const Output &o : outputs) {

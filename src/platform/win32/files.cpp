@@ -12,6 +12,12 @@
 
 namespace vorn::platform {
 
+int file_readable(const char *path) {
+    if (path == nullptr)
+        return EINVAL;
+    return ::_access(path, 4) == 0 ? 0 : errno; // 4: read permission
+}
+
 bool file_size(const char *path, uint64_t *size) {
     if (path == nullptr)
         return false;

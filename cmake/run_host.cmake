@@ -14,6 +14,13 @@ foreach(var HOST LIB JOBS EXAMPLES WORK)
   endif()
 endforeach()
 
+foreach(file HOST LIB)
+  if(NOT EXISTS "${${file}}")
+    message(FATAL_ERROR "${${file}} is missing: the reference run needs the Linux build "
+                        "(cmake --workflow --preset check-release) before the Windows check")
+  endif()
+endforeach()
+
 # A fixed instant (2026-12-04 14:05:09 UTC) and zone make reports and stamps
 # the same in every run.
 set(ENV{TZ} UTC)

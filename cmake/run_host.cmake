@@ -79,6 +79,21 @@ if(DEFINED WINDOWS_HOST)
   set(ENV{WINEDEBUG} -all)
   set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
   run_once(windows ${WINE} ${WINDOWS_HOST} ${WINDOWS_LIB} "${WINDOWS_TOOL}")
+  if(WINDOWS_TOOL)
+    # Without VORN_B32_DEBUG_OUTPUT the trace goes to the debugger output,
+    # which Wine's debugstr channel shows: the version line written at load.
+    unset(ENV{VORN_B32_DEBUG_OUTPUT})
+    set(ENV{WINEDEBUG} -all,+debugstr)
+    execute_process(COMMAND ${WINE} ${WINDOWS_TOOL} --version WORKING_DIRECTORY ${WORK}
+      OUTPUT_VARIABLE version ERROR_VARIABLE debugger RESULT_VARIABLE rc TIMEOUT 120)
+    set(ENV{WINEDEBUG} -all)
+    string(STRIP "${version}" version)
+    string(REPLACE "." "\\." version_pattern "${version}")
+    if(NOT rc EQUAL 0 OR NOT debugger MATCHES
+       "OutputDebugStringA \"\\[DEB\\] \\[[0-9A-F]+\\]\\[[0-9:,]+\\]Vorn_B32\\.DLL:${version_pattern}\\\\n\"")
+      message(FATAL_ERROR "no version line at the debugger output (${rc}):\n${debugger}")
+    endif()
+  endif()
   execute_process(COMMAND ${HOST} compare ${JOBS} ${WORK}/linux ${WORK}/windows --windows
     RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)

@@ -6,7 +6,8 @@
 # With TOOL (and WINDOWS_TOOL) the tool's version and an event-log report
 # join the compared outputs.
 #   cmake -DHOST=... -DLIB=... -DJOBS=... -DEXAMPLES=... -DWORK=... [-DTOOL=...]
-#         [-DWINDOWS_HOST=... -DWINDOWS_LIB=... -DWINDOWS_TOOL=... -DWINE=...]
+#         [-DWINDOWS_HOST=... -DWINDOWS_LIB=... -DWINDOWS_TOOL=... -DWINE=...
+#          -DWINDOWS_C_HOST=...]
 #         -P run_host.cmake
 foreach(var HOST LIB JOBS EXAMPLES WORK)
   if(NOT DEFINED ${var})
@@ -79,6 +80,15 @@ if(DEFINED WINDOWS_HOST)
   set(ENV{WINEDEBUG} -all)
   set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
   run_once(windows ${WINE} ${WINDOWS_HOST} ${WINDOWS_LIB} "${WINDOWS_TOOL}")
+  if(WINDOWS_C_HOST)
+    # A C program linked through the import library, as hosts built against
+    # the header are.
+    execute_process(COMMAND ${WINE} ${WINDOWS_C_HOST} WORKING_DIRECTORY ${WORK}
+      RESULT_VARIABLE rc TIMEOUT 120)
+    if(NOT rc EQUAL 0)
+      message(FATAL_ERROR "the C host linked through the import library failed (${rc})")
+    endif()
+  endif()
   if(WINDOWS_TOOL)
     # Without VORN_B32_DEBUG_OUTPUT the trace goes to the debugger output,
     # which Wine's debugstr channel shows: the version line written at load.

@@ -54,6 +54,16 @@ File open_for_reading(const char *path) {
     return file;
 }
 
+bool same_file(const char *a, const char *b) {
+    if (a == nullptr || b == nullptr)
+        return false;
+    const platform::FileIdentity ia = platform::file_identity(a);
+    const platform::FileIdentity ib = platform::file_identity(b);
+    return ia.kind != platform::FileIdentity::Missing &&
+           ib.kind != platform::FileIdentity::Missing && ia.device == ib.device &&
+           ia.inode == ib.inode;
+}
+
 long stream_length(std::FILE *stream) {
     long position = std::ftell(stream);
     if (position < 0 || std::fseek(stream, 0, SEEK_END) != 0)

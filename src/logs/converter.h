@@ -51,6 +51,9 @@ File open_file(const char *path, const char *mode);
 // but every read of it fails; it is refused here like any unreadable file.
 File open_for_reading(const char *path);
 
+// True when both paths name one existing file, however they name it.
+bool same_file(const char *a, const char *b);
+
 // Length of the file behind an open stream, whatever its read position (which
 // is left where it was); -1 when it cannot be told.
 long stream_length(std::FILE *stream);

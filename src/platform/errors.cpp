@@ -18,4 +18,8 @@ int last_error() {
     return errno;
 }
 
+void set_last_error(int error) {
+    errno = error;
+}
+
 } // namespace vorn::platform

@@ -100,8 +100,22 @@ std::vector<std::string> find_files(const char *pattern);
 bool remove_file(const char *path);
 // "System error %d: %s" text of an errno value (strerror).
 std::string system_error_text(int error);
-// Last error number of the C runtime.
+// Last error number of the C runtime, and setting it (0 clears it, so that
+// a later report shows only errors of the current job).
 int last_error();
+void set_last_error(int error);
+
+// The path with symbolic links resolved, so that a file replaced through a
+// link is the linked file; the path itself when it cannot be resolved.
+std::string resolved_path(const char *path);
+// Flushes a stream written with stdio and then its data to the disk.
+// Returns 0, or the errno value of the failure.
+int sync_stream(std::FILE *stream);
+// Puts the file `from` in place of `to` with one atomic rename, so that `to`
+// always names either its old or its new content, and makes the rename
+// durable.  `from` takes over the permission bits of an existing `to`.
+// Returns 0, or the errno value of the failed rename (errno is set too).
+int replace_file(const char *from, const char *to);
 
 // 0 when the file may be opened for reading (access R_OK), else the errno
 // value of the failure.

@@ -513,7 +513,13 @@ void run_bad_inputs(const Exports &x) {
     conversion("mklogcall without paths", x.mklogcall(nullptr, nullptr, nullptr, nullptr, msg));
     conversion("mklogcall missing input", x.mklogcall("in/no-such.bin", "out/bad-out.txt",
                                                       "out/bad-in.txt", "out/bad-rej.txt", msg));
+    conversion("mklogcall unwritable output",
+               x.mklogcall("in/calls.bin", "no-such-folder/out.txt", nullptr, nullptr, msg));
     conversion("merge_logcall without paths", x.merge_logcall(nullptr, nullptr, nullptr));
+    conversion("merge_logcall unwritable output",
+               x.merge_logcall("out/events.txt", "out/events.txt", "no-such-folder/m.txt"));
+    conversion("mktrace unwritable output",
+               x.mktrace("out/damaged-ff.bin", "no-such-folder/t.txt", msg));
     conversion("merge_logcall missing inputs",
                x.merge_logcall("in/no-such-1.txt", "in/no-such-2.txt", "out/bad-out.txt"));
     conversion("mktrace without paths", x.mktrace(nullptr, nullptr, nullptr));

@@ -1,9 +1,11 @@
 // File services on POSIX systems: sizes, identities, exclusive creation,
-// wildcard search with fnmatch and removal.
+// wildcard search with fnmatch, removal and replacement, resolved paths
+// and streams synced to the disk.
 #include "platform/platform.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -99,6 +101,59 @@ std::vector<std::string> find_files(const char *pattern) {
 
 bool remove_file(const char *path) {
     return path != nullptr && ::unlink(path) == 0;
+}
+
+std::string resolved_path(const char *path) {
+    if (path == nullptr)
+        return std::string();
+    // Resolving is no error of the caller's job: errno stays as it was.
+    const int saved = errno;
+    char *real = ::realpath(path, nullptr);
+    errno = saved;
+    if (real == nullptr)
+        return path;
+    std::string out(real);
+    std::free(real);
+    return out;
+}
+
+int sync_stream(std::FILE *stream) {
+    if (stream == nullptr)
+        return EINVAL;
+    if (std::fflush(stream) != 0)
+        return errno != 0 ? errno : EIO;
+    if (::fsync(::fileno(stream)) != 0)
+        return errno != 0 ? errno : EIO;
+    return 0;
+}
+
+int replace_file(const char *from, const char *to) {
+    if (from == nullptr || to == nullptr) {
+        errno = EINVAL;
+        return EINVAL;
+    }
+    struct stat st {};
+    if (::stat(to, &st) == 0)
+        ::chmod(from, st.st_mode & 07777); // best effort: the content matters more
+    if (::rename(from, to) != 0) {
+        int error = errno != 0 ? errno : EIO;
+        errno = error;
+        return error;
+    }
+    // The new name is durable only when the folder's entry is on disk too.
+    // A folder that cannot be synced leaves the rename done all the same.
+    const char *slash = std::strrchr(to, '/');
+    std::string folder = slash == nullptr ? std::string(".")
+                         : slash == to    ? std::string("/")
+                                          : std::string(to, static_cast<size_t>(slash - to));
+    int saved = errno;
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+    errno = saved;
+    return 0;
 }
 
 } // namespace vorn::platform

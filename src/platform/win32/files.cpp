@@ -104,4 +104,72 @@ bool remove_file(const char *path) {
     return path != nullptr && ::_unlink(path) == 0;
 }
 
+std::string resolved_path(const char *path) {
+    if (path == nullptr)
+        return std::string();
+    // Resolving is no error of the caller's job: errno stays as it was.
+    const int saved = errno;
+    std::string out(path);
+    // Only a symbolic link (a reparse point) is followed; any other path is
+    // the file itself and stays as the caller wrote it.
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            std::string final_path(32768, '\0');
+            DWORD n = GetFinalPathNameByHandleA(file, &final_path[0],
+                                                static_cast<DWORD>(final_path.size()),
+                                                FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+            if (n > 0 && n < final_path.size()) {
+                final_path.resize(n);
+                // The system answers in its long form: \\?\C:\... or \\?\UNC\host\...
+                if (final_path.rfind("\\\\?\\UNC\\", 0) == 0)
+                    out = "\\\\" + final_path.substr(8);
+                else if (final_path.rfind("\\\\?\\", 0) == 0)
+                    out = final_path.substr(4);
+                else
+                    out = final_path;
+            }
+            CloseHandle(file);
+        }
+    }
+    errno = saved;
+    return out;
+}
+
+int sync_stream(std::FILE *stream) {
+    if (stream == nullptr)
+        return EINVAL;
+    if (std::fflush(stream) != 0)
+        return errno != 0 ? errno : EIO;
+    if (::_commit(::_fileno(stream)) != 0)
+        return errno != 0 ? errno : EIO;
+    return 0;
+}
+
+int replace_file(const char *from, const char *to) {
+    if (from == nullptr || to == nullptr) {
+        errno = EINVAL;
+        return EINVAL;
+    }
+    // The new file takes over the attributes of the one it replaces.  A
+    // read-only file cannot be replaced on this system, so that attribute is
+    // lifted for the move and given back to the new file.
+    const DWORD attributes = GetFileAttributesA(to);
+    const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+    if (existed && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        SetFileAttributesA(to, attributes & ~FILE_ATTRIBUTE_READONLY);
+    // MOVEFILE_WRITE_THROUGH returns only when the move has reached the disk.
+    if (!MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const int error = win32::set_errno_from_last_error();
+        if (existed)
+            SetFileAttributesA(to, attributes);
+        return error;
+    }
+    if (existed)
+        SetFileAttributesA(to, attributes); // best effort: the content matters more
+    return 0;
+}
+
 } // namespace vorn::platform

@@ -1,0 +1,146 @@
+// mklogcall on a call log of 1,000,000 records (75 MB, generated here and
+// shuffled) in separate mode, beside a plain `cp` of the same file in the
+// same run; the counter `ratio` is the conversion's time over the copy's.
+// The log is written below $TMPDIR (or /tmp) and removed at the end.
+#include "logs/logcall.h"
+#include "vorn_b32.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr size_t kRecords = 1000000;
+
+// Twelve random digits packed as the box stores them, marker last.
+void pack_digits(uint8_t (&field)[11], std::mt19937 &rng) {
+    std::memset(field, 0, sizeof field);
+    for (size_t i = 0; i < 12; ++i) {
+        const unsigned half = i < 11 ? 1 + rng() % 10 : 11;
+        field[i / 2] = static_cast<uint8_t>(i % 2 == 0 ? half << 4 : field[i / 2] | half);
+    }
+    field[10] = vorn::kPackedMarker;
+}
+
+// Calls of one year in time order, then shuffled: a few not finished, not
+// closed or saved before, as a busy box's log holds them.
+std::string generate_log() {
+    std::mt19937 rng(4711);
+    std::vector<vorn::logcall_t> records(kRecords);
+    for (size_t i = 0; i < kRecords; ++i) {
+        vorn::logcall_t &r = records[i];
+        std::memset(&r, 0, sizeof r);
+        r.plc = static_cast<uint16_t>(i % 0x7FFF) | (i % 997 == 0 ? vorn::kLogcallNotClosed : 0);
+        std::snprintf(r.dad, sizeof r.dad, "%c%09u", i % 3 == 0 ? '0' : '8',
+                      static_cast<unsigned>(rng() % 1000000000));
+        pack_digits(r.number1, rng);
+        pack_digits(r.number2, rng);
+        r.status = i % 1009 == 0 ? 0 : static_cast<uint16_t>(1 + rng() % 0xFFFE);
+        r.port1 = static_cast<uint8_t>(rng());
+        r.port2 = i % 2 == 0 ? 0xFF : static_cast<uint8_t>(rng());
+        r.value = static_cast<uint16_t>(rng() % 500);
+        r.code = static_cast<uint8_t>(rng());
+        r.subcode = i % 5 == 0 ? 0xFF : static_cast<uint8_t>(rng() % 100);
+        const unsigned minute_of_year = static_cast<unsigned>(i * 525600 / kRecords);
+        const uint8_t day = static_cast<uint8_t>(1 + minute_of_year / 1440 % 28);
+        const uint8_t month = static_cast<uint8_t>(1 + minute_of_year / 40320 % 12);
+        r.start = {static_cast<uint8_t>(rng() % 60),
+                   static_cast<uint8_t>(minute_of_year % 60),
+                   static_cast<uint8_t>(minute_of_year / 60 % 24),
+                   day,
+                   month,
+                   15};
+        r.end = r.start;
+        r.end.second = static_cast<uint8_t>(59 - r.start.second / 2);
+        if (i % 101 == 0)
+            r.end.day = vorn::kUnknownDay;
+    }
+    std::shuffle(records.begin(), records.end(), rng);
+    return std::string(reinterpret_cast<const char *>(records.data()),
+                       records.size() * sizeof(vorn::logcall_t));
+}
+
+struct Workspace {
+    fs::path folder;
+    Workspace() {
+        const char *tmp = std::getenv("TMPDIR");
+        folder = fs::path(tmp && *tmp ? tmp : "/tmp") / "vorn_logcall_bench";
+        fs::create_directories(folder);
+        const std::string log = generate_log();
+        std::FILE *f = std::fopen(file("calls.bin").c_str(), "wb");
+        if (f == nullptr || std::fwrite(log.data(), 1, log.size(), f) != log.size() ||
+            std::fclose(f) != 0)
+            std::abort();
+        set_TmpPath(file("x").c_str(), 1);
+    }
+    ~Workspace() { fs::remove_all(folder); }
+    std::string file(const char *name) const { return (folder / name).string(); }
+};
+
+Workspace &workspace() {
+    static Workspace work;
+    return work;
+}
+
+double seconds_since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void BM_MklogcallBesideCopy(benchmark::State &state) {
+    Workspace &work = workspace();
+    const std::string log = work.file("calls.bin");
+    const std::string cp = "cp '" + log + "' '" + work.file("copy.bin") + "'";
+    double copy_total = 0, convert_total = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        if (std::system(cp.c_str()) != 0)
+            state.SkipWithError("cp failed");
+        const double copy = seconds_since(start);
+        start = Clock::now();
+        char message[400] = {};
+        if (mklogcall(log.c_str(), work.file("out.txt").c_str(), work.file("in.txt").c_str(),
+                      work.file("reject.txt").c_str(), message) != 0)
+            state.SkipWithError(message);
+        const double convert = seconds_since(start);
+        state.SetIterationTime(convert);
+        copy_total += copy;
+        convert_total += convert;
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["cp_ms"] = copy_total / n * 1000;
+    state.counters["mklogcall_ms"] = convert_total / n * 1000;
+    state.counters["ratio"] = convert_total / copy_total;
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kRecords * 75));
+}
+BENCHMARK(BM_MklogcallBesideCopy)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The sort alone, on a copy of the shuffled log.
+void BM_SortLogcall(benchmark::State &state) {
+    Workspace &work = workspace();
+    const std::string log = work.file("calls.bin");
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::copy_file(log, work.file("sort.bin"), fs::copy_options::overwrite_existing);
+        std::FILE *f = std::fopen(work.file("sort.bin").c_str(), "r+b");
+        state.ResumeTiming();
+        if (f == nullptr || vorn::sort_logcall(f) != 0)
+            state.SkipWithError("sort failed");
+        if (f)
+            std::fclose(f);
+    }
+}
+BENCHMARK(BM_SortLogcall)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+} // namespace

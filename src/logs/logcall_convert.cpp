@@ -1,0 +1,425 @@
+// The call log converter behind the export mklogcall: the sorted records
+// become lines of the outgoing, incoming and reject lists.
+#include "logs/converter.h"
+#include "logs/logcall.h"
+#include "logs/logcall_text.h"
+#include "trace/trace.h"
+#include "vorn_b32.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace vorn {
+namespace {
+
+// The list separators, read by position from one text: field, date, date to
+// time, time, ..., port.
+constexpr const char kSeparators[] = ";.-::,/";
+constexpr char kField = kSeparators[0];
+constexpr char kDate = kSeparators[1];
+constexpr char kDateTime = kSeparators[2];
+constexpr char kTime = kSeparators[3];
+constexpr char kPort = kSeparators[6];
+
+constexpr uint8_t kNoPort = 0xFF;
+constexpr uint16_t kNoValue = 0xFFFF;
+constexpr uint8_t kNoSubcode = 0xFF;
+constexpr uint8_t kNoAddress = 0xFF;
+constexpr size_t kFewRecords = 16;    // 1200 bytes of stack
+constexpr size_t kManyRecords = 1024; // 75 KiB
+
+// "dd.mm.yy-hh:mm:ss;"
+void add_time(logs::LineText &text, const logcall_time_t &t) {
+    text.two_digits(t.day);
+    text.add(kDate);
+    text.two_digits(t.month);
+    text.add(kDate);
+    text.two_digits(t.year);
+    text.add(kDateTime);
+    text.two_digits(t.hour);
+    text.add(kTime);
+    text.two_digits(t.minute);
+    text.add(kTime);
+    text.two_digits(t.second);
+    text.add(kField);
+}
+
+// "%2u/%-2u;"
+void add_port(logs::LineText &text, uint8_t code) {
+    const PortPair port = logcall_port(code);
+    text.number(port.hi, 2);
+    text.add(kPort);
+    text.number(port.lo, 2, false, true);
+    text.add(kField);
+}
+
+// One number field: packed digits (marker 0xBB, first byte not 0) or text.
+void decode_number(const uint8_t (&field)[11], char *out) {
+    const uint8_t first = field[0] == 0xFF ? 0 : field[0];
+    size_t n = 0;
+    if (first == 0 || field[10] != kPackedMarker) {
+        // Text within its own field: up to its terminator, or all 11 bytes.
+        if (first != 0)
+            while (n < sizeof field && field[n] != 0)
+                out[n] = static_cast<char>(field[n]), ++n;
+    } else {
+        // Twenty half-bytes, high one first; 1 to 10 are the digits 0 to 9,
+        // 11 ends the number.
+        for (size_t i = 0; i < 20; ++i) {
+            const uint8_t byte = field[i / 2];
+            const unsigned half = i % 2 == 0 ? byte >> 4 : byte & 0x0F;
+            if (half == 11)
+                break;
+            out[n++] = static_cast<char>(0x2F + half);
+        }
+    }
+    out[n] = '\0';
+}
+
+// The dialled address as text; empty when the box stored none.
+struct Address {
+    char text[sizeof(logcall_t::dad) + 1];
+
+    explicit Address(const logcall_t &r) {
+        size_t n = 0;
+        if (static_cast<uint8_t>(r.dad[0]) != kNoAddress)
+            while (n < sizeof r.dad && r.dad[n] != '\0')
+                text[n] = r.dad[n], ++n;
+        text[n] = '\0';
+    }
+};
+
+bool is_outgoing(const logcall_t &r) {
+    return r.dad[0] == '8' || r.dad[0] == '6';
+}
+
+// The streams of one conversion and what their identity means.
+struct Streams {
+    std::FILE *out;
+    std::FILE *in;
+    std::FILE *reject;
+    bool combined() const { return out == in; }
+    bool marked() const { return out == reject; }
+    bool failed() const { return std::ferror(out) || std::ferror(in) || std::ferror(reject); }
+};
+
+void put(std::FILE *stream, const char *text, size_t length) {
+    std::fwrite(text, 1, length, stream);
+}
+
+void put(std::FILE *stream, const logs::LineText &text) {
+    text.write_to(stream);
+}
+
+// A finished call: arrow, marker, times, numbers and tail on the line's
+// stream (the reject stream when the start time is unknown).
+void write_call(const Streams &s, const logcall_t &r, unsigned counter, logs::LineText &text) {
+    const bool outgoing = is_outgoing(r);
+    std::FILE *line = outgoing ? s.out : s.in;
+    if (s.combined())
+        put(line, outgoing ? "->" : "<-", 2);
+
+    text.clear();
+    if (r.start.day == kUnknownDay) {
+        line = s.reject;
+        if (s.marked()) {
+            put(s.reject, "! ", 2);
+            put(s.reject, &kField, 1);
+        }
+    } else {
+        if (s.marked())
+            put(s.reject, "  ", 2);
+        add_time(text, r.start);
+    }
+    add_time(text, r.end);
+
+    char first[kLogcallNumberSize];
+    char second[kLogcallNumberSize];
+    get_logcall_numbers(&r, first, second);
+    const Address address(r);
+    if (s.combined()) {
+        if (r.port2 == kNoPort) {
+            text.add(kField), text.add(first), text.add(kField);
+            text.add(second), text.add(kField), text.add(kField);
+            dbg_printf("%4u: %c%s%c%s%c%c\n", counter, kField, first, kField, second, kField,
+                       kField);
+        } else {
+            add_port(text, r.port1);
+            text.add(first), text.add(kField), text.add(second), text.add(kField);
+            add_port(text, r.port2);
+            const PortPair p1 = logcall_port(r.port1), p2 = logcall_port(r.port2);
+            dbg_printf("%4u: %2u%c%-2u%c%s%c%s%c%2u%c%-2u%c\n", counter, p1.hi, kPort, p1.lo,
+                       kField, first, kField, second, kField, p2.hi, kPort, p2.lo, kField);
+        }
+        // The combined list leaves out the address's first digit (the
+        // direction prefix); an address the box did not store stays empty.
+        text.add(address.text[0] != '\0' ? address.text + 1 : "");
+        text.add(kField);
+        text.hex(r.status, 4);
+        text.add(kField);
+        text.hex(r.code, 2);
+        text.add(kField);
+        if (r.subcode != kNoSubcode)
+            text.number(r.subcode);
+        text.add(kField);
+        if (r.value != kNoValue)
+            text.number(r.value);
+    } else {
+        text.add(first), text.add(kField);
+        dbg_printf("%4u: %s%c\n", counter, first, kField);
+        text.add(address.text);
+        text.add(kField);
+        text.hex(r.status, 4);
+        if (line == s.in) {
+            text.add(kField), text.add(kField);
+            text.number(r.value == kNoValue ? 0u : r.value);
+        }
+        if (line == s.reject) {
+            text.add(kField);
+            text.hex(r.code, 2);
+            text.add(kField);
+            if (r.subcode == kNoSubcode)
+                text.add("ff");
+            else
+                text.number(r.subcode);
+        }
+    }
+    text.add('\n');
+    put(line, text);
+}
+
+// "%4u: <start>-<end> call to dad<%s> not finished (plc[%u])!\n"
+void write_not_finished(const Streams &s, const logcall_t &r, unsigned counter, unsigned slot,
+                        const char *address, logs::LineText &text) {
+    text.clear();
+    text.number(counter, 4);
+    text.add(": ");
+    add_time(text, r.start);
+    text.add('-');
+    add_time(text, r.end);
+    text.add(" call to dad<");
+    text.add(address);
+    text.add("> not finished (plc[");
+    text.number(slot);
+    text.add("])!\n");
+    put(s.reject, text);
+    dbg_printf("%s", text.c_str());
+}
+
+// "plc[%u] dad<%s>" and the rest, for records that are no call to list.
+void write_slot_line(const Streams &s, unsigned slot, const char *address, const char *rest,
+                     logs::LineText &text) {
+    text.clear();
+    text.add("plc[");
+    text.number(slot);
+    text.add("] dad<");
+    text.add(address);
+    text.add(rest);
+    put(s.reject, text);
+    dbg_printf("%s", text.c_str());
+}
+
+// Output buffers for up to four lists; a list without one keeps stdio's.
+class ListBuffers {
+  public:
+    static constexpr size_t kSize = 64 * 1024;
+    void attach(std::FILE *stream) {
+        if (m_used == 4)
+            return;
+        std::unique_ptr<char[]> &buffer = m_buffers[m_used];
+        buffer.reset(new (std::nothrow) char[kSize]);
+        if (buffer && std::setvbuf(stream, buffer.get(), _IOFBF, kSize) == 0)
+            ++m_used;
+    }
+
+  private:
+    std::unique_ptr<char[]> m_buffers[4];
+    size_t m_used = 0;
+};
+
+} // namespace
+
+PortPair logcall_port(uint8_t b) {
+    if ((b & 0xA0) == 0x20)
+        return {static_cast<unsigned>(b >> 6), static_cast<unsigned>((b & 0x3F) + 1)};
+    if ((b & 0xA0) == 0xA0)
+        return {static_cast<unsigned>((b >> 1) & 0x2F), static_cast<unsigned>((b & 1) + 1)};
+    return {static_cast<unsigned>(b >> 6), static_cast<unsigned>(b & 0x3F)};
+}
+
+void get_logcall_numbers(const logcall_t *record, char *first, char *second) {
+    if (record == nullptr)
+        return;
+    if (first != nullptr)
+        decode_number(record->number1, first);
+    if (second != nullptr)
+        decode_number(record->number2, second);
+}
+
+int convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE *reject) {
+    if (sorted == nullptr || out == nullptr)
+        return 0;
+    const Streams s{out, in ? in : out, reject ? reject : out};
+    logs::LineText text;
+    unsigned counter = 0;
+    // Records are read many at a time (a few dozen when there is no memory
+    // for more); a short last record is never looked at.
+    logcall_t few[kFewRecords];
+    std::unique_ptr<logcall_t[]> many(new (std::nothrow) logcall_t[kManyRecords]);
+    logcall_t *records = many ? many.get() : few;
+    const size_t per_read = many ? kManyRecords : kFewRecords;
+    size_t held = 0;
+    size_t next = 0;
+    // A full disk ends the conversion: the caller finds the failed stream
+    // when it closes the files.
+    for (;;) {
+        if (next == held) {
+            if (s.failed())
+                break;
+            held = std::fread(records, sizeof(logcall_t), per_read, sorted);
+            next = 0;
+        }
+        if (next == held || records[next].plc == kLogcallEnd)
+            break;
+        const logcall_t &r = records[next++];
+        const Address address(r);
+        const unsigned slot = r.plc & 0x7FFFu;
+        if (r.plc & kLogcallNotClosed) {
+            write_slot_line(s, slot, address.text, "> not closed\n", text);
+        } else if (r.status == 0) {
+            write_slot_line(s, slot, address.text, "> saved before \n", text);
+        } else {
+            ++counter;
+            if (r.end.day == kUnknownDay)
+                write_not_finished(s, r, counter, slot, address.text, text);
+            else
+                write_call(s, r, counter, text);
+        }
+        if (next == held && std::feof(sorted))
+            break;
+    }
+    dbg_printf("%s#%u: end convert_logcall\n", "LOGCALL", static_cast<unsigned>(__LINE__));
+    return 0;
+}
+
+int make_logcall_lists(const LogcallFiles &files, std::string *message) {
+    using logs::text_or_null;
+    logs::TempCopy copy("LOGCAL");
+    dbg_printf("mklogcall(\"%s\", \"%s\",\"%s\",\"%s\"\n", text_or_null(files.binfile),
+               text_or_null(files.outfile), text_or_null(files.infile),
+               text_or_null(files.rejectfile));
+
+    int result = copy.copy_from(files.binfile);
+    // Larger buffers than stdio's 4 KiB: a million lines otherwise take
+    // tens of thousands of writes.  Declared before the files, so that they
+    // outlive them on every way out.
+    ListBuffers buffers;
+    logs::File out, in, reject, csv;
+    // A list named twice (however) is one list: two streams on one file
+    // would write over each other's lines.
+    std::FILE *in_stream = nullptr;
+    std::FILE *reject_stream = nullptr;
+    if (result == 0 && !(out = logs::open_file(files.outfile, "w")))
+        result = -4;
+    if (result == 0) {
+        in_stream = out.get();
+        if (files.infile && !logs::same_file(files.infile, files.outfile)) {
+            in = logs::open_file(files.infile, "w");
+            in_stream = in.get();
+            if (!in)
+                result = -5;
+        }
+    }
+    if (result == 0) {
+        reject_stream = out.get();
+        if (files.rejectfile && !logs::same_file(files.rejectfile, files.outfile)) {
+            if (in && logs::same_file(files.rejectfile, files.infile)) {
+                reject_stream = in.get();
+            } else {
+                reject = logs::open_file(files.rejectfile, "w");
+                reject_stream = reject.get();
+                if (!reject)
+                    result = -6;
+            }
+        }
+    }
+    if (result == 0 && files.csvfile && !(csv = logs::open_file(files.csvfile, "w")))
+        result = kLogcallCsvFailed;
+    for (logs::File *list : {&out, &in, &reject, &csv})
+        if (*list)
+            buffers.attach(list->get());
+    if (result == 0)
+        result = sort_logcall(copy.stream());
+    if (result == 0) {
+        result = convert_logcall(copy.stream(), out.get(), in_stream, reject_stream);
+        if (csv) {
+            std::rewind(copy.stream());
+            write_logcall_csv(copy.stream(), csv.get());
+        }
+    }
+    // Every list is checked as it is closed: a list that did not reach the
+    // disk whole is a failed conversion, not a short one.
+    const struct {
+        logs::File &file;
+        int code;
+    } lists[] = {{out, -4}, {in, -5}, {reject, -6}, {csv, kLogcallCsvFailed}};
+    for (const auto &list : lists) {
+        if (list.file && !list.file.close_written() && result == 0)
+            result = list.code;
+    }
+
+    std::string text;
+    switch (result) {
+    case -1:
+    case -3:
+        text = logs::cannot_read_message(files.binfile);
+        break;
+    case -2:
+        text = logs::no_memory_message();
+        break;
+    case -4:
+        text = logs::cannot_write_message("LOGout");
+        break;
+    case -5:
+        text = logs::cannot_write_message("LOGin");
+        break;
+    case -6:
+        text = logs::cannot_write_message("LOGreject");
+        break;
+    case kLogcallCsvFailed:
+        text = logs::cannot_write_message(files.csvfile);
+        break;
+    default:
+        break;
+    }
+    if (result != 0)
+        dbg_printf("mklogcall:Error %d (%s)\n", result, text.c_str());
+    if (message)
+        *message = text;
+    return result;
+}
+
+} // namespace vorn
+
+extern "C" VORN_B32_API int32_t mklogcall(const char *binfile, const char *outfile,
+                                          const char *infile, const char *rejectfile,
+                                          char *message) {
+    try {
+        std::string text;
+        vorn::LogcallFiles files;
+        files.binfile = binfile;
+        files.outfile = outfile;
+        files.infile = infile;
+        files.rejectfile = rejectfile;
+        int result = vorn::make_logcall_lists(files, &text);
+        if (result < 0 && !text.empty())
+            vorn::logs::copy_message(message, text.c_str());
+        return result;
+    } catch (...) {
+        // Only the message and trace texts allocate here; without memory the
+        // host gets the no-memory result.
+        vorn::logs::copy_message(message, vorn::logs::kNoMemoryText);
+        return -2;
+    }
+}

@@ -1,0 +1,281 @@
+// Merging two call lists (as mklogcall writes them) into one list ordered by
+// the end time of each line, behind the export merge_logcall.
+//
+// When the merged list takes the place of an input, it is written beside
+// that input, flushed to the disk and renamed over it in one step: a crash
+// or a power loss at any moment leaves either the old list or the complete
+// merged one under the name, never neither.
+#include "logs/converter.h"
+#include "logs/logcall.h"
+#include "platform/platform.h"
+#include "trace/trace.h"
+#include "vorn_b32.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace vorn {
+namespace {
+
+// A list is read in pieces of at most 253 characters (a buffer of 254); each
+// piece counts as a line of its own.
+constexpr size_t kLineBuffer = 254;
+constexpr size_t kPieceMax = kLineBuffer - 1;
+
+// Positions of the end time in a line without arrow and with a start time.
+constexpr long kArrowWidth = 4;  // "->" or "<-" and the two-character marker
+constexpr long kStartWidth = 17; // "dd.mm.yy-hh:mm:ss", without its ";"
+constexpr long kEndDay = 18;
+constexpr long kEndMonth = 21;
+constexpr long kEndYear = 24;
+constexpr long kEndRest = 26; // the "-" before the end time of day
+
+// make_fname turns the stem "MERGE" into a twelve-character name.
+constexpr size_t kUniqueNameTail = 12 - 5;
+
+// One input list: the piece last read, its merge key and the read position.
+struct ListReader {
+    std::FILE *file;
+    long length;
+    long position = 0; // bytes taken from the file, CR of CR LF included
+    bool ended = false;
+    char line[kLineBuffer];
+    size_t size = 0;
+    char key[kLineBuffer];
+    size_t key_size = 0;
+
+    ListReader(std::FILE *f) : file(f), length(logs::stream_length(f)) {}
+
+    // The next piece: up to a line feed (kept) or 253 characters.  A CR LF
+    // end counts as one line feed, as text mode reads it.
+    void read() {
+        size = 0;
+        int c = 0;
+        while (size < kPieceMax && (c = std::getc(file)) != EOF) {
+            ++position;
+            if (c == '\r') {
+                int next = std::getc(file);
+                if (next == '\n') {
+                    ++position;
+                    c = '\n';
+                } else if (next != EOF) {
+                    std::ungetc(next, file);
+                }
+            }
+            line[size++] = static_cast<char>(c);
+            if (c == '\n')
+                break;
+        }
+        // A read error ends the list like its end does.
+        ended = size == 0;
+        if (!ended)
+            make_key();
+    }
+
+    // Characters of the line only: where a short line has none, the key
+    // part stays empty, so such lines order by what they do hold.
+    void take(long from, long count) {
+        for (long i = from; i < from + count && i >= 0 && static_cast<size_t>(i) < size; ++i)
+            key[key_size++] = line[i];
+    }
+
+    // End year, month and day, then the rest of the line from the "-"
+    // before the end time of day.  A line with an arrow has its times four
+    // characters later; a line whose start time is missing ("; " in its
+    // place) has its end time 17 characters earlier.
+    void make_key() {
+        long p = size > 0 && (line[0] == '<' || line[0] == '-') ? kArrowWidth : 0;
+        if (static_cast<size_t>(p) < size && line[p] == ';')
+            p -= kStartWidth;
+        key_size = 0;
+        take(p + kEndYear, 2);
+        take(p + kEndMonth, 2);
+        take(p + kEndDay, 2);
+        take(p + kEndRest, static_cast<long>(kLineBuffer));
+    }
+};
+
+int lower(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+}
+
+// Keys compared without regard to case, as unsigned characters; a key that
+// is the beginning of the other sorts first.
+int compare_keys(const ListReader &a, const ListReader &b) {
+    const size_t n = a.key_size < b.key_size ? a.key_size : b.key_size;
+    for (size_t i = 0; i < n; ++i) {
+        int d = lower(static_cast<unsigned char>(a.key[i])) -
+                lower(static_cast<unsigned char>(b.key[i]));
+        if (d != 0)
+            return d;
+    }
+    return a.key_size < b.key_size ? -1 : (a.key_size > b.key_size ? 1 : 0);
+}
+
+// Names compared without regard to case, as the box's hosts name files.
+bool same_name(const char *a, const char *b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b)
+        if (lower(static_cast<unsigned char>(*a)) != lower(static_cast<unsigned char>(*b)))
+            return false;
+    return *a == *b;
+}
+
+// The folder part of a path ("." when it has none), for a file beside it.
+std::string folder_of(const std::string &path) {
+    size_t cut = path.find_last_of("/\\");
+    if (cut == std::string::npos)
+        return ".";
+    return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
+}
+
+// Closes the merged list; -4 when any of it did not reach the file (or, for
+// a list that will replace another, the disk).
+int close_output(logs::File &out, bool durable, int result) {
+    bool lost = std::ferror(out.get()) != 0;
+    if (result == 0 && !lost && durable && platform::sync_stream(out.get()) != 0)
+        lost = true;
+    if (!out.close_written())
+        lost = true;
+    return result == 0 && lost ? -4 : result;
+}
+
+} // namespace
+
+int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out) {
+    if (in1 == nullptr || in2 == nullptr || out == nullptr)
+        return -4;
+    int result = -4;
+    ListReader first(in1), second(in2);
+    dbg_printf("size FileIn1 = %ld\n", first.length);
+    dbg_printf("size FileIn2 = %ld\n", second.length);
+    enum { Both, First, Second } side = Both;
+    for (;;) {
+        if (side != Second)
+            first.read();
+        if (side != First)
+            second.read();
+        if (first.ended && second.ended) {
+            result = 0;
+            break;
+        }
+        if (first.position > first.length || second.position > second.length) {
+            dbg_printf("FileIn1 %ld/%ld\n", first.position, first.length);
+            dbg_printf("FileIn2 %ld/%ld\n", second.position, second.length);
+            dbg_printf("wrong position!!!\n");
+            result = -5;
+            break;
+        }
+        // On equal keys the second list's line goes first.
+        const bool take_first = second.ended || (!first.ended && compare_keys(first, second) < 0);
+        const ListReader &chosen = take_first ? first : second;
+        if (std::fwrite(chosen.line, 1, chosen.size, out) != chosen.size) {
+            result = -4;
+            break;
+        }
+        side = take_first ? First : Second;
+    }
+    dbg_printf("size FileOut = %ld\n", std::ftell(out));
+    return result;
+}
+
+void report_merge_error(int code) {
+    if (code == 0)
+        return;
+    const int error = platform::last_error();
+    char text[400];
+    if (error != 0)
+        std::snprintf(text, sizeof text, "%s: ERROR %d <%d:%s>\n", "LCMERGE", code, error,
+                      std::strerror(error));
+    else
+        std::snprintf(text, sizeof text, "%s: ERROR %d\n", "LCMERGE", code);
+    dbg_error(text);
+}
+
+int merge_call_lists(const char *first, const char *second, const char *destination) {
+    // Only errors of this merge belong into its report.
+    platform::set_last_error(0);
+    logs::File in1 = logs::open_for_reading(first);
+    int error = in1 ? 0 : platform::last_error();
+    logs::File in2 = logs::open_for_reading(second);
+    int result = in1 ? 0 : -1;
+    if (!in2) {
+        result = -2;
+        error = platform::last_error();
+    }
+    if (result != 0) {
+        in1.close();
+        in2.close();
+        platform::set_last_error(error);
+        report_merge_error(result);
+        return result;
+    }
+
+    // The merged list replaces the first one when no other destination is
+    // named.  A destination that is one of the inputs under another name is
+    // replaced the same way, so that no input is emptied before it is read.
+    const bool to_first = destination == nullptr || same_name(destination, first) ||
+                          logs::same_file(destination, first);
+    const char *target = to_first ? first : destination;
+    const bool replace = to_first || logs::same_file(destination, second);
+
+    std::string replaced;
+    char output[260] = {};
+    bool made = false;
+    logs::File out;
+    if (replace) {
+        replaced = platform::resolved_path(target);
+        // make_fname cuts a longer path and would put the file elsewhere.
+        const std::string stem = folder_of(replaced) + "/MERGE";
+        if (stem.size() + kUniqueNameTail >= sizeof output)
+            platform::set_last_error(ENAMETOOLONG);
+        else
+            made = make_fname(stem.c_str(), output, nullptr) != nullptr;
+        if (made)
+            out = logs::open_file(output, "w");
+    } else {
+        out = logs::open_file(destination, "w");
+    }
+    if (!out) {
+        if (made)
+            platform::remove_file(output);
+        in1.close();
+        in2.close();
+        report_merge_error(-3);
+        return -3;
+    }
+
+    const char *out_name = replace ? output : destination;
+    dbg_printf("merge <%s>+<%s> -> <%s>\n", first, second, out_name);
+    result = merge_logcall_lines(in1.get(), in2.get(), out.get());
+    in1.close();
+    in2.close();
+    result = close_output(out, replace, result);
+    error = platform::last_error();
+    dbg_printf("end merge <%s>+<%s> -> <%s>\n", first, second, out_name);
+    if (result != 0 || !replace) {
+        // A merge into a list that was to be replaced leaves the partial
+        // list beside it; the list itself is untouched.
+        platform::set_last_error(error);
+        report_merge_error(result);
+        return result;
+    }
+    dbg_printf("rename <%s> to <%s>\n", output, replaced.c_str());
+    if (platform::replace_file(output, replaced.c_str()) != 0) {
+        report_merge_error(-1);
+        return -1;
+    }
+    return 0;
+}
+
+} // namespace vorn
+
+extern "C" VORN_B32_API int32_t merge_logcall(const char *first, const char *second,
+                                              const char *destination) {
+    try {
+        return vorn::merge_call_lists(first, second, destination);
+    } catch (...) {
+        // Only texts allocate here; without memory nothing could be written.
+        return -3;
+    }
+}

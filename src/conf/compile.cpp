@@ -3,33 +3,15 @@
 // the optimizer then orders the maps and builds the periods and indexes,
 // and the listings are written; last comes the format check.
 #include "conf/conftool.h"
+#include "frame/file_messages.h"
 #include "frame/frame.h"
+#include "optimize/optimize.h"
 #include "parser/parser.h"
 #include "trace/trace.h"
 
-#include <cstring>
+#include <cstdio>
 
 namespace vorn {
-
-namespace {
-
-// Until the optimizer is part of the build, the maps stay in file order and
-// only what the binary file needs is put in place: the period records of
-// the sections and the empty end slot behind the used maps.
-void finish_in_file_order(ParseState &ps) {
-    table_t *t = ps.table;
-    const int periods = t->table_max_period_entries;
-    for (int i = 1; i <= periods && i < MAX_PERIODS; ++i) {
-        t->table_period[i].period_hour = ps.mpde[i].mpde_hour;
-        t->table_period[i].period_minute = ps.mpde[i].mpde_minute;
-        t->table_period[i].period_days = ps.mpde[i].mpde_days;
-    }
-    const int used = t->table_used_map_entries;
-    if (used >= 0 && used < WORK_MAP_SLOTS)
-        std::memset(table_map_slot(t, static_cast<size_t>(used)), 0, kMapSize);
-}
-
-} // namespace
 
 int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str) {
     ParseState ps;
@@ -38,9 +20,29 @@ int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str) {
         return parsed;
 
     // ---- hand-over to the optimizer and the listings ----
-    // Sorting and duplicate removal, period separation and the escape-length
-    // index follow here; they may still fail with "Too many entries!" (-4).
-    finish_in_file_order(ps);
+    // Sorting and duplicate removal, period separation and join; the .del
+    // listing is complete afterwards, the .map listing still open.
+    ListingFile map_listing("mfp");
+    int optimized;
+    try {
+        optimized = optimize_maps(ps, cfgfile, err_str, kErrStrSize, map_listing);
+    } catch (...) { // no room for a sort's buffer: the block goes back all the same
+        release_period_block(ps);
+        throw;
+    }
+    if (optimized != kOptimizeOk) {
+        release_period_block(ps);
+        return optimized; // -4 "Too many entries!", -12 a listing not written
+    }
+
+    // ---- output step: the escape-length index and the .map listing ----
+    index_map(ps.table, 0, map_listing.file);
+    if (!map_listing.close()) {
+        std::snprintf(err_str, kErrStrSize, "%s",
+                      file_message(FileMessage::CannotWrite, map_listing.path).c_str());
+        release_period_block(ps);
+        return kOptimizeCannotWrite;
+    }
 
     // ---- final check ----
     if (!table_format_ok(ps.table)) {

@@ -23,6 +23,8 @@ constexpr unsigned kLineWritten = 396;
 constexpr unsigned kLineBinSize = 427;
 constexpr unsigned kLineWriteBinTable = 259;
 constexpr unsigned kLineWriteHexFile = 268;
+// The source these trace lines name, as the service tools know it.
+constexpr const char *kDriverSource = "conftool.cpp";
 
 // The pre-scan reads lines of at most 119 characters.
 constexpr size_t kScanLineSize = 120;
@@ -173,6 +175,10 @@ int mkconf_ascii_read_failed(int r, char *err_str, const char *cfgfile) {
         set_file_message(err_str, FileMessage::CannotRead, cfgfile);
         print(err_str);
         return VORN_CONF_CANNOT_READ;
+    }
+    if (r == -12) { // a listing beside the configuration: err_str names it
+        print(err_str);
+        return VORN_CONF_CANNOT_WRITE;
     }
     for (const ReaderOutcome &o : kReaderOutcomes) {
         if (o.reader_result == r) {
@@ -400,7 +406,8 @@ int read_bin_table(table_t **table, std::FILE *stream) {
 int write_hex_file(table_t *table, const char *binfile) {
     dbg_printf("call write_bin_table\n");
     const int result = write_bin_table(table, binfile);
-    dbg_printf("%s#%u: write_hex_file: err=%d\n", source_tail(__FILE__), kLineWriteHexFile, result);
+    dbg_printf("%s#%u: write_hex_file: err=%d\n", source_tail(kDriverSource), kLineWriteHexFile,
+               result);
     return result;
 }
 
@@ -408,7 +415,7 @@ int write_bin_table(table_t *table, const char *binfile) {
     const uint16_t version = table_version(table);
     dbg_printf("write_bin_table: tversion=%04x\n", version);
     const int result = version != kTableVersion ? -1 : write_bin_table15(table, binfile);
-    dbg_printf("%s#%u: write_bin_table: err=%d\n", source_tail(__FILE__), kLineWriteBinTable,
+    dbg_printf("%s#%u: write_bin_table: err=%d\n", source_tail(kDriverSource), kLineWriteBinTable,
                result);
     return result;
 }

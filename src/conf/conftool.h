@@ -75,9 +75,11 @@ int write_bin_table(table_t *table, const char *binfile);
 
 // Reads a "TF01.5" ASCII configuration into a fresh working buffer (stored
 // in *table and registered as soon as it exists; the caller releases it).
-// Results: 0, -2 (missing or unreadable), -4 (warning), -5 (syntax), -6
-// (wrong value), -8 (no memory), -9 (wrong table format), -11 (too many
-// entries).  err_str (kErrStrSize bytes) receives the message head.
+// Results: 0, -2 (missing or unreadable), -4 (warning, also "Too many
+// entries!" of the period separation), -5 (syntax), -6 (wrong value), -8
+// (no memory), -9 (wrong table format), -11 (too many entries), -12 (a
+// .map or .del listing could not be written; err_str holds the "Cannot
+// Write" message).  err_str (kErrStrSize bytes) receives the message head.
 int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str);
 
 // ---- the driver's result tables, one row per reader or writer result ---------------

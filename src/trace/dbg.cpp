@@ -7,6 +7,11 @@
 
 namespace vorn {
 
+bool dbg_enabled() {
+    CInstanceGlobals *g = get_instance_globals();
+    return g != nullptr && (g->m_dwDebug != 0 || app_reg_debug() != 0);
+}
+
 void dbg_vprintf(const char *format, va_list args) {
     CInstanceGlobals *g = get_instance_globals();
     if (g == nullptr || format == nullptr)

@@ -69,6 +69,9 @@ inline constexpr const char *kModuleLabel = "Vorn_B32.DLL";
 // or for the process (the Vorn_B32_DEBUG setting).
 void dbg_printf(const char *format, ...);
 void dbg_vprintf(const char *format, va_list args);
+// True when dbg_printf writes on the calling thread, so that a caller can
+// skip building long listings that nobody would see.
+bool dbg_enabled();
 // Error print of one ready-made text (not a format); always written.
 void dbg_error(const char *text);
 

@@ -1,4 +1,4 @@
-// Runs the configuration compiler on a text in a temporary file and keeps a
+// Runs the configuration parser on a text in a temporary file and keeps a
 // copy of the table it built, so that tests read fields of the record.
 #pragma once
 
@@ -20,7 +20,8 @@ struct Parsed {
     int used() const { return table().table_used_map_entries; }
 };
 
-// "TABLE=TF01.5\n" followed by `lines`, through read_ascii_table15.  The
+// "TABLE=TF01.5\n" followed by `lines`, through the parser (the maps stay
+// in file order: the optimizer does not run).  The
 // holiday-file state is reset first, and the parse runs in the test's
 // working directory, which holds no holiday file.  Checks that every block
 // is released and no table stays registered.

@@ -14,6 +14,9 @@ namespace {
 // The trace lines name the source lines of the allocation and release
 // statements as the box's service tools know them.
 constexpr unsigned kAllocLine = 72;
+// The source the service tools expect in these lines, whatever file holds
+// the allocator now.
+constexpr const char *kAllocatorSource = "conftool.cpp";
 constexpr unsigned kFreeLine = 83;
 
 std::atomic<uint32_t> g_live_blocks{0};
@@ -28,7 +31,7 @@ const char *source_tail(const char *file) {
 void *myAlloc(size_t size, const char *tag) {
     void *block = platform::global_alloc(size);
     uint32_t live = g_live_blocks.fetch_add(1) + 1;
-    dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalAlloc %s\n", source_tail(__FILE__),
+    dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalAlloc %s\n", source_tail(kAllocatorSource),
                kAllocLine, block, static_cast<unsigned>(size), live, tag);
     return block;
 }
@@ -39,8 +42,8 @@ void myFree(void *block, const char *tag) {
         return;
     }
     uint32_t live = g_live_blocks.fetch_sub(1) - 1;
-    dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalFree %s\n", source_tail(__FILE__), kFreeLine,
-               block, static_cast<unsigned>(platform::global_size(block)), live, tag);
+    dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalFree %s\n", source_tail(kAllocatorSource),
+               kFreeLine, block, static_cast<unsigned>(platform::global_size(block)), live, tag);
     platform::global_free(block);
 }
 

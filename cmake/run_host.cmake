@@ -3,8 +3,7 @@
 # what the jobs write, with the clock pinned and the debug output in a file.
 # With WINDOWS_HOST the Windows build runs the same list under Wine and the
 # two runs are compared, text outputs apart from their line ends.
-# With TOOL (and WINDOWS_TOOL) the tool's version and an event-log report
-# join the compared outputs.
+# With TOOL (and WINDOWS_TOOL) the job list's lines of the vorn tool run too.
 #   cmake -DHOST=... -DLIB=... -DJOBS=... -DEXAMPLES=... -DWORK=... [-DTOOL=...]
 #         [-DWINDOWS_HOST=... -DWINDOWS_LIB=... -DWINDOWS_TOOL=... -DWINE=...
 #          -DWINDOWS_C_HOST=...]
@@ -58,13 +57,37 @@ function(run_once name launcher host lib tool)
     message(FATAL_ERROR "the ${name} fallback run failed (${rc}) or wrote no DBG--000.000")
   endif()
   if(tool)
-    execute_process(COMMAND ${launcher} ${tool} --version WORKING_DIRECTORY ${dir}
-      OUTPUT_FILE ${dir}/out/tool-version.txt RESULT_VARIABLE rc_version TIMEOUT 120)
-    execute_process(COMMAND ${launcher} ${tool} alarm in/events.bin out/tool-alarm.txt
-      WORKING_DIRECTORY ${dir} RESULT_VARIABLE rc_alarm TIMEOUT 120)
-    if(NOT rc_version EQUAL 0 OR NOT rc_alarm EQUAL 0)
-      message(FATAL_ERROR "the ${name} tool failed (${rc_version}, ${rc_alarm})")
-    endif()
+    # The job list's lines of the tool: in:NAME and text:/bin:NAME name files
+    # as for the host, "> text:NAME" takes standard output.
+    file(STRINGS ${JOBS} tool_lines REGEX "^vorn ")
+    foreach(line IN LISTS tool_lines)
+      separate_arguments(words UNIX_COMMAND "${line}")
+      list(REMOVE_AT words 0)
+      set(args)
+      set(stdout_file)
+      set(to_stdout FALSE)
+      foreach(word IN LISTS words)
+        string(REGEX REPLACE "^in:" "in/" word "${word}")
+        string(REGEX REPLACE "^(text|bin):" "out/" word "${word}")
+        if(word STREQUAL ">")
+          set(to_stdout TRUE)
+        elseif(to_stdout)
+          set(stdout_file ${dir}/${word})
+        else()
+          list(APPEND args "${word}")
+        endif()
+      endforeach()
+      if(stdout_file)
+        execute_process(COMMAND ${launcher} ${tool} ${args} WORKING_DIRECTORY ${dir}
+          OUTPUT_FILE ${stdout_file} RESULT_VARIABLE rc TIMEOUT 120)
+      else()
+        execute_process(COMMAND ${launcher} ${tool} ${args} WORKING_DIRECTORY ${dir}
+          RESULT_VARIABLE rc TIMEOUT 120)
+      endif()
+      if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "the ${name} tool failed (${rc}): ${line}")
+      endif()
+    endforeach()
   endif()
 endfunction()
 

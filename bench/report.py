@@ -1,0 +1,89 @@
+#!/usr/bin/env python3
+"""Builds the benchmark preset, runs every benchmark of the project beside
+its reference in one run on this machine, and prints one table of ratios.
+
+    python3 bench/report.py            # build, run, print
+    python3 bench/report.py --no-build # run what build/bench holds
+
+The references are measured in the same run as the job they stand beside
+(cp of the same call log, xxd of the same trace, the small configuration
+beside the large one), so the ratios hold on any machine, loaded or not.
+"""
+import json
+import os
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BIN = os.path.join(ROOT, "build", "bench", "bench")
+
+
+def build():
+    for args in (["cmake", "--preset", "bench"], ["cmake", "--build", "--preset", "bench"]):
+        subprocess.run(args, cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+
+
+def run(program):
+    """The benchmarks of one program as {name: entry}."""
+    path = os.path.join(BIN, program)
+    if not os.path.exists(path):
+        return {}
+    out = subprocess.run([path, "--benchmark_format=json"], cwd=ROOT, check=True,
+                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+    return {b["name"]: b for b in json.loads(out)["benchmarks"]}
+
+
+def ns(entry):
+    """Real time of one iteration in nanoseconds."""
+    scale = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}[entry["time_unit"]]
+    return entry["real_time"] * scale
+
+
+def main():
+    if "--no-build" not in sys.argv:
+        build()
+    results = {}
+    for program in sorted(os.listdir(BIN)) if os.path.isdir(BIN) else []:
+        if program.endswith("_bench"):
+            results.update(run(program))
+
+    rows = []  # (what, value, target)
+
+    def ratio(what, value, target):
+        rows.append((what, "%.2f" % value if value is not None else "missing", target))
+
+    def get(name):
+        return results.get(name)
+
+    logcall = get("BM_MklogcallBesideCopy/iterations:3/manual_time")
+    ratio("mklogcall (1,000,000 records, separate lists) / cp of the log",
+          logcall["ratio"] if logcall else None, "<= about 10")
+    trace = get("BM_MktraceAgainstXxd/iterations:3/real_time")
+    ratio("xxd of a 64 MiB trace / mktrace of it",
+          trace["xxd_per_mktrace"] if trace else None, ">= 1, goal 2")
+    small, large = get("BM_MkconfLargestConfig/10/0"), get("BM_MkconfLargestConfig/1/0")
+    ratio("mkconf 5,070 map lines / 507 map lines",
+          ns(large) / ns(small) if small and large else None, "<= 15")
+    traced = get("BM_MkconfLargestConfig/10/1")
+    ratio("mkconf 507 map lines, debug trace on / off",
+          ns(traced) / ns(small) if small and traced else None, "(cost of the trace)")
+    on, off = get("BM_DbgPrintfOn"), get("BM_DbgPrintfOff")
+    rows.append(("trace formatter: one debug line, trace on",
+                 "%.0f ns" % ns(on) if on else "missing", "(per line)"))
+    rows.append(("trace call with the trace off",
+                 "%.1f ns" % ns(off) if off else "missing", "(state lookup only)"))
+
+    width = max(len(r[0]) for r in rows)
+    print("%-*s  %10s  %s" % (width, "ratio", "measured", "target"))
+    print("-" * (width + 30))
+    for what, value, target in rows:
+        print("%-*s  %10s  %s" % (width, what, value, target))
+    print()
+    print("every benchmark (real time per iteration):")
+    for name, entry in sorted(results.items()):
+        if entry.get("run_type", "iteration") == "iteration":
+            print("  %-60s %14.0f ns" % (name, ns(entry)))
+
+
+if __name__ == "__main__":
+    main()

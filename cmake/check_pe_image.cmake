@@ -2,7 +2,9 @@
 # functions of the box's hosts: the names with a leading underscore, at
 # ordinals 1 to 26 in byte order of the names.  Every image may import only
 # from system DLLs, so that it drops in without a compiler runtime beside it.
-#   cmake -DOBJDUMP=... -DIMAGE=... -P check_pe_image.cmake
+# With FORMAT the image must be of that object format (pei-i386 for the
+# drop-in, pei-x86-64).
+#   cmake -DOBJDUMP=... -DIMAGE=... [-DFORMAT=...] -P check_pe_image.cmake
 cmake_minimum_required(VERSION 3.25)
 set(expected_exports
   _CodePassWord _DecodePassWord _atoh _cat_number_and_serialno _conf_gettime
@@ -43,6 +45,9 @@ foreach(line IN LISTS lines)
 endforeach()
 
 set(problems "")
+if(FORMAT AND NOT dump MATCHES "file format ${FORMAT}\n")
+  string(APPEND problems "  the image is not of the format ${FORMAT}\n")
+endif()
 foreach(dll IN LISTS imports)
   if(NOT dll IN_LIST system_dlls)
     string(APPEND problems "  imports from ${dll}, which is no system DLL\n")

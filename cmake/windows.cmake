@@ -47,6 +47,11 @@ add_custom_command(TARGET vorn_b32 POST_BUILD
 
 # ---- checks -------------------------------------------------------------------
 enable_testing()
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(VORN_PE_FORMAT pei-i386)
+else()
+  set(VORN_PE_FORMAT pei-x86-64)
+endif()
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/host ${PROJECT_BINARY_DIR}/tests/host)
 
 # The C host of the test suite, linked through the import library; it sits
@@ -58,7 +63,7 @@ set_target_properties(vorn_c_host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_
 
 add_test(NAME pe_export_table_is_the_hosts_one
   COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DIMAGE=$<TARGET_FILE:vorn_b32>
-          -P ${PROJECT_SOURCE_DIR}/cmake/check_pe_image.cmake)
+          -DFORMAT=${VORN_PE_FORMAT} -P ${PROJECT_SOURCE_DIR}/cmake/check_pe_image.cmake)
 add_test(NAME pe_tool_needs_only_system_dlls
   COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DIMAGE=$<TARGET_FILE:vorn>
-          -P ${PROJECT_SOURCE_DIR}/cmake/check_pe_image.cmake)
+          -DFORMAT=${VORN_PE_FORMAT} -P ${PROJECT_SOURCE_DIR}/cmake/check_pe_image.cmake)

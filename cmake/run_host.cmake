@@ -3,6 +3,7 @@
 # what the jobs write, with the clock pinned and the debug output in a file.
 # With WINDOWS_HOST the Windows build runs the same list under Wine and the
 # two runs are compared, text outputs apart from their line ends.
+# EXTRA_INPUTS names further folders of inputs, copied into in/.
 # With TOOL (and WINDOWS_TOOL) the job list's lines of the vorn tool run too.
 #   cmake -DHOST=... -DLIB=... -DJOBS=... -DEXAMPLES=... -DWORK=... [-DTOOL=...]
 #         [-DWINDOWS_HOST=... -DWINDOWS_LIB=... -DWINDOWS_TOOL=... -DWINE=...
@@ -33,6 +34,11 @@ function(run_once name launcher host lib tool)
   file(MAKE_DIRECTORY ${dir}/in ${dir}/out ${dir}/config)
   file(GLOB examples ${EXAMPLES}/*)
   file(COPY ${examples} DESTINATION ${dir}/in)
+  # Further inputs (the seed traces of the protocol-trace fuzz target) keep
+  # their folder's name under in/.
+  foreach(folder IN LISTS EXTRA_INPUTS)
+    file(COPY ${folder} DESTINATION ${dir}/in)
+  endforeach()
   get_filename_component(lib_name ${lib} NAME)
   configure_file(${lib} ${dir}/${lib_name} COPYONLY)
   configure_file(${JOBS} ${dir}/jobs.txt COPYONLY)

@@ -20,7 +20,7 @@ struct SinkState {
     std::string path;
     DebugSink custom = nullptr;
     void *context = nullptr;
-    std::mutex mutex; // guards custom/context and the switch to stderr
+    std::mutex mutex; // guards custom, context and kind (the tool switches to stderr)
 };
 
 SinkState &state() {

@@ -18,6 +18,40 @@ int file_readable(const char *path) {
     return ::_access(path, 4) == 0 ? 0 : errno; // 4: read permission
 }
 
+std::FILE *open_stream(const char *path, const char *mode) {
+    if (path == nullptr || mode == nullptr || std::strchr("rwa", mode[0]) == nullptr ||
+        mode[0] == '\0') {
+        errno = EINVAL;
+        return nullptr;
+    }
+    // No open waits here: a pipe without a free instance fails at once.  The
+    // mode keeps its "b" or "t", so text files get the runtime's CR LF lines.
+    return std::fopen(path, mode);
+}
+
+std::FILE *open_regular_file(const char *path) {
+    if (path == nullptr) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    std::FILE *file = std::fopen(path, "rb");
+    if (file == nullptr)
+        return nullptr; // a folder does not open here at all
+    // Devices (NUL, CON, COM1) and pipes are refused: they never end or wait.
+    struct _stat64 st {};
+    int error = 0;
+    if (::_fstat64(::_fileno(file), &st) != 0)
+        error = errno;
+    else if ((st.st_mode & _S_IFMT) != _S_IFREG)
+        error = (st.st_mode & _S_IFMT) == _S_IFDIR ? EISDIR : EINVAL;
+    if (error != 0) {
+        std::fclose(file);
+        errno = error;
+        return nullptr;
+    }
+    return file;
+}
+
 bool file_size(const char *path, uint64_t *size) {
     if (path == nullptr)
         return false;

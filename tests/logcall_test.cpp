@@ -245,15 +245,17 @@ TEST(LogcallMerge, MergedListsAndErrorLines) {
     expect_golden("logcall_merge.txt", stable(out + files_left(dir.path()), dir.path()));
 }
 
-TEST(LogcallMerge, FailedWritesLeaveTheFirstList) {
+TEST(LogcallMerge, FailedWritesLeaveTheFirstListAndAGrowingInputStops) {
     TempDir dir;
     const std::string first = dir.file("first.txt"), second = dir.file("second.txt");
-    std::string list;
-    for (int i = 0; i < 4000; ++i)
-        list += "04.12.15-13:05:09;" + std::to_string(10 + i % 28) + ".12.15-13:07:41;012;0010\n";
-    write_file(first, list);
-    write_file(second, list);
-    for (rlim_t limit : {0, 4096, 300000}) {
+    // A short merge fails only when its buffer is written at the close.
+    for (const auto &[limit, lines] :
+         {std::pair<rlim_t, int>{0, 3}, {4096, 4000}, {300000, 4000}}) {
+        std::string list;
+        for (int i = 0; i < lines; ++i)
+            list += "04.12.15-13:05:09;" + std::to_string(10 + i % 28) + ".12.15-13:07:41;0010\n";
+        write_file(first, list);
+        write_file(second, list);
         const pid_t pid = fork();
         if (pid == 0) {
             signal(SIGXFSZ, SIG_IGN);
@@ -266,6 +268,16 @@ TEST(LogcallMerge, FailedWritesLeaveTheFirstList) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 10 - 4) << limit;
         EXPECT_EQ(read_file(first), list) << limit;
     }
+    // A pipe has no length to read up to: its first line is already beyond.
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], "x\n", 2), 2);
+    close(fds[1]);
+    std::FILE *piped = fdopen(fds[0], "r"), *in2 = std::fopen(second.c_str(), "r");
+    std::FILE *out = std::fopen(dir.file("out.txt").c_str(), "w");
+    EXPECT_EQ(merge_logcall_lines(piped, in2, out), -5);
+    for (std::FILE *file : {piped, in2, out})
+        std::fclose(file);
 }
 
 TEST(LogcallTool, RunsOfTheTool) {

@@ -55,7 +55,10 @@ TEST(ProtTrace, TextsOfManyTraces) {
                                 .boot()},
         {"empty", B()},
     };
-    std::string out;
+    B names = at(); // every name of a line state, on both sides, and of an error state
+    for (uint8_t code = 0; code < 30; ++code)
+        names.state(1, code).state(2, code).error(0, code);
+    std::string out = converted("every name", names.bytes());
     for (const auto &[name, trace] : records)
         out += converted(name, trace.bytes());
     out += converted("header cut short", B().at(5, 9).boot().bytes() + "\x01\x02\x03");

@@ -169,20 +169,15 @@ TEST(Alarm, TraceOfConversions) {
 // A version-2 log of a box whose ring has wrapped: six events from ring
 // index 97 on, and the device name behind the entries.
 std::string example_log() {
+    AlarmLog log{2, 58, {100, 6, 0, 97, 2}, {}, "Vorn-Box 4S0 Zentrale\0"s, {}, 0x0040A000};
     // day, month, year, hour, minute, second, pid, class, code, text, address
-    return AlarmLog{2,
-                    58,
-                    {100, 6, 0, 97, 2},
-                    {{97, {3, 12, 15, 7, 58, 2, 0, 0, 1, "System start"}},
-                     {98, {3, 12, 15, 7, 58, 3, 1, 0, 2, "Table TF01.5 loaded", 0x00012C40}},
-                     {99, {4, 12, 15, 13, 5, 9, 2, 3, 12, "Line down", 0x00000100}},
-                     {0, {4, 12, 15, 13, 5, 41, 2, 0, 13, "Line up"}},
-                     {1, {4, 12, 15, 18, 22, 17, 4, 5, 301, "Remote access refused", 0x0001F3C8}},
-                     {2, {5, 12, 15, 2, 0, 0, 3, 0, 40, "Holiday file read"}}},
-                    "Vorn-Box 4S0 Zentrale\0"s,
-                    {},
-                    0x0040A000}
-        .build();
+    log.events[97] = {3, 12, 15, 7, 58, 2, 0, 0, 1, "System start"};
+    log.events[98] = {3, 12, 15, 7, 58, 3, 1, 0, 2, "Table TF01.5 loaded", 0x00012C40};
+    log.events[99] = {4, 12, 15, 13, 5, 9, 2, 3, 12, "Line down", 0x00000100};
+    log.events[0] = {4, 12, 15, 13, 5, 41, 2, 0, 13, "Line up"};
+    log.events[1] = {4, 12, 15, 18, 22, 17, 4, 5, 301, "Remote access refused", 0x0001F3C8};
+    log.events[2] = {5, 12, 15, 2, 0, 0, 3, 0, 40, "Holiday file read"};
+    return log.build();
 }
 
 // The generator of examples/events.bin: with VORN_UPDATE_EXAMPLES=1 the test

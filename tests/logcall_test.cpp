@@ -121,15 +121,13 @@ TEST(Logcall, ListsOfManyLogs) {
 
     // By end date and time (years 97 to 99 first), then start (its year as
     // stored), then the other bytes.
-    std::vector<CallRecord> order = {call(1, "8-year-3", {4, 12, 15}, {4, 12, 3}),
-                                     call(2, "8-year-98", {4, 12, 15}, {4, 12, 98}),
-                                     call(3, "8-unfinished", {4, 12, 15}, {0xFF, 12, 15}),
-                                     call(4, "8-next-month", {}, {4, 1, 16}),
-                                     call(5, "8-start-year-97", {4, 12, 97}),
-                                     call(6, "8-start-year-3", {4, 12, 3}),
-                                     call(7, "8-later-start", {4, 12, 15, 13, 5, 10}),
-                                     call(8, "812"),
-                                     CallRecord()};
+    // clang-format off
+    std::vector<CallRecord> order = {
+        call(1, "8-year-3", {4, 12}, {4, 12, 3}), call(2, "8-year-98", {4, 12}, {4, 12, 98}),
+        call(3, "8-unfinished", {4, 12}, {0xFF, 12, 15}), call(4, "8-next-month", {}, {4, 1, 16}),
+        call(5, "8-start-year-97", {4, 12, 97}), call(6, "8-start-year-3", {4, 12, 3}),
+        call(7, "8-later-start", {4, 12, 15, 13, 5, 10}), call(8, "812"), CallRecord()};
+    // clang-format on
     order[7].status = 0x11;
     out += f.lists("sort order", call_log(order), O);
 

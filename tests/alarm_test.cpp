@@ -48,7 +48,7 @@ struct AlarmFiles {
     }
 };
 
-TEST(Alarm, ReportsOfManyLogs) {
+TEST(Alarm, ReportsOfManyLogsAndTrace) {
     const uint32_t blocks = live_blocks();
     AlarmFiles f;
     write_file(f.bin, AlarmLog{2, 17, {100, 1, 0, 0, 0}, {{0, kLineDown}}}.build());
@@ -146,10 +146,10 @@ TEST(Alarm, ReportsOfManyLogs) {
     EXPECT_EQ(convert_alarm(file, nullptr, nullptr, nullptr), -3);
     std::fclose(file);
     EXPECT_EQ(live_blocks(), blocks);
-}
 
-TEST(Alarm, TraceOfConversions) {
-    AlarmFiles f;
+    // The trace of conversions: a damaged version-2 log with a device name,
+    // the rarer forms of the time and an invalid entry, then an empty log,
+    // an unknown version and a missing one.
     DebugOn debug;
     TraceCapture capture;
     AlarmEvent late = kLineDown, odd = event("Odd");
@@ -162,7 +162,7 @@ TEST(Alarm, TraceOfConversions) {
     EXPECT_EQ(mkalarm(nullptr, f.bin.c_str(), 0, nullptr, nullptr, nullptr), 0);
     write_file(f.bin, "\x05");
     EXPECT_EQ(mkalarm(nullptr, f.bin.c_str(), 0, nullptr, nullptr, nullptr), -4);
-    EXPECT_EQ(mkalarm(f.txt.c_str(), f.dir.file("missing.bin").c_str(), 0, "", "", nullptr), -1);
+    EXPECT_EQ(mkalarm(f.txt.c_str(), missing.c_str(), 0, "", "", nullptr), -1);
     expect_golden("alarm_trace.txt", stable_trace(capture, f.dir.path()));
 }
 

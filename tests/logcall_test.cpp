@@ -81,7 +81,7 @@ struct CallFiles {
     }
 };
 
-TEST(Logcall, ListsOfManyLogs) {
+TEST(Logcall, ListsOfManyLogsAndTrace) {
     const uint32_t blocks = live_blocks();
     CallFiles f;
     const char *O = f.out.c_str(), *I = f.in.c_str(), *R = f.reject.c_str();
@@ -153,6 +153,13 @@ TEST(Logcall, ListsOfManyLogs) {
     EXPECT_EQ(mklogcall(nullptr, O, nullptr, nullptr, message), -1);
     EXPECT_STREQ(message, "Cannot Read \"NULL\"!\n");
     EXPECT_EQ(live_blocks(), blocks);
+
+    DebugOn debug; // the trace of a conversion and of a failed one
+    TraceCapture capture;
+    write_file(f.bin, example_log());
+    EXPECT_EQ(mklogcall(f.bin.c_str(), O, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(mklogcall(f.bin.c_str(), "/dev/full", nullptr, nullptr, nullptr), -4);
+    expect_golden("logcall_trace.txt", stable_trace(capture, f.dir.path()));
 }
 
 TEST(Logcall, SortKeepsTheTailAndReportsStreamFailures) {
@@ -167,16 +174,6 @@ TEST(Logcall, SortKeepsTheTailAndReportsStreamFailures) {
         std::fclose(file);
     }
     EXPECT_EQ(read_file(bin), sorted + "tail");
-}
-
-TEST(Logcall, TraceOfConversions) {
-    CallFiles f;
-    DebugOn debug;
-    TraceCapture capture;
-    write_file(f.bin, example_log());
-    EXPECT_EQ(mklogcall(f.bin.c_str(), f.out.c_str(), nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(mklogcall(f.bin.c_str(), "/dev/full", nullptr, nullptr, nullptr), -4);
-    expect_golden("logcall_trace.txt", stable_trace(capture, f.dir.path()));
 }
 
 TEST(LogcallMerge, MergedListsAndErrorLines) {

@@ -100,8 +100,9 @@ TEST(ProtTrace, TextsOfManyTraces) {
 }
 
 // mktrace as a host calls it: the text, the message in the label buffer,
-// the temporary copy deleted and the blocks given back on every path.
-TEST(ProtTrace, ExportResults) {
+// the temporary copy deleted and the blocks given back on every path; and
+// the trace of the export.
+TEST(ProtTrace, ExportResultsAndTrace) {
     TempDir dir;
     TmpPathIn tmp(dir.path());
     auto file = [&](const char *name) { return dir.file(name); };
@@ -132,23 +133,20 @@ TEST(ProtTrace, ExportResults) {
     EXPECT_EQ(mktrace(file("good.bin").c_str(), file("t.txt").c_str(), nullptr), 0);
     EXPECT_EQ(mktrace(file("none.bin").c_str(), file("t.txt").c_str(), nullptr), -1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-}
 
-TEST(ProtTrace, TraceOfConversions) {
-    TempDir dir;
-    TmpPathIn tmp(dir.path());
-    write_file(dir.file("t.bin"), B().at(1, 2)
-                                      .frame('r', 1, bytes_of({2, 1, 0x7F}))
-                                      .ff(20)
-                                      .boot()
-                                      .ff(16)
-                                      .state(2, 4)
-                                      .record('?', 1, counting_bytes(30))
-                                      .bytes());
+    // The trace of a conversion that skips filling and ends at invalid data.
+    write_file(file("t.bin"), B().at(1, 2)
+                                  .frame('r', 1, bytes_of({2, 1, 0x7F}))
+                                  .ff(20)
+                                  .boot()
+                                  .ff(16)
+                                  .state(2, 4)
+                                  .record('?', 1, counting_bytes(30))
+                                  .bytes());
     DebugOn debug;
     TraceCapture capture;
-    EXPECT_EQ(mktrace(dir.file("t.bin").c_str(), dir.file("t.txt").c_str(), nullptr), 1);
-    EXPECT_EQ(mktrace(dir.file("none.bin").c_str(), dir.file("t.txt").c_str(), nullptr), -1);
+    EXPECT_EQ(mktrace(file("t.bin").c_str(), file("t.txt").c_str(), nullptr), 1);
+    EXPECT_EQ(mktrace(file("none.bin").c_str(), file("t.txt").c_str(), nullptr), -1);
     expect_golden("prot_trace_trace.txt", stable_trace(capture, dir.path()));
 }
 

@@ -179,7 +179,7 @@ TEST(Logcall, SortKeepsTheTailAndReportsStreamFailures) {
     EXPECT_EQ(read_file(bin), sorted + "tail");
 }
 
-TEST(LogcallMerge, MergedListsAndErrorLines) {
+TEST(LogcallMerge, MergedListsErrorLinesAndTrace) {
     TempDir dir;
     const std::string first = dir.file("first.txt"), second = dir.file("second.txt"),
                       dest = dir.file("merged.txt"), missing = dir.file("missing.txt");
@@ -241,9 +241,26 @@ TEST(LogcallMerge, MergedListsAndErrorLines) {
     EXPECT_EQ(read_file(deep_list), "kept\n");
     fs::remove_all(deep);
     expect_golden("logcall_merge.txt", stable(out + files_left(dir.path()), dir.path()));
+
+    // The trace of a merge that replaces the first list, and of one whose
+    // input, a pipe, has no length to read up to.
+    DebugOn debug;
+    TraceCapture capture;
+    write_file(first, a);
+    EXPECT_EQ(merge_logcall(first.c_str(), second.c_str(), nullptr), 0);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], "x\n", 2), 2);
+    close(fds[1]);
+    std::FILE *piped = fdopen(fds[0], "r"), *in2 = std::fopen(second.c_str(), "r");
+    std::FILE *merged = std::fopen(dest.c_str(), "w");
+    EXPECT_EQ(merge_logcall_lines(piped, in2, merged), -5);
+    for (std::FILE *file : {piped, in2, merged})
+        std::fclose(file);
+    expect_golden("logcall_merge_trace.txt", stable_trace(capture, dir.path()));
 }
 
-TEST(LogcallMerge, FailedWritesLeaveTheFirstListAndAGrowingInputStops) {
+TEST(LogcallMerge, FailedWritesLeaveTheFirstList) {
     TempDir dir;
     const std::string first = dir.file("first.txt"), second = dir.file("second.txt");
     // A short merge fails only when its buffer is written at the close.
@@ -266,16 +283,6 @@ TEST(LogcallMerge, FailedWritesLeaveTheFirstListAndAGrowingInputStops) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 10 - 4) << limit;
         EXPECT_EQ(read_file(first), list) << limit;
     }
-    // A pipe has no length to read up to: its first line is already beyond.
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    ASSERT_EQ(write(fds[1], "x\n", 2), 2);
-    close(fds[1]);
-    std::FILE *piped = fdopen(fds[0], "r"), *in2 = std::fopen(second.c_str(), "r");
-    std::FILE *out = std::fopen(dir.file("out.txt").c_str(), "w");
-    EXPECT_EQ(merge_logcall_lines(piped, in2, out), -5);
-    for (std::FILE *file : {piped, in2, out})
-        std::fclose(file);
 }
 
 TEST(LogcallTool, RunsOfTheTool) {

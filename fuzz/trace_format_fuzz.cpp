@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -67,7 +68,6 @@ struct Conversion {
     long precision = -1;
     char letter = 0;
     size_t begin = 0, end = 0; // the conversion's characters in the format
-    bool star_width = false, star_precision = false;
 };
 
 constexpr int kSaturated = 100000; // any width past a line's length acts alike
@@ -115,14 +115,14 @@ struct Expected {
     }
 };
 
-// Reads the format as the formatter must, chooses the arguments from the
-// bytes and writes the expected text.  Stops after a not-supported marker.
+// A format as the formatter must read it, with the arguments to pass.  The
+// strings live in deques, whose elements stay where they are as they grow.
 struct Plan {
     std::vector<Conversion> conversions;
     std::vector<Arg> args;
     std::vector<size_t> first_arg; // index into args per conversion
-    std::vector<std::string> texts;
-    std::vector<std::vector<uint16_t>> wides;
+    std::deque<std::string> texts;
+    std::deque<std::vector<uint16_t>> wides;
     bool runtime_compatible = true; // the C runtime reads it the same way
 };
 
@@ -137,10 +137,11 @@ std::string take_text(ArgBytes &bytes, bool &null) {
     return s;
 }
 
+// Reads the format, chooses the arguments from the bytes and writes the
+// expected text for a line that holds `start` characters.  Stops after a
+// not-supported marker.
 Expected plan_format(const std::string &f, ArgBytes &bytes, Plan &plan, size_t start) {
     Expected out{std::string(), TraceLine::kCapacity - 1 - start};
-    plan.texts.reserve(64);
-    plan.wides.reserve(64);
     for (size_t i = 0; i < f.size(); ++i) {
         if (f[i] != '%') {
             out.put(f[i]);
@@ -159,7 +160,7 @@ Expected plan_format(const std::string &f, ArgBytes &bytes, Plan &plan, size_t s
         if (letter() == '*') {
             const int w = static_cast<int>(bytes.bits(4));
             plan.args.push_back({Kind::Int, w});
-            c.star_width = after_star = true;
+            after_star = true;
             if (w < 0)
                 c.left = true;
             c.width = w == INT32_MIN ? INT32_MAX : (w < 0 ? -w : w);
@@ -173,7 +174,7 @@ Expected plan_format(const std::string &f, ArgBytes &bytes, Plan &plan, size_t s
                 const int p = static_cast<int>(bytes.bits(4));
                 plan.args.push_back({Kind::Int, p});
                 c.precision = p < 0 ? -1 : p;
-                c.star_precision = after_star = true;
+                after_star = true;
                 ++i;
             } else {
                 c.precision = read_digits(f, i);

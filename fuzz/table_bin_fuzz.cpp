@@ -1,10 +1,15 @@
 // Feeds arbitrary bytes to the binary table reader as a file, and what it
-// accepts to the checksum and the writer.  Every input must end in a result
-// code with every block released.
+// accepts to the checksum, the binary writer, the configuration writer and
+// the map listing's index step.  Every input must end in a result code with
+// every block released.  The debug trace is on, so that every trace line of
+// those steps is formatted too (the output itself is dropped).
+#include "conf/conftool.h"
 #include "frame/frame.h"
 #include "table/bin_table.h"
-#include "conf/conftool.h"
 #include "table/split_numbers.h"
+#include "vorn_b32.h"
+#include "writer/ascii_writer.h"
+#include "writer/map_listing.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +18,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     using namespace vorn;
+    static const bool debug_on = (set_debug(1), true);
+    (void)debug_on;
     const uint32_t before = live_blocks();
 
     // The same bytes as a format text.
@@ -35,6 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             std::abort();
         table_crc(table);
         write_bin_table15(table, "/dev/null");
+        // The writer sorts the maps in place; the listing step indexes them.
+        char err_str[kWriterMessageSize] = {};
+        const int w = write_ascii_table15(table, "/dev/null", err_str);
+        if (w != 0 && w != -1 && w != -3)
+            std::abort();
+        write_map_listing(table, nullptr);
     } else if (r != -1 && r != -11) {
         std::abort();
     }

@@ -8,6 +8,7 @@
 #include "optimize/optimize.h"
 #include "parser/parser.h"
 #include "trace/trace.h"
+#include "writer/map_listing.h"
 
 #include <cstdio>
 
@@ -35,8 +36,9 @@ int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str) {
         return optimized; // -4 "Too many entries!", -12 a listing not written
     }
 
-    // ---- output step: the escape-length index and the .map listing ----
-    index_map(ps.table, 0, map_listing.file);
+    // ---- output step: the .map listing's head, the escape-length index,
+    // the map lines and the legend (only the index without a listing) ----
+    write_map_listing(ps.table, map_listing.file);
     if (!map_listing.close()) {
         std::snprintf(err_str, kErrStrSize, "%s",
                       file_message(FileMessage::CannotWrite, map_listing.path).c_str());

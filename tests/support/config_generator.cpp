@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 
 namespace vorn::test {
 
@@ -103,6 +104,205 @@ std::vector<GeneratedSection> make_sections(Random &rng, const ConfigKnobs &knob
     return sections;
 }
 
+std::string pick(Random &rng, std::initializer_list<const char *> words) {
+    const unsigned i = rng.below(static_cast<unsigned>(words.size()));
+    return *(words.begin() + i);
+}
+
+std::string number(unsigned value) {
+    return std::to_string(value);
+}
+
+std::string duration(Random &rng) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%u:%02u:%02u", rng.below(200), rng.below(60), rng.below(60));
+    return text;
+}
+
+std::string letters(Random &rng, unsigned length) {
+    std::string text;
+    for (unsigned i = 0; i < length; ++i)
+        text += static_cast<char>('A' + rng.below(26));
+    return text;
+}
+
+// Each line is written in the form the configuration writer uses, and only
+// with values that the table keeps.  Rules the format imposes:
+//   - ProtExt and ProtInt come together with layer-2 words of one kind: the
+//     writer fills a missing side with PP, which contradicts a PMP side;
+//   - NMSPollCLI never has MAX0: a maximum of 0 is not stored, and the
+//     digits would then be read from the wrong byte;
+//   - NoRedirectCause has two values and, like AlternativeLimit, appears
+//     only with a Redirect line: the writer writes both only then;
+//   - the remote code starts with "#" so that no ordinary map's code begins
+//     with it (such a map would be written as a remote map-in);
+//   - CmpMSN lines only when optimizing: their lines are written twice and
+//     only the optimizer removes the copies;
+//   - the currency sign is a plain word (a trailing blank is not written).
+std::string settings_lines(Random &rng, bool optimize) {
+    std::string t;
+    auto maybe = [&rng](unsigned percent) { return rng.chance(percent); };
+    t += "COMMENT=generated settings " + rng.digits(4) + "\n";
+    if (maybe(70))
+        t += "PABXName=Exchange " + letters(rng, 1 + rng.below(20)) + "\n";
+    if (maybe(70)) {
+        const bool pmp = rng.chance(50);
+        t += "ProtExt=" + pick(rng, {"DSS1", "1TR6", "AUTO"}) + " " +
+             (pmp ? pick(rng, {"PMP", "AUTO"}) : pick(rng, {"PP", "AUTO"})) + "\n";
+        t += "ProtInt=" + pick(rng, {"DSS1", "1TR6", "BILING", "AUTO"}) + " " +
+             (pmp ? pick(rng, {"PMP", "AUTO"}) : pick(rng, {"PP", "AUTO"})) + "\n";
+    }
+    if (maybe(50))
+        t += "S2M_L1Mode=" + pick(rng, {"AUTO", "CRC4", "DOUBLEFRAME"}) + "\n";
+    if (maybe(50))
+        t += "Ctrl2=" + pick(rng, {"ASSOCIATE", "ESCAPE"}) + "\n";
+    if (maybe(50)) {
+        t += "FreeTone=";
+        if (rng.chance(30)) {
+            t += "NORMAL";
+        } else {
+            const unsigned steps = 1 + rng.below(10);
+            for (unsigned i = 0; i < steps; ++i)
+                t += number(100 * (1 + rng.below(254))) + " ";
+        }
+        t += "\n";
+    }
+    if (maybe(60)) {
+        t += "OPTIONS=";
+        for (const char *word : {"SPECIALSIN", "AOCTRANSPARENCY", "AOCSTRANSPARENCY", "AUTODOWN",
+                                 "DEACTTRANSPARENCY", "LOGEPICERR", "SIGNALINGNOCARRIER",
+                                 "FSKSIGNAL", "LOGCDR", "NOBOOTALARM", "NOAUTOACTL2", "RLICOUNT",
+                                 "NOSETUPREPEAT", "IGNORESTATUSMESSAGE", "SENDDTE", "SAVETEI"})
+            if (rng.chance(30))
+                t += std::string(word) + " ";
+        t += "\n";
+    }
+    for (unsigned n = rng.below(4); n > 0; --n)
+        t += "Controller" + number(rng.below(16)) + "=" + letters(rng, 1) + "\n";
+    if (maybe(70))
+        t += "CountryCode=" + (rng.chance(20) ? std::string("351") : number(1 + rng.below(255))) +
+             "\n";
+    if (maybe(70))
+        t += "Currency=" +
+             pick(rng,
+                  {"AOCU", "AOCC", "CH", "NL", "I", "F", "AOCUD", "AOCCD", "E", "E2", "P", "G"}) +
+             " " + number(rng.below(65536)) + " " + number(1 + rng.below(65535)) + " " +
+             letters(rng, 1 + rng.below(9)) + "\n";
+
+    if (maybe(60))
+        t += "NMSPollInterval=" + duration(rng) + "\n";
+    if (maybe(60))
+        t += "NMSPollNumber=" + rng.digits(1 + rng.below(19)) + "\n";
+    if (maybe(60)) {
+        t += "NMSPollCLI=";
+        if (rng.chance(30)) {
+            t += "SERIAL";
+        } else {
+            const bool max = rng.chance(50);
+            for (const char *word : {"SERIAL", "CGS", "CDS", "CGPN", "BINAER"})
+                if (rng.chance(40))
+                    t += std::string(word) + " ";
+            if (max)
+                t += "MAX" + number(1 + rng.below(255)) + " ";
+            if (rng.chance(70))
+                t += rng.digits(1 + rng.below(max ? 17 : 18));
+        }
+        t += "\n";
+    }
+    if (maybe(60))
+        t += "EmergencyNumber=" + rng.digits(1 + rng.below(19)) + "\n";
+    if (maybe(60))
+        t += "EmergencyPause=" + duration(rng) + "\n";
+    if (maybe(40))
+        t += "NMSCDRInterval=" + duration(rng) + "\n";
+
+    if (maybe(60))
+        t += "RemotePassword=" + letters(rng, 1 + rng.below(19)) + "\n";
+    for (unsigned n = rng.below(4); n > 0; --n)
+        t += "RemoteOrigination=" + rng.digits(1 + rng.below(19)) + "\n";
+    if (maybe(60)) {
+        const std::string code = "#" + rng.digits(1 + rng.below(6));
+        t += "RemoteCode=" + code + "\n";
+        for (unsigned n = rng.below(5); n > 0; --n)
+            t += std::string(rng.chance(30) ? "MapAll" : "MapIn") + rng.digits(2 + rng.below(8)) +
+                 "=" + code + (rng.chance(50) ? "*" : "") + " DATA\n";
+    }
+    if (maybe(50))
+        t += "OwnMSN=" + rng.digits(1 + rng.below(19)) + "\n";
+    if (maybe(50))
+        t += "DropMSN=" + rng.digits(1 + rng.below(19)) + "\n";
+    if (optimize)
+        for (unsigned n = rng.below(4); n > 0; --n)
+            t += "CmpMSN=" + rng.digits(1 + rng.below(12)) + " " + pick(rng, {"I", "R", ""}) +
+                 rng.digits(1 + rng.below(10)) + "\n";
+
+    for (unsigned n = rng.below(6); n > 0; --n)
+        t += "Holiday=" + number(1 + rng.below(28)) + "." + number(1 + rng.below(12)) + "\n";
+
+    bool redirect = false;
+    for (unsigned n = rng.below(5); n > 0; --n) {
+        if (rng.chance(25)) {
+            t += "Restrict" + rng.digits(1 + rng.below(8)) + "=" + rng.digits(1 + rng.below(8));
+        } else {
+            redirect = true;
+            t += "Redirect" + pick(rng, {"1", "2", "3", "5"}) + rng.digits(1 + rng.below(8)) + "=" +
+                 rng.digits(2 + rng.below(8));
+        }
+        if (rng.chance(40))
+            t += " " + number(1 + rng.below(16));
+        t += "\n";
+    }
+    if (redirect && maybe(60)) {
+        char cause[24];
+        std::snprintf(cause, sizeof cause, "%02x %02x", 0x80 + rng.below(128),
+                      0x80 + rng.below(128));
+        t += std::string("NoRedirectCause=") + cause + "\n";
+    }
+    if (redirect && maybe(60))
+        t += "AlternativeLimit=" + number(1 + rng.below(60)) + " " +
+             pick(rng, {"HOURLY", "DAILY"}) + (rng.chance(50) ? " ALARM" : "") + "\n";
+
+    for (const char *key : {"WaitAlert", "WaitDial", "WaitDtmf", "WaitBreak", "WaitDisc"})
+        if (maybe(40))
+            t += std::string("MapCallBack") + key + "=" + number(rng.below(256)) + "\n";
+    if (maybe(40))
+        t += "MapCallBackArea=" + rng.digits(2) + "\n";
+    if (maybe(40))
+        t += "MapCallBackCallEnd=" + pick(rng, {"#", "*", "#*", "99"}) + "\n";
+    for (unsigned p = 1; p <= 3; ++p) {
+        const std::string n = number(p);
+        if (maybe(40))
+            t += "MapCallBackDialFirst" + n + "=" + rng.digits(1 + rng.below(5)) + "\n";
+        if (maybe(40))
+            t += "MapCallBackDialEnd" + n + "=" + pick(rng, {"#", "*", "0"}) + "\n";
+        if (maybe(50)) {
+            t += "MapCallBackPin" + n + "=" + rng.digits(1 + rng.below(19));
+            for (unsigned more = rng.below(4); more > 0; --more) {
+                t += ",";
+                t += rng.digits(1 + rng.below(19));
+            }
+            t += "\n";
+        }
+        if (maybe(40))
+            t += "MapCallBackArea" + n + "=" + rng.digits(1 + rng.below(2)) + "\n";
+        if (maybe(40))
+            t += "MapCallBackToUSA" + n + "=" + number(rng.below(2)) + "\n";
+        if (maybe(40))
+            t += "MapCallBackBusy" + n + "=" + number(rng.below(2)) + "\n";
+    }
+    for (const char *key : {"DTMFWaitDtmf", "DTMFWaitDial", "DTMFCount"})
+        if (maybe(40))
+            t += std::string(key) + "=" + number(rng.below(256)) + "\n";
+    if (maybe(40))
+        t += "DTMFDialEnd=" + pick(rng, {"#", "*", "#*", "00"}) + "\n";
+    for (unsigned s = 0; s < 2; ++s)
+        if (maybe(40))
+            t += "Subscriber0" + number(s) + "=CHINC[" + number(1 + rng.below(30)) + "," +
+                 number(1 + rng.below(30)) + "] CHSTART[" + number(1 + rng.below(30)) + "," +
+                 pick(rng, {"LIN", "CYC", "INV", "ANY"}) + "]\n";
+    return t;
+}
+
 } // namespace
 
 GeneratedConfig generate_config(uint64_t seed, const ConfigKnobs &knobs) {
@@ -146,6 +346,11 @@ GeneratedConfig generate_config(uint64_t seed, const ConfigKnobs &knobs) {
         options += " NOOPTIMIZE";
     if (!options.empty())
         t += "OPTIONS=" + options.substr(1) + "\n";
+    if (knobs.settings) {
+        // A generator of its own, so that the maps of a seed stay the same.
+        Random settings_rng(seed ^ 0x5E77196u);
+        t += settings_lines(settings_rng, knobs.optimize);
+    }
     for (const Line &line : lines[0])
         t += line_text(line);
     for (unsigned s = 0; s < count; ++s) {

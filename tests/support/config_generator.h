@@ -23,6 +23,12 @@ struct ConfigKnobs {
     unsigned global_share = 50;      // percent of those that repeat a time-independent one
     bool standard_maps = true;       // false: NOSTANDARDMAPS
     bool optimize = true;            // false: NOOPTIMIZE
+    // Random settings of every other key (names, protocols, options,
+    // currency, poll, remote access with remote map-ins, MSNs and CmpMSN
+    // lines, holidays, redirects and limits, call-back, DTMF, subscribers),
+    // in forms that a table keeps: what the writer writes back parses to
+    // the same table.
+    bool settings = false;
 };
 
 struct GeneratedSection {

@@ -98,8 +98,23 @@ int run_compile(int argc, char **argv) {
         return vorn::tool::usage_error("compile", "needs CONFIG and TABLE");
     const char *config = files[0];
     const char *table = files[1];
-    if (!vorn::tool::job_files_ok({config}, {table}))
+    // The listings are written beside the configuration under its name with
+    // .map and .del; none of them may be the configuration or the table.
+    char map_name[4096], del_name[4096];
+    const bool names_fit = std::strlen(config) < sizeof map_name;
+    if (listings && names_fit) {
+        make_fname(config, map_name, ".map");
+        make_fname(config, del_name, ".del");
+    }
+    const char *map_path = listings && names_fit ? map_name : nullptr;
+    const char *del_path = listings && names_fit ? del_name : nullptr;
+    if (!vorn::tool::job_files_ok({config}, {table, map_path, del_path}))
         return 1;
+    for (const char *listing : {map_path, del_path})
+        if (listing != nullptr && std::strcmp(listing, table) == 0)
+            return vorn::tool::job_failed(std::string("the table \"") + table +
+                                          "\" would be overwritten by a listing; name it "
+                                          "differently");
 
     const char *tool = nullptr;
     vorn::get_tool_name(&tool);

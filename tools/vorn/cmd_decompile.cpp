@@ -1,0 +1,101 @@
+// vorn decompile TABLE.bin CONFIG.cfg [--quiet]
+//
+// Turns a binary table back into the ASCII configuration it was compiled
+// from (as far as the format keeps it), through the library's own mkconf.
+// Without --tool-name the tool calls itself WBIN2CFG, the name under which
+// the library prints its version line; --quiet prints nothing on success.
+#include "command.h"
+#include "conf/conftool.h"
+#include "file_checks.h"
+#include "frame/frame.h"
+#include "platform/platform.h"
+#include "vorn_b32.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+namespace {
+
+using namespace vorn;
+
+std::string quoted(const char *path) {
+    return std::string("\"") + path + "\"";
+}
+
+// What a failed decompilation means for the user, by mkconf's result.
+std::string failure_text(int result, const char *table, const char *config) {
+    std::string why;
+    switch (result) {
+    case VORN_CONF_CANNOT_READ:
+        why = quoted(table) + " is not a binary table that can be read (missing, too short or "
+                              "damaged)";
+        break;
+    case VORN_CONF_TOO_MANY:
+        why = quoted(table) + " names more maps than a table holds";
+        break;
+    case VORN_CONF_WRONG_FORMAT:
+        why = quoted(table) + " is not a table of format TF01.5";
+        break;
+    case VORN_CONF_CANNOT_WRITE:
+        why = "cannot write " + quoted(config);
+        break;
+    case VORN_CONF_NO_MEMORY:
+        why = "not enough memory";
+        break;
+    case VORN_CONF_WRITE_FAILED:
+        why = quoted(table) + " does not add up: its map count differs from the maps it holds";
+        break;
+    default:
+        why = "cannot decompile " + quoted(table);
+        break;
+    }
+    return why + " (result " + std::to_string(result) + ": " + error_text(-result) + ")";
+}
+
+int run_decompile(int argc, char **argv) {
+    const char *files[2] = {nullptr, nullptr};
+    int file_count = 0;
+    bool quiet = false;
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (std::strcmp(arg, "--quiet") == 0 || std::strcmp(arg, "-q") == 0)
+            quiet = true;
+        else if (arg[0] == '-' && arg[1] != '\0')
+            return tool::usage_error("decompile",
+                                     (std::string("unknown option '") + arg + "'").c_str());
+        else if (file_count < 2)
+            files[file_count++] = arg;
+        else
+            return tool::usage_error("decompile", "decompile takes TABLE.bin and CONFIG.cfg");
+    }
+    if (file_count != 2)
+        return tool::usage_error("decompile", "decompile needs TABLE.bin and CONFIG.cfg");
+    const char *table = files[0];
+    const char *config = files[1];
+    if (!tool::job_files_ok({table}, {config}))
+        return 1;
+
+    const char *name = nullptr;
+    if (get_tool_name(&name) == 0 && name[0] == '\0')
+        set_tool_name("WBIN2CFG");
+    platform::set_console_quiet(quiet);
+
+    int result;
+    try {
+        result = mkconf_driver(config, table, 0);
+    } catch (const std::bad_alloc &) {
+        result = VORN_CONF_NO_MEMORY;
+    }
+    if (result != VORN_CONF_OK)
+        return tool::job_failed(failure_text(result, table, config));
+    if (!quiet)
+        std::printf("%s: configuration written to %s\n", table, config);
+    return 0;
+}
+
+} // namespace
+
+VORN_COMMAND("decompile", "decompile TABLE.bin CONFIG.cfg [--quiet]",
+             "write the ASCII configuration of a binary table", &run_decompile);

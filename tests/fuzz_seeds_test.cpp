@@ -144,41 +144,33 @@ std::vector<Seed> conf_seeds() {
 // The configuration lines of the example, each behind the number of the key
 // handler the parser_keys target hands it to.
 std::vector<Seed> parser_key_seeds() {
-    static const std::vector<std::pair<std::string, int>> kHandlerOf = {{"OPTIONS", 0},
-                                                                        {"OPTIMIZE", 0},
-                                                                        {"ProtExt", 1},
-                                                                        {"ProtInt", 2},
-                                                                        {"Ctrl2", 3},
-                                                                        {"S2M_L1Mode", 4},
-                                                                        {"FreeTone", 5},
-                                                                        {"Currency", 6},
-                                                                        {"Controller", 7},
-                                                                        {"CountryCode", 8},
-                                                                        {"RemoteCode", 9},
-                                                                        {"NMSPollNumber", 10},
-                                                                        {"NMSPollCLI", 11},
-                                                                        {"RemoteOrigination", 12},
-                                                                        {"RemoteCallback", 13},
-                                                                        {"EmergencyNumber", 13},
-                                                                        {"EmergencyPause", 14},
-                                                                        {"NMSPollInterval", 15},
-                                                                        {"NMSCDRInterval", 16},
-                                                                        {"OwnMSN", 17},
-                                                                        {"DropMSN", 18},
-                                                                        {"Subscriber", 19},
-                                                                        {"Redirect", 20},
-                                                                        {"Restrict", 21},
-                                                                        {"NoRedirectCause", 22},
-                                                                        {"AlternativeLimit", 23},
-                                                                        {"MapCallBack", 24},
-                                                                        {"DTMFWaitDial", 25},
-                                                                        {"DTMFWaitDtmf", 26},
-                                                                        {"DTMFCount", 27},
-                                                                        {"DTMFDialEnd", 28}};
+    // The keys of each handler, in the order of the target's handler list.
+    static const char *const kKeysOfHandler[] = {
+        "OPTIONS OPTIMIZE",  "ProtExt",
+        "ProtInt",           "Ctrl2",
+        "S2M_L1Mode",        "FreeTone",
+        "Currency",          "Controller",
+        "CountryCode",       "RemoteCode",
+        "NMSPollNumber",     "NMSPollCLI",
+        "RemoteOrigination", "RemoteCallback EmergencyNumber",
+        "EmergencyPause",    "NMSPollInterval",
+        "NMSCDRInterval",    "OwnMSN",
+        "DropMSN",           "Subscriber",
+        "Redirect",          "Restrict",
+        "NoRedirectCause",   "AlternativeLimit",
+        "MapCallBack",       "DTMFWaitDial",
+        "DTMFWaitDtmf",      "DTMFCount",
+        "DTMFDialEnd"};
+    std::vector<std::pair<std::string, int>> handler_of;
+    for (int h = 0; h < static_cast<int>(std::size(kKeysOfHandler)); ++h) {
+        std::istringstream keys(kKeysOfHandler[h]);
+        for (std::string key; keys >> key;)
+            handler_of.emplace_back(key, h);
+    }
     std::map<std::string, std::string> groups; // seed name -> lines
     std::istringstream example(read_file(kSource + "/examples/vorn-box.cfg"));
     for (std::string line; std::getline(example, line);)
-        for (const auto &[key, handler] : kHandlerOf)
+        for (const auto &[key, handler] : handler_of)
             if (line.compare(0, key.size(), key) == 0) {
                 const char *group = handler <= 8    ? "example_switches_and_line.txt"
                                     : handler <= 19 ? "example_remote_and_poll.txt"

@@ -100,7 +100,9 @@ VORN_B32_API void conf_gettime(uint8_t *time6);
 VORN_B32_API const char *cat_number_and_serialno(const char *number, const uint8_t *serial16);
 /* Removes every file matching the wildcard pattern; returns -1. */
 VORN_B32_API int32_t file_remove(const char *pattern);
-/* Overwrites the file's first 65535 bytes three times, then deletes it. */
+/* Overwrites the first 65535 bytes of a regular file three times, then
+ * deletes it; returns 0.  -1 when it did not open (its name is still
+ * removed) or is no regular file (a folder, FIFO or device is left alone). */
 VORN_B32_API int32_t remove_hexfile(const char *path);
 /* Reads a hexadecimal number ("1F", "0x1F", "$1F"). */
 VORN_B32_API uint32_t atoh(const char *text);

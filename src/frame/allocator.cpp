@@ -1,6 +1,7 @@
 // The tracked allocator.  Every large block of the library comes from here,
 // zero-filled, and each allocation and release leaves one trace line with
 // the number of blocks still live, so leaks show in any trace.
+#include "frame/alloc_faults.h"
 #include "frame/frame.h"
 #include "trace/trace.h"
 
@@ -21,6 +22,24 @@ constexpr unsigned kFreeLine = 83;
 
 std::atomic<uint32_t> g_live_blocks{0};
 
+// The test-only switch (alloc_faults.h), per thread so that a test's
+// failure reaches only the job it runs.
+struct FaultSwitch {
+    unsigned fail_at = 0; // 0: off
+    unsigned count = 0;
+    const char *failed_tag = nullptr;
+};
+thread_local FaultSwitch t_faults;
+
+// True when this allocation is the one the switch makes fail.
+bool fail_this_alloc(const char *tag) {
+    ++t_faults.count;
+    if (t_faults.fail_at == 0 || t_faults.count != t_faults.fail_at)
+        return false;
+    t_faults.failed_tag = tag;
+    return true;
+}
+
 // Each block carries its requested size in front, so that the release line
 // can print it.
 struct alignas(16) BlockHeader {
@@ -36,7 +55,7 @@ const char *source_tail(const char *file) {
 
 void *myAlloc(size_t size, const char *tag) {
     void *block = nullptr;
-    if (size <= SIZE_MAX - sizeof(BlockHeader)) {
+    if (!fail_this_alloc(tag) && size <= SIZE_MAX - sizeof(BlockHeader)) {
         auto *header = static_cast<BlockHeader *>(std::calloc(1, sizeof(BlockHeader) + size));
         if (header != nullptr) {
             header->size = size;
@@ -63,6 +82,18 @@ void myFree(void *block, const char *tag) {
 
 uint32_t live_blocks() {
     return g_live_blocks.load();
+}
+
+void fail_nth_alloc_for_tests(unsigned n) {
+    t_faults = FaultSwitch{n, 0, nullptr};
+}
+
+unsigned allocs_for_tests() {
+    return t_faults.count;
+}
+
+const char *failed_alloc_tag_for_tests() {
+    return t_faults.failed_tag;
 }
 
 } // namespace vorn

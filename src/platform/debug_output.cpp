@@ -21,7 +21,7 @@ struct SinkState {
     const char *path = nullptr;
     DebugSink custom = nullptr;
     void *context = nullptr;
-    std::mutex mutex; // guards custom/context and the switch to stderr
+    std::mutex mutex; // guards custom, context and kind (the tool switches to stderr)
 };
 
 SinkState &state() {
@@ -53,14 +53,16 @@ bool debug_output(const char *text) {
     SinkState &s = state();
     DebugSink custom;
     void *context;
+    SinkKind kind;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         custom = s.custom;
         context = s.context;
+        kind = s.kind;
     }
     if (custom != nullptr)
         return custom(text, context);
-    switch (s.kind) {
+    switch (kind) {
     case SinkKind::Drop:
         return true;
     case SinkKind::Stderr:

@@ -20,6 +20,78 @@ int file_readable(const char *path) {
     return ::access(path, R_OK) == 0 ? 0 : errno;
 }
 
+namespace {
+
+// Turns a descriptor opened with O_NONBLOCK into a blocking stdio stream;
+// closes it on failure (errno kept).
+std::FILE *blocking_stream(int fd, const char *mode) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    std::FILE *file = nullptr;
+    if (flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
+        file = ::fdopen(fd, mode);
+    if (file == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+    }
+    return file;
+}
+
+} // namespace
+
+std::FILE *open_stream(const char *path, const char *mode) {
+    if (path == nullptr || mode == nullptr) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    const bool update = std::strchr(mode, '+') != nullptr;
+    int flags = O_CLOEXEC | O_NONBLOCK;
+    const char *stream_mode;
+    switch (mode[0]) {
+    case 'r':
+        flags |= update ? O_RDWR : O_RDONLY;
+        stream_mode = update ? "r+" : "r";
+        break;
+    case 'w':
+        flags |= (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+        stream_mode = update ? "w+" : "w";
+        break;
+    case 'a':
+        flags |= (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+        stream_mode = update ? "a+" : "a";
+        break;
+    default:
+        errno = EINVAL;
+        return nullptr;
+    }
+    const int fd = ::open(path, flags, 0666);
+    return fd < 0 ? nullptr : blocking_stream(fd, stream_mode);
+}
+
+std::FILE *open_regular_file(const char *path) {
+    if (path == nullptr) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    // Without O_NONBLOCK the open of a FIFO waits for a writer; the kind is
+    // told from the open descriptor, so a name swapped meanwhile is no gap.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    int error = 0;
+    if (::fstat(fd, &st) != 0)
+        error = errno;
+    else if (!S_ISREG(st.st_mode))
+        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (error != 0) {
+        ::close(fd);
+        errno = error;
+        return nullptr;
+    }
+    return blocking_stream(fd, "r");
+}
+
 bool file_size(const char *path, uint64_t *size) {
     if (path == nullptr)
         return false;

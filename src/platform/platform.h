@@ -103,6 +103,18 @@ int sync_stream(std::FILE *stream);
 // Returns 0, or the errno value of the failed rename (errno is set too).
 int replace_file(const char *from, const char *to);
 
+// fopen for the modes "r", "w" and "a" (with "+", "b" or "t" behind), whose
+// open never waits: an output FIFO that no process reads fails with ENXIO
+// instead of blocking until a reader comes, while one with a reader is
+// written as usual.  Files are created with mode 0666 (less the umask).
+std::FILE *open_stream(const char *path, const char *mode);
+
+// Opens an existing regular file for binary reading through stdio.  Returns
+// nullptr (errno set) when it cannot be opened or is no regular file: a FIFO
+// would block the open until a writer comes, a device such as /dev/zero
+// never ends, and a folder reads as nothing.  The open itself never blocks.
+std::FILE *open_regular_file(const char *path);
+
 // 0 when the file may be opened for reading (access R_OK), else the errno
 // value of the failure.
 int file_readable(const char *path);

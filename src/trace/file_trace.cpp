@@ -102,7 +102,8 @@ void file_trace(const char *format, va_list args) {
     va_end(again);
     if (n < 0)
         n = 0, text[0] = '\0';
-    std::fputs(out, f.file);
+    // Written by length: a %c of 0 in a host's line must not cut off the rest.
+    std::fwrite(out, 1, static_cast<size_t>(n), f.file);
     f.at_line_start = n > 0 && out[n - 1] == '\n';
     std::fflush(f.file);
     if (owned)

@@ -1,3 +1,7 @@
+// The conversion driver behind mkconf: the direction by the mode, the size
+// checks of the source, the version check of either table file, and the
+// tables that turn every reader and writer result into mkconf's result and
+// the message a user sees.
 #include "conf/conftool.h"
 
 #include "frame/file_messages.h"

@@ -3,8 +3,8 @@
 // stays inside the file, and appends one report line per stored event.
 #include "logs/alarm.h"
 
+#include "frame/blank_text.h"
 #include "frame/frame.h"
-#include "frame/utils.h"
 #include "logs/converter.h"
 #include "platform/platform.h"
 #include "trace/trace.h"

@@ -4,7 +4,7 @@
 // is reported as compilers do, "CONFIG:LINE: error: TEXT" with the line
 // below it, so that editors jump to the line.
 #include "command.h"
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "file_checks.h"
 #include "frame/frame.h"
 #include "platform/platform.h"

@@ -5,7 +5,7 @@
 // Without --tool-name the tool calls itself WBIN2CFG, the name under which
 // the library prints its version line; --quiet prints nothing on success.
 #include "command.h"
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "file_checks.h"
 #include "frame/frame.h"
 #include "platform/platform.h"

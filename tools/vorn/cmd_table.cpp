@@ -5,7 +5,7 @@
 // that when it loads it), so this is where a user finds a damaged file
 // before sending it to the box.
 #include "command.h"
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "file_checks.h"
 #include "frame/frame.h"
 #include "platform/platform.h"

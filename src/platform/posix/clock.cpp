@@ -1,8 +1,7 @@
-// Time, thread and process identities.
+// Time, thread and process identities on POSIX systems.
+#include "platform/internal.h"
 #include "platform/platform.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <ctime>
 #include <mutex>
 #include <sys/syscall.h>
@@ -11,21 +10,6 @@
 
 namespace vorn::platform {
 namespace {
-
-// SOURCE_DATE_EPOCH pins the clock so that tables, listings and reports can
-// be reproduced byte for byte.
-bool pinned_epoch(time_t *out) {
-    const char *env = std::getenv("SOURCE_DATE_EPOCH");
-    if (env == nullptr || *env == '\0')
-        return false;
-    char *end = nullptr;
-    errno = 0;
-    long long v = std::strtoll(env, &end, 10);
-    if (errno != 0 || end == env || *end != '\0')
-        return false;
-    *out = static_cast<time_t>(v);
-    return true;
-}
 
 // The C runtime keeps the time zone in process-wide state, and tzset
 // rebuilds it on every call while TZ is unset.  The runtime's own lock around
@@ -38,7 +22,10 @@ std::mutex g_zone_mutex;
 LocalTime local_time() {
     time_t seconds;
     int millis = 0;
-    if (!pinned_epoch(&seconds)) {
+    int64_t pinned = 0;
+    if (internal::pinned_epoch(&pinned)) {
+        seconds = static_cast<time_t>(pinned);
+    } else {
         timeval tv{};
         gettimeofday(&tv, nullptr);
         seconds = tv.tv_sec;

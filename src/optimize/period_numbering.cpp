@@ -184,6 +184,101 @@ bool needs_separation(const mpde_t *mpde, unsigned i) {
            next.mpde_minute == mpde[i].mpde_minute && next.mpde_days != 0xFF;
 }
 
+// A map whose period lies beyond the block ends the ranges there.
+void trace_invalid_period(table_t *table, const map_t *map, unsigned i) {
+    dbg_printf("period_index: invalid map_index %u!!!\n", map->map_period);
+    print_map_entry(table, "fill mpde ", map, i, nullptr);
+}
+
+void trace_period_change(unsigned p, unsigned q, unsigned n) {
+    dbg_printf("period_index: period index changes [%u->%u]\n", p, q);
+    for (unsigned skipped = p + 1; skipped < q && skipped < n; ++skipped)
+        dbg_printf("period_index: no maps in period[%u]\n", skipped);
+}
+
+// Sorts the maps by period and numbers the sections that still hold maps
+// 1, 2, ... in the order of the block; sections that lost all their maps
+// move behind the others and are dropped, so that their records are free
+// for the weekday halves.
+void drop_empty_sections(table_t *table, mpde_t *mpde, unsigned used) {
+    dbg_printf("period_separation:sort %u maps for map-periods (cmp_map_period)\n", used);
+    sort_maps(table, 0, used, MapOrder::Period);
+    const unsigned n = period_count(table);
+    dbg_printf("sort %u map-periods (cmp_period)\n", n);
+    ranges_from_maps(table, mpde, n);
+    Numbering numbering;
+    detail::sort_period_block(mpde, n, numbering.order);
+    numbering.count = n;
+    int k = 0;
+    for (unsigned i = 0; i < n; ++i)
+        numbering.number[i] = mpde[i].mpde_first_map == kNoMap ? kNoNumber : i == 0 ? 0 : ++k;
+    apply_numbering(table, mpde, numbering);
+}
+
+// The sections to be split and their map ranges, kept aside because
+// mk_period moves the end of the entry before each new one.
+struct Separations {
+    bool marked[kPeriodBlockEntries] = {};
+    uint32_t first_map[kPeriodBlockEntries] = {};
+    uint32_t last_map[kPeriodBlockEntries] = {};
+    unsigned count = 0;  // sections to split
+    unsigned needed = 0; // maps to copy
+};
+
+Separations find_separations(const mpde_t *mpde) {
+    Separations sep;
+    for (unsigned i = 1; i < static_cast<unsigned>(kPeriodBlockEntries) && mpde[i].mpde_days != 0;
+         ++i) {
+        trace_period_entry(mpde, i);
+        if (!needs_separation(mpde, i) || mpde[i].mpde_first_map == kNoMap)
+            continue;
+        dbg_printf("period_separation: found overlapped W_HOLIDAY with WEEKDAY\n");
+        sep.marked[i] = true;
+        sep.first_map[i] = mpde[i].mpde_first_map;
+        sep.last_map[i] = mpde[i].mpde_last_map;
+        ++sep.count;
+        sep.needed += range_size(mpde[i]);
+        dbg_printf("period_separation: separation of %u entries necessary\n", range_size(mpde[i]));
+    }
+    return sep;
+}
+
+// Splits every marked section: the section keeps the holidays, a new entry
+// with the same start takes its weekdays, and copies of its maps behind the
+// used ones name the new entry.  Returns the new count of used map slots.
+unsigned split_sections(table_t *table, mpde_t *mpde, LineWords &work, const Separations &sep,
+                        unsigned used) {
+    unsigned next = used;
+    uint32_t created = 0;
+    for (unsigned j = 1; j < static_cast<unsigned>(kPeriodBlockEntries); ++j) {
+        if (!sep.marked[j])
+            continue;
+        mpde_t &old = mpde[j];
+        char line[40];
+        std::snprintf(line, sizeof line, "[%02u.%02u] %02x", old.mpde_hour, old.mpde_minute,
+                      old.mpde_days & 0x7F);
+        uint32_t c = 0;
+        if (parse_line(line, work) != 0 || mk_period(work.tokens, mpde, next, &c) != 0)
+            break; // cannot happen: the line is well formed and a record is free
+        created = c;
+        table->table_period[c] = {mpde[c].mpde_hour, mpde[c].mpde_minute, mpde[c].mpde_days};
+        table->table_period[j].period_days = DAY_HO;
+        old.mpde_days = DAY_HO;
+        for (uint32_t m = sep.first_map[j]; m <= sep.last_map[j]; ++m) {
+            map_t *copy = table_map_slot(table, next++);
+            *copy = *table_map_slot(table, m);
+            copy->map_period = static_cast<uint8_t>(c);
+        }
+    }
+    if (created != 0) {
+        mpde[created].mpde_last_map = next - 1;
+        table->table_max_period_entries = static_cast<int16_t>(created);
+        if (created + 1 < static_cast<unsigned>(kPeriodBlockEntries))
+            mpde[created + 1] = mpde_t{};
+    }
+    return next;
+}
+
 } // namespace
 
 int period_index(table_t *table, mpde_t *mpde) {
@@ -205,8 +300,7 @@ int period_index(table_t *table, mpde_t *mpde) {
             p = first->map_period;
             mpde[p].mpde_first_map = 0;
         } else {
-            dbg_printf("period_index: invalid map_index %u!!!\n", first->map_period);
-            print_map_entry(table, "fill mpde ", first, 0, nullptr);
+            trace_invalid_period(table, first, 0);
             end = 0;
         }
     }
@@ -214,13 +308,10 @@ int period_index(table_t *table, mpde_t *mpde) {
         const map_t *map = table_map_slot(table, i);
         const unsigned q = map->map_period;
         if (q > p && q != 0xFF) {
-            dbg_printf("period_index: period index changes [%u->%u]\n", p, q);
-            for (unsigned skipped = p + 1; skipped < q && skipped < n; ++skipped)
-                dbg_printf("period_index: no maps in period[%u]\n", skipped);
+            trace_period_change(p, q, n);
             close_range(mpde, p, i);
             if (q >= n) {
-                dbg_printf("period_index: invalid map_index %u!!!\n", q);
-                print_map_entry(table, "fill mpde ", map, i, nullptr);
+                trace_invalid_period(table, map, i);
                 end = i;
                 break;
             }
@@ -276,83 +367,25 @@ int period_separation(table_t *table, mpde_t *mpde, LineWords &work, unsigned *m
     const unsigned used = used_count(table);
     dbg_printf("period_separation: start\n");
     dbg_printf("period_separation:separate maps with holidays\n");
-    dbg_printf("period_separation:sort %u maps for map-periods (cmp_map_period)\n", used);
-    sort_maps(table, 0, used, MapOrder::Period);
+    drop_empty_sections(table, mpde, used);
 
-    // Sections that lost all their maps move behind the others and are
-    // dropped, so that their records are free for the weekday halves.
-    const unsigned n = period_count(table);
-    dbg_printf("sort %u map-periods (cmp_period)\n", n);
-    ranges_from_maps(table, mpde, n);
-    Numbering numbering;
-    detail::sort_period_block(mpde, n, numbering.order);
-    numbering.count = n;
-    int k = 0;
-    for (unsigned i = 0; i < n; ++i)
-        numbering.number[i] = mpde[i].mpde_first_map == kNoMap ? kNoNumber : i == 0 ? 0 : ++k;
-    apply_numbering(table, mpde, numbering);
-
-    // The ranges of the marked sections are kept aside: mk_period below
-    // moves the end of the entry before each new one.
-    bool marked[kPeriodBlockEntries] = {};
-    uint32_t first_map[kPeriodBlockEntries] = {}, last_map[kPeriodBlockEntries] = {};
-    unsigned needed = 0, separations = 0;
-    for (unsigned i = 1; i < static_cast<unsigned>(kPeriodBlockEntries) && mpde[i].mpde_days != 0;
-         ++i) {
-        trace_period_entry(mpde, i);
-        if (!needs_separation(mpde, i) || mpde[i].mpde_first_map == kNoMap)
-            continue;
-        dbg_printf("period_separation: found overlapped W_HOLIDAY with WEEKDAY\n");
-        marked[i] = true;
-        first_map[i] = mpde[i].mpde_first_map;
-        last_map[i] = mpde[i].mpde_last_map;
-        ++separations;
-        needed += range_size(mpde[i]);
-        dbg_printf("period_separation: separation of %u entries necessary\n", range_size(mpde[i]));
-    }
-    if (needed == 0) {
+    const Separations sep = find_separations(mpde);
+    if (sep.needed == 0) {
         dbg_printf("period_separation: no separation necessary\n");
         return 0;
     }
-    dbg_printf("period_separation: in all separation of %u entries necessary\n", needed);
-    if (used + needed > static_cast<unsigned>(MAX_WORK_MAP_ENTRIES))
-        return -static_cast<int>(needed);
+    dbg_printf("period_separation: in all separation of %u entries necessary\n", sep.needed);
+    if (used + sep.needed > static_cast<unsigned>(MAX_WORK_MAP_ENTRIES))
+        return -static_cast<int>(sep.needed);
     const unsigned free_records =
         static_cast<unsigned>(kPeriodBlockEntries - 1 - table->table_max_period_entries);
-    if (separations > free_records) {
+    if (sep.count > free_records) {
         if (missing_periods != nullptr)
-            *missing_periods = separations - free_records;
-        return -static_cast<int>(needed);
+            *missing_periods = sep.count - free_records;
+        return -static_cast<int>(sep.needed);
     }
 
-    unsigned next = used;
-    uint32_t created = 0;
-    for (unsigned j = 1; j < static_cast<unsigned>(kPeriodBlockEntries); ++j) {
-        if (!marked[j])
-            continue;
-        mpde_t &old = mpde[j];
-        char line[40];
-        std::snprintf(line, sizeof line, "[%02u.%02u] %02x", old.mpde_hour, old.mpde_minute,
-                      old.mpde_days & 0x7F);
-        uint32_t c = 0;
-        if (parse_line(line, work) != 0 || mk_period(work.tokens, mpde, next, &c) != 0)
-            break; // cannot happen: the line is well formed and a record is free
-        created = c;
-        table->table_period[c] = {mpde[c].mpde_hour, mpde[c].mpde_minute, mpde[c].mpde_days};
-        table->table_period[j].period_days = DAY_HO;
-        old.mpde_days = DAY_HO;
-        for (uint32_t m = first_map[j]; m <= last_map[j]; ++m) {
-            map_t *copy = table_map_slot(table, next++);
-            *copy = *table_map_slot(table, m);
-            copy->map_period = static_cast<uint8_t>(c);
-        }
-    }
-    if (created != 0) {
-        mpde[created].mpde_last_map = next - 1;
-        table->table_max_period_entries = static_cast<int16_t>(created);
-        if (created + 1 < static_cast<unsigned>(kPeriodBlockEntries))
-            mpde[created + 1] = mpde_t{};
-    }
+    const unsigned next = split_sections(table, mpde, work, sep, used);
     detail::set_used_count(table, next);
     dbg_printf("period_separation: %u entries separated: last map = %u, periods = %u\n",
                next - used, next - 1, static_cast<unsigned>(table->table_max_period_entries));

@@ -1,8 +1,12 @@
-#include "conf/conftool.h"
+// The conversion driver behind mkconf: the direction by the mode, the size
+// checks of the source, the version check of either table file, and the
+// tables that turn every reader and writer result into mkconf's result and
+// the message a user sees.
+#include "conf/mkconf_driver.h"
 
+#include "frame/blank_text.h"
 #include "frame/file_messages.h"
 #include "frame/frame.h"
-#include "frame/utils.h"
 #include "platform/platform.h"
 #include "table/bin_table.h"
 #include "table/split_numbers.h"

@@ -46,6 +46,19 @@ int next_trace_fname(FallbackFile &f, char *buffer) {
     return 1;
 }
 
+// Opens the next free fallback file with its head line and the semaphore
+// that keeps the processes writing to such files apart.
+bool open_fallback_file(FallbackFile &f) {
+    if (next_trace_fname(f, f.name) == 0)
+        f.file = std::fopen(f.name, "w");
+    if (f.file == nullptr)
+        return false;
+    std::fprintf(f.file, "%-*s: %s\n", 16, "debug to", f.name);
+    platform::semaphore_close(f.semaphore);
+    f.semaphore = platform::semaphore_create("TraceMutex", 1);
+    return true;
+}
+
 } // namespace
 
 int make_trace_fname(char *buffer) {
@@ -66,15 +79,8 @@ void file_trace(const char *format, va_list args) {
         file_remove("DBG--\?\?\?.\?\?\?");
         return;
     }
-    if (f.file == nullptr) {
-        if (next_trace_fname(f, f.name) == 0)
-            f.file = std::fopen(f.name, "w");
-        if (f.file == nullptr)
-            return;
-        std::fprintf(f.file, "%-*s: %s\n", 16, "debug to", f.name);
-        platform::semaphore_close(f.semaphore);
-        f.semaphore = platform::semaphore_create("TraceMutex", 1);
-    }
+    if (f.file == nullptr && !open_fallback_file(f))
+        return;
     bool owned = platform::semaphore_wait(f.semaphore, 1000);
     if (f.at_line_start) {
         platform::LocalTime t = platform::local_time();

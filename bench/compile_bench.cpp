@@ -1,7 +1,7 @@
 // Cost of compiling a configuration: the bundled example, and a file of
 // 5,000 map lines (the most the parser takes is 5,070), each read from a
 // temporary file into a table working buffer.
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "frame/frame.h"
 #include "parser/parser.h"
 #include "platform/platform.h"

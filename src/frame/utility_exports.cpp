@@ -1,7 +1,6 @@
-// Small services for hosts and for the converters: derived and unique file
-// names, the time in the box's layout, the serial-number text, removing and
-// overwriting files, hexadecimal numbers, and the text helpers.
-#include "frame/utils.h"
+// The utility exports, small services for hosts and for the converters:
+// derived and unique file names, the time in the box's layout, the
+// serial-number text, removing and overwriting files, hexadecimal numbers.
 #include "frame/frame.h"
 #include "platform/platform.h"
 #include "trace/trace.h"
@@ -13,31 +12,6 @@
 #include <random>
 
 using namespace vorn;
-
-namespace vorn {
-
-const char *skip_blanks(const char *text) {
-    if (text == nullptr)
-        return text;
-    while (*text != '\0' && std::isspace(static_cast<unsigned char>(*text)))
-        ++text;
-    return text;
-}
-
-char *skip_blanks(char *text) {
-    return const_cast<char *>(skip_blanks(static_cast<const char *>(text)));
-}
-
-void trim_blanks(char *text) {
-    if (text == nullptr)
-        return;
-    size_t n = std::strlen(text);
-    while (n > 0 && std::isspace(static_cast<unsigned char>(text[n - 1])))
-        --n;
-    text[n] = '\0';
-}
-
-} // namespace vorn
 
 namespace {
 

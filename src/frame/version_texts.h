@@ -1,4 +1,5 @@
-// Internal helpers of the utility exports.
+// The file version text of a module, as the version exports put it behind
+// the module's name.
 #pragma once
 
 #include <cstddef>
@@ -8,10 +9,5 @@ namespace vorn {
 // Writes the version text of `module` into buffer (at most capacity - 1
 // characters).  1 when a version text was written, else 0.
 int read_file_version(const char *module, char *buffer, size_t capacity);
-// First character of text that is not white space.
-const char *skip_blanks(const char *text);
-char *skip_blanks(char *text);
-// Removes trailing white space in place.
-void trim_blanks(char *text);
 
 } // namespace vorn

@@ -146,6 +146,22 @@ uint8_t callback_mode(char provider, uint8_t one, uint8_t two, uint8_t other) {
     return provider == '1' ? one : provider == '2' ? two : other;
 }
 
+// Stores the code of a map into its cleared slot; true when it was cut to
+// the field.
+bool store_code(map_t &map, const char *code) {
+    char text[sizeof map.map_code];
+    const bool cut = copy_cut(text, code, sizeof map.map_code - 1);
+    if (text[0] == '|') {
+        // The bar is kept as bit 7 of the first digit (of the terminator
+        // for a code of "|" alone; the slot's next byte is still 0).
+        std::memcpy(map.map_code, text + 1, std::strlen(text));
+        map.map_code[0] = static_cast<char>(static_cast<uint8_t>(map.map_code[0]) | 0x80);
+    } else {
+        std::memcpy(map.map_code, text, std::strlen(text) + 1);
+    }
+    return cut;
+}
+
 } // namespace
 
 int mk_map(table_t *table, uint32_t *count, const char *escape, const uint32_t *period,
@@ -168,19 +184,8 @@ int mk_map(table_t *table, uint32_t *count, const char *escape, const uint32_t *
     if (escape != nullptr && copy_cut(map.map_escape, escape, MAX_ESCAPE_LENGTH))
         result = MK_MAP_CUT;
 
-    if (code != nullptr) {
-        char text[sizeof map.map_code];
-        if (copy_cut(text, code, sizeof map.map_code - 1))
-            result = MK_MAP_CUT;
-        if (text[0] == '|') {
-            // The bar is kept as bit 7 of the first digit (of the terminator
-            // for a code of "|" alone; the slot's next byte is still 0).
-            std::memcpy(map.map_code, text + 1, std::strlen(text));
-            map.map_code[0] = static_cast<char>(static_cast<uint8_t>(map.map_code[0]) | 0x80);
-        } else {
-            std::memcpy(map.map_code, text, std::strlen(text) + 1);
-        }
-    }
+    if (code != nullptr && store_code(map, code))
+        result = MK_MAP_CUT;
 
     const bool minute_model = (table->table_reserved.table_options & OPT_MINUTE_MODEL) != 0;
     bool service_error = false;

@@ -14,7 +14,10 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#define VORN_B32_API __declspec(dllexport)
+/* On Windows the module-definition file names the exports (with a leading
+ * underscore, at fixed ordinals); an export attribute here would add a second
+ * name for each function.  Hosts find the functions with GetProcAddress. */
+#define VORN_B32_API
 #elif defined(__GNUC__)
 #define VORN_B32_API __attribute__((visibility("default")))
 #else

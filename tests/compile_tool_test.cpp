@@ -114,7 +114,7 @@ TEST(TableTools, SessionOfCommands) {
     }
     for (const char *file : {"out.cfg", "me.cfg", "out.map", "out.del", "holiday/h.cfg"})
         session += "=== " + std::string(file) + "\n" + read_file(dir.file(file));
-    expect_golden("tools.golden", replace_all(session, dir.path(), "$DIR"));
+    expect_config_golden("tools.golden", replace_all(session, dir.path(), "$DIR"));
     EXPECT_EQ(read_file(dir.file("box.map")), example);
 }
 

@@ -3,10 +3,10 @@
 // the number of blocks still live, so leaks show in any trace.
 #include "frame/alloc_faults.h"
 #include "frame/frame.h"
+#include "platform/platform.h"
 #include "trace/trace.h"
 
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
 
 namespace vorn {
@@ -40,12 +40,6 @@ bool fail_this_alloc(const char *tag) {
     return true;
 }
 
-// Each block carries its requested size in front, so that the release line
-// can print it.
-struct alignas(16) BlockHeader {
-    size_t size;
-};
-
 } // namespace
 
 const char *source_tail(const char *file) {
@@ -54,14 +48,7 @@ const char *source_tail(const char *file) {
 }
 
 void *myAlloc(size_t size, const char *tag) {
-    void *block = nullptr;
-    if (!fail_this_alloc(tag) && size <= SIZE_MAX - sizeof(BlockHeader)) {
-        auto *header = static_cast<BlockHeader *>(std::calloc(1, sizeof(BlockHeader) + size));
-        if (header != nullptr) {
-            header->size = size;
-            block = header + 1;
-        }
-    }
+    void *block = fail_this_alloc(tag) ? nullptr : platform::global_alloc(size);
     uint32_t live = g_live_blocks.fetch_add(1) + 1;
     dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalAlloc %s\n", source_tail(kAllocatorSource),
                kAllocLine, block, static_cast<unsigned>(size), live, tag);
@@ -73,11 +60,10 @@ void myFree(void *block, const char *tag) {
         dbg_printf("myFree(NULL) do nothing\n");
         return;
     }
-    auto *header = static_cast<BlockHeader *>(block) - 1;
     uint32_t live = g_live_blocks.fetch_sub(1) - 1;
     dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalFree %s\n", source_tail(kAllocatorSource),
-               kFreeLine, block, static_cast<unsigned>(header->size), live, tag);
-    std::free(header);
+               kFreeLine, block, static_cast<unsigned>(platform::global_size(block)), live, tag);
+    platform::global_free(block);
 }
 
 uint32_t live_blocks() {

@@ -2,7 +2,7 @@
 // with their golden files (see config_cases.h).
 #include "support/config_cases.h"
 
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "frame/frame.h"
 #include "parser/parser.h"
 #include "support/table_builder.h"
@@ -354,7 +354,7 @@ std::string run_config_cases(const std::string &name) {
     return out;
 }
 
-void expect_golden(const std::string &name, const std::string &actual) {
+void expect_config_golden(const std::string &name, const std::string &actual) {
     const std::string path = kGoldenDir + name;
     if (const char *update = std::getenv("VORN_UPDATE_EXAMPLES"); update && *update == '1')
         write_file(path, actual);

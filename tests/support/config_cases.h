@@ -32,7 +32,7 @@ namespace vorn::test {
 
 // Compares `actual` with tests/golden/compiler/NAME byte for byte and
 // names the first differing line; VORN_UPDATE_EXAMPLES=1 rewrites the file.
-void expect_golden(const std::string &name, const std::string &actual);
+void expect_config_golden(const std::string &name, const std::string &actual);
 
 // The output of every case of tests/golden/compiler/NAME.cases.
 std::string run_config_cases(const std::string &name);

@@ -1,0 +1,231 @@
+// File services on POSIX systems: sizes, identities, exclusive creation,
+// wildcard search with fnmatch, removal and replacement, resolved paths
+// and streams synced to the disk.
+#include "platform/platform.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vorn::platform {
+
+int file_readable(const char *path) {
+    if (path == nullptr)
+        return EINVAL;
+    return ::access(path, R_OK) == 0 ? 0 : errno;
+}
+
+namespace {
+
+// Turns a descriptor opened with O_NONBLOCK into a blocking stdio stream;
+// closes it on failure (errno kept).
+std::FILE *blocking_stream(int fd, const char *mode) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    std::FILE *file = nullptr;
+    if (flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
+        file = ::fdopen(fd, mode);
+    if (file == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+    }
+    return file;
+}
+
+} // namespace
+
+std::FILE *open_stream(const char *path, const char *mode) {
+    if (path == nullptr || mode == nullptr) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    const bool update = std::strchr(mode, '+') != nullptr;
+    int flags = O_CLOEXEC | O_NONBLOCK;
+    const char *stream_mode;
+    switch (mode[0]) {
+    case 'r':
+        flags |= update ? O_RDWR : O_RDONLY;
+        stream_mode = update ? "r+" : "r";
+        break;
+    case 'w':
+        flags |= (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+        stream_mode = update ? "w+" : "w";
+        break;
+    case 'a':
+        flags |= (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+        stream_mode = update ? "a+" : "a";
+        break;
+    default:
+        errno = EINVAL;
+        return nullptr;
+    }
+    const int fd = ::open(path, flags, 0666);
+    return fd < 0 ? nullptr : blocking_stream(fd, stream_mode);
+}
+
+std::FILE *open_regular_file(const char *path) {
+    if (path == nullptr) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    // Without O_NONBLOCK the open of a FIFO waits for a writer; the kind is
+    // told from the open descriptor, so a name swapped meanwhile is no gap.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    int error = 0;
+    if (::fstat(fd, &st) != 0)
+        error = errno;
+    else if (!S_ISREG(st.st_mode))
+        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (error != 0) {
+        ::close(fd);
+        errno = error;
+        return nullptr;
+    }
+    return blocking_stream(fd, "r");
+}
+
+bool file_size(const char *path, uint64_t *size) {
+    if (path == nullptr)
+        return false;
+    struct stat st {};
+    if (::stat(path, &st) != 0)
+        return false;
+    if (size != nullptr)
+        *size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+FileIdentity file_identity(const char *path) {
+    FileIdentity id;
+    struct stat st {};
+    if (path == nullptr || ::stat(path, &st) != 0) {
+        id.error = path == nullptr ? EINVAL : errno;
+        return id;
+    }
+    id.device = static_cast<uint64_t>(st.st_dev);
+    id.inode = static_cast<uint64_t>(st.st_ino);
+    if (S_ISREG(st.st_mode))
+        id.kind = FileIdentity::Regular;
+    else if (S_ISDIR(st.st_mode))
+        id.kind = FileIdentity::Folder;
+    else if (S_ISFIFO(st.st_mode))
+        id.kind = FileIdentity::Fifo;
+    else if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        id.kind = FileIdentity::Device;
+    else
+        id.kind = FileIdentity::Other;
+    return id;
+}
+
+int create_new_file(const char *path) {
+    if (path == nullptr)
+        return EINVAL;
+    int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno != 0 ? errno : EIO;
+    ::close(fd);
+    return 0;
+}
+
+std::vector<std::string> find_files(const char *pattern) {
+    std::vector<std::string> names;
+    if (pattern == nullptr || *pattern == '\0')
+        return names;
+    // Both separators are accepted, as patterns may come from Windows hosts.
+    const char *slash = std::strrchr(pattern, '/');
+    const char *back = std::strrchr(pattern, '\\');
+    const char *sep = slash > back ? slash : back;
+    std::string folder(".");
+    if (sep == pattern)
+        folder.assign(1, '/');
+    else if (sep != nullptr)
+        folder.assign(pattern, static_cast<size_t>(sep - pattern));
+    const char *name_pattern = sep ? sep + 1 : pattern;
+    DIR *dir = ::opendir(folder.c_str());
+    if (dir == nullptr)
+        return names;
+    while (dirent *entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        if (::fnmatch(name_pattern, entry->d_name, FNM_PERIOD) != 0)
+            continue;
+        std::string full;
+        full.reserve(folder.size() + 1 + std::strlen(entry->d_name));
+        full.append(folder).append(1, '/').append(entry->d_name);
+        struct stat st {};
+        if (::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            continue;
+        names.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool remove_file(const char *path) {
+    return path != nullptr && ::unlink(path) == 0;
+}
+
+std::string resolved_path(const char *path) {
+    if (path == nullptr)
+        return std::string();
+    // Resolving is no error of the caller's job: errno stays as it was.
+    const int saved = errno;
+    char *real = ::realpath(path, nullptr);
+    errno = saved;
+    if (real == nullptr)
+        return path;
+    std::string out(real);
+    std::free(real);
+    return out;
+}
+
+int sync_stream(std::FILE *stream) {
+    if (stream == nullptr)
+        return EINVAL;
+    if (std::fflush(stream) != 0)
+        return errno != 0 ? errno : EIO;
+    if (::fsync(::fileno(stream)) != 0)
+        return errno != 0 ? errno : EIO;
+    return 0;
+}
+
+int replace_file(const char *from, const char *to) {
+    if (from == nullptr || to == nullptr) {
+        errno = EINVAL;
+        return EINVAL;
+    }
+    struct stat st {};
+    if (::stat(to, &st) == 0)
+        ::chmod(from, st.st_mode & 07777); // best effort: the content matters more
+    if (::rename(from, to) != 0) {
+        int error = errno != 0 ? errno : EIO;
+        errno = error;
+        return error;
+    }
+    // The new name is durable only when the folder's entry is on disk too.
+    // A folder that cannot be synced leaves the rename done all the same.
+    const char *slash = std::strrchr(to, '/');
+    std::string folder = slash == nullptr ? std::string(".")
+                         : slash == to    ? std::string("/")
+                                          : std::string(to, static_cast<size_t>(slash - to));
+    int saved = errno;
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+    errno = saved;
+    return 0;
+}
+
+} // namespace vorn::platform

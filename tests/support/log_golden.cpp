@@ -56,7 +56,9 @@ std::string stable_trace(const TraceCapture &capture, const std::string &dir) {
     static const std::pair<std::regex, const char *> masks[] = {
         {std::regex(R"(#\s*\d+)"), "#N"},
         {std::regex(R"(\S+#N: p=)"), "<allocator>#N: p="},
-        {std::regex(R"(\d+ (Global(Alloc|Free)))"), "N $1"},
+        // The live count, padded to three places: its width depends on what
+        // ran before in the same process.
+        {std::regex(R"( +\d+ (Global(Alloc|Free)))"), " N $1"},
         {std::regex(R"((LOGCAL|DTRACE|MERGEX)[a-z0-9]{6})"), "$1XXXXXX"},
         {std::regex(
              R"(((\bp|palarm_entry |palarm|alarm_string|alarm_buffer|alarmsize)= ?)[0-9A-F]+)"),

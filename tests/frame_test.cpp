@@ -170,7 +170,8 @@ TEST(FrameExports, SettingsAllocatorAndUtilitiesAgainstTheGoldenTranscript) {
         char buf[260];
         STEP(make_fname("C:\\A\\cfg.txt", buf, ".map"));
         STEP(make_fname("C:\\A.B\\cfg", buf, ".map")); // the last point of the whole path
-        STEP(make_fname("/srv/box/config", buf, ".del"));
+        STEP(make_fname("/srv/box.2/config.old", buf, ".del"));
+        STEP(make_fname("/srv/box/config", buf, ".del")); // no point: the extension is appended
         STEP(make_fname("a.b", nullptr, ".map") == make_fname(nullptr, buf, ".map"));
         STEP(std::strlen(make_fname(std::string(300, 'x').c_str(), buf, ".map")));
         STEP(set_TmpPath("./any.cfg", 1), make_fname("test.cfg", buf, 0), fs::file_size(buf));
@@ -311,4 +312,21 @@ TEST(Tool, CommonPartAgainstTheGoldenTranscript) {
         log.step(env + " vorn password encode x", tool("password encode x", env));
         STEP(read_file("trace.log")); // the library's version line, written at load
     });
+}
+
+// Each thread reads back its own serial text, however the calls interleave.
+TEST(FrameExports, SerialTextsOfConcurrentThreadsStayApart) {
+    auto foreign_texts = [](char digit) {
+        const uint8_t serial[16] = {0x10, 0xFF};
+        const std::string number(60, digit), text = number + " (serial# 10)";
+        int foreign = 0;
+        for (int i = 0; i < 3000; ++i)
+            foreign += text != cat_number_and_serialno(number.c_str(), serial);
+        return foreign;
+    };
+    std::vector<std::future<int>> threads;
+    for (char digit = '0'; digit < '8'; ++digit)
+        threads.push_back(std::async(std::launch::async, foreign_texts, digit));
+    for (std::future<int> &thread : threads)
+        EXPECT_EQ(thread.get(), 0);
 }

@@ -35,10 +35,7 @@ std::string format(const char *format, ...) {
 std::string show(const std::string &text) { // in quotes; \n, \r, \" and \\ escaped
     std::string q = "\"";
     for (char c : text)
-        q += c == '\n'               ? std::string("\\n")
-             : c == '\r'             ? std::string("\\r")
-             : c == '"' || c == '\\' ? std::string{'\\', c}
-                                     : std::string(1, c);
+        q += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(c == '"' || c == '\\', '\\') + c;
     return q + "\"";
 }
 std::string show(const char *text) {
@@ -120,18 +117,14 @@ template <class Get> std::string got(Get get, int size) {
 
 TEST(FrameExports, SettingsAllocatorAndUtilitiesAgainstTheGoldenTranscript) {
     run("exports.txt", [](Transcript &log) {
-        auto tmp = [](int size) {
-            return got([](char *b, int s) { return get_TmpPath(b, s), -1; }, size);
-        };
-        auto pw = [](int size) {
-            return got([](char *b, int s) { return get_Password(b, s), -1; }, size);
-        };
+        auto tmp = [](int n) { return got([](auto... a) { return get_TmpPath(a...), -1; }, n); };
+        auto pw = [](int n) { return got([](auto... a) { return get_Password(a...), -1; }, n); };
         auto name = [](const char *n = 0) { return get_tool_name(&n) ? "-1" : std::string(n); };
         auto files = [](uint32_t f = 99) { return get_optimize_files(&f), f; };
         const uint8_t *copy = nullptr;
-        auto fresh = [&] {
-            return tmp(260) + name() + "|" + pw(80) + show(files() + get_dev_info(&copy)) +
-                   show(!copy);
+        auto fresh = [&] { // a fresh thread's settings and device record
+            return get_dev_info(&copy),
+                   tmp(260) + name() + "|" + pw(80) + show(files()) + show(!copy);
         };
         DebugOn on;
         STEP(set_TmpPath("C:\\A\\B\\file.cfg", 0), tmp(260));
@@ -320,7 +313,7 @@ TEST(FrameExports, SerialTextsOfConcurrentThreadsStayApart) {
         const uint8_t serial[16] = {0x10, 0xFF};
         const std::string number(60, digit), text = number + " (serial# 10)";
         int foreign = 0;
-        for (int i = 0; i < 3000; ++i)
+        for (int i = 0; i < 20000; ++i)
             foreign += text != cat_number_and_serialno(number.c_str(), serial);
         return foreign;
     };

@@ -30,13 +30,6 @@ std::string TraceCapture::text() const {
     return all;
 }
 
-bool TraceCapture::contains(const std::string &needle) const {
-    for (const auto &s : outputs())
-        if (s.find(needle) != std::string::npos)
-            return true;
-    return false;
-}
-
 std::vector<std::string> TraceCapture::bodies() const {
     static const std::regex prefix(R"(^\[(DEB|ERR)\] \[[^\]]*\]\[[^\]]*\][^:]*:)");
     std::vector<std::string> out;

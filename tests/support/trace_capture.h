@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "vorn_b32.h"
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -19,9 +20,11 @@ class TraceCapture {
     ~TraceCapture() { platform::set_debug_sink(nullptr, nullptr); }
     TraceCapture(const TraceCapture &) = delete;
     TraceCapture &operator=(const TraceCapture &) = delete;
-    std::vector<std::string> outputs() const;       // every string as the sink received it
-    std::string text() const;                       // all of them joined
-    bool contains(const std::string &needle) const; // within one string
+    std::vector<std::string> outputs() const;        // every string as the sink received it
+    std::string text() const;                        // all of them joined
+    bool contains(const std::string &needle) const { // within one string
+        return std::ranges::any_of(outputs(), [&](auto &s) { return s.find(needle) != s.npos; });
+    }
     // The strings without their "[DEB] [tid][hh:mm:ss,mmm]Vorn_B32.DLL:" prefix.
     std::vector<std::string> bodies() const;
     void clear();

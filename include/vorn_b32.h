@@ -14,7 +14,10 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#define VORN_B32_API __declspec(dllexport)
+/* On Windows the module-definition file names the exports (with a leading
+ * underscore, at fixed ordinals); an export attribute here would add a second
+ * name for each function.  Hosts find the functions with GetProcAddress. */
+#define VORN_B32_API
 #elif defined(__GNUC__)
 #define VORN_B32_API __attribute__((visibility("default")))
 #else
@@ -100,7 +103,9 @@ VORN_B32_API void conf_gettime(uint8_t *time6);
 VORN_B32_API const char *cat_number_and_serialno(const char *number, const uint8_t *serial16);
 /* Removes every file matching the wildcard pattern; returns -1. */
 VORN_B32_API int32_t file_remove(const char *pattern);
-/* Overwrites the file's first 65535 bytes three times, then deletes it. */
+/* Overwrites the first 65535 bytes of a regular file three times, then
+ * deletes it; returns 0.  -1 when it did not open (its name is still
+ * removed) or is no regular file (a folder, FIFO or device is left alone). */
 VORN_B32_API int32_t remove_hexfile(const char *path);
 /* Reads a hexadecimal number ("1F", "0x1F", "$1F"). */
 VORN_B32_API uint32_t atoh(const char *text);

@@ -1,376 +1,213 @@
-// The event log report, compared byte for byte with texts written out here:
-// every form of the event line, the walk through the ring and the repairs of
-// a damaged queue, short files, the device name, the result codes with their
-// messages and the trace.
+// mkalarm and vorn alarm, compared whole with golden files: the reports of
+// many event logs (every form of the event line, the walk through the ring,
+// damaged queues, short files, device names, results and messages), the
+// trace of conversions and the tool's runs.
 #include "frame/frame.h"
 #include "logs/alarm.h"
 #include "support/alarm_builder.h"
-#include "support/trace_capture.h"
+#include "support/log_golden.h"
+#include "support/run_tool.h"
 #include "vorn_b32.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <string>
-#include <vector>
+#include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorn::test {
 namespace {
 
 using namespace std::string_literals;
 
-const std::string kDashes = std::string(78, '-') + "\n";
-const std::string kDestroyed =
-    "Event structure destroyed, the following entries may be invalid and unsorted!\n";
-const std::string kInvalid = " !!! INVALID ENTRY (date/time/pid) !!!";
-
-// 4 December 2015, 13:05:09, process 2, error 3-12, at the given minute.
-AlarmEvent event(uint8_t minute, const char *text, uint32_t address = 0) {
+// 4 December 2015, 13:05:09, process 2, error 3-12.
+AlarmEvent event(const char *text, uint32_t address = 0, uint8_t minute = 5) {
     return {4, 12, 15, 13, minute, 9, 2, 3, 12, text, address};
 }
-const AlarmEvent kLineDown = event(5, "Line down", 0x100);
+const AlarmEvent kLineDown = event("Line down", 0x100);
 
-// The report below the head: counts, dashes, lines and the closing empty line.
-std::string listing(int whole, const std::string &stored, const std::string &lines) {
-    return "Whole entries " + std::to_string(whole) + " (stored " + stored + ")\n" + kDashes +
-           lines + "\n";
+// A log of 100 events (minute = ring index % 60) under a damaged queue header.
+std::string damaged(uint8_t version, int16_t size, int16_t count, int16_t first, int16_t last) {
+    AlarmLog log{version, 200, {size, count, 1, first, last}, {}, {}, 100};
+    for (int index = 0; index < 100; ++index)
+        log.events[index] = event("Up", 0, static_cast<uint8_t>(index % 60));
+    return log.build();
 }
 
-class AlarmTest : public ::testing::Test {
-  protected:
-    void SetUp() override { std::fill(std::begin(message), std::end(message), 'x'); }
-    void TearDown() override { EXPECT_EQ(live_blocks(), blocks_before); }
-
-    // Converts a version-1 or -2 log into a fresh report; the report below
-    // its head.
-    std::string body_of(const std::string &log) {
-        std::filesystem::remove(txt);
-        write_file(bin, log);
-        EXPECT_EQ(mkalarm(txt.c_str(), bin.c_str(), 0, nullptr, nullptr, message), 0);
-        const std::string head = report_head(log[0] == 1 ? "1" : "2");
-        const std::string text = read_file(txt);
-        EXPECT_EQ(text.substr(0, head.size()), head);
-        return text.substr(std::min(head.size(), text.size()));
-    }
-
-    PinnedClock clock{kDec4th2015, nullptr};
+struct AlarmFiles {
+    PinnedClock clock;
     TempDir dir;
-    std::string bin = dir.file("events.bin");
-    std::string txt = dir.file("report.txt");
-    char message[300];
-    uint32_t blocks_before = live_blocks();
+    std::string bin = dir.file("events.bin"), txt = dir.file("report.txt");
+
+    // One mkalarm call: its result, the message buffer and the report.
+    std::string call(const std::string &name, const char *report, const char *log,
+                     const char *source = nullptr, const char *headline = nullptr) {
+        char message[80] = "(untouched)";
+        const int result = mkalarm(report, log, 0, source, headline, message);
+        return section(name, result, message, {report ? report : ""});
+    }
 };
 
-TEST_F(AlarmTest, WorkedExampleAppendsOneBlockPerConversion) {
-    write_file(bin, AlarmLog{2, 17, {100, 1, 0, 0, 0}, {{0, kLineDown}}}.build());
-    const std::string block =
-        "Whole entries 17 (stored 1/100)\n" + kDashes +
-        "[04.12.15 13:05:09]  17: PId=2 Err=3-12  \"Line down\" at <00000100>\n\n";
-    ASSERT_EQ(mkalarm(txt.c_str(), bin.c_str(), 0, nullptr, nullptr, message), 0);
-    EXPECT_EQ(read_file(txt), report_head("2") + block);
-    EXPECT_EQ(message[0], 'x') << "a successful conversion leaves the buffer alone";
+TEST(Alarm, ReportsOfManyLogsAndTrace) {
+    const uint32_t blocks = live_blocks();
+    AlarmFiles f;
+    write_file(f.bin, AlarmLog{2, 17, {100, 1, 0, 0, 0}, {{0, kLineDown}}}.build());
+    f.call("worked example", f.txt.c_str(), f.bin.c_str());
+    f.call("appended, with source and headline", f.txt.c_str(), f.bin.c_str(), "Box 1", "Nightly");
+    std::string out = f.call("appended again", f.txt.c_str(), f.bin.c_str(), "", "");
 
-    // An empty source or headline counts as none.
-    ASSERT_EQ(mkalarm(txt.c_str(), bin.c_str(), 0, "Box 1", "Nightly fetch", message), 0);
-    ASSERT_EQ(mkalarm(txt.c_str(), bin.c_str(), 0, "", "", message), 0);
-    EXPECT_EQ(read_file(txt), report_head("2") + block +
-                                  report_head("2", "Box 1", "Nightly fetch") + block +
-                                  report_head("2") + block);
-}
+    // Every form of the event line, one event per ring index: the seconds,
+    // the year, the error class and code, the address, texts that are cut,
+    // left out or written, and each bound of a valid entry and beyond.
+    // day month year hour minute second pid class code text address
+    // clang-format off
+    const AlarmEvent forms[] = {
+        {4, 12, 15, 13, 5, 61, 2, 3, 12, "Up"},  {4, 12, 115, 13, 5, 75, 2, 3, 12, "Up"},
+        {4, 12, 99, 13, 5, 9, 2, 0, 4711, "Up"}, {4, 12, 15, 13, 5, 9, 2, 3, 12, "Up", 0xDEADBEEF},
+        {4, 12, 15, 13, 5, 9, 2, 3, 12, "Up \t"}, {4, 12, 15, 13, 5, 9, 2, 3, 12, "   "},
+        {4, 12, 15, 13, 5, 9, 2, 3, 12, " Up"},  {4, 12, 15, 13, 5, 9, 2, 3, 12, "\x01U"},
+        {4, 12, 15, 13, 5, 9, 2, 3, 12, "\xe4nderung"},
+        {4, 12, 15, 13, 5, 9, 2, 3, 12, std::string(60, 'A')},
+        {31, 12, 15, 23, 59, 9, 6, 8, 12, "Up"}, {32, 12, 15, 13, 5, 9, 2, 3, 12, "Up"},
+        {4, 13, 15, 13, 5, 9, 2, 3, 12, "Up"},   {4, 12, 15, 24, 5, 9, 2, 3, 12, "Up"},
+        {4, 12, 15, 13, 60, 9, 2, 3, 12, "Up"},  {4, 12, 15, 13, 5, 9, 7, 3, 12, "Up"},
+        {4, 12, 15, 13, 5, 9, 2, 9, 12, "Up"},   {4, 12, 15, 13, 5, 60, 0xFFFF, 3, 12, "Up"}};
+    // clang-format on
+    const int16_t count = std::size(forms);
+    AlarmLog lines{2, static_cast<uint16_t>(count), {100, count, 0, 0, int16_t(count - 1)}};
+    for (int i = 0; i < count; ++i)
+        lines.events[i] = forms[i];
 
-TEST_F(AlarmTest, EventLineForms) {
-    const std::pair<void (*)(AlarmEvent &), std::string> cases[] = {
-        // Seconds from 60 on are left out; a year from 100 on loses its dot
-        // and keeps two digits, whatever the seconds.
-        {[](auto &e) { e.second = 61; }, "[04.12.15 13:05   ]   1: PId=2 Err=3-12  \"Up\""},
-        {[](auto &e) { e.year = 115, e.second = 75; },
-         "[04.1215 13:05:75]   1: PId=2 Err=3-12  \"Up\""},
-        {[](auto &e) { e.year = 100, e.second = 59; },
-         "[04.1200 13:05:59]   1: PId=2 Err=3-12  \"Up\""},
-        {[](auto &e) { e.year = 99; }, "[04.12.99 13:05:09]   1: PId=2 Err=3-12  \"Up\""},
-        // Error class 0 has no label; the code is read as 16 bits.
-        {[](auto &e) { e.err_class = 0, e.err_code = 4711; },
-         "[04.12.15 13:05:09]   1: PId=2     0-4711 \"Up\""},
-        {[](auto &e) { e.address = 0xDEADBEEF; },
-         "[04.12.15 13:05:09]   1: PId=2 Err=3-12  \"Up\" at <DEADBEEF>"},
-        // Trailing blanks are trimmed, a text without terminator is kept
-        // whole, a blank one or one not starting visibly is left out.
-        {[](auto &e) { e.text = "Up \t  "; }, "[04.12.15 13:05:09]   1: PId=2 Err=3-12  \"Up\""},
-        {[](auto &e) { e.text = std::string(60, 'A'); },
-         "[04.12.15 13:05:09]   1: PId=2 Err=3-12  \"" + std::string(60, 'A') + "\""},
-        {[](auto &e) { e.text = "     "; }, "[04.12.15 13:05:09]   1: PId=2 Err=3-12 "},
-        {[](auto &e) { e.text = " Up"; }, "[04.12.15 13:05:09]   1: PId=2 Err=3-12 "},
-        {[](auto &e) { e.text = "\x01Up"; }, "[04.12.15 13:05:09]   1: PId=2 Err=3-12 "},
-        {[](auto &e) { e.text = "\xe4nderung"; }, "[04.12.15 13:05:09]   1: PId=2 Err=3-12 "},
-        // The bounds of a valid entry, and one step beyond each.
-        {[](auto &e) {
-             e.day = 31, e.month = 12, e.hour = 23, e.minute = 59, e.pid = 6, e.err_class = 8;
-         },
-         "[31.12.15 23:59:09]   1: PId=6 Err=8-12  \"Up\""},
-        {[](auto &e) { e.day = 32; }, "[32.12.15 13:05:09]   1: PId=2" + kInvalid},
-        {[](auto &e) { e.month = 13; }, "[04.13.15 13:05:09]   1: PId=2" + kInvalid},
-        {[](auto &e) { e.hour = 24; }, "[04.12.15 24:05:09]   1: PId=2" + kInvalid},
-        {[](auto &e) { e.minute = 60; }, "[04.12.15 13:60:09]   1: PId=2" + kInvalid},
-        {[](auto &e) { e.pid = 7; }, "[04.12.15 13:05:09]   1: PId=7" + kInvalid},
-        {[](auto &e) { e.err_class = 9; }, "[04.12.15 13:05:09]   1: PId=2" + kInvalid},
-        {[](auto &e) { e.pid = 0xFFFF, e.second = 60; },
-         "[04.12.15 13:05   ]   1: PId=65535" + kInvalid},
-    };
-    for (const auto &[change, line] : cases) {
-        AlarmEvent e = event(5, "Up");
-        change(e);
-        EXPECT_EQ(body_of(AlarmLog{2, 1, {100, 1, 0, 0, 0}, {{0, e}}}.build()),
-                  listing(1, "1/100", line + "\n"));
-    }
-}
-
-TEST_F(AlarmTest, EmptyQueuesReportNoEntries) {
-    const std::string logs[] = {
-        // Size -1 marks an empty log; it puts the device name before the
-        // entries, so none is written.
-        AlarmLog{2, 9, {-1, 5, 0, 0, 0}, {}, "Ghost"}.build(),
-        // Count 0 is empty whatever the rest of the header says.
-        AlarmLog{2, 9, {100, 0, 1, 3, 4}}.build(),
-        AlarmLog{1, 9, {64, 0, 0, 99, 99}}.build(),
-        // Fields beyond the end of the file read as zero.
-        "\x02"s,
-        "\x01\x00\x00\x07\x28"s,
-    };
-    for (const std::string &log : logs)
-        EXPECT_EQ(body_of(log), "No entries\n");
-}
-
-TEST_F(AlarmTest, WalkOrderNumberingAndShortFiles) {
-    const AlarmLog v1{1, 7, {40, 3, 0, 0, 2}, {{0, kLineDown}, {1, event(6, "Power up")}}};
+    const AlarmLog v1{1, 7, {40, 3, 0, 0, 2}, {{0, kLineDown}, {1, event("Power up", 0, 6)}}};
     AlarmLog ring{1, 100, {40, 5, 1, 38, 2}};
     for (uint8_t index : {38, 39, 0, 1, 2})
-        ring.events[index] = event(index, "");
-    const std::string outside = "\"<invalid entry>\"\n";
-    const std::pair<std::string, std::string> cases[] = {
-        // Oldest first from `first`, wrapping at the size; the newest event
-        // carries the whole count.
-        {ring.build(), listing(100, "5/40",
-                               "[04.12.15 13:38:09]  96: PId=2 Err=3-12 \n"
-                               "[04.12.15 13:39:09]  97: PId=2 Err=3-12 \n"
-                               "[04.12.15 13:00:09]  98: PId=2 Err=3-12 \n"
-                               "[04.12.15 13:01:09]  99: PId=2 Err=3-12 \n"
-                               "[04.12.15 13:02:09] 100: PId=2 Err=3-12 \n")},
-        // Numbers run through 65535; version 1 keeps its texts apart from
-        // the records and has no address.
-        {AlarmLog{v1.version, 1, v1.queue, v1.events}.build(),
-         listing(1, "3/40",
-                 "[04.12.15 13:05:09] 65535: PId=2 Err=3-12  \"Line down\"\n"
-                 "[04.12.15 13:06:09]   0: PId=2 Err=3-12  \"Power up\"\n"
-                 "[00.00.00  0:00:00]   1: PId=0     0-0  \n")},
-        // Cut after the records: every text lies outside the file.
-        {v1.build().substr(0, 460),
-         listing(7, "3/40",
-                 "[04.12.15 13:05:09]   5: PId=2 Err=3-12  " + outside +
-                     "[04.12.15 13:06:09]   6: PId=2 Err=3-12  " + outside +
-                     "[00.00.00  0:00:00]   7: PId=0     0-0   " + outside)},
-        // Cut inside the second record: only the first one is read.
-        {v1.build().substr(0, 30),
-         listing(7, "3/40",
-                 "[04.12.15 13:05:09]   5: PId=2 Err=3-12  " + outside +
-                     "[  invalid entry\t]   6:\n[  invalid entry\t]   7:\n")},
-        // Only sizes other than 40 and 100 are repaired: record 60 of a
-        // version-1 log lies inside the text area, its text beyond the file.
-        {AlarmLog{1, 9, {100, 1, 0, 60, 60}}.build(),
-         listing(9, "1/100", "[00.00.00  0:00:00]   9: PId=0     0-0   " + outside)},
-        // Version 2 with two entries and half a third one; its whole count
-        // has 16 bits.
-        {AlarmLog{2, 1004, {100, 4, 0, 0, 3}, v1.events, std::string(30, 'x'), 2}.build(),
-         listing(1004, "4/100",
-                 "[04.12.15 13:05:09] 1001: PId=2 Err=3-12  \"Line down\" at <00000100>\n"
-                 "[04.12.15 13:06:09] 1002: PId=2 Err=3-12  \"Power up\"\n"
-                 "[  invalid entry\t] 1003:\n[  invalid entry\t] 1004:\n")},
+        ring.events[index] = event("", 0, index);
+    const std::pair<std::string, std::string> logs[] = {
+        {"every form of the event line", lines.build()},
+        {"size -1 is empty, no device", AlarmLog{2, 9, {-1, 5, 0, 0, 0}, {}, "Ghost"}.build()},
+        {"count 0 is empty", AlarmLog{1, 9, {64, 0, 0, 99, 99}}.build()},
+        {"a version byte alone", "\x02"s},
+        {"ring wrapping from index 38", ring.build()},
+        {"version 1, numbers through 65535", AlarmLog{1, 1, v1.queue, v1.events}.build()},
+        {"version 1 cut after the records", v1.build().substr(0, 460)},
+        {"version 1 cut in the second record", v1.build().substr(0, 30)},
+        {"version 1 of size 100", AlarmLog{1, 9, {100, 1, 0, 60, 60}}.build()},
+        {"version 2, two and a half entries",
+         AlarmLog{2, 1004, {100, 4, 0, 0, 3}, v1.events, std::string(30, 'x'), 2}.build()},
+        {"damaged: v2 size 64", damaged(2, 64, 3, 0, 2)},
+        {"damaged: v1 size 0", damaged(1, 0, 2, 0, 1)},
+        {"damaged: count above size", damaged(1, 40, 45, 0, 39)},
+        {"damaged: count negative", damaged(1, 40, -3, 0, 39)},
+        {"damaged: first = size", damaged(1, 40, 2, 40, 1)},
+        {"damaged: first negative", damaged(1, 40, 2, -1, 1)},
+        {"damaged: last = size", damaged(1, 40, 2, 5, 40)},
+        {"damaged: v2 size 7, first and last out", damaged(2, 7, 2, 50, -7)},
+        {"device name", AlarmLog{2, 1, {100, 1}, {{0, kLineDown}}, "Vorn-Box Zentrale\0"s}.build()},
+        {"device name cut",
+         AlarmLog{2, 1, {100, 1}, {}, std::string(30, 'N') + "0123456789ABCDEF"}.build()},
+        {"device name unended", AlarmLog{2, 1, {100, 1}, {}, "Filiale"}.build()},
+        {"device name not printable", AlarmLog{2, 1, {100, 1}, {}, "\x01Hidden\0"s}.build()},
+        {"device name behind 2 entries", AlarmLog{2, 1, {2, 1}, {}, "Box 2\0"s}.build()},
     };
-    for (const auto &[log, expected] : cases)
-        EXPECT_EQ(body_of(log), expected);
-}
-
-// A line of the walk below, where the event at ring index i has minute i % 60.
-std::string walked(int minute, int number) {
-    char line[80];
-    std::snprintf(line, sizeof line, "[04.12.15 13:%02d:09] %3d: PId=2 Err=3-12  \"Up\"\n", minute,
-                  number);
-    return line;
-}
-
-TEST_F(AlarmTest, DamagedQueuesAreRepairedAndAnnounced) {
-    struct Case {
-        uint8_t version;
-        int16_t size, count, first, last;
-        std::string stored;                   // "count/size" after the repair
-        int lines;                            // events listed
-        std::vector<std::pair<int, int>> top; // (minute, number) of the first lines
-    };
-    const Case cases[] = {
-        // Size 64 is no ring size: 100 for version 2, 40 for version 1.  Size
-        // 0 is repaired rather than read as an empty log.
-        {2, 64, 3, 0, 2, "3/100", 3, {{0, 198}, {1, 199}, {2, 200}}},
-        {1, 64, 3, 0, 2, "3/40", 3, {{0, 198}, {1, 199}, {2, 200}}},
-        {1, 0, 2, 0, 1, "2/40", 2, {{0, 199}, {1, 200}}},
-        // A count beyond the size, or negative, becomes the size.
-        {1, 40, 45, 0, 39, "40/40", 40, {{0, 161}, {1, 162}}},
-        {1, 40, -3, 0, 39, "40/40", 40, {{0, 161}, {1, 162}}},
-        // A first out of range starts the walk at 0; a last out of range at
-        // size - 1, after any repair of first.
-        {1, 40, 2, 40, 1, "2/40", 2, {{0, 199}, {1, 200}}},
-        {1, 40, 2, -1, 1, "2/40", 2, {{0, 199}, {1, 200}}},
-        {1, 40, 2, 5, 40, "2/40", 2, {{39, 199}, {0, 200}}},
-        {1, 40, 2, 50, -7, "2/40", 2, {{39, 199}, {0, 200}}},
-        {2, 7, 2, 50, 200, "2/100", 2, {{39, 199}, {0, 200}}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE("size " + std::to_string(c.size) + " count " + std::to_string(c.count) +
-                     " first " + std::to_string(c.first) + " last " + std::to_string(c.last));
-        AlarmLog log{c.version, 200, {c.size, c.count, 1, c.first, c.last}, {}, {}, 100};
-        for (int index = 0; index < 100; ++index)
-            log.events[index] = event(static_cast<uint8_t>(index % 60), "Up");
-        std::string top;
-        for (auto [minute, number] : c.top)
-            top += walked(minute, number);
-        const std::string body = body_of(log.build());
-        const std::string expected = kDestroyed + listing(200, c.stored, top);
-        if (c.top.size() == static_cast<size_t>(c.lines)) {
-            EXPECT_EQ(body, expected);
-            continue;
-        }
-        // A full ring: its first lines, then as many lines as it holds.
-        EXPECT_EQ(body.substr(0, expected.size() - 1), expected.substr(0, expected.size() - 1));
-        EXPECT_EQ(std::count(body.begin(), body.end(), '\n'), 4 + c.lines);
+    for (const auto &[name, log] : logs) {
+        write_file(f.bin, log);
+        std::filesystem::remove(f.txt);
+        out += f.call(name, f.txt.c_str(), f.bin.c_str());
     }
-}
 
-TEST_F(AlarmTest, DeviceNameBehindTheEntries) {
-    struct Case {
-        int16_t size;
-        std::string device;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {100, "Vorn-Box Zentrale\0"s, "Device: " + std::string(23, ' ') + "Vorn-Box Zentrale\n"},
-        // Cut after 40 characters.
-        {100, std::string(30, 'N') + "0123456789ABCDEF\0"s,
-         "Device: " + std::string(30, 'N') + "0123456789\n"},
-        // A name without terminator runs to the end of the file.
-        {100, "Filiale", "Device: " + std::string(33, ' ') + "Filiale\n"},
-        // A first character that cannot be printed hides the name.
-        {100, "\x01Hidden\0"s, ""},
-        {100, "\0"s, ""},
-        // The name follows the stored size: with size 2 it starts after two
-        // entries, and the header is repaired to 100 afterwards.
-        {2, "Box 2\0"s, "Device: " + std::string(35, ' ') + "Box 2\n" + kDestroyed},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(body_of(AlarmLog{2, 1, {c.size, 1, 0, 0, 0}, {{0, kLineDown}}, c.device}.build()),
-                  c.expected + listing(1, "1/100",
-                                       "[04.12.15 13:05:09]   1: PId=2 Err=3-12  \"Line down\" at "
-                                       "<00000100>\n"));
-}
-
-TEST_F(AlarmTest, FailuresGiveTheirCodeAndMessage) {
-    auto expect = [&](const std::string &report, const char *log, int code,
-                      const std::string &text) {
-        std::fill(std::begin(message), std::end(message), '\0');
-        EXPECT_EQ(
-            mkalarm(report.empty() ? nullptr : report.c_str(), log, 0, "Box", "Head", message),
-            code);
-        EXPECT_EQ(message, text);
-    };
-    auto cannot = [](const char *what, const std::string &name) {
-        return "Cannot " + std::string(what) + " \"" + name + "\"!\n";
-    };
-    const std::string missing = dir.file("missing.bin");
-    expect(txt, missing.c_str(), -1, cannot("Read", missing));
-    EXPECT_FALSE(std::filesystem::exists(txt)) << "the report is opened after the log";
-    expect(txt, nullptr, -1, cannot("Read", "NULL"));
-    expect(txt, dir.path().c_str(), -1, cannot("Read", dir.path())); // a folder is no log
-
-    // Without a report the log is only checked, and a version failure names
-    // the missing report.  A successful call leaves the buffer alone.
+    // The report is opened after the log; the version is checked after the
+    // head was written.
     const std::string log = AlarmLog{2, 1, {100, 1, 0, 0, 0}, {{0, kLineDown}}}.build();
-    write_file(bin, log);
-    expect("", bin.c_str(), 0, "");
-    write_file(bin, "\x07" + log.substr(1));
-    expect("", bin.c_str(), -4, cannot("Write", "NULL"));
-    write_file(bin, "");
-    expect("", bin.c_str(), -1, cannot("Read", bin));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
-        << "nothing besides the log was written";
+    auto version = [&](char v) { return std::string(1, v).append(log, 1); };
+    const std::string missing = f.dir.file("missing.bin"), no_folder = f.dir.file("no/r.txt");
+    std::filesystem::remove(f.txt);
+    out += f.call("log missing", f.txt.c_str(), missing.c_str(), "Box", "Head");
+    out += f.call("log absent", f.txt.c_str(), nullptr);
+    out += f.call("log a folder", f.txt.c_str(), f.dir.path().c_str());
+    out += f.call("no report: the log is checked", nullptr, f.bin.c_str());
+    write_file(f.bin, version('\x07'));
+    out += f.call("no report, version 7", nullptr, f.bin.c_str());
+    write_file(f.bin, "");
+    out += f.call("empty log", f.txt.c_str(), f.bin.c_str());
+    write_file(f.bin, log);
+    out += f.call("report in a missing folder", no_folder.c_str(), f.bin.c_str());
+    out += f.call("report on a full disk", "/dev/full", f.bin.c_str());
+    write_file(f.bin, version('\x03'));
+    f.call("version 3", f.txt.c_str(), f.bin.c_str(), "Box", "Head");
+    write_file(f.bin, version('\xff'));
+    out += f.call("version -1 after version 3", f.txt.c_str(), f.bin.c_str(), "Box", "Head");
+    expect_golden("alarm_reports.txt", stable(out + files_left(f.dir.path()), f.dir.path()));
 
-    // An empty log: the report is opened but nothing is written.
-    expect(txt, bin.c_str(), -1, cannot("Read", bin));
-    EXPECT_EQ(read_file(txt), "");
-    write_file(bin, log);
-    const std::string unwritable = dir.file("no/such/folder/report.txt");
-    expect(unwritable, bin.c_str(), -4, cannot("Write", unwritable));
-    expect("/dev/full", bin.c_str(), -4, cannot("Write", "/dev/full")); // lost on the way out
-    // An unknown version is found after the head was written.
-    for (char version : {'\x03', '\xff'}) {
-        write_file(bin, version + log.substr(1));
-        expect(txt, bin.c_str(), -4, cannot("Write", txt));
-    }
-    EXPECT_EQ(read_file(txt), report_head("3", "Box", "Head") + report_head("-1", "Box", "Head"));
-    EXPECT_EQ(mkalarm(txt.c_str(), missing.c_str(), 0, nullptr, nullptr, nullptr), -1)
-        << "the buffer is optional";
-
-    // A read that ends before the file does: the length counts the whole
-    // file, the read starts where the stream is.
-    write_file(bin, log);
-    std::FILE *file = std::fopen(bin.c_str(), "rb");
+    EXPECT_EQ(mkalarm(f.txt.c_str(), missing.c_str(), 0, nullptr, nullptr, nullptr), -1);
+    // A read that ends before the file does (the length counts the whole file).
+    std::FILE *file = std::fopen(f.bin.c_str(), "rb");
     ASSERT_NE(file, nullptr);
     std::fgetc(file);
     EXPECT_EQ(convert_alarm(file, nullptr, nullptr, nullptr), -3);
-    std::rewind(file);
-    EXPECT_EQ(convert_alarm(file, nullptr, nullptr, nullptr), 0);
     std::fclose(file);
-}
+    EXPECT_EQ(live_blocks(), blocks);
 
-TEST_F(AlarmTest, TraceLines) {
+    // The trace of conversions: a damaged version-2 log with a device name,
+    // the rarer forms of the time and an invalid entry, then an empty log,
+    // an unknown version and a missing one.
     DebugOn debug;
     TraceCapture capture;
-    auto expect_traced = [&](std::initializer_list<std::string> bodies) {
-        const auto traced = capture.bodies();
-        for (const std::string &body : bodies)
-            EXPECT_NE(std::find(traced.begin(), traced.end(), body), traced.end()) << body;
-        capture.clear();
-    };
+    AlarmEvent late = kLineDown, odd = event("Odd");
+    late.second = 61, odd.year = 115;
     write_file(
-        bin, AlarmLog{2, 17, {100, 1, 0, 0, 0}, {{0, kLineDown}}, "Vorn\0"s, {}, 0x12340}.build());
-    ASSERT_EQ(mkalarm(txt.c_str(), bin.c_str(), 0, "Box", nullptr, message), 0);
-    expect_traced({"mkalarm(\"" + txt + "\", \"" + bin + "\", 0, \"Box\", \"NULL\",)\n",
-                   bin + " -> " + txt + "\n", "alarm_buffer_t  size = 2854\n",
-                   "alarm_buffer2_t size = 19\n", "alarm_entry_t\t size = 75\n",
-                   "binary size\t\t = 7524\n", "Alarm-Version:2\n", "Device: 56\n",
-                   "Device: Vorn\n", "event version 2\n", "acq->size = 100 ->count = 1\n",
-                   "mkalarm: queue=size100 count01 overflow0 first00 last00 whole count=17\n",
-                   "alarm_ptr\t  = 12340\n", "sizeof(alarm_buffer2_t) = 19\n", "index=0 off=19\n",
-                   "[04.12.15 13:05:09]  17: PId=2 Err=3- 12", " <100>",
-                   "  queue=size100 count00 overflow0 first01 last00\n", "mkalarm: end\n"});
-    ASSERT_EQ(mkalarm(txt.c_str(), bin.c_str(), 1, nullptr, nullptr, message), 0);
-    expect_traced({txt + " -> " + bin + "\n"});
+        f.bin,
+        AlarmLog{2, 17, {2, 3, 1, 0, 2}, {{0, late}, {1, odd}}, "Vorn\0"s, {}, 0x12340}.build());
+    EXPECT_EQ(mkalarm(f.txt.c_str(), f.bin.c_str(), 1, "Box", nullptr, nullptr), 0);
+    write_file(f.bin, AlarmLog{2, 0, {-1, 0, 0, 0, 0}}.build());
+    EXPECT_EQ(mkalarm(nullptr, f.bin.c_str(), 0, nullptr, nullptr, nullptr), 0);
+    write_file(f.bin, "\x05");
+    EXPECT_EQ(mkalarm(nullptr, f.bin.c_str(), 0, nullptr, nullptr, nullptr), -4);
+    EXPECT_EQ(mkalarm(f.txt.c_str(), missing.c_str(), 0, "", "", nullptr), -1);
+    expect_golden("alarm_trace.txt", stable_trace(capture, f.dir.path()));
+}
 
-    write_file(bin, AlarmLog{2, 0, {-1, 0, 0, 0, 0}}.build());
-    ASSERT_EQ(mkalarm(nullptr, bin.c_str(), 0, nullptr, nullptr, message), 0);
-    EXPECT_FALSE(capture.contains(" -> "));
-    expect_traced(
-        {"mkalarm(\"NULL\", \"" + bin + "\", 0, \"NULL\", \"NULL\",)\n", "mkalarm: No entries\n"});
+// A version-2 log of a box whose ring has wrapped: six events from ring
+// index 97 on, and the device name behind the entries.
+std::string example_log() {
+    AlarmLog log{2, 58, {100, 6, 0, 97, 2}, {}, "Vorn-Box 4S0 Zentrale\0"s, {}, 0x0040A000};
+    // day, month, year, hour, minute, second, pid, class, code, text, address
+    log.events[97] = {3, 12, 15, 7, 58, 2, 0, 0, 1, "System start"};
+    log.events[98] = {3, 12, 15, 7, 58, 3, 1, 0, 2, "Table TF01.5 loaded", 0x00012C40};
+    log.events[99] = {4, 12, 15, 13, 5, 9, 2, 3, 12, "Line down", 0x00000100};
+    log.events[0] = {4, 12, 15, 13, 5, 41, 2, 0, 13, "Line up"};
+    log.events[1] = {4, 12, 15, 18, 22, 17, 4, 5, 301, "Remote access refused", 0x0001F3C8};
+    log.events[2] = {5, 12, 15, 2, 0, 0, 3, 0, 40, "Holiday file read"};
+    return log.build();
+}
 
-    write_file(bin, AlarmLog{2, 3, {64, 3, 0, 0, 2}, {}, {}, 1}.build());
-    ASSERT_EQ(mkalarm(nullptr, bin.c_str(), 0, nullptr, nullptr, message), 0);
-    expect_traced({kDestroyed, "[\tinvalid entry  ]   2:\n"});
+// The generator of examples/events.bin: with VORN_UPDATE_EXAMPLES=1 the test
+// writes the file; otherwise it checks that the committed file is current.
+TEST(AlarmExample, BundledLogIsTheBuildersLog) {
+    const std::string path = std::string(VORN_SOURCE_DIR) + "/examples/events.bin";
+    if (const char *update = std::getenv("VORN_UPDATE_EXAMPLES"); update && *update == '1')
+        write_file(path, example_log());
+    EXPECT_EQ(read_file(path), example_log());
+}
 
-    write_file(bin, "\x05");
-    ASSERT_EQ(mkalarm(nullptr, bin.c_str(), 0, nullptr, nullptr, message), -4);
-    expect_traced({"invalid event version 5\n"});
-
-    const std::string missing = dir.file("missing.bin");
-    ASSERT_EQ(mkalarm(txt.c_str(), missing.c_str(), 0, nullptr, nullptr, message), -1);
-    expect_traced({"Cannot Read \"" + missing + "\"!\n", "\n"});
+TEST(AlarmTool, RunsOfTheTool) {
+    AlarmFiles f;
+    auto q = [&](const char *name) { return shell_quote(f.dir.file(name)); };
+    write_file(f.dir.file("odd.bin"), "\x09 not an event log");
+    write_file(f.bin, example_log());
+    ASSERT_EQ(::mkfifo(f.dir.file("fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink(f.bin.c_str(), f.dir.file("link.txt").c_str()), 0);
+    std::string out = tool_run("alarm " + q("events.bin") + " " + q("report.txt"));
+    out += tool_run("alarm " + q("events.bin") + " " + q("report.txt") +
+                    " --headline 'Main office' --source COM2");
+    out += "--- report.txt\n" + printable(read_file(f.txt));
+    for (const std::string &args :
+         {q("events.bin"), q("missing.bin") + " r.txt", q("fifo"), shell_quote(f.dir.path()),
+          q("events.bin") + " " + q("link.txt"), q("events.bin") + " /dev/full", q("odd.bin"), ""s,
+          "a b c"s, "a.bin --source"s, "a --head x"s})
+        out += tool_run("alarm " + args);
+    expect_golden("alarm_tool.txt", stable(out, f.dir.path()));
+    EXPECT_EQ(read_file(f.bin), example_log());
 }
 
 } // namespace

@@ -1,19 +1,24 @@
-// The call lists of mklogcall, compared byte for byte with texts written out
-// here: the list examples, every combination of the three files, records
-// that are no finished call, number and port decoding, the sort order, short
-// and damaged logs, and the result codes with their messages.
+// mklogcall, merge_logcall and the tool's calls and merge, compared whole
+// with golden files: the lists of many call logs in every combination of
+// files (records that are no finished call, numbers, ports, the sort order,
+// short logs, results and messages), merged lists with their error lines,
+// the trace of a conversion and the tool's runs.
 #include "frame/frame.h"
 #include "logs/logcall.h"
+#include "support/log_golden.h"
 #include "support/logcall_builder.h"
-#include "support/trace_capture.h"
+#include "support/prot_trace_builder.h"
+#include "support/run_tool.h"
 #include "vorn_b32.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
+#include <csignal>
 #include <filesystem>
-#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <tuple>
+#include <unistd.h>
 #include <vector>
 
 namespace vorn::test {
@@ -22,345 +27,289 @@ namespace {
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
-class LogcallTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        get_TmpPath(previous_tmp, sizeof previous_tmp);
-        set_TmpPath(dir.file("x").c_str(), 1);
-        std::fill(std::begin(message), std::end(message), 'x');
-    }
-    void TearDown() override {
-        set_TmpPath(*previous_tmp ? (std::string(previous_tmp) + "/x").c_str() : "", 1);
-        EXPECT_EQ(live_blocks(), blocks_before);
-        for (const auto &entry : fs::directory_iterator(dir.path()))
-            EXPECT_NE(entry.path().filename().string().substr(0, 6), "LOGCAL")
-                << "the temporary copy stays behind";
-    }
+CallRecord call(uint16_t plc, const std::string &dad, CallTime start = {4, 12, 15, 13, 5, 9},
+                CallTime end = {4, 12, 15, 13, 7, 41}) {
+    CallRecord r;
+    r.plc = plc, r.dad = dad, r.start = start, r.end = end;
+    return r;
+}
 
-    // Converts `log` with the files named by `which` ("o", "oi", "or",
-    // "oir"); the files' contents, missing ones as "-".
-    std::vector<std::string> lists(const std::string &log, const std::string &which) {
-        write_file(bin, log);
-        const bool in = which.find('i') != std::string::npos;
-        const bool reject = which.find('r') != std::string::npos;
-        for (const auto &f : {out, inf, rej})
-            fs::remove(f);
-        EXPECT_EQ(mklogcall(bin.c_str(), out.c_str(), in ? inf.c_str() : nullptr,
-                            reject ? rej.c_str() : nullptr, message),
-                  0);
-        std::vector<std::string> texts;
-        for (const auto &f : {out, inf, rej})
-            texts.push_back(fs::exists(f) ? read_file(f) : "-");
-        return texts;
-    }
+// A day at the office, stored in the box's slot order: calls out and in,
+// one without start time, one not finished, one not closed, one saved
+// before, one over the turn of the year and one whose number is a text.
+std::string example_log() {
+    CallRecord out1 = call(1, "80301234567", {4, 12, 15, 13, 5, 9}, {4, 12, 15, 13, 7, 41});
+    out1.number1 = packed("0301234567");
+    CallRecord in1 = call(2, "0891234", {4, 12, 15, 13, 10, 0}, {4, 12, 15, 13, 12, 30});
+    in1.number1 = packed("0891234"), in1.number2 = packed("30");
+    in1.port1 = 0x21, in1.port2 = 0xA3, in1.status = 0x0011, in1.value = 0xFFFF, in1.code = 0;
+    CallRecord no_start = call(3, "60221234", {0xFF, 0, 0, 0, 0, 0}, {4, 12, 15, 14, 0, 10});
+    no_start.number1 = packed("0221234"), no_start.value = 12, no_start.subcode = 4;
+    CallRecord unfinished = call(4, "8040555", {4, 12, 15, 15, 30, 0}, {0xFF, 12, 15, 0, 0, 0});
+    CallRecord not_closed = call(0x8005, "812", {4, 12, 15, 16, 0, 0}, {4, 12, 15, 16, 1, 0});
+    CallRecord saved = call(6, "812", {4, 12, 15, 17, 0, 0}, {4, 12, 15, 17, 2, 0});
+    saved.status = 0;
+    CallRecord new_year = call(7, "80049301", {31, 12, 15, 23, 59, 30}, {1, 1, 16, 0, 1, 0});
+    new_year.number1 = packed("0049301"), new_year.value = 41;
+    CallRecord text_number = call(8, "030", {4, 12, 15, 18, 0, 0}, {4, 12, 15, 18, 0, 45});
+    text_number.number1 = "Ext,\"12\"";
+    return call_log({saved, new_year, out1, in1, no_start, unfinished, not_closed, text_number});
+}
 
+// The generator of examples/calls.bin: with VORN_UPDATE_EXAMPLES=1 the test
+// writes the file; otherwise it checks that the committed file is current.
+TEST(LogcallExample, BundledLogIsTheBuildersLog) {
+    const std::string path = std::string(VORN_SOURCE_DIR) + "/examples/calls.bin";
+    if (const char *update = std::getenv("VORN_UPDATE_EXAMPLES"); update && *update == '1')
+        write_file(path, example_log());
+    EXPECT_EQ(read_file(path), example_log());
+}
+
+struct CallFiles {
     TempDir dir;
-    std::string bin = dir.file("calls.bin");
-    std::string out = dir.file("out.txt");
-    std::string inf = dir.file("in.txt");
-    std::string rej = dir.file("reject.txt");
-    char message[300];
-    char previous_tmp[260] = {};
-    uint32_t blocks_before = live_blocks();
+    TmpPathIn tmp{dir.path()}; // where the copy of the log goes
+    std::string bin = dir.file("calls.bin"), out = dir.file("out.txt"), in = dir.file("in.txt"),
+                reject = dir.file("reject.txt");
+
+    // One mklogcall call: result, message and the lists.
+    std::string lists(const std::string &name, const std::string &log, const char *o,
+                      const char *i = nullptr, const char *r = nullptr,
+                      const char *from = nullptr) {
+        write_file(bin, log);
+        for (const auto &f : {out, in, reject})
+            fs::remove(f);
+        char message[80] = "(untouched)";
+        const int result = mklogcall(from ? from : bin.c_str(), o, i, r, message);
+        return section(name, result, message, {out, in, reject});
+    }
 };
 
-TEST_F(LogcallTest, ListExamples) {
-    CallRecord outgoing;
-    CallRecord no_start;
-    no_start.dad = "030";
-    no_start.start.day = 0xFF;
-    no_start.end.minute = 9;
-    EXPECT_EQ(lists(call_log({outgoing, no_start}), "o"),
-              (std::vector<std::string>{
-                  "->  04.12.15-13:05:09;04.12.15-13:07:41;;012;471;;12;0010;10;;3\n"
-                  "<-! ;04.12.15-13:09:41;;012;471;;30;0010;10;;3\n",
-                  "-", "-"}));
-    CallRecord incoming;
-    incoming.dad = "030";
-    EXPECT_EQ(lists(call_log({incoming}), "oir"),
-              (std::vector<std::string>{"", "04.12.15-13:05:09;04.12.15-13:07:41;012;030;0010;;3\n",
-                                        ""}));
-    EXPECT_EQ(message[0], 'x') << "a successful conversion leaves the buffer alone";
-}
+TEST(Logcall, ListsOfManyLogsAndTrace) {
+    const uint32_t blocks = live_blocks();
+    CallFiles f;
+    const char *O = f.out.c_str(), *I = f.in.c_str(), *R = f.reject.c_str();
+    CallRecord no_start = call(2, "030");
+    no_start.start.day = 0xFF, no_start.end.minute = 9;
+    std::string out = f.lists("examples, one list", call_log({CallRecord(), no_start}), O);
+    out += f.lists("example, three lists", call(1, "030").bytes(), O, I, R);
+    const std::string log = example_log(), again = f.dir.path() + "/./out.txt";
+    out += f.lists("one list", log, O) + f.lists("out and in", log, O, I);
+    out += f.lists("out and reject", log, O, nullptr, R) + f.lists("three lists", log, O, I, R);
+    out += f.lists("out named three times", log, O, O, again.c_str());
 
-TEST_F(LogcallTest, EveryCombinationOfFiles) {
-    CallRecord out_call; // ends 13:07:41
-    CallRecord in_call;
-    in_call.plc = 2, in_call.dad = "030", in_call.number1 = packed("0301234");
-    in_call.number2 = "471", in_call.port2 = 0xA3, in_call.status = 0x0123;
-    in_call.code = 0xAB, in_call.subcode = 7, in_call.value = 0xFFFF;
-    in_call.start.minute = 6, in_call.start.second = 0;
-    in_call.end.minute = 8, in_call.end.second = 0;
-    CallRecord no_start;
-    no_start.plc = 3, no_start.start.day = 0xFF, no_start.end.minute = 9, no_start.end.second = 0;
-    CallRecord not_finished;
-    not_finished.plc = 4, not_finished.end.day = 0xFF;
-    CallRecord not_closed;
-    not_closed.plc = 0x8005, not_closed.dad = "6123", not_closed.end.minute = 10;
-    CallRecord saved;
-    saved.plc = 6, saved.status = 0, saved.end.minute = 11;
-    // Stored out of order: the lists follow the end times.
-    const std::string log =
-        call_log({not_finished, saved, no_start, not_closed, in_call, out_call});
-
-    const std::string tail = "plc[5] dad<6123> not closed\n"
-                             "plc[6] dad<812> saved before \n"
-                             "   4: 04.12.15-13:05:09;-255.12.15-13:07:41; call to dad<812> not "
-                             "finished (plc[4])!\n";
-    const struct {
-        const char *files;
-        std::vector<std::string> expected;
-    } cases[] = {
-        {"o",
-         {"->  04.12.15-13:05:09;04.12.15-13:07:41;;012;471;;12;0010;10;;3\n"
-          "<-  04.12.15-13:06:00;04.12.15-13:08:00; 0/38;0301234;471; 1/2 ;30;0123;ab;7;\n"
-          "->! ;04.12.15-13:09:00;;012;471;;12;0010;10;;3\n" +
-              tail,
-          "-", "-"}},
-        // Separate lists; the reject stream is the out file, so outgoing
-        // lines carry code and subcode, and the out file receives the
-        // marker of every call with a start time, the incoming ones too.
-        {"oi",
-         {"  04.12.15-13:05:09;04.12.15-13:07:41;012;812;0010;10;ff\n"
-          "  ! ;04.12.15-13:09:00;012;812;0010;10;ff\n" +
-              tail,
-          "04.12.15-13:06:00;04.12.15-13:08:00;0301234;030;0123;;0\n", "-"}},
-        // One combined list without markers: a call without start time
-        // leaves its arrow in the list and the rest of its line in the
-        // reject file.
-        {"or",
-         {"->04.12.15-13:05:09;04.12.15-13:07:41;;012;471;;12;0010;10;;3\n"
-          "<-04.12.15-13:06:00;04.12.15-13:08:00; 0/38;0301234;471; 1/2 ;30;0123;ab;7;\n"
-          "->",
-          "-", "04.12.15-13:09:00;;012;471;;12;0010;10;;3\n" + tail}},
-        {"oir",
-         {"04.12.15-13:05:09;04.12.15-13:07:41;012;812;0010\n",
-          "04.12.15-13:06:00;04.12.15-13:08:00;0301234;030;0123;;0\n",
-          "04.12.15-13:09:00;012;812;0010;10;ff\n" + tail}},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.files);
-        EXPECT_EQ(lists(log, c.files), c.expected);
-    }
-    // A list named twice, however, is one list.
-    ASSERT_EQ(mklogcall(bin.c_str(), out.c_str(), out.c_str(), (dir.path() + "/./out.txt").c_str(),
-                        message),
-              0);
-    EXPECT_EQ(read_file(out), cases[0].expected[0]);
-}
-
-TEST_F(LogcallTest, RecordFieldsAsWritten) {
-    auto line = [&](const CallRecord &r) { return lists(r.bytes(), "o")[0]; };
-    CallRecord r;
-    r.port2 = 0x45; // neither form: hi 1, lo 5
-    r.subcode = 0, r.value = 0xFFFF, r.status = 0xFFFF, r.code = 0;
-    r.start = {31, 1, 99, 0, 0, 0};
-    r.end = {255, 255, 255, 255, 255, 255};
-    r.dad = "\xFF"s + "8";
-    EXPECT_EQ(line(r), "   1: 31.01.99-00:00:00;-255.255.255-255:255:255; call to dad<> not "
-                       "finished (plc[1])!\n");
+    CallRecord r = call(1, "\xFF"s + "8", {31, 1, 99, 0, 0, 0}, {255, 255, 255, 255, 255, 255});
+    r.port2 = 0x45, r.subcode = 0, r.value = 0xFFFF, r.status = 0xFFFF, r.code = 0;
+    out += f.lists("no address, end all 255", r.bytes(), O);
     r.end = {1, 2, 0, 3, 4, 5};
-    EXPECT_EQ(line(r), "<-  31.01.99-00:00:00;01.02.00-03:04:05; 0/38;012;471; 1/5 ;;ffff;00;0;\n")
-        << "an address the box did not store is empty, and the call incoming";
-    r.dad = "6" + std::string(30, '9'); // no terminator in the field
-    r.port1 = 0xA3, r.port2 = 0x3F;
-    EXPECT_EQ(line(r), "->  31.01.99-00:00:00;01.02.00-03:04:05; 1/2 ;012;471; 0/64;" +
-                           std::string(30, '9') + ";ffff;00;0;\n");
-    r.dad = "";
-    r.plc = 0xFFFE;
-    EXPECT_EQ(line(r), "plc[32766] dad<> not closed\n");
-}
+    out += f.lists("no address, the call incoming", r.bytes(), O);
+    r.dad = "6" + std::string(30, '9'), r.port1 = 0xA3, r.port2 = 0x3F;
+    out += f.lists("address without terminator", r.bytes(), O);
+    r.dad = "", r.plc = 0xFFFE;
+    out += f.lists("slot 32766 not closed", r.bytes(), O);
 
-TEST(LogcallNumbers, PackedAndText) {
-    const struct {
-        const char *name;
-        std::string field;
-        std::string text;
-    } cases[] = {
-        {"packed", "\x12\x3B"s + std::string(8, '\0') + "\xBB", "012"},
-        {"twenty digits", packed("01234567890123456789"), "01234567890123456789"},
-        {"half-bytes 0 and 12 to 15", "\x0C\xDE\xFB"s + std::string(7, '\0') + "\xBB", "/;<=>"},
-        {"text", "0301234\0"s + "\0\0\x55"s, "0301234"},
-        {"text filling the field", "12345678901", "12345678901"},
-        {"first byte 0 with marker", "\0\x12\x3B"s + std::string(7, '\0') + "\xBB", ""},
-        {"first byte FFh", "\xFF\x12\x3B"s + std::string(7, '\0') + "\xBB", ""},
-        {"first byte FFh, text",
-         "\xFF"
-         "123"s,
-         ""},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        CallRecord r;
-        r.number1 = c.field;
-        r.number2 = c.field;
-        const std::string bytes = r.bytes();
-        logcall_t record;
-        std::memcpy(&record, bytes.data(), sizeof record);
-        char first[kLogcallNumberSize], second[kLogcallNumberSize];
-        std::fill(std::begin(first), std::end(first), 'x');
-        get_logcall_numbers(&record, first, second);
-        EXPECT_EQ(std::string(first), c.text);
-        EXPECT_EQ(std::string(second), c.text);
+    // Number fields (packed, text, first byte 0 or FFh) and port codes.
+    const std::string numbers[][2] = {
+        {"\x12\x3B"s + std::string(8, '\0') + "\xBB", packed("01234567890123456789")},
+        {"\x0C\xDE\xFB"s + std::string(7, '\0') + "\xBB", "0301234\0\0\0\x55"s},
+        {"12345678901", "\0\x12\x3B"s + std::string(7, '\0') + "\xBB"},
+        {"\xFF\x12\x3B"s + std::string(7, '\0') + "\xBB", "\xFF"s + "123"}};
+    const uint8_t ports[][2] = {{0x25, 0xA3}, {0xE0, 0x7F}, {0x45, 0x00}, {0xFF, 0x25}};
+    std::vector<CallRecord> fields;
+    for (uint8_t i = 0; i < 4; ++i) {
+        fields.push_back(call(i, "812", {}, {4, 12, 15, 14, i, 0}));
+        fields[i].number1 = numbers[i][0], fields[i].number2 = numbers[i][1];
+        fields[i].port1 = ports[i][0], fields[i].port2 = ports[i][1];
     }
-}
+    out += f.lists("numbers and ports", call_log(fields), O);
 
-TEST(LogcallNumbers, PortCodes) {
-    const struct {
-        uint8_t code;
-        unsigned hi, lo;
-    } cases[] = {{0x25, 0, 38}, {0xA3, 1, 2},    {0xE0, 0x20, 1}, {0x7F, 1, 64},
-                 {0x45, 1, 5},  {0xFF, 0x2F, 2}, {0x00, 0, 0}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.code);
-        const PortPair port = logcall_port(c.code);
-        EXPECT_EQ(port.hi, c.hi);
-        EXPECT_EQ(port.lo, c.lo);
-    }
-}
+    // By end date and time (years 97 to 99 first), then start (its year as
+    // stored), then the other bytes.
+    // clang-format off
+    std::vector<CallRecord> order = {
+        call(1, "8-year-3", {4, 12}, {4, 12, 3}), call(2, "8-year-98", {4, 12}, {4, 12, 98}),
+        call(3, "8-unfinished", {4, 12}, {0xFF, 12, 15}), call(4, "8-next-month", {}, {4, 1, 16}),
+        call(5, "8-start-year-97", {4, 12, 97}), call(6, "8-start-year-3", {4, 12, 3}),
+        call(7, "8-later-start", {4, 12, 15, 13, 5, 10}), call(8, "812"), CallRecord()};
+    // clang-format on
+    order[7].status = 0x11;
+    out += f.lists("sort order", call_log(order), O);
 
-TEST(LogcallSort, CompareOrder) {
-    auto record = [](const CallRecord &r) {
-        logcall_t out;
-        std::memcpy(&out, r.bytes().data(), sizeof out);
-        return out;
-    };
-    CallRecord base;
-    CallRecord later_start = base;
-    later_start.start.second = 10;
-    CallRecord year98 = base, year03 = base;
-    year98.end.year = 98, year03.end.year = 3;
-    CallRecord unfinished = base, next_month = base;
-    unfinished.end.day = 0xFF, next_month.end.month = 1, next_month.end.year = 16;
-    CallRecord start97 = base, start03 = base;
-    start97.start.year = 97, start03.start.year = 3; // the start year counts as stored
-    CallRecord other_slot = base;
-    other_slot.plc = 0x8123;
-    CallRecord other_status = base;
-    other_status.status = 0x0011;
-    const struct {
-        const char *name;
-        CallRecord a, b;
-        int order;
-    } cases[] = {
-        {"same end, start decides", base, later_start, -1},
-        {"year 98 before year 3", year98, year03, -1},
-        {"not finished after the finished calls of the month", base, unfinished, -1},
-        {"not finished before the next month", unfinished, next_month, -1},
-        {"start year without correction", start03, start97, -1},
-        {"slot takes no part", base, other_slot, 0},
-        {"other bytes after the times", base, other_status, -1},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        const logcall_t a = record(c.a), b = record(c.b);
-        EXPECT_EQ(compare_logcall(&a, &b), c.order);
-        EXPECT_EQ(compare_logcall(&b, &a), -c.order);
-    }
-}
+    const CallRecord later = call(1, "812", {}, {4, 12, 15, 13, 9});
+    for (size_t size : {1, 74})
+        out += f.lists(std::to_string(size) + " bytes", later.bytes().substr(0, size), O, I, R);
+    out += f.lists("end mark",
+                   call_log({later, call(0xFFFF, "8", {}, {4, 12, 15, 13, 8}), CallRecord()}), O);
+    out += f.lists("short last record", CallRecord().bytes() + later.bytes().substr(0, 74), O);
 
-TEST_F(LogcallTest, SortKeepsTheTailAndReportsStreamFailures) {
-    CallRecord a, b, c;
-    a.end.year = 3, b.end.year = 98, c.end.year = 99;
-    const std::string tail = "tail bytes";
-    write_file(bin, call_log({a, c, b}) + tail);
-    {
-        FILE *f = std::fopen(bin.c_str(), "r+b");
-        ASSERT_NE(f, nullptr);
-        EXPECT_EQ(sort_logcall(f), 0);
-        EXPECT_EQ(std::ftell(f), 0) << "rewound for the converter";
-        std::fclose(f);
-    }
-    EXPECT_EQ(read_file(bin), call_log({b, c, a}) + tail);
-
-    // A stream that cannot be read, and one that cannot be written.
-    FILE *append = std::fopen(bin.c_str(), "ab");
-    ASSERT_NE(append, nullptr);
-    EXPECT_EQ(sort_logcall(append), -7);
-    std::fclose(append);
-    FILE *read_only = std::fopen(bin.c_str(), "rb");
-    ASSERT_NE(read_only, nullptr);
-    EXPECT_EQ(sort_logcall(read_only), -8);
-    std::fclose(read_only);
-    EXPECT_EQ(read_file(bin), call_log({b, c, a}) + tail);
-}
-
-TEST_F(LogcallTest, ShortAndEndedLogs) {
-    CallRecord r, later = r, end_mark = r;
-    later.end.minute = 9;
-    end_mark.plc = 0xFFFF, end_mark.end.minute = 8;
-    for (size_t size : {0, 1, 74}) {
-        SCOPED_TRACE(size);
-        EXPECT_EQ(lists(r.bytes().substr(0, size), "oir"), (std::vector<std::string>{"", "", ""}));
-    }
-    const std::string line = "04.12.15-13:05:09;04.12.15-13:07:41;012;812;0010\n";
-    EXPECT_EQ(lists(call_log({later, end_mark, r}), "oir")[0], line)
-        << "the end mark ends the log where it sorts";
-    EXPECT_EQ(lists(r.bytes() + r.bytes().substr(0, 74), "oir")[0], line);
-}
-
-TEST_F(LogcallTest, ResultsAndMessages) {
-    CallRecord incoming, not_closed;
-    incoming.dad = "030", not_closed.plc = 0x8002;
-    write_file(bin, call_log({CallRecord(), incoming, not_closed}));
-    const std::string missing = dir.file("no/such/folder/file.txt");
-    const struct {
-        const char *name;
-        std::string binfile, outfile, infile, rejectfile;
-        int result;
-        std::string text;
-    } cases[] = {
-        {"log missing", dir.file("none.bin"), out, "", "", -1,
-         "Cannot Read \"" + dir.file("none.bin") + "\"!\n"},
-        {"log a folder", dir.path(), out, "", "", -1, "Cannot Read \"" + dir.path() + "\"!\n"},
-        {"out not creatable", bin, missing, "", "", -4, "Cannot Write \"LOGout\"!\n"},
-        {"in not creatable", bin, out, missing, "", -5, "Cannot Write \"LOGin\"!\n"},
-        {"reject not creatable", bin, out, inf, missing, -6, "Cannot Write \"LOGreject\"!\n"},
-        {"out not writable", bin, "/dev/full", "", "", -4, "Cannot Write \"LOGout\"!\n"},
-        {"in not writable", bin, out, "/dev/full", "", -5, "Cannot Write \"LOGin\"!\n"},
-        {"reject not writable", bin, out, inf, "/dev/full", -6, "Cannot Write \"LOGreject\"!\n"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        std::fill(std::begin(message), std::end(message), 'x');
-        EXPECT_EQ(mklogcall(c.binfile.c_str(), c.outfile.c_str(),
-                            c.infile.empty() ? nullptr : c.infile.c_str(),
-                            c.rejectfile.empty() ? nullptr : c.rejectfile.c_str(), message),
-                  c.result);
-        EXPECT_EQ(std::string(message), c.text);
-    }
-    // Absent names and an absent buffer.
-    EXPECT_EQ(mklogcall(nullptr, out.c_str(), nullptr, nullptr, message), -1);
+    const std::string none = f.dir.file("none.bin"), no_folder = f.dir.file("no/such/file.txt");
+    out += f.lists("log missing", log, O, I, R, none.c_str());
+    out += f.lists("log a folder", log, O, I, R, f.dir.path().c_str());
+    out += f.lists("out not creatable", log, no_folder.c_str(), I, R);
+    out += f.lists("in not creatable", log, O, no_folder.c_str(), R);
+    out += f.lists("reject not creatable", log, O, I, no_folder.c_str());
+    out += f.lists("out not writable", log, "/dev/full", I, R);
+    out += f.lists("in not writable", log, O, "/dev/full", R);
+    out += f.lists("reject not writable", log, O, I, "/dev/full");
+    out += f.lists("out absent", log, nullptr, I, R);
+    expect_golden("logcall_lists.txt", stable(out + files_left(f.dir.path()), f.dir.path()));
+    char message[80];
+    EXPECT_EQ(mklogcall(nullptr, O, nullptr, nullptr, message), -1);
     EXPECT_STREQ(message, "Cannot Read \"NULL\"!\n");
-    EXPECT_EQ(mklogcall(bin.c_str(), nullptr, nullptr, nullptr, nullptr), -4);
-    // A failure to create a later file leaves the earlier ones, empty.
-    fs::remove(out);
-    EXPECT_EQ(mklogcall(bin.c_str(), out.c_str(), missing.c_str(), nullptr, message), -5);
-    EXPECT_EQ(read_file(out), "");
+    EXPECT_EQ(live_blocks(), blocks);
+
+    DebugOn debug; // the trace of a conversion and of a failed one
+    TraceCapture capture;
+    write_file(f.bin, example_log());
+    EXPECT_EQ(mklogcall(f.bin.c_str(), O, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(mklogcall(f.bin.c_str(), "/dev/full", nullptr, nullptr, nullptr), -4);
+    expect_golden("logcall_trace.txt", stable_trace(capture, f.dir.path()));
 }
 
-TEST_F(LogcallTest, TraceOfAConversion) {
+TEST(Logcall, SortKeepsTheTailAndReportsStreamFailures) {
+    TempDir dir;
+    const std::string bin = dir.file("calls.bin");
+    const std::string sorted = call(2, "8", {}, {4, 12, 98}).bytes() + call(1, "8").bytes();
+    write_file(bin, sorted.substr(75) + sorted.substr(0, 75) + "tail");
+    for (const auto &[mode, result] : {std::pair{"r+b", 0}, {"ab", -7}, {"rb", -8}}) {
+        std::FILE *file = std::fopen(bin.c_str(), mode);
+        ASSERT_NE(file, nullptr);
+        EXPECT_EQ(sort_logcall(file), result) << mode;
+        std::fclose(file);
+    }
+    EXPECT_EQ(read_file(bin), sorted + "tail");
+}
+
+TEST(LogcallMerge, MergedListsErrorLinesAndTrace) {
+    TempDir dir;
+    const std::string first = dir.file("first.txt"), second = dir.file("second.txt"),
+                      dest = dir.file("merged.txt"), missing = dir.file("missing.txt");
+    auto merge = [&](const std::string &name, const std::string &list1, const std::string &list2,
+                     const char *a, const char *b, const char *destination) {
+        write_file(first, list1);
+        write_file(second, list2);
+        fs::permissions(first, fs::perms::owner_read | fs::perms::owner_write);
+        fs::remove(dest);
+        TraceCapture capture;
+        std::string out =
+            section(name, merge_logcall(a, b, destination), nullptr, {first, second, dest});
+        for (const std::string &line : capture.bodies())
+            out += "error line: " + printable(line);
+        const bool kept = (fs::status(first).permissions() & fs::perms::all) ==
+                          (fs::perms::owner_read | fs::perms::owner_write);
+        return out + (kept ? "" : "first.txt lost its permissions\n");
+    };
+    // Lines as mklogcall writes them: with arrow and marker, without start
+    // time, in separate lists.
+    const std::string a = "->  04.12.15-13:05:09;04.12.15-13:07:41;012;471;;12;0010;10;;3\n";
+    const std::string b = "<-! ;04.12.15-13:07:42;012;471;;30\n", c = ";04.12.15-13:07:44;ff\n";
+    const std::string d = "04.12.15-13:05:09;04.12.15-13:07:43;0010\n";
+    const std::string e = "04.12.15-13:05:09;03.01.16-00:00:00;0010\n";
+    const std::string g = "04.12.15-13:05:09;31.12.98-23:59:59;0010\n";
+    const std::string z = "04.12.15-13:05:09;04.12.15-13:07:41;" + std::string(300, 'z') + "\n";
+    const std::tuple<const char *, std::string, std::string> orders[] = {
+        {"every line form", a + d + e, b + c + g},
+        {"an empty first list", "", a + b},
+        {"an empty second list", d + c, ""},
+        {"equal keys: the second list first", a, "->  01.01.15" + a.substr(12)},
+        {"keys equal but for case", replaced(d, "0010", "abc"), replaced(d, "0010", "ABC")},
+        {"a line of 300 characters", z, d},
+        {"CR LF line ends", "x\r\n" + a.substr(0, a.size() - 1) + "\r\n", ""}};
+    std::string out;
+    for (const auto &[name, list1, list2] : orders)
+        out += merge(name, list1, list2, first.c_str(), second.c_str(), dest.c_str());
+    const std::string upper = dir.file("FIRST.TXT"), second_too = dir.path() + "//second.txt";
+    out += merge("replacing the first list", a, d, first.c_str(), second.c_str(), nullptr);
+    out += merge("replacing FIRST.TXT", a, d, first.c_str(), second.c_str(), upper.c_str());
+    out +=
+        merge("replacing the second list", a, d, first.c_str(), second.c_str(), second_too.c_str());
+    fs::create_symlink(first, dir.file("link.txt"));
+    out += merge("replacing a linked list", a, d, dir.file("link.txt").c_str(), second.c_str(),
+                 nullptr);
+    fs::remove(dir.file("link.txt"));
+    const std::string deep = dir.file(std::string(240, 'd')), deep_list = deep + "/list.txt";
+    fs::create_directory(deep);
+    write_file(deep_list, "kept\n");
+    const std::string no_folder = dir.file("no/such/folder/merged.txt");
+    out += merge("first missing", a, d, missing.c_str(), second.c_str(), dest.c_str());
+    out += merge("first absent", a, d, nullptr, second.c_str(), dest.c_str());
+    out += merge("first a folder", a, d, dir.path().c_str(), second.c_str(), nullptr);
+    out += merge("second missing", a, d, first.c_str(), missing.c_str(), dest.c_str());
+    out +=
+        merge("destination not creatable", a, d, first.c_str(), second.c_str(), no_folder.c_str());
+    out += merge("no room beside the first list", a, d, deep_list.c_str(), second.c_str(), nullptr);
+    out += merge("destination full", a, d, first.c_str(), second.c_str(), "/dev/full");
+    EXPECT_EQ(read_file(deep_list), "kept\n");
+    fs::remove_all(deep);
+    expect_golden("logcall_merge.txt", stable(out + files_left(dir.path()), dir.path()));
+
+    // The trace of a merge that replaces the first list, and of one whose
+    // input, a pipe, has no length to read up to.
     DebugOn debug;
     TraceCapture capture;
-    CallRecord saved;
-    saved.status = 0;
-    write_file(bin, call_log({CallRecord(), saved}));
-    ASSERT_EQ(mklogcall(bin.c_str(), out.c_str(), nullptr, nullptr, message), 0);
-    const std::string trace = capture.text();
-    for (const std::string &line :
-         {"mklogcall(\"" + bin + "\", \"" + out + "\",\"NULL\",\"NULL\"\n",
-          "copy 150 bytes, err=0\n"s, "err=0 feof(intmp)=1 size=150\n"s,
-          "sort_logcall: allsize=150\n"s, "sort_logcall: elements=2 size=75\n"s,
-          "sort_logcall: write 150 err=0\n"s, "   1: ;012;471;;\n"s,
-          "plc[1] dad<812> saved before \n"s}) {
-        EXPECT_NE(trace.find(line), std::string::npos) << line;
-    }
-    EXPECT_NE(trace.find("LOGCALL#"), std::string::npos);
-    EXPECT_NE(trace.find(": end convert_logcall\n"), std::string::npos);
+    write_file(first, a);
+    EXPECT_EQ(merge_logcall(first.c_str(), second.c_str(), nullptr), 0);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], "x\n", 2), 2);
+    close(fds[1]);
+    std::FILE *piped = fdopen(fds[0], "r"), *in2 = std::fopen(second.c_str(), "r");
+    std::FILE *merged = std::fopen(dest.c_str(), "w");
+    EXPECT_EQ(merge_logcall_lines(piped, in2, merged), -5);
+    for (std::FILE *file : {piped, in2, merged})
+        std::fclose(file);
+    expect_golden("logcall_merge_trace.txt", stable_trace(capture, dir.path()));
+}
 
-    capture.clear();
-    EXPECT_EQ(mklogcall(bin.c_str(), "/dev/full", nullptr, nullptr, nullptr), -4);
-    EXPECT_TRUE(capture.contains("mklogcall:Error -4 (Cannot Write \"LOGout\"!\n)\n"));
+TEST(LogcallMerge, FailedWritesLeaveTheFirstList) {
+    TempDir dir;
+    const std::string first = dir.file("first.txt"), second = dir.file("second.txt");
+    // A short merge fails only when its buffer is written at the close.
+    for (const auto &[limit, lines] :
+         {std::pair<rlim_t, int>{0, 3}, {4096, 4000}, {300000, 4000}}) {
+        std::string list;
+        for (int i = 0; i < lines; ++i)
+            list += "04.12.15-13:05:09;" + std::to_string(10 + i % 28) + ".12.15-13:07:41;0010\n";
+        write_file(first, list);
+        write_file(second, list);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit rl{limit, limit};
+            setrlimit(RLIMIT_FSIZE, &rl);
+            _exit(merge_logcall(first.c_str(), second.c_str(), nullptr) + 10);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 10 - 4) << limit;
+        EXPECT_EQ(read_file(first), list) << limit;
+    }
+}
+
+TEST(LogcallTool, RunsOfTheTool) {
+    TempDir dir;
+    const std::string env = "TMPDIR=" + dir.path();
+    auto q = [&](const char *name) { return shell_quote(dir.file(name)); };
+    write_file(dir.file("calls.bin"), example_log());
+    std::string out =
+        tool_run("calls " + q("calls.bin") + " " + q("out.txt") + " --in " + q("in.txt") +
+                     " --reject " + q("reject.txt") + " --csv " + q("calls.csv"),
+                 env);
+    for (const char *name : {"out.txt", "in.txt", "reject.txt", "calls.csv"})
+        out += "--- " + std::string(name) + "\n" + printable(read_file(dir.file(name)));
+    for (const auto &[dest, shown] : {std::pair{"m.txt", "m.txt"}, {"IN.txt", "in.txt"}}) {
+        out += tool_run("merge " + q("in.txt") + " " + q("out.txt") + " " + q(dest));
+        out += "--- " + std::string(shown) + "\n" + printable(read_file(dir.file(shown)));
+    }
+    for (const std::string &args :
+         {"calls " + q("calls.bin") + " " + q("m.txt") + " --in " + q("m.txt"),
+          "calls " + q("calls.bin") + " " + q("no/list.txt"),
+          "calls " + q("calls.bin") + " /dev/full",
+          "merge " + q("m.txt") + " " + q("m.txt") + " /dev/full",
+          "merge " + q("m.txt") + " " + q("calls.bin") + " " + q("calls.bin"), "calls"s,
+          "calls a b c"s, "calls a b --in"s, "calls a b --out x"s, "merge a"s, "merge --x a b"s})
+        out += tool_run(args, env);
+    EXPECT_EQ(read_file(dir.file("calls.bin")), example_log());
+    expect_golden("logcall_tool.txt", stable(out + files_left(dir.path()), dir.path()));
 }
 
 } // namespace

@@ -279,7 +279,9 @@ int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode, std::s
     state.message = message;
     state.err_str = static_cast<char *>(myAlloc(kErrStrSize, "err_str"));
     if (state.err_str == nullptr) {
-        // Without the message buffer nothing is converted.
+        // Without the message buffer nothing is converted; the user still
+        // learns why.
+        dbg_error(kNoMemory);
         state.status = 1;
         mkconf_end(state);
         return VORN_CONF_NO_MEMORY;

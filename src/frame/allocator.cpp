@@ -1,11 +1,12 @@
 // The tracked allocator.  Every large block of the library comes from here,
 // zero-filled, and each allocation and release leaves one trace line with
 // the number of blocks still live, so leaks show in any trace.
+#include "frame/alloc_faults.h"
 #include "frame/frame.h"
+#include "platform/platform.h"
 #include "trace/trace.h"
 
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
 
 namespace vorn {
@@ -21,11 +22,23 @@ constexpr unsigned kFreeLine = 83;
 
 std::atomic<uint32_t> g_live_blocks{0};
 
-// Each block carries its requested size in front, so that the release line
-// can print it.
-struct alignas(16) BlockHeader {
-    size_t size;
+// The test-only switch (alloc_faults.h), per thread so that a test's
+// failure reaches only the job it runs.
+struct FaultSwitch {
+    unsigned fail_at = 0; // 0: off
+    unsigned count = 0;
+    const char *failed_tag = nullptr;
 };
+thread_local FaultSwitch t_faults;
+
+// True when this allocation is the one the switch makes fail.
+bool fail_this_alloc(const char *tag) {
+    ++t_faults.count;
+    if (t_faults.fail_at == 0 || t_faults.count != t_faults.fail_at)
+        return false;
+    t_faults.failed_tag = tag;
+    return true;
+}
 
 } // namespace
 
@@ -35,14 +48,7 @@ const char *source_tail(const char *file) {
 }
 
 void *myAlloc(size_t size, const char *tag) {
-    void *block = nullptr;
-    if (size <= SIZE_MAX - sizeof(BlockHeader)) {
-        auto *header = static_cast<BlockHeader *>(std::calloc(1, sizeof(BlockHeader) + size));
-        if (header != nullptr) {
-            header->size = size;
-            block = header + 1;
-        }
-    }
+    void *block = fail_this_alloc(tag) ? nullptr : platform::global_alloc(size);
     uint32_t live = g_live_blocks.fetch_add(1) + 1;
     dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalAlloc %s\n", source_tail(kAllocatorSource),
                kAllocLine, block, static_cast<unsigned>(size), live, tag);
@@ -54,15 +60,26 @@ void myFree(void *block, const char *tag) {
         dbg_printf("myFree(NULL) do nothing\n");
         return;
     }
-    auto *header = static_cast<BlockHeader *>(block) - 1;
     uint32_t live = g_live_blocks.fetch_sub(1) - 1;
     dbg_printf("%10.10s#%-4u: p=%p size=%-3u %3u GlobalFree %s\n", source_tail(kAllocatorSource),
-               kFreeLine, block, static_cast<unsigned>(header->size), live, tag);
-    std::free(header);
+               kFreeLine, block, static_cast<unsigned>(platform::global_size(block)), live, tag);
+    platform::global_free(block);
 }
 
 uint32_t live_blocks() {
     return g_live_blocks.load();
+}
+
+void fail_nth_alloc_for_tests(unsigned n) {
+    t_faults = FaultSwitch{n, 0, nullptr};
+}
+
+unsigned allocs_for_tests() {
+    return t_faults.count;
+}
+
+const char *failed_alloc_tag_for_tests() {
+    return t_faults.failed_tag;
 }
 
 } // namespace vorn

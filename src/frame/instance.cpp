@@ -33,7 +33,9 @@ class CVORN_B32App {
     ~CVORN_B32App();
 
     std::vector<CInstanceGlobals *> m_aInstances;
-    uint32_t m_dwRegDebug = 0;
+    // Read by every trace call of every thread; the tool and the tests may
+    // change it while other threads run.
+    std::atomic<uint32_t> m_dwRegDebug{0};
     CMyTrace *m_pTrace = nullptr;
 };
 
@@ -48,7 +50,7 @@ CVORN_B32App::CVORN_B32App() {
         g_app.store(this);
         get_instance_globals();
         dbg_printf("InitInstance done\n");
-        m_dwRegDebug = read_debug_switch();
+        m_dwRegDebug.store(read_debug_switch(), std::memory_order_relaxed);
         char version[100];
         get_dll_version(kModuleLabel, version, sizeof version);
         m_pTrace->Trace("%s\n", version);
@@ -105,12 +107,12 @@ CInstanceGlobals *get_instance_globals() {
 
 uint32_t app_reg_debug() {
     CVORN_B32App *app = g_app.load();
-    return app != nullptr ? app->m_dwRegDebug : 0;
+    return app != nullptr ? app->m_dwRegDebug.load(std::memory_order_relaxed) : 0;
 }
 
 void set_app_reg_debug(uint32_t value) {
     if (CVORN_B32App *app = g_app.load())
-        app->m_dwRegDebug = value;
+        app->m_dwRegDebug.store(value, std::memory_order_relaxed);
 }
 
 // ---- accessors ----------------------------------------------------------------

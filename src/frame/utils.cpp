@@ -185,6 +185,12 @@ extern "C" VORN_B32_API int32_t remove_hexfile(const char *path) {
         dbg_printf("remove_hexfile(%s)\n", path);
         if (path == nullptr)
             return -1;
+        // Only a regular file is overwritten and removed: writes into a FIFO
+        // block once its buffer is full, and a device or folder is nothing a
+        // host's table file could be.  Such a name is left alone.
+        const platform::FileIdentity::Kind kind = platform::file_identity(path).kind;
+        if (kind != platform::FileIdentity::Regular && kind != platform::FileIdentity::Missing)
+            return -1;
         std::FILE *f = std::fopen(path, "r+b");
         if (f == nullptr) {
             platform::remove_file(path);

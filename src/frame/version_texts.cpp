@@ -12,20 +12,25 @@ using namespace vorn;
 namespace vorn {
 
 int read_file_version(const char *module, char *buffer, size_t capacity) {
-    if (buffer == nullptr || capacity == 0 || !platform::module_is_library(module))
+    if (buffer == nullptr || capacity == 0 || module == nullptr)
         return 0;
-    // The version block stands in for the resource the platform would read.
-    const char *version = platform::library_version();
-    size_t info_size = std::strlen(version) + 1;
-    auto *info = static_cast<char *>(myAlloc(info_size, "FVData"));
+    size_t info_size = platform::version_info_size(module);
+    if (info_size == 0)
+        return 0;
+    auto *info = myAlloc(info_size, "FVData");
     if (info == nullptr)
         return 0;
-    std::memcpy(info, version, info_size);
     std::memset(buffer, 0, capacity);
-    std::strncpy(buffer, info, capacity);
-    buffer[capacity - 1] = '\0';
+    int found = 0;
+    if (platform::version_info_read(module, info, info_size)) {
+        if (const char *version = platform::version_info_file_version(info, info_size)) {
+            std::strncpy(buffer, version, capacity);
+            buffer[capacity - 1] = '\0';
+            found = 1;
+        }
+    }
     myFree(info, "FVData");
-    return 1;
+    return found;
 }
 
 } // namespace vorn

@@ -34,24 +34,11 @@ bool File::close_written() {
 File open_file(const char *path, const char *mode) {
     if (!path)
         return File();
-    return File(std::fopen(path, mode));
+    return File(platform::open_stream(path, mode));
 }
 
 File open_for_reading(const char *path) {
-    File file = open_file(path, "rb");
-    if (!file)
-        return file;
-    // One character read ahead tells a folder (read error) from a file; an
-    // empty file merely reports its end.
-    int c = std::fgetc(file.get());
-    if (c == EOF) {
-        if (std::ferror(file.get()))
-            return File();
-        std::clearerr(file.get());
-    } else if (std::ungetc(c, file.get()) == EOF) {
-        return File();
-    }
-    return file;
+    return File(path != nullptr ? platform::open_regular_file(path) : nullptr);
 }
 
 bool same_file(const char *a, const char *b) {

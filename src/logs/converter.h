@@ -44,11 +44,13 @@ class File {
     std::FILE *m_stream = nullptr;
 };
 
-// fopen that accepts an absent name (the handle is then empty).
+// fopen that accepts an absent name (the handle is then empty) and never
+// waits in the open: an output FIFO that nobody reads is refused.
 File open_file(const char *path, const char *mode);
 
-// Opens a binary input for reading ("rb").  A folder opens on this platform
-// but every read of it fails; it is refused here like any unreadable file.
+// Opens a binary input for reading ("rb").  Only a regular file is an
+// input: a folder reads as nothing, a FIFO would block the open and a device
+// such as /dev/zero never ends; each is refused like an unreadable file.
 File open_for_reading(const char *path);
 
 // True when both paths name one existing file, however they name it.

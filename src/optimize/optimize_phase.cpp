@@ -96,7 +96,8 @@ void ListingFile::open(const char *cfgfile, const char *extension) {
     close();
     if (cfgfile == nullptr || make_fname(cfgfile, path, extension) == nullptr)
         return;
-    file = std::fopen(path, "w");
+    // A listing named like a FIFO that nobody reads is skipped, not waited on.
+    file = platform::open_stream(path, "w");
     if (file != nullptr)
         dbg_printf("open file %s=%x (%s)\n", name, stream_id(file), path);
 }

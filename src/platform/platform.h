@@ -1,7 +1,8 @@
-// Stand-ins for the operating-system services the library needs.  Nothing
-// outside src/platform calls the operating system directly: everything goes
-// through the functions declared here, so another platform only has to
-// replace this folder.
+// The operating-system services the library needs.  Nothing outside
+// src/platform calls the operating system directly: everything goes through
+// the functions declared here.  The build takes the files of one system from
+// src/platform/posix or src/platform/win32; the files directly in this folder
+// need no system call and serve both.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +15,9 @@ namespace vorn::platform {
 
 // ---- debugger output ------------------------------------------------------
 
-// Hands one finished trace string to the debug sink.  Returns false when the
+// Hands one finished trace string to the debug sink: the system's debugger
+// output (OutputDebugStringA; dropped where there is none), standard error or
+// a file, as VORN_B32_DEBUG_OUTPUT chooses.  Returns false when the
 // sink failed (file not writable); the caller decides what a failure means.
 bool debug_output(const char *text);
 
@@ -53,12 +56,23 @@ int64_t local_to_epoch(int year, int month, int day, int hour, int minute, int s
 uint32_t thread_id();
 uint32_t process_id();
 
+// ---- memory (GlobalAlloc, GlobalSize, GlobalFree) ----------------------------
+
+// A fixed, zero-filled block of `size` bytes; nullptr when none was had.
+void *global_alloc(size_t size);
+// The size the block was asked for.
+size_t global_size(const void *block);
+void global_free(void *block);
+
 // ---- settings (the Vorn_B32_DEBUG registry value) --------------------------
 
-// Path of the settings file that stands in for the registry key.
+// Where the key HKEY_CURRENT_USER\SOFTWARE\KEMAX\KEMAX.NMS\Settings lives:
+// the path of the settings file that stands in for it on POSIX systems, the
+// key's own name on Windows.
 std::string settings_path();
-// Reads the numeric value `name`; when it is missing, appends "name=0".
-// Returns 0 on any failure.
+// Reads the numeric value `name`; when it is missing or unreadable, creates
+// it as 0 (appends "name=0", or writes a REG_DWORD of 0) so that the user
+// finds it.  Returns 0 on any failure.
 uint32_t read_settings_value(const char *name);
 
 // ---- files -----------------------------------------------------------------
@@ -103,6 +117,18 @@ int sync_stream(std::FILE *stream);
 // Returns 0, or the errno value of the failed rename (errno is set too).
 int replace_file(const char *from, const char *to);
 
+// fopen for the modes "r", "w" and "a" (with "+", "b" or "t" behind), whose
+// open never waits: an output FIFO that no process reads fails with ENXIO
+// instead of blocking until a reader comes, while one with a reader is
+// written as usual.  Files are created with mode 0666 (less the umask).
+std::FILE *open_stream(const char *path, const char *mode);
+
+// Opens an existing regular file for binary reading through stdio.  Returns
+// nullptr (errno set) when it cannot be opened or is no regular file: a FIFO
+// would block the open until a writer comes, a device such as /dev/zero
+// never ends, and a folder reads as nothing.  The open itself never blocks.
+std::FILE *open_regular_file(const char *path);
+
 // 0 when the file may be opened for reading (access R_OK), else the errno
 // value of the failure.
 int file_readable(const char *path);
@@ -122,18 +148,27 @@ void console_printf(const char *format, ...) __attribute__((format(printf, 1, 2)
 void set_console_quiet(bool quiet);
 
 // ---- version resource ------------------------------------------------------
+// (GetFileVersionInfoSizeA, GetFileVersionInfoA, VerQueryValueA)
 
 // The library's own file version ("1.0.0.0").
 const char *library_version();
-// True when `module` names this library: "Vorn_B32.DLL" (any case) or the
-// path of the loaded library file.
-bool module_is_library(const char *module);
+// Size of the version information of `module`, a module name or path; 0 when
+// it has none.  "Vorn_B32.DLL" (any case) and the path of the loaded library
+// file name this library.
+size_t version_info_size(const char *module);
+// Reads the version information of `module` into `block` of `size` bytes.
+bool version_info_read(const char *module, void *block, size_t size);
+// The "FileVersion" text of the first language and code page of a block that
+// version_info_read filled; nullptr when it holds none.
+const char *version_info_file_version(const void *block, size_t size);
 
 // ---- a mutex with a timed wait ----------------------------------------------
 
-// The trace object's lock.  It waits with pthread_mutex_timedlock, which the
-// thread sanitizer understands (std::timed_mutex waits with a clock call that
-// it does not know and reports falsely).
+// The trace object's lock.  On POSIX systems it waits with
+// pthread_mutex_timedlock, which the thread sanitizer understands
+// (std::timed_mutex waits with a clock call that it does not know and reports
+// falsely); on Windows it is an unnamed kernel mutex, as the trace object's
+// CMutex was.
 class TimedMutex {
   public:
     TimedMutex();
@@ -145,7 +180,7 @@ class TimedMutex {
     void unlock();
 
   private:
-    alignas(8) unsigned char m_storage[64]; // the native mutex
+    alignas(8) unsigned char m_storage[64]; // the native mutex or its handle
 };
 
 // ---- named semaphore "TraceMutex" -------------------------------------------

@@ -104,7 +104,8 @@ int write_bin_table15(table_t *table, const char *path) {
     if (table == nullptr)
         return -1;
 
-    std::FILE *file = (path != nullptr && path[0] != '\0') ? std::fopen(path, "wb") : nullptr;
+    std::FILE *file =
+        (path != nullptr && path[0] != '\0') ? platform::open_stream(path, "wb") : nullptr;
     if (file == nullptr) {
         const int error = path == nullptr || path[0] == '\0' ? ENOENT : platform::last_error();
         const std::string what = file_message(FileMessage::CannotWrite, path);

@@ -28,10 +28,8 @@ FallbackFile &fallback() {
     return *f;
 }
 
-} // namespace
-
-int make_trace_fname(char *buffer) {
-    FallbackFile &f = fallback();
+// make_trace_fname with the fallback state's mutex held.
+int next_trace_fname(FallbackFile &f, char *buffer) {
     while (f.counter < 1000000) {
         char name[32];
         std::snprintf(name, sizeof name, "DBG--%03u.%03u", f.counter / 1000, f.counter % 1000);
@@ -48,6 +46,16 @@ int make_trace_fname(char *buffer) {
     return 1;
 }
 
+} // namespace
+
+int make_trace_fname(char *buffer) {
+    // The name counter is process-wide: two threads must not draw the same
+    // number.
+    FallbackFile &f = fallback();
+    std::lock_guard<std::mutex> lock(f.mutex);
+    return next_trace_fname(f, buffer);
+}
+
 void file_trace(const char *format, va_list args) {
     FallbackFile &f = fallback();
     std::lock_guard<std::mutex> lock(f.mutex);
@@ -59,7 +67,7 @@ void file_trace(const char *format, va_list args) {
         return;
     }
     if (f.file == nullptr) {
-        if (make_trace_fname(f.name) == 0)
+        if (next_trace_fname(f, f.name) == 0)
             f.file = std::fopen(f.name, "w");
         if (f.file == nullptr)
             return;

@@ -548,7 +548,8 @@ void write_body(Writer &w) {
 }
 
 std::FILE *create_file(const char *cfgfile) {
-    std::FILE *file = std::fopen(cfgfile, "w");
+    // A FIFO that nobody reads is refused at once instead of waited on.
+    std::FILE *file = platform::open_stream(cfgfile, "w");
     if (file != nullptr)
         return file;
     const int error = platform::last_error();

@@ -1,10 +1,6 @@
 #include "support/alarm_builder.h"
 
-#include "vorn_b32.h"
-
 #include <algorithm>
-#include <cstdio>
-#include <ctime>
 
 namespace vorn::test {
 namespace {
@@ -46,24 +42,6 @@ std::string AlarmLog::build() const {
             put(out, record + 71, e.address, 4);
     }
     return v1 ? out : out + device;
-}
-
-std::string report_head(const std::string &version, const char *source, const char *headline) {
-    time_t t = static_cast<time_t>(kDec4th2015);
-    tm local{};
-    localtime_r(&t, &local);
-    char stamp[40];
-    std::snprintf(stamp, sizeof stamp, "[%02d.%02d.%02d %2d:%02d:%02d]", local.tm_mday,
-                  local.tm_mon + 1, local.tm_year % 100, local.tm_hour, local.tm_min, local.tm_sec);
-    char dll[59];
-    get_vorn_b32_dll_version(dll, sizeof dll);
-    std::string out = std::string(78, '=') + "\n" + stamp;
-    if (source)
-        out += std::string(" get event log from ") + source;
-    out += "\n";
-    if (headline)
-        out += std::string(headline) + "\n";
-    return out + "Alarm-Version:" + version + "\t(convert by " + dll + ")\n";
 }
 
 } // namespace vorn::test

@@ -1,6 +1,5 @@
 // Binary event logs of versions 1 and 2 described by their contents, not by
-// bytes, for the tests and the example generator; and the head that every
-// block of a report starts with.
+// bytes, for the tests, the fuzz seeds and the example generator.
 #pragma once
 
 #include "support/text_files.h"
@@ -37,12 +36,5 @@ struct AlarmLog {
 
     std::string build() const;
 };
-
-// The report clock: PinnedClock clock{kDec4th2015, nullptr} (text_files.h)
-// pins it in this machine's zone.
-// The head of a report block up to its version line, for the pinned clock in
-// this machine's zone.
-std::string report_head(const std::string &version, const char *source = nullptr,
-                        const char *headline = nullptr);
 
 } // namespace vorn::test

@@ -1,9 +1,9 @@
-// Time, thread and process identities.
+// Time, thread and process identities on POSIX systems.
+#include "platform/internal.h"
 #include "platform/platform.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <ctime>
+#include <mutex>
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -11,37 +11,35 @@
 namespace vorn::platform {
 namespace {
 
-// SOURCE_DATE_EPOCH pins the clock so that tables, listings and reports can
-// be reproduced byte for byte.
-bool pinned_epoch(time_t *out) {
-    const char *env = std::getenv("SOURCE_DATE_EPOCH");
-    if (env == nullptr || *env == '\0')
-        return false;
-    char *end = nullptr;
-    errno = 0;
-    long long v = std::strtoll(env, &end, 10);
-    if (errno != 0 || end == env || *end != '\0')
-        return false;
-    *out = static_cast<time_t>(v);
-    return true;
-}
+// The C runtime keeps the time zone in process-wide state, and tzset
+// rebuilds it on every call while TZ is unset.  The runtime's own lock around
+// that is invisible to callers (and to the thread sanitizer), and not every
+// runtime has one, so the library's threads take turns at it.
+std::mutex g_zone_mutex;
 
 } // namespace
 
 LocalTime local_time() {
     time_t seconds;
     int millis = 0;
-    if (!pinned_epoch(&seconds)) {
+    int64_t pinned = 0;
+    if (internal::pinned_epoch(&pinned)) {
+        seconds = static_cast<time_t>(pinned);
+    } else {
         timeval tv{};
         gettimeofday(&tv, nullptr);
         seconds = tv.tv_sec;
         millis = static_cast<int>(tv.tv_usec / 1000);
     }
     tm t{};
-    tzset();
-    if (localtime_r(&seconds, &t) == nullptr) {
-        seconds = 0;
-        localtime_r(&seconds, &t);
+    {
+        // tzset first, so that a TZ changed since the last call applies.
+        const std::lock_guard<std::mutex> lock(g_zone_mutex);
+        tzset();
+        if (localtime_r(&seconds, &t) == nullptr) {
+            seconds = 0;
+            localtime_r(&seconds, &t);
+        }
     }
     return LocalTime{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
                      t.tm_min,         t.tm_sec,     millis,    t.tm_wday};
@@ -56,6 +54,7 @@ int64_t local_to_epoch(int year, int month, int day, int hour, int minute, int s
     t.tm_min = minute;
     t.tm_sec = second;
     t.tm_isdst = -1; // let the zone's rules decide
+    const std::lock_guard<std::mutex> lock(g_zone_mutex);
     tzset();
     time_t seconds = mktime(&t);
     return static_cast<int64_t>(seconds);

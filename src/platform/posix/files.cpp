@@ -1,5 +1,6 @@
-// File services: sizes, exclusive creation, wildcard search, removal, text
-// lines that tolerate Windows line ends, and formats for the C runtime.
+// File services on POSIX systems: sizes, identities, exclusive creation,
+// wildcard search with fnmatch, removal and replacement, resolved paths
+// and streams synced to the disk.
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -18,6 +19,78 @@ int file_readable(const char *path) {
     if (path == nullptr)
         return EINVAL;
     return ::access(path, R_OK) == 0 ? 0 : errno;
+}
+
+namespace {
+
+// Turns a descriptor opened with O_NONBLOCK into a blocking stdio stream;
+// closes it on failure (errno kept).
+std::FILE *blocking_stream(int fd, const char *mode) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    std::FILE *file = nullptr;
+    if (flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
+        file = ::fdopen(fd, mode);
+    if (file == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+    }
+    return file;
+}
+
+} // namespace
+
+std::FILE *open_stream(const char *path, const char *mode) {
+    if (path == nullptr || mode == nullptr) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    const bool update = std::strchr(mode, '+') != nullptr;
+    int flags = O_CLOEXEC | O_NONBLOCK;
+    const char *stream_mode;
+    switch (mode[0]) {
+    case 'r':
+        flags |= update ? O_RDWR : O_RDONLY;
+        stream_mode = update ? "r+" : "r";
+        break;
+    case 'w':
+        flags |= (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+        stream_mode = update ? "w+" : "w";
+        break;
+    case 'a':
+        flags |= (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+        stream_mode = update ? "a+" : "a";
+        break;
+    default:
+        errno = EINVAL;
+        return nullptr;
+    }
+    const int fd = ::open(path, flags, 0666);
+    return fd < 0 ? nullptr : blocking_stream(fd, stream_mode);
+}
+
+std::FILE *open_regular_file(const char *path) {
+    if (path == nullptr) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    // Without O_NONBLOCK the open of a FIFO waits for a writer; the kind is
+    // told from the open descriptor, so a name swapped meanwhile is no gap.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    int error = 0;
+    if (::fstat(fd, &st) != 0)
+        error = errno;
+    else if (!S_ISREG(st.st_mode))
+        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (error != 0) {
+        ::close(fd);
+        errno = error;
+        return nullptr;
+    }
+    return blocking_stream(fd, "r");
 }
 
 bool file_size(const char *path, uint64_t *size) {
@@ -102,20 +175,6 @@ bool remove_file(const char *path) {
     return path != nullptr && ::unlink(path) == 0;
 }
 
-std::string system_error_text(int error) {
-    char buf[320];
-    std::snprintf(buf, sizeof buf, "System error %d: %s", error, std::strerror(error));
-    return buf;
-}
-
-int last_error() {
-    return errno;
-}
-
-void set_last_error(int error) {
-    errno = error;
-}
-
 std::string resolved_path(const char *path) {
     if (path == nullptr)
         return std::string();
@@ -167,57 +226,6 @@ int replace_file(const char *from, const char *to) {
     }
     errno = saved;
     return 0;
-}
-
-bool read_text_line(std::FILE *file, char *buf, size_t cap) {
-    if (file == nullptr || buf == nullptr || cap == 0)
-        return false;
-    size_t n = 0;
-    int c = 0;
-    bool any = false;
-    while (n + 1 < cap && (c = std::fgetc(file)) != EOF) {
-        any = true;
-        if (c == '\r') {
-            int next = std::fgetc(file);
-            if (next == '\n') {
-                buf[n++] = '\n';
-                break;
-            }
-            if (next != EOF)
-                std::ungetc(next, file);
-        }
-        buf[n++] = static_cast<char>(c);
-        if (c == '\n')
-            break;
-    }
-    buf[n] = '\0';
-    return any;
-}
-
-char *runtime_format(const char *format, char *out, size_t cap) {
-    if (out == nullptr || cap == 0)
-        return out;
-    size_t n = 0;
-    if (format == nullptr)
-        format = "";
-    for (const char *p = format; *p != '\0' && n + 1 < cap; ++p) {
-        out[n++] = *p;
-        if (*p != '%')
-            continue;
-        // Copy flags, width and precision; drop F and N where a size letter stands.
-        ++p;
-        while (*p != '\0' && std::strchr("-+ #0123456789.*", *p) != nullptr && n + 1 < cap)
-            out[n++] = *p++;
-        while (*p == 'F' || *p == 'N')
-            ++p;
-        if (*p == '\0')
-            break;
-        out[n++] = *p;
-        if (n + 1 >= cap)
-            break;
-    }
-    out[n] = '\0';
-    return out;
 }
 
 } // namespace vorn::platform

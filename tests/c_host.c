@@ -13,6 +13,8 @@ int main(void) {
     get_TmpPath(buf, sizeof buf);
     ok = ok && strcmp(buf, "/tmp/x") == 0;
     ok = ok && get_vorn_b32_dll_version(buf, 10) == 9 && strcmp(buf, "Vorn_B32 ") == 0;
+    ok = ok && get_dll_version("Vorn_B32.DLL", buf, 100) > 13 &&
+         strncmp(buf, "Vorn_B32.DLL ", 13) == 0;
     CodePassWord("Secret-42.x", scrambled);
     DecodePassWord(scrambled, plain);
     ok = ok && strcmp(plain, "Secret-42.x") == 0;

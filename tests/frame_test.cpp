@@ -84,7 +84,8 @@ struct Transcript {
 #define DO(...) ((__VA_ARGS__), log.step(#__VA_ARGS__, ""))
 
 // Runs `script` on a fresh thread in an empty current folder, with the clock
-// pinned, and compares its transcript with tests/golden/frame/<name>.
+// pinned, and compares its transcript with tests/golden/frame/<name> (a
+// difference shows the differing lines).
 template <class Script> void run(const std::string &name, Script script) {
     PinnedClock clock(kDec4th2026);
     TempDir dir;
@@ -100,7 +101,10 @@ template <class Script> void run(const std::string &name, Script script) {
     }).get();
     fs::current_path(old);
     config ? setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
-    expect_golden("frame/" + name, text);
+    const std::string golden = std::string(VORN_SOURCE_DIR) + "/tests/golden/frame/" + name;
+    if (const char *update = std::getenv("VORN_UPDATE_EXAMPLES"); update && *update == '1')
+        write_file(golden, text); // read the difference before committing it
+    EXPECT_EQ(read_file(golden), text) << golden << " differs; VORN_UPDATE_EXAMPLES=1 remakes it";
 }
 
 // The text that `get` wrote into a buffer of `size` bytes, the length it

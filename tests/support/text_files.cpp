@@ -1,10 +1,9 @@
-// The stream capture, the pinned clock and the golden-file comparison.
+// The stream capture and the pinned clock.
 #include "support/text_files.h"
 
 #include "support/trace_capture.h"
 
 #include <cstdlib>
-#include <gtest/gtest.h>
 #include <memory>
 #include <stdexcept>
 
@@ -36,13 +35,6 @@ PinnedClock::PinnedClock(long long epoch, const char *tz) {
 PinnedClock::~PinnedClock() {
     for (const auto &[name, value] : m_saved)
         value ? setenv(name, value->c_str(), 1) : unsetenv(name);
-}
-
-void expect_golden(const std::string &name, const std::string &actual) {
-    const std::string path = std::string(VORN_SOURCE_DIR) + "/tests/golden/" + name;
-    if (const char *update = std::getenv("VORN_UPDATE_EXAMPLES"); update && *update == '1')
-        write_file(path, actual);
-    EXPECT_EQ(read_file(path), actual) << path << " differs (VORN_UPDATE_EXAMPLES=1 remakes it)";
 }
 
 } // namespace vorn::test

@@ -1,6 +1,6 @@
 // Helpers for tests of code that writes text: run a writer against a
-// temporary stream and get what it wrote, pin the library's clock to one
-// instant, and compare a whole text with a golden file.
+// temporary stream and get what it wrote, and pin the library's clock to
+// one instant.
 #pragma once
 
 #include <cstdio>
@@ -33,9 +33,5 @@ class PinnedClock {
   private:
     std::vector<std::pair<const char *, std::optional<std::string>>> m_saved;
 };
-
-// Expects `actual` to equal the file tests/golden/<name> (a failure shows
-// the differing lines); with VORN_UPDATE_EXAMPLES=1 it writes the file.
-void expect_golden(const std::string &name, const std::string &actual);
 
 } // namespace vorn::test

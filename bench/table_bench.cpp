@@ -2,7 +2,7 @@
 // file, for an empty and a full table.
 #include "frame/frame.h"
 #include "table/bin_table.h"
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>

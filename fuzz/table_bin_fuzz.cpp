@@ -3,7 +3,7 @@
 // the map listing's index step.  Every input must end in a result code with
 // every block released.  The debug trace is on, so that every trace line of
 // those steps is formatted too (the output itself is dropped).
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "frame/frame.h"
 #include "table/bin_table.h"
 #include "table/split_numbers.h"

@@ -1,7 +1,7 @@
 // The parser driver: error levels with their results and messages, the
 // line reader, the first-pass keys, TABLE, the end of parsing and the
 // standard maps, checked through the table record.
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "frame/frame.h"
 #include "parser/parser.h"
 #include "platform/platform.h"

@@ -2,7 +2,7 @@
 // order, and the holiday file that a process reads once.  Every case starts
 // from the state of a freshly loaded library (the test reset), and the
 // file in the current folder is tried in a child process.
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "frame/frame.h"
 #include "parser/parser.h"
 #include "support/config_parse.h"

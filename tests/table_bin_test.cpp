@@ -1,6 +1,6 @@
 // The binary table file: CRC-16, the writer's sizes and checksum, the reader
 // and every way a file can be short, too big or damaged.
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "frame/frame.h"
 #include "platform/platform.h"
 #include "support/table_builder.h"

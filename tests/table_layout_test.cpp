@@ -3,7 +3,7 @@
 // static_asserts of table.h.
 #include "support/table_builder.h"
 #include "support/trace_capture.h"
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "table/split_numbers.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // The conversion driver: argument and size checks, the TABLE pre-scan, the
 // two directions, the result tables and what is left after each call.
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "frame/frame.h"
 #include "platform/platform.h"
 #include "support/table_builder.h"

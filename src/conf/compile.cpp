@@ -2,7 +2,7 @@
 // working buffer ready for the binary writer.  The parser reads the file;
 // the optimizer then orders the maps and builds the periods and indexes,
 // and the listings are written; last comes the format check.
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "frame/file_messages.h"
 #include "frame/frame.h"
 #include "optimize/optimize.h"

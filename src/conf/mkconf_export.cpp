@@ -1,6 +1,6 @@
 // The mkconf export: a thin C boundary around the conversion driver that
 // lets no exception reach the host.
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "vorn_b32.h"
 
 #include <new>

@@ -1,6 +1,6 @@
 // File version texts: "<module> <version>", shortened to the caller's size.
+#include "frame/version_texts.h"
 #include "frame/frame.h"
-#include "frame/utils.h"
 #include "platform/platform.h"
 #include "trace/trace.h"
 #include "vorn_b32.h"

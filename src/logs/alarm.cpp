@@ -1,7 +1,10 @@
+// The event log converter behind mkalarm: reads the fetched ring queue of
+// events (version 1 or 2), repairs a damaged queue header so that the walk
+// stays inside the file, and appends one report line per stored event.
 #include "logs/alarm.h"
 
+#include "frame/blank_text.h"
 #include "frame/frame.h"
-#include "frame/utils.h"
 #include "logs/converter.h"
 #include "platform/platform.h"
 #include "trace/trace.h"
@@ -242,6 +245,112 @@ void device_name(std::FILE *text, const LogBlock &log, int stored_size) {
         std::fprintf(text, "Device: %40.40s\n", name.c_str());
 }
 
+// Reads the queue header of the log's version into `q` and the count of
+// all events the box ever logged into `whole_count`; a version-2 log also
+// names its device.  False for a version the converter does not know.
+bool read_header(std::FILE *text, const LogBlock &log, int version, unsigned &whole_count,
+                 Queue &q) {
+    if (version == 1) {
+        whole_count = log.u8(offsetof(alarm_buffer_t, whole_count));
+        q = read_queue(log, offsetof(alarm_buffer_t, acq));
+    } else if (version == 2) {
+        whole_count = log.u16(offsetof(alarm_buffer2_t, whole_count));
+        q = read_queue(log, offsetof(alarm_buffer2_t, acq));
+        device_name(text, log, q.size);
+    } else {
+        dbg_printf("invalid event version %d\n", version);
+        return false;
+    }
+    dbg_printf("event version %d\n", version);
+    return true;
+}
+
+// Where one stored event lies in the log: its record and its text.
+struct EventPlace {
+    size_t record;
+    size_t record_size;
+    size_t text_offset;
+};
+
+EventPlace locate_event(int version, int index) {
+    if (version == 1)
+        return EventPlace{kRecordsV1 + sizeof(alarm_record_t) * static_cast<size_t>(index),
+                          sizeof(alarm_record_t),
+                          kTextsV1 + kAlarmTextSize * static_cast<size_t>(index)};
+    const size_t record = kEntriesV2 + sizeof(alarm_entry_t) * static_cast<size_t>(index);
+    dbg_printf("index=%u off=%u\n", index, static_cast<unsigned>(record));
+    return EventPlace{record, sizeof(alarm_entry_t),
+                      record + offsetof(alarm_entry_t, alarm_string)};
+}
+
+// An event whose record the file does not hold: a line that says so, and
+// the addresses involved in the trace.
+void report_invalid_entry(std::FILE *text, const LogBlock &log, const EventPlace &place,
+                          unsigned number) {
+    if (text)
+        std::fprintf(text, "[  invalid entry\t] %3d:\n", number);
+    dbg_printf("[\tinvalid entry  ] %3d:\n", number);
+    dbg_printf("palarm=%p\n", log.address(place.record));
+    dbg_printf("alarm_string=%p\n", log.address(place.text_offset));
+    dbg_printf("alarm_buffer=%p\n", log.address(0));
+    dbg_printf("alarm_buffer+alarmsize=%p\n", log.address(log.length()));
+}
+
+// The lines between the head and the events: a warning when the header had
+// to be repaired, the counts and a dashed line.
+void write_counts(std::FILE *text, const Queue &q, unsigned whole_count, bool damaged) {
+    if (damaged) {
+        if (text)
+            std::fputs(kDestroyed, text);
+        dbg_printf("%s", kDestroyed);
+    }
+    if (text) {
+        std::fprintf(text, "Whole entries %u (stored %u/%u)\n", whole_count,
+                     static_cast<unsigned>(q.count), static_cast<unsigned>(q.size));
+        std::fputs(kDashLine, text);
+    }
+}
+
+// The walk over the stored events, oldest first, each numbered so that the
+// newest event carries the whole count.  A repaired header may describe a
+// ring that is no ring: the walk then stops after one round.
+void list_events(std::FILE *text, const LogBlock &log, int version, Queue &q, unsigned whole_count,
+                 bool damaged) {
+    auto number = static_cast<uint16_t>(whole_count - static_cast<unsigned>(q.count) + 1);
+    unsigned listed = 0;
+    for (int index = next_index(q); index != q.size; index = next_index(q), ++number) {
+        if (listed >= kMaxEventsListed || (damaged && listed >= static_cast<unsigned>(q.size)))
+            break;
+        ++listed;
+        const EventPlace place = locate_event(version, index);
+        if (!log.holds(place.record, place.record_size)) {
+            report_invalid_entry(text, log, place, number);
+            continue;
+        }
+        if (!text)
+            continue;
+        Event e = read_event(log, place.record);
+        trace_event(e, index, number);
+        uint32_t address =
+            version == 2 ? log.u32(place.record + offsetof(alarm_entry_t, address)) : 0;
+        write_event_line(text, log, e, number, place.text_offset, version == 2, address, q);
+    }
+}
+
+void trace_sizes(long file_length) {
+    dbg_printf("alarm_buffer_t  size = %u\n", static_cast<unsigned>(sizeof(alarm_buffer_t)));
+    dbg_printf("alarm_buffer2_t size = %u\n", static_cast<unsigned>(sizeof(alarm_buffer2_t)));
+    dbg_printf("alarm_entry_t\t size = %u\n", static_cast<unsigned>(sizeof(alarm_entry_t)));
+    dbg_printf("binary size\t\t = %lu\n", file_length);
+}
+
+void trace_v2_pointers(const LogBlock &log) {
+    dbg_printf("alarm_ptr\t  = %Fp\n", reinterpret_cast<const void *>(static_cast<uintptr_t>(
+                                           log.u32(offsetof(alarm_buffer2_t, alarm_ptr)))));
+    dbg_printf("palarm_entry = %Fp\n", log.address(kEntriesV2));
+    dbg_printf("sizeof(alarm_buffer2_t) = %u\n", static_cast<unsigned>(sizeof(alarm_buffer2_t)));
+}
+
 } // namespace
 
 int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const char *headline) {
@@ -251,10 +360,7 @@ int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const 
     logs::TrackedBlock block(static_cast<size_t>(file_length), "alarm_buffer");
     if (!block)
         return -2;
-    dbg_printf("alarm_buffer_t  size = %u\n", static_cast<unsigned>(sizeof(alarm_buffer_t)));
-    dbg_printf("alarm_buffer2_t size = %u\n", static_cast<unsigned>(sizeof(alarm_buffer2_t)));
-    dbg_printf("alarm_entry_t\t size = %u\n", static_cast<unsigned>(sizeof(alarm_entry_t)));
-    dbg_printf("binary size\t\t = %lu\n", file_length);
+    trace_sizes(file_length);
     if (std::fread(block.data(), 1, block.size(), binary) != block.size()) {
         dbg_printf("size error\n");
         return -3;
@@ -268,18 +374,8 @@ int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const 
     dbg_printf("Alarm-Version:%d\n", version);
     unsigned whole_count;
     Queue q;
-    if (version == 1) {
-        whole_count = log.u8(offsetof(alarm_buffer_t, whole_count));
-        q = read_queue(log, offsetof(alarm_buffer_t, acq));
-    } else if (version == 2) {
-        whole_count = log.u16(offsetof(alarm_buffer2_t, whole_count));
-        q = read_queue(log, offsetof(alarm_buffer2_t, acq));
-        device_name(text, log, q.size);
-    } else {
-        dbg_printf("invalid event version %d\n", version);
+    if (!read_header(text, log, version, whole_count, q))
         return -4;
-    }
-    dbg_printf("event version %d\n", version);
     dbg_printf("acq->size = %d ->count = %d\n", q.size, q.count);
     if (q.size == -1 || q.count == 0) {
         dbg_printf("mkalarm: No entries\n");
@@ -290,63 +386,11 @@ int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const 
 
     dbg_printf("mkalarm: queue=size%02u count%02u overflow%u first%02u last%02u whole count=%u\n",
                q.size, q.count, q.overflow, q.first, q.last, whole_count);
-    bool damaged = repair_queue(q, version);
-    if (damaged) {
-        if (text)
-            std::fputs(kDestroyed, text);
-        dbg_printf("%s", kDestroyed);
-    }
-    if (text) {
-        std::fprintf(text, "Whole entries %u (stored %u/%u)\n", whole_count,
-                     static_cast<unsigned>(q.count), static_cast<unsigned>(q.size));
-        std::fputs(kDashLine, text);
-    }
-
-    // Numbered so that the newest event carries the whole count.
-    auto number = static_cast<uint16_t>(whole_count - static_cast<unsigned>(q.count) + 1);
-    if (version == 2) {
-        dbg_printf("alarm_ptr\t  = %Fp\n", reinterpret_cast<const void *>(static_cast<uintptr_t>(
-                                               log.u32(offsetof(alarm_buffer2_t, alarm_ptr)))));
-        dbg_printf("palarm_entry = %Fp\n", log.address(kEntriesV2));
-        dbg_printf("sizeof(alarm_buffer2_t) = %u\n",
-                   static_cast<unsigned>(sizeof(alarm_buffer2_t)));
-    }
-
-    unsigned listed = 0;
-    for (int index = next_index(q); index != q.size; index = next_index(q), ++number) {
-        if (listed >= kMaxEventsListed || (damaged && listed >= static_cast<unsigned>(q.size)))
-            break;
-        ++listed;
-        size_t record;
-        size_t record_size;
-        size_t text_offset;
-        if (version == 1) {
-            record = kRecordsV1 + sizeof(alarm_record_t) * static_cast<size_t>(index);
-            record_size = sizeof(alarm_record_t);
-            text_offset = kTextsV1 + kAlarmTextSize * static_cast<size_t>(index);
-        } else {
-            record = kEntriesV2 + sizeof(alarm_entry_t) * static_cast<size_t>(index);
-            record_size = sizeof(alarm_entry_t);
-            text_offset = record + offsetof(alarm_entry_t, alarm_string);
-            dbg_printf("index=%u off=%u\n", index, static_cast<unsigned>(record));
-        }
-        if (!log.holds(record, record_size)) {
-            if (text)
-                std::fprintf(text, "[  invalid entry\t] %3d:\n", number);
-            dbg_printf("[\tinvalid entry  ] %3d:\n", number);
-            dbg_printf("palarm=%p\n", log.address(record));
-            dbg_printf("alarm_string=%p\n", log.address(text_offset));
-            dbg_printf("alarm_buffer=%p\n", log.address(0));
-            dbg_printf("alarm_buffer+alarmsize=%p\n", log.address(log.length()));
-            continue;
-        }
-        if (!text)
-            continue;
-        Event e = read_event(log, record);
-        trace_event(e, index, number);
-        uint32_t address = version == 2 ? log.u32(record + offsetof(alarm_entry_t, address)) : 0;
-        write_event_line(text, log, e, number, text_offset, version == 2, address, q);
-    }
+    const bool damaged = repair_queue(q, version);
+    write_counts(text, q, whole_count, damaged);
+    if (version == 2)
+        trace_v2_pointers(log);
+    list_events(text, log, version, q, whole_count, damaged);
     if (text)
         std::fputc('\n', text);
     dbg_printf("mkalarm: end\n");
@@ -389,21 +433,7 @@ int make_alarm_report(const char *textfile, const char *binfile, int32_t directi
         }
     }
 
-    std::string text;
-    switch (result) {
-    case -1:
-    case -3:
-        text = logs::cannot_read_message(binfile);
-        break;
-    case -2:
-        text = logs::no_memory_message();
-        break;
-    case -4:
-        text = logs::cannot_write_message(textfile);
-        break;
-    default:
-        break;
-    }
+    std::string text = logs::result_message(result, binfile, textfile);
     if (message)
         *message = text;
     return result;

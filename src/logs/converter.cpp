@@ -1,5 +1,9 @@
+// The pieces every log converter shares (see converter.h): stream and block
+// handles, the fixed messages for the host, and the temporary copy of an
+// input.
 #include "logs/converter.h"
 
+#include "frame/file_messages.h"
 #include "frame/frame.h"
 #include "platform/platform.h"
 #include "trace/trace.h"
@@ -70,16 +74,30 @@ TrackedBlock::~TrackedBlock() {
 }
 
 std::string cannot_read_message(const char *name) {
-    return std::string("Cannot Read \"") + text_or_null(name) + "\"!\n";
+    return file_message(FileMessage::CannotRead, name);
 }
 
 std::string cannot_write_message(const char *name) {
-    return std::string("Cannot Write \"") + text_or_null(name) + "\"!\n";
+    return file_message(FileMessage::CannotWrite, name);
 }
 
 std::string no_memory_message() {
     dbg_printf("%s\n", kNoMemoryText);
     return kNoMemoryText;
+}
+
+std::string result_message(int result, const char *input, const char *output) {
+    switch (result) {
+    case -1:
+    case -3:
+        return cannot_read_message(input);
+    case -2:
+        return no_memory_message();
+    case -4:
+        return cannot_write_message(output);
+    default:
+        return std::string();
+    }
 }
 
 void copy_message(char *buffer, const char *text) {

@@ -88,6 +88,10 @@ std::string cannot_write_message(const char *name); // "Cannot Write \"name\"!\n
 // the host passed no buffer.
 std::string no_memory_message();
 
+// The message of a result that every converter gives: -1 and -3 cannot
+// read `input`, -2 no memory, -4 cannot write `output`; empty for any other.
+std::string result_message(int result, const char *input, const char *output);
+
 // Copies a fixed message into the host's buffer; nothing when it is absent.
 void copy_message(char *buffer, const char *text);
 

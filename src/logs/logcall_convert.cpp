@@ -112,9 +112,10 @@ void put(std::FILE *stream, const logs::LineText &text) {
     text.write_to(stream);
 }
 
-// A finished call: arrow, marker, times, numbers and tail on the line's
-// stream (the reject stream when the start time is unknown).
-void write_call(const Streams &s, const logcall_t &r, unsigned counter, logs::LineText &text) {
+// The start of a finished call's line: the arrow of the combined list, the
+// reject marker, the start time (none when unknown) and the end time.
+// Returns the line's stream: the reject stream when the start is unknown.
+std::FILE *begin_call(const Streams &s, const logcall_t &r, logs::LineText &text) {
     const bool outgoing = is_outgoing(r);
     std::FILE *line = outgoing ? s.out : s.in;
     if (s.combined())
@@ -133,58 +134,77 @@ void write_call(const Streams &s, const logcall_t &r, unsigned counter, logs::Li
         add_time(text, r.start);
     }
     add_time(text, r.end);
+    return line;
+}
 
+// The rest of a line of the combined list: the ports (when the call had a
+// second one), both numbers, the address, status, code, subcode and value.
+void add_combined_fields(logs::LineText &text, const logcall_t &r, unsigned counter,
+                         const char *first, const char *second, const Address &address) {
+    if (r.port2 == kNoPort) {
+        text.add(kField), text.add(first), text.add(kField);
+        text.add(second), text.add(kField), text.add(kField);
+        dbg_printf("%4u: %c%s%c%s%c%c\n", counter, kField, first, kField, second, kField, kField);
+    } else {
+        add_port(text, r.port1);
+        text.add(first), text.add(kField), text.add(second), text.add(kField);
+        add_port(text, r.port2);
+        const PortPair p1 = logcall_port(r.port1), p2 = logcall_port(r.port2);
+        dbg_printf("%4u: %2u%c%-2u%c%s%c%s%c%2u%c%-2u%c\n", counter, p1.hi, kPort, p1.lo, kField,
+                   first, kField, second, kField, p2.hi, kPort, p2.lo, kField);
+    }
+    // The combined list leaves out the address's first digit (the direction
+    // prefix); an address the box did not store stays empty.
+    text.add(address.text[0] != '\0' ? address.text + 1 : "");
+    text.add(kField);
+    text.hex(r.status, 4);
+    text.add(kField);
+    text.hex(r.code, 2);
+    text.add(kField);
+    if (r.subcode != kNoSubcode)
+        text.number(r.subcode);
+    text.add(kField);
+    if (r.value != kNoValue)
+        text.number(r.value);
+}
+
+// The rest of a line of a separate list: first number, address and status;
+// a line of the incoming list adds the value, one of the reject list the
+// code and subcode (both, when the two lists are one file).
+void add_list_fields(logs::LineText &text, const logcall_t &r, unsigned counter, const char *first,
+                     const Address &address, bool incoming, bool rejected) {
+    text.add(first), text.add(kField);
+    dbg_printf("%4u: %s%c\n", counter, first, kField);
+    text.add(address.text);
+    text.add(kField);
+    text.hex(r.status, 4);
+    if (incoming) {
+        text.add(kField), text.add(kField);
+        text.number(r.value == kNoValue ? 0u : r.value);
+    }
+    if (rejected) {
+        text.add(kField);
+        text.hex(r.code, 2);
+        text.add(kField);
+        if (r.subcode == kNoSubcode)
+            text.add("ff");
+        else
+            text.number(r.subcode);
+    }
+}
+
+// A finished call: arrow, marker, times, numbers and tail on the line's
+// stream (the reject stream when the start time is unknown).
+void write_call(const Streams &s, const logcall_t &r, unsigned counter, logs::LineText &text) {
+    std::FILE *line = begin_call(s, r, text);
     char first[kLogcallNumberSize];
     char second[kLogcallNumberSize];
     get_logcall_numbers(&r, first, second);
     const Address address(r);
-    if (s.combined()) {
-        if (r.port2 == kNoPort) {
-            text.add(kField), text.add(first), text.add(kField);
-            text.add(second), text.add(kField), text.add(kField);
-            dbg_printf("%4u: %c%s%c%s%c%c\n", counter, kField, first, kField, second, kField,
-                       kField);
-        } else {
-            add_port(text, r.port1);
-            text.add(first), text.add(kField), text.add(second), text.add(kField);
-            add_port(text, r.port2);
-            const PortPair p1 = logcall_port(r.port1), p2 = logcall_port(r.port2);
-            dbg_printf("%4u: %2u%c%-2u%c%s%c%s%c%2u%c%-2u%c\n", counter, p1.hi, kPort, p1.lo,
-                       kField, first, kField, second, kField, p2.hi, kPort, p2.lo, kField);
-        }
-        // The combined list leaves out the address's first digit (the
-        // direction prefix); an address the box did not store stays empty.
-        text.add(address.text[0] != '\0' ? address.text + 1 : "");
-        text.add(kField);
-        text.hex(r.status, 4);
-        text.add(kField);
-        text.hex(r.code, 2);
-        text.add(kField);
-        if (r.subcode != kNoSubcode)
-            text.number(r.subcode);
-        text.add(kField);
-        if (r.value != kNoValue)
-            text.number(r.value);
-    } else {
-        text.add(first), text.add(kField);
-        dbg_printf("%4u: %s%c\n", counter, first, kField);
-        text.add(address.text);
-        text.add(kField);
-        text.hex(r.status, 4);
-        if (line == s.in) {
-            text.add(kField), text.add(kField);
-            text.number(r.value == kNoValue ? 0u : r.value);
-        }
-        if (line == s.reject) {
-            text.add(kField);
-            text.hex(r.code, 2);
-            text.add(kField);
-            if (r.subcode == kNoSubcode)
-                text.add("ff");
-            else
-                text.number(r.subcode);
-        }
-    }
+    if (s.combined())
+        add_combined_fields(text, r, counter, first, second, address);
+    else
+        add_list_fields(text, r, counter, first, address, line == s.in, line == s.reject);
     text.add('\n');
     put(line, text);
 }
@@ -303,6 +323,78 @@ int convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE 
     return 0;
 }
 
+namespace {
+
+// The lists of one conversion.  A list named twice (however) is one list:
+// two streams on one file would write over each other's lines, so the
+// incoming and reject lines may go to the stream of another list.
+struct CallLists {
+    logs::File out, in, reject, csv;
+    std::FILE *in_stream = nullptr;
+    std::FILE *reject_stream = nullptr;
+};
+
+// Opens the lists that `files` names.  Returns 0, or the result of the
+// first that cannot be opened: -4 (out), -5 (in), -6 (reject) or
+// kLogcallCsvFailed.
+int open_lists(const LogcallFiles &files, CallLists &lists) {
+    if (!(lists.out = logs::open_file(files.outfile, "w")))
+        return -4;
+    lists.in_stream = lists.out.get();
+    if (files.infile && !logs::same_file(files.infile, files.outfile)) {
+        lists.in = logs::open_file(files.infile, "w");
+        lists.in_stream = lists.in.get();
+        if (!lists.in)
+            return -5;
+    }
+    lists.reject_stream = lists.out.get();
+    if (files.rejectfile && !logs::same_file(files.rejectfile, files.outfile)) {
+        if (lists.in && logs::same_file(files.rejectfile, files.infile)) {
+            lists.reject_stream = lists.in.get();
+        } else {
+            lists.reject = logs::open_file(files.rejectfile, "w");
+            lists.reject_stream = lists.reject.get();
+            if (!lists.reject)
+                return -6;
+        }
+    }
+    if (files.csvfile && !(lists.csv = logs::open_file(files.csvfile, "w")))
+        return kLogcallCsvFailed;
+    return 0;
+}
+
+// Closes every list.  A list that did not reach the disk whole makes a
+// clean result its failure: a failed conversion, not a short one.
+int close_lists(CallLists &lists, int result) {
+    const struct {
+        logs::File &file;
+        int code;
+    } closing[] = {
+        {lists.out, -4}, {lists.in, -5}, {lists.reject, -6}, {lists.csv, kLogcallCsvFailed}};
+    for (const auto &list : closing) {
+        if (list.file && !list.file.close_written() && result == 0)
+            result = list.code;
+    }
+    return result;
+}
+
+// The host's message for a result of mklogcall: the lists are named by the
+// box's names for them, the CSV table by its path.
+std::string lists_message(int result, const LogcallFiles &files) {
+    switch (result) {
+    case -5:
+        return logs::cannot_write_message("LOGin");
+    case -6:
+        return logs::cannot_write_message("LOGreject");
+    case kLogcallCsvFailed:
+        return logs::cannot_write_message(files.csvfile);
+    default:
+        return logs::result_message(result, files.binfile, "LOGout");
+    }
+}
+
+} // namespace
+
 int make_logcall_lists(const LogcallFiles &files, std::string *message) {
     using logs::text_or_null;
     logs::TempCopy copy("LOGCAL");
@@ -312,87 +404,28 @@ int make_logcall_lists(const LogcallFiles &files, std::string *message) {
 
     int result = copy.copy_from(files.binfile);
     // Larger buffers than stdio's 4 KiB: a million lines otherwise take
-    // tens of thousands of writes.  Declared before the files, so that they
+    // tens of thousands of writes.  Declared before the lists, so that they
     // outlive them on every way out.
     ListBuffers buffers;
-    logs::File out, in, reject, csv;
-    // A list named twice (however) is one list: two streams on one file
-    // would write over each other's lines.
-    std::FILE *in_stream = nullptr;
-    std::FILE *reject_stream = nullptr;
-    if (result == 0 && !(out = logs::open_file(files.outfile, "w")))
-        result = -4;
-    if (result == 0) {
-        in_stream = out.get();
-        if (files.infile && !logs::same_file(files.infile, files.outfile)) {
-            in = logs::open_file(files.infile, "w");
-            in_stream = in.get();
-            if (!in)
-                result = -5;
-        }
-    }
-    if (result == 0) {
-        reject_stream = out.get();
-        if (files.rejectfile && !logs::same_file(files.rejectfile, files.outfile)) {
-            if (in && logs::same_file(files.rejectfile, files.infile)) {
-                reject_stream = in.get();
-            } else {
-                reject = logs::open_file(files.rejectfile, "w");
-                reject_stream = reject.get();
-                if (!reject)
-                    result = -6;
-            }
-        }
-    }
-    if (result == 0 && files.csvfile && !(csv = logs::open_file(files.csvfile, "w")))
-        result = kLogcallCsvFailed;
-    for (logs::File *list : {&out, &in, &reject, &csv})
+    CallLists lists;
+    if (result == 0)
+        result = open_lists(files, lists);
+    for (logs::File *list : {&lists.out, &lists.in, &lists.reject, &lists.csv})
         if (*list)
             buffers.attach(list->get());
     if (result == 0)
         result = sort_logcall(copy.stream());
     if (result == 0) {
-        result = convert_logcall(copy.stream(), out.get(), in_stream, reject_stream);
-        if (csv) {
+        result =
+            convert_logcall(copy.stream(), lists.out.get(), lists.in_stream, lists.reject_stream);
+        if (lists.csv) {
             std::rewind(copy.stream());
-            write_logcall_csv(copy.stream(), csv.get());
+            write_logcall_csv(copy.stream(), lists.csv.get());
         }
     }
-    // Every list is checked as it is closed: a list that did not reach the
-    // disk whole is a failed conversion, not a short one.
-    const struct {
-        logs::File &file;
-        int code;
-    } lists[] = {{out, -4}, {in, -5}, {reject, -6}, {csv, kLogcallCsvFailed}};
-    for (const auto &list : lists) {
-        if (list.file && !list.file.close_written() && result == 0)
-            result = list.code;
-    }
+    result = close_lists(lists, result);
 
-    std::string text;
-    switch (result) {
-    case -1:
-    case -3:
-        text = logs::cannot_read_message(files.binfile);
-        break;
-    case -2:
-        text = logs::no_memory_message();
-        break;
-    case -4:
-        text = logs::cannot_write_message("LOGout");
-        break;
-    case -5:
-        text = logs::cannot_write_message("LOGin");
-        break;
-    case -6:
-        text = logs::cannot_write_message("LOGreject");
-        break;
-    case kLogcallCsvFailed:
-        text = logs::cannot_write_message(files.csvfile);
-        break;
-    default:
-        break;
-    }
+    const std::string text = lists_message(result, files);
     if (result != 0)
         dbg_printf("mklogcall:Error %d (%s)\n", result, text.c_str());
     if (message)

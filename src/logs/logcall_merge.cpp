@@ -192,12 +192,15 @@ void report_merge_error(int code) {
     dbg_error(text);
 }
 
-int merge_call_lists(const char *first, const char *second, const char *destination) {
-    // Only errors of this merge belong into its report.
-    platform::set_last_error(0);
-    logs::File in1 = logs::open_for_reading(first);
+namespace {
+
+// Opens both lists.  Returns 0, or -1 / -2 when the first / second list
+// cannot be read; the failure is reported with the error of that open (the
+// second's when both fail) and neither list stays open.
+int open_inputs(const char *first, const char *second, logs::File &in1, logs::File &in2) {
+    in1 = logs::open_for_reading(first);
     int error = in1 ? 0 : platform::last_error();
-    logs::File in2 = logs::open_for_reading(second);
+    in2 = logs::open_for_reading(second);
     int result = in1 ? 0 : -1;
     if (!in2) {
         result = -2;
@@ -208,60 +211,84 @@ int merge_call_lists(const char *first, const char *second, const char *destinat
         in2.close();
         platform::set_last_error(error);
         report_merge_error(result);
-        return result;
     }
+    return result;
+}
 
-    // The merged list replaces the first one when no other destination is
-    // named.  A destination that is one of the inputs under another name is
-    // replaced the same way, so that no input is emptied before it is read.
+// Where the merged list goes: the named destination, or, when the merge
+// replaces a list, a unique file beside that list.
+struct MergeOutput {
+    bool replace = false;
+    std::string replaced; // the list to replace, its links resolved
+    char output[260] = {};
+    logs::File out;
+
+    const char *name(const char *destination) const { return replace ? output : destination; }
+};
+
+// Opens the merged list.  It replaces the first list when no other
+// destination is named; a destination that is one of the inputs under
+// another name is replaced the same way, so that no input is emptied before
+// it is read.  False when it cannot be opened; a unique file made for it is
+// removed again.
+bool open_output(const char *first, const char *second, const char *destination, MergeOutput &m) {
     const bool to_first = destination == nullptr || same_name(destination, first) ||
                           logs::same_file(destination, first);
     const char *target = to_first ? first : destination;
-    const bool replace = to_first || logs::same_file(destination, second);
-
-    std::string replaced;
-    char output[260] = {};
-    bool made = false;
-    logs::File out;
-    if (replace) {
-        replaced = platform::resolved_path(target);
-        // make_fname cuts a longer path and would put the file elsewhere.
-        const std::string stem = folder_of(replaced) + "/MERGE";
-        if (stem.size() + kUniqueNameTail >= sizeof output)
-            platform::set_last_error(ENAMETOOLONG);
-        else
-            made = make_fname(stem.c_str(), output, nullptr) != nullptr;
-        if (made)
-            out = logs::open_file(output, "w");
-    } else {
-        out = logs::open_file(destination, "w");
+    m.replace = to_first || logs::same_file(destination, second);
+    if (!m.replace) {
+        m.out = logs::open_file(destination, "w");
+        return static_cast<bool>(m.out);
     }
-    if (!out) {
-        if (made)
-            platform::remove_file(output);
+    m.replaced = platform::resolved_path(target);
+    // make_fname cuts a longer path and would put the file elsewhere.
+    const std::string stem = folder_of(m.replaced) + "/MERGE";
+    bool made = false;
+    if (stem.size() + kUniqueNameTail >= sizeof m.output)
+        platform::set_last_error(ENAMETOOLONG);
+    else
+        made = make_fname(stem.c_str(), m.output, nullptr) != nullptr;
+    if (made)
+        m.out = logs::open_file(m.output, "w");
+    if (!m.out && made)
+        platform::remove_file(m.output);
+    return static_cast<bool>(m.out);
+}
+
+} // namespace
+
+int merge_call_lists(const char *first, const char *second, const char *destination) {
+    // Only errors of this merge belong into its report.
+    platform::set_last_error(0);
+    logs::File in1, in2;
+    int result = open_inputs(first, second, in1, in2);
+    if (result != 0)
+        return result;
+    MergeOutput m;
+    if (!open_output(first, second, destination, m)) {
         in1.close();
         in2.close();
         report_merge_error(-3);
         return -3;
     }
 
-    const char *out_name = replace ? output : destination;
+    const char *out_name = m.name(destination);
     dbg_printf("merge <%s>+<%s> -> <%s>\n", first, second, out_name);
-    result = merge_logcall_lines(in1.get(), in2.get(), out.get());
+    result = merge_logcall_lines(in1.get(), in2.get(), m.out.get());
     in1.close();
     in2.close();
-    result = close_output(out, replace, result);
-    error = platform::last_error();
+    result = close_output(m.out, m.replace, result);
+    const int error = platform::last_error();
     dbg_printf("end merge <%s>+<%s> -> <%s>\n", first, second, out_name);
-    if (result != 0 || !replace) {
+    if (result != 0 || !m.replace) {
         // A merge into a list that was to be replaced leaves the partial
         // list beside it; the list itself is untouched.
         platform::set_last_error(error);
         report_merge_error(result);
         return result;
     }
-    dbg_printf("rename <%s> to <%s>\n", output, replaced.c_str());
-    if (platform::replace_file(output, replaced.c_str()) != 0) {
+    dbg_printf("rename <%s> to <%s>\n", m.output, m.replaced.c_str());
+    if (platform::replace_file(m.output, m.replaced.c_str()) != 0) {
         report_merge_error(-1);
         return -1;
     }

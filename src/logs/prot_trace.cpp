@@ -205,6 +205,16 @@ char *put_state_head(char *p, unsigned mm, unsigned ss, unsigned hh, unsigned pp
     return put_literal(p, "]: ");
 }
 
+// " t[pp]:" of the frame lines and of a record that is none: the record's
+// type letter and its port.
+char *put_port_head(char *p, unsigned type, unsigned pp) {
+    *p++ = ' ';
+    *p++ = static_cast<char>(type);
+    *p++ = '[';
+    p = put_two(p, pp, '0');
+    return put_literal(p, "]:");
+}
+
 void trace_bytes(const uint8_t *b) {
     dbg_printf(" %02x %02x %02x %02x %02x %02x %02x %02x\n", b[0], b[1], b[2], b[3], b[4], b[5],
                b[6], b[7]);
@@ -237,9 +247,12 @@ class TraceWalk {
     void skip_ff_run();
     void record(unsigned mm, unsigned ss, unsigned hh);
     uint8_t read_code();
+    void line_state(char *p, unsigned pp);
+    void error_state(char *p);
+    void clock_line(char *p, unsigned mm, unsigned ss);
     void switch_line(char *p, long size);
     void frame_line(char *p, long size, unsigned pp, bool sent);
-    void invalid(char *p, unsigned type, unsigned pp, long size);
+    void invalid(char *p, long size);
 
     TraceInput &m_in;
     TextOut &m_out;
@@ -360,79 +373,82 @@ void TraceWalk::record(unsigned mm, unsigned ss, unsigned hh) {
         m_frames->record_time(mm, ss, hh);
     char *p = m_out.reserve(kLongestLine);
     switch (type) {
-    case '1': {
-        // A code beyond the table has no name; the code itself is written.
-        const unsigned code = read_code();
-        p = put_state_head(p, mm, ss, hh, pp);
-        p = put_literal(p, pp < 2 ? "SBC dn " : "SBC up ");
-        p = put_text(p, line_state_name(pp, code), 4);
-        p = put_literal(p, " (");
-        p = put_hex(p, code);
-        p = put_literal(p, ") -----------");
-        m_out.commit(p);
+    case '1':
+        line_state(put_state_head(p, mm, ss, hh, pp), pp);
         break;
-    }
     case 'b':
         p = put_time(p, mm, ss, hh);
-        p = put_literal(p, "        boot =======================");
-        m_out.commit(p);
+        m_out.commit(put_literal(p, "        boot ======================="));
         break;
     case 'c':
         p = put_time(p, mm, ss, hh);
         switch_line(put_literal(p, "      : "), size);
         break;
-    case 'e': {
-        const unsigned code = read_code();
-        p = put_state_head(p, mm, ss, hh, pp);
-        p = put_literal(p, "error state ");
-        p = put_text(p, error_state_name(code), 12);
-        p = put_literal(p, " (");
-        p = put_unsigned(p, code);
-        p = put_literal(p, ") -----------");
-        m_out.commit(p);
+    case 'e':
+        error_state(put_state_head(p, mm, ss, hh, pp));
         break;
-    }
     case 'r':
     case 's':
         p = put_time(p, mm, ss, hh);
-        *p++ = ' ';
-        *p++ = static_cast<char>(type);
-        *p++ = '[';
-        p = put_two(p, pp, '0');
-        p = put_literal(p, "]:");
-        frame_line(p, size, pp, type == 's');
+        frame_line(put_port_head(p, type, pp), size, pp, type == 's');
         break;
-    case 't': {
-        std::memset(m_data, 0, 4);
-        m_in.read(m_data, 4);
-        m_left -= 4;
-        m_hour = m_data[0];
-        m_day = m_data[1];
-        m_month = m_data[2];
-        m_year = m_data[3];
-        *p++ = '[';
-        p = put_two(p, m_day, ' ');
-        *p++ = '.';
-        p = put_two(p, m_month, '0');
-        *p++ = '.';
-        p = put_two(p, m_year, '0');
-        *p++ = ' ';
-        p = put_two(p, m_hour, '0');
-        *p++ = ':';
-        p = put_two(p, mm, '0');
-        *p++ = ':';
-        p = put_two(p, ss, '0');
-        *p++ = ']';
-        m_out.commit(p);
-        if (m_frames)
-            m_frames->clock(m_day, m_month, m_year, m_hour);
+    case 't':
+        clock_line(p, mm, ss);
         break;
-    }
     default:
         p = put_time(p, mm, ss, hh);
-        invalid(p, type, pp, size);
+        invalid(put_port_head(p, type, pp), size);
         break;
     }
+}
+
+// `1`: the line interface of a port changed its state.  A code beyond the
+// table has no name; the code itself is written.
+void TraceWalk::line_state(char *p, unsigned pp) {
+    const unsigned code = read_code();
+    p = put_literal(p, pp < 2 ? "SBC dn " : "SBC up ");
+    p = put_text(p, line_state_name(pp, code), 4);
+    p = put_literal(p, " (");
+    p = put_hex(p, code);
+    m_out.commit(put_literal(p, ") -----------"));
+}
+
+// `e`: a port entered an error state.
+void TraceWalk::error_state(char *p) {
+    const unsigned code = read_code();
+    p = put_literal(p, "error state ");
+    p = put_text(p, error_state_name(code), 12);
+    p = put_literal(p, " (");
+    p = put_unsigned(p, code);
+    m_out.commit(put_literal(p, ") -----------"));
+}
+
+// `t`: the box's clock; its date and hour stand in front of every later
+// minute and second, in the text and in the capture.
+void TraceWalk::clock_line(char *p, unsigned mm, unsigned ss) {
+    std::memset(m_data, 0, 4);
+    m_in.read(m_data, 4);
+    m_left -= 4;
+    m_hour = m_data[0];
+    m_day = m_data[1];
+    m_month = m_data[2];
+    m_year = m_data[3];
+    *p++ = '[';
+    p = put_two(p, m_day, ' ');
+    *p++ = '.';
+    p = put_two(p, m_month, '0');
+    *p++ = '.';
+    p = put_two(p, m_year, '0');
+    *p++ = ' ';
+    p = put_two(p, m_hour, '0');
+    *p++ = ':';
+    p = put_two(p, mm, '0');
+    *p++ = ':';
+    p = put_two(p, ss, '0');
+    *p++ = ']';
+    m_out.commit(p);
+    if (m_frames)
+        m_frames->clock(m_day, m_month, m_year, m_hour);
 }
 
 // `c`: a connection switched on or off.  Fields that the record does not
@@ -497,13 +513,8 @@ void TraceWalk::frame_line(char *p, long size, unsigned pp, bool sent) {
 
 // Any other type: not a record.  The walk stops here; a few of the bytes
 // that follow go to the trace to help find out what the data was.
-void TraceWalk::invalid(char *p, unsigned type, unsigned pp, long size) {
-    *p++ = ' ';
-    *p++ = static_cast<char>(type);
-    *p++ = '[';
-    p = put_two(p, pp, '0');
-    p = put_literal(p, "]: invalid data");
-    m_out.commit(p);
+void TraceWalk::invalid(char *p, long size) {
+    m_out.commit(put_literal(p, " invalid data"));
     m_stop = 1;
     const size_t want = size > 0 ? std::min(static_cast<size_t>(size), kInvalidBytesTraced) : 0;
     const size_t got = m_in.read(m_data, want);
@@ -551,61 +562,58 @@ int convert_trace(std::FILE *binary, std::FILE *text, const char *label,
     return out.flush() ? stop : -4;
 }
 
+namespace {
+
+// Converts the copy into the text file and, when one is named, the capture.
+// Returns convert_trace's result, or -4 with `unwritten` set to the file that
+// could not be written.
+int write_trace_files(std::FILE *copy, const char *textfile, const char *label, const char *pcapng,
+                      const char *&unwritten) {
+    logs::File text = logs::open_file(textfile, "wt");
+    if (!text) {
+        dbg_printf("Cannot Write \"%s\"!\n", logs::text_or_null(textfile));
+        return -4;
+    }
+    logs::File capture;
+    if (pcapng && !(capture = logs::open_file(pcapng, "wb"))) {
+        dbg_printf("Cannot Write \"%s\"!\n", pcapng);
+        unwritten = pcapng;
+        return -4;
+    }
+    std::optional<logs::PcapngWriter> frames;
+    if (capture)
+        frames.emplace(capture.get());
+    int result = convert_trace(copy, text.get(), label, frames ? &*frames : nullptr);
+    // A text or capture that did not reach the disk whole is not a
+    // conversion: a full disk must not look like success.
+    if (!text.close_written())
+        result = -4;
+    if (capture) {
+        const bool written = capture.close_written() && frames->ok();
+        if (!written && result != -4) {
+            unwritten = pcapng;
+            result = -4;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
 int make_trace(const char *binfile, const char *textfile, const char *label, const char *pcapng,
                std::string *message) {
-    using logs::text_or_null;
     int result;
     const char *unwritten = "DTRACE"; // the name hosts get when the text fails
     {
         logs::TempCopy copy("DTRACE");
-        dbg_printf("mktrace(\"%s\", \"%s\",\n", text_or_null(binfile), text_or_null(textfile));
+        dbg_printf("mktrace(\"%s\", \"%s\",\n", logs::text_or_null(binfile),
+                   logs::text_or_null(textfile));
         result = copy.copy_from(binfile);
-        if (result == 0) {
-            logs::File text = logs::open_file(textfile, "wt");
-            logs::File capture;
-            if (!text) {
-                dbg_printf("Cannot Write \"%s\"!\n", text_or_null(textfile));
-                result = -4;
-            } else if (pcapng && !(capture = logs::open_file(pcapng, "wb"))) {
-                dbg_printf("Cannot Write \"%s\"!\n", pcapng);
-                unwritten = pcapng;
-                result = -4;
-            } else {
-                std::optional<logs::PcapngWriter> frames;
-                if (capture)
-                    frames.emplace(capture.get());
-                result =
-                    convert_trace(copy.stream(), text.get(), label, frames ? &*frames : nullptr);
-                // A text or capture that did not reach the disk whole is
-                // not a conversion: a full disk must not look like success.
-                if (!text.close_written())
-                    result = -4;
-                if (capture) {
-                    const bool written = capture.close_written() && frames->ok();
-                    if (!written && result != -4) {
-                        unwritten = pcapng;
-                        result = -4;
-                    }
-                }
-            }
-        }
+        if (result == 0)
+            result = write_trace_files(copy.stream(), textfile, label, pcapng, unwritten);
     } // the copy is deleted here, after every outcome
 
-    std::string text;
-    switch (result) {
-    case -1:
-    case -3:
-        text = logs::cannot_read_message(binfile);
-        break;
-    case -2:
-        text = logs::no_memory_message();
-        break;
-    case -4:
-        text = logs::cannot_write_message(unwritten);
-        break;
-    default:
-        break;
-    }
+    std::string text = logs::result_message(result, binfile, unwritten);
     if (result != 0) {
         // The host's buffer holds the message when there is one, else the label.
         const char *shown = label == nullptr ? "" : text.empty() ? label : text.c_str();

@@ -112,30 +112,28 @@ bool ListingFile::close() {
     return written && closed;
 }
 
-int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err_size,
-                  ListingFile &map_listing) {
-    map_listing.close();
-    table_t *table = ps.table;
+namespace {
 
-    banner_row();
-    dbg_printf("#%u: Sort and optimize _____________\n", kLineSortBanner);
-    banner_row();
-    if (ps.verbose)
-        platform::console_printf("Sorting (%u) ...\n", detail::used_count(table));
-
-    set_escape_lengths(table);
-
-    ListingFile del_listing("dfp");
+// Opens the .map and .del listings when the host asked for them; the .del
+// listing starts with the legend of its marks.
+void open_listings(const char *cfgfile, ListingFile &map_listing, ListingFile &del_listing) {
     uint32_t listings = 0;
     get_optimize_files(&listings);
-    if (listings != 0) {
-        dbg_printf("Create *.map and *.del files\n");
-        map_listing.open(cfgfile, ".map");
-        del_listing.open(cfgfile, ".del");
-        if (del_listing.file != nullptr)
-            write_del_head(del_listing.file);
-    }
+    if (listings == 0)
+        return;
+    dbg_printf("Create *.map and *.del files\n");
+    map_listing.open(cfgfile, ".map");
+    del_listing.open(cfgfile, ".del");
+    if (del_listing.file != nullptr)
+        write_del_head(del_listing.file);
+}
 
+// Sorts the maps for the duplicate removal, then removes the redundant
+// ones (unless the configuration turned the optimizer off) and settles the
+// periods.  Returns 0, or the negative result of a period separation that
+// found no room.
+int sort_and_optimize(ParseState &ps, std::FILE *dfp, unsigned *missing_periods) {
+    table_t *table = ps.table;
     const unsigned used = detail::used_count(table);
     dbg_printf("Sort %u mappings (cmp_map_len_holiday)\n", used);
     sort_maps(table, 0, used, MapOrder::LenHoliday);
@@ -149,20 +147,40 @@ int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err
     if (ps.option_byte & OPT_OPTIMIZE_OFF) {
         handle_periods(table, ps.mpde);
         sort_and_fill(table, 0, detail::used_count(table), 0);
-    } else {
-        unsigned missing_periods = 0;
-        const int r = optimize_passes(ps, del_listing.file, &missing_periods);
-        if (r < 0) {
-            if (missing_periods > 0)
-                std::snprintf(err_str, err_size, "%s (+%u periods)@", "Too many entries!",
-                              missing_periods);
-            else
-                std::snprintf(err_str, err_size, "%s (+%u)@", "Too many entries!",
-                              detail::used_count(table) - r + kTooManyEntriesBase);
-            del_listing.close();
-            map_listing.close();
-            return kOptimizeTooManyEntries;
-        }
+        return 0;
+    }
+    return optimize_passes(ps, dfp, missing_periods);
+}
+
+} // namespace
+
+int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err_size,
+                  ListingFile &map_listing) {
+    map_listing.close();
+    table_t *table = ps.table;
+
+    banner_row();
+    dbg_printf("#%u: Sort and optimize _____________\n", kLineSortBanner);
+    banner_row();
+    if (ps.verbose)
+        platform::console_printf("Sorting (%u) ...\n", detail::used_count(table));
+
+    set_escape_lengths(table);
+    ListingFile del_listing("dfp");
+    open_listings(cfgfile, map_listing, del_listing);
+
+    unsigned missing_periods = 0;
+    const int r = sort_and_optimize(ps, del_listing.file, &missing_periods);
+    if (r < 0) {
+        if (missing_periods > 0)
+            std::snprintf(err_str, err_size, "%s (+%u periods)@", "Too many entries!",
+                          missing_periods);
+        else
+            std::snprintf(err_str, err_size, "%s (+%u)@", "Too many entries!",
+                          detail::used_count(table) - r + kTooManyEntriesBase);
+        del_listing.close();
+        map_listing.close();
+        return kOptimizeTooManyEntries;
     }
 
     if (!del_listing.close()) {

@@ -145,6 +145,80 @@ unsigned long milli_of(uint32_t v) {
     return v % 1000;
 }
 
+// Reads the named parameters of the words into `s` and the unit into
+// *unit.  False when there are no words or no memory for the joined line.
+bool read_parameters(char *const *words, Scanned &s, uint32_t *unit) {
+    int count = 0;
+    size_t total = 0;
+    while (words[count] != nullptr && words[count][0] != '\0')
+        total += std::strlen(words[count++]);
+    if (total == 0)
+        return false;
+
+    const size_t size = total + static_cast<size_t>(count) + 8;
+    char *line = static_cast<char *>(myAlloc(size, "scan_charge"));
+    if (line == nullptr)
+        return false;
+    platform::console_printf("scan_charge_parameter: %d x pcs, whole len=%d\n", count,
+                             static_cast<int>(total));
+    normalise(words, count, line);
+    platform::console_printf("input = <%s>\n", line);
+    scan_words(line, s, unit);
+    myFree(line, "scan_charge");
+    return true;
+}
+
+// The code of the first step: U1 (the unit, which the line must then give)
+// and ST1 have codes of their own, else S1 counts in steps of M1.  False
+// when U1 finds no unit.
+bool first_step_code(const Scanned &s, uint32_t f_m1, const uint32_t *unit, uint32_t &f_s1) {
+    f_s1 = 0;
+    if (s.u1) {
+        f_s1 = 6;
+        dbg_printf("U1:\t -> %u\n", f_s1);
+        return unit == nullptr || *unit != 0;
+    }
+    if (s.st1) {
+        f_s1 = 7;
+        dbg_printf("ST1: -> %u\n", f_s1);
+        return true;
+    }
+    const uint32_t b = f_m1 * 10;
+    const uint32_t v = cap(s.value[S1], 5 * b);
+    if (b != 0)
+        f_s1 = (b / 2 + v) / b;
+    dbg_printf("S1: %4lu.%03lu -> %u\n", whole_of(v), milli_of(v), f_s1);
+    return true;
+}
+
+// The code of the second step: ST2 has a code of its own, else S2 counts in
+// steps of M1 (of M2 when M1 is 0).
+uint32_t second_step_code(const Scanned &s, uint32_t f_m1, uint32_t f_m2) {
+    if (s.st2) {
+        dbg_printf("ST2: -> %u\n", 3u);
+        return 3;
+    }
+    uint32_t f_s2 = 0;
+    const uint32_t b = f_m1 != 0 ? f_m1 * 10 : f_m2;
+    const uint32_t v = cap(s.value[S2], 2 * b);
+    if (b != 0)
+        f_s2 = (b / 2 + v) / b;
+    dbg_printf("S2: %4lu.%03lu -> %u\n", whole_of(v), milli_of(v), f_s2);
+    return f_s2;
+}
+
+// The interval code: the largest whose interval, with the other fields of
+// the word, does not exceed I (5 to 60 seconds).
+uint32_t interval_code(const Scanned &s, uint32_t w) {
+    uint32_t i = s.value[I] / 1000;
+    i = i < 5 ? 5 : cap(i, 60);
+    uint32_t code = 3;
+    while (code > 0 && charge_interval_seconds((w & ~(3u << 9)) | (code << 9)) > i)
+        --code;
+    dbg_printf("I : %4lu.%03lu -> %u\n", 0ul, static_cast<unsigned long>(i), code);
+    return code;
+}
+
 } // namespace
 
 int scan_charge_parameter(char *const *words, uint32_t *charge_word, uint32_t *unit) {
@@ -152,49 +226,18 @@ int scan_charge_parameter(char *const *words, uint32_t *charge_word, uint32_t *u
         *unit = 0;
     if (charge_word != nullptr)
         *charge_word = 0;
-    if (words == nullptr)
-        return -1;
-    int count = 0;
-    size_t total = 0;
-    while (words[count] != nullptr && words[count][0] != '\0')
-        total += std::strlen(words[count++]);
-    if (total == 0)
-        return -1;
-
-    const size_t size = total + static_cast<size_t>(count) + 8;
-    char *line = static_cast<char *>(myAlloc(size, "scan_charge"));
-    if (line == nullptr)
-        return -1;
-    platform::console_printf("scan_charge_parameter: %d x pcs, whole len=%d\n", count,
-                             static_cast<int>(total));
-    normalise(words, count, line);
-    platform::console_printf("input = <%s>\n", line);
     Scanned s;
-    scan_words(line, s, unit);
-    myFree(line, "scan_charge");
+    if (words == nullptr || !read_parameters(words, s, unit))
+        return -1;
 
-    uint32_t w = 0;
     const uint32_t m1 = cap(s.value[M1], 1270);
     const uint32_t f_m1 = (m1 + 5) / 10;
-    w |= f_m1;
+    uint32_t w = f_m1;
     dbg_printf("M1: %4lu.%03lu -> %u\n", whole_of(m1), milli_of(m1), f_m1);
 
     uint32_t f_s1 = 0;
-    if (s.u1) {
-        f_s1 = 6;
-        dbg_printf("U1:\t -> %u\n", f_s1);
-        if (unit != nullptr && *unit == 0)
-            return -1;
-    } else if (s.st1) {
-        f_s1 = 7;
-        dbg_printf("ST1: -> %u\n", f_s1);
-    } else {
-        const uint32_t b = f_m1 * 10;
-        const uint32_t v = cap(s.value[S1], 5 * b);
-        if (b != 0)
-            f_s1 = (b / 2 + v) / b;
-        dbg_printf("S1: %4lu.%03lu -> %u\n", whole_of(v), milli_of(v), f_s1);
-    }
+    if (!first_step_code(s, f_m1, unit, f_s1))
+        return -1;
     w |= f_s1 << 16;
 
     const uint32_t t = cap(s.value[T1] / 1000, 930);
@@ -206,27 +249,8 @@ int scan_charge_parameter(char *const *words, uint32_t *charge_word, uint32_t *u
     w |= f_m2 << 19;
     dbg_printf("M2: %4lu.%03lu -> %u\n", whole_of(f_m2), milli_of(f_m2), f_m2);
 
-    uint32_t f_s2 = 0;
-    if (s.st2) {
-        f_s2 = 3;
-        dbg_printf("ST2: -> %u\n", f_s2);
-    } else {
-        const uint32_t b = f_m1 != 0 ? f_m1 * 10 : f_m2;
-        const uint32_t v = cap(s.value[S2], 2 * b);
-        if (b != 0)
-            f_s2 = (b / 2 + v) / b;
-        dbg_printf("S2: %4lu.%03lu -> %u\n", whole_of(v), milli_of(v), f_s2);
-    }
-    w |= f_s2 << 7;
-
-    uint32_t i = s.value[I] / 1000;
-    i = i < 5 ? 5 : cap(i, 60);
-    uint32_t code = 3;
-    while (code > 0 && charge_interval_seconds((w & ~(3u << 9)) | (code << 9)) > i)
-        --code;
-    w |= code << 9;
-    dbg_printf("I : %4lu.%03lu -> %u\n", 0ul, static_cast<unsigned long>(i), code);
-
+    w |= second_step_code(s, f_m1, f_m2) << 7;
+    w |= interval_code(s, w) << 9;
     if (charge_word != nullptr)
         *charge_word = w;
     return 0;

@@ -272,6 +272,43 @@ void key_country_code(ParseState &ps) {
 
 // ---- currency ---------------------------------------------------------------------
 
+namespace {
+
+// The figures of a known currency mode: value, divisor, sign and charge
+// model from the line, Swiss and Dutch charge pulses with their usual
+// figures where the line leaves them out.
+void set_currency(ParseState &ps, const CurrencyMode &mode) {
+    k_currency_t &currency = ps.table->table_currency;
+    currency.currency_mode = mode.mode;
+    const char *value = key_token(ps, 2);
+    const char *divisor = key_token(ps, 3);
+    const char *sign = key_token(ps, 4);
+    const char *model = key_token(ps, 5);
+    if (mode.mode == CURRENCY_CH) {
+        value = value ? value : "10";
+        divisor = divisor ? divisor : "10";
+        sign = sign ? sign : "FR. ";
+    } else if (mode.mode == CURRENCY_NL) {
+        value = value ? value : "1";
+        divisor = divisor ? divisor : "1";
+        sign = sign ? sign : "N40*";
+    }
+    if (value != nullptr)
+        currency.currency_value = static_cast<uint16_t>(key_decimal(value));
+    if (divisor != nullptr)
+        currency.currency_div = static_cast<uint16_t>(key_decimal(divisor));
+
+    if (sign != nullptr && !store_currency_sign(currency, sign)) {
+        dbg_printf("invalid currency sign %s\n", sign);
+        ps.error_level = CONF_WRONG_VALUE;
+        return;
+    }
+    if (model != nullptr && model[0] == 'M')
+        ps.table->table_reserved.table_options |= OPT_MINUTE_MODEL;
+}
+
+} // namespace
+
 void key_currency(ParseState &ps) {
     table_t *t = ps.table;
     k_currency_t &currency = t->table_currency;
@@ -283,39 +320,11 @@ void key_currency(ParseState &ps) {
             break;
         }
     }
-
     if (mode == nullptr) {
         dbg_printf("invalid currency mode %s\n", mode_word);
         ps.error_level = CONF_WRONG_VALUE;
     } else {
-        currency.currency_mode = mode->mode;
-        const char *value = key_token(ps, 2);
-        const char *divisor = key_token(ps, 3);
-        const char *sign = key_token(ps, 4);
-        const char *model = key_token(ps, 5);
-        // Swiss and Dutch charge pulses come with their usual figures.
-        if (mode->mode == CURRENCY_CH) {
-            value = value ? value : "10";
-            divisor = divisor ? divisor : "10";
-            sign = sign ? sign : "FR. ";
-        } else if (mode->mode == CURRENCY_NL) {
-            value = value ? value : "1";
-            divisor = divisor ? divisor : "1";
-            sign = sign ? sign : "N40*";
-        }
-        if (value != nullptr)
-            currency.currency_value = static_cast<uint16_t>(key_decimal(value));
-        if (divisor != nullptr)
-            currency.currency_div = static_cast<uint16_t>(key_decimal(divisor));
-
-        bool sign_ok = true;
-        if (sign != nullptr && !store_currency_sign(currency, sign)) {
-            dbg_printf("invalid currency sign %s\n", sign);
-            ps.error_level = CONF_WRONG_VALUE;
-            sign_ok = false;
-        }
-        if (sign_ok && model != nullptr && model[0] == 'M')
-            t->table_reserved.table_options |= OPT_MINUTE_MODEL;
+        set_currency(ps, *mode);
     }
 
     if (currency.currency_div == 0) {

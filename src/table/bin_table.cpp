@@ -1,3 +1,5 @@
+// The binary table file: the CRC-16 the box checks, the writer of head,
+// used maps and end slot, and the reader into a fresh working buffer.
 #include "table/bin_table.h"
 
 #include "frame/file_messages.h"
@@ -6,6 +8,7 @@
 #include "platform/platform.h"
 #include "trace/trace.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -94,46 +97,47 @@ uint16_t table_crc(const table_t *table) {
     return crc;
 }
 
-int write_bin_table15(table_t *table, const char *path) {
-    static const char kBanner[] =
-        "HHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHH\n";
-    dbg_printf("%s", kBanner);
-    dbg_printf("#%u: Writing _____________\n", kLineWriting);
-    dbg_printf("%s", kBanner);
-    dbg_printf("write_bin_table15(%p, \"%s\")\n", static_cast<void *>(table), path);
-    if (table == nullptr)
-        return -1;
+namespace {
 
-    std::FILE *file =
-        (path != nullptr && path[0] != '\0') ? platform::open_stream(path, "wb") : nullptr;
-    if (file == nullptr) {
-        const int error = path == nullptr || path[0] == '\0' ? ENOENT : platform::last_error();
-        const std::string what = file_message(FileMessage::CannotWrite, path);
-        dbg_error(what.c_str());
-        dbg_error(platform::system_error_text(error).c_str());
-        return -1;
+// A table file that could not be created or written: the message and the
+// system's reason on the error trace.
+void report_write_failure(const char *path, int error) {
+    dbg_error(file_message(FileMessage::CannotWrite, path).c_str());
+    dbg_error(platform::system_error_text(error).c_str());
+}
+
+std::FILE *create_table_file(const char *path) {
+    if (path == nullptr || path[0] == '\0') {
+        report_write_failure(path, ENOENT);
+        return nullptr;
     }
+    std::FILE *file = platform::open_stream(path, "wb");
+    if (file == nullptr)
+        report_write_failure(path, platform::last_error());
+    return file;
+}
 
-    int result = 0;
+// Stores a fresh checksum; -11 (and the old checksum kept) when more maps
+// are in use than the record holds.
+int store_checksum(table_t *table) {
     const int used = table->table_used_map_entries;
-    if (used <= MAX_MAP_TABLE_ENTRIES) {
-        table->table_crc16 = table_crc(table);
-        dbg_printf("write_bin_table15: crc16=%04x pTable=%p\n", table->table_crc16,
-                   static_cast<void *>(table));
-    } else {
+    if (used > MAX_MAP_TABLE_ENTRIES) {
         dbg_printf("write_bin_table15: too many entries (+%u)\n",
                    static_cast<unsigned>(used - MAX_MAP_TABLE_ENTRIES));
-        result = -11;
+        return -11;
     }
+    table->table_crc16 = table_crc(table);
+    dbg_printf("write_bin_table15: crc16=%04x pTable=%p\n", table->table_crc16,
+               static_cast<void *>(table));
+    return 0;
+}
 
-    // The slots written: the used maps and the end slot.  A table with too
-    // many maps still lies in a working buffer, which holds at most
-    // WORK_MAP_SLOTS slots; nothing beyond that buffer is read.
-    int slots = used + 1;
-    if (slots < 0)
-        slots = 0;
-    if (slots > WORK_MAP_SLOTS)
-        slots = WORK_MAP_SLOTS;
+// Writes the head, the used maps and the end slot; false when a write came
+// short.  A table with too many maps still lies in a working buffer, which
+// holds at most WORK_MAP_SLOTS slots; nothing beyond that buffer is read.
+bool write_image(const table_t *table, const char *path, std::FILE *file) {
+    const int used = table->table_used_map_entries;
+    const int slots = std::clamp(used + 1, 0, static_cast<int>(WORK_MAP_SLOTS));
     const auto *bytes = reinterpret_cast<const uint8_t *>(table);
     char format[sizeof table->table_format + 1];
     copy_field(format, table->table_format, sizeof table->table_format);
@@ -151,17 +155,42 @@ int write_bin_table15(table_t *table, const char *path) {
                static_cast<unsigned long>(map_bytes));
     if (map_bytes > 0)
         written = std::fwrite(bytes + kTableHeadSize, 1, map_bytes, file) == map_bytes && written;
+    return written;
+}
 
+// A file that ends inside its map part.
+void report_short_maps(size_t wanted, size_t got) {
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "file size = %lu, expected size2 = %u bytes, readed bytes %u\n",
+                  static_cast<unsigned long>(kTableHeadSize + got), static_cast<unsigned>(wanted),
+                  static_cast<unsigned>(got));
+    dbg_error(text);
+}
+
+} // namespace
+
+int write_bin_table15(table_t *table, const char *path) {
+    static const char kBanner[] =
+        "HHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHH\n";
+    dbg_printf("%s", kBanner);
+    dbg_printf("#%u: Writing _____________\n", kLineWriting);
+    dbg_printf("%s", kBanner);
+    dbg_printf("write_bin_table15(%p, \"%s\")\n", static_cast<void *>(table), path);
+    if (table == nullptr)
+        return -1;
+    std::FILE *file = create_table_file(path);
+    if (file == nullptr)
+        return -1;
+
+    const int result = store_checksum(table);
+    bool written = write_image(table, path, file);
     // A table that did not reach the disk whole must not be taken for one:
     // the host would send a truncated image to the box.
     const int write_error = std::ferror(file) ? platform::last_error() : 0;
     written = std::fclose(file) == 0 && written;
     if (!written) {
-        const std::string what = std::string("Cannot Write \"") + path + "\"!\n";
-        dbg_error(what.c_str());
-        dbg_error(
-            platform::system_error_text(write_error != 0 ? write_error : platform::last_error())
-                .c_str());
+        report_write_failure(path, write_error != 0 ? write_error : platform::last_error());
         return result != 0 ? result : -1;
     }
     return result;
@@ -198,12 +227,7 @@ int read_bin_table15(table_t **table, std::FILE *stream) {
     const size_t wanted = static_cast<size_t>(map_part);
     const size_t got = wanted > 0 ? std::fread(bytes + kTableHeadSize, 1, wanted, stream) : 0;
     if (got < wanted) {
-        char text[128];
-        std::snprintf(text, sizeof text,
-                      "file size = %lu, expected size2 = %u bytes, readed bytes %u\n",
-                      static_cast<unsigned long>(kTableHeadSize + got),
-                      static_cast<unsigned>(wanted), static_cast<unsigned>(got));
-        dbg_error(text);
+        report_short_maps(wanted, got);
         return -1;
     }
 

@@ -1,3 +1,4 @@
+// The number splitter with the "^" hundredths rule (see split_numbers.h).
 #include "table/split_numbers.h"
 
 #include <cstdlib>

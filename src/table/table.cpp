@@ -1,3 +1,7 @@
+// Helpers over the table record that its layout alone does not give: the
+// map slots of the working buffer and their charge words, a fresh table's
+// initial values, the unused-slot and format tests, the size a table file
+// holds, and the bounded copy of a text field that may lack its terminator.
 #include "table/table.h"
 
 #include <cstring>

@@ -126,6 +126,44 @@ void format_charge_word(std::FILE *file, char *buffer, size_t capacity, uint32_t
     std::fputs("\n", file);
 }
 
+namespace {
+
+// The part of a map line before its charge: index, escape length, rank,
+// mode, period with its start and days, escape and code.
+void format_map_head(const table_t *table, const char *prefix, const map_t *map, unsigned index,
+                     char (&head)[256]) {
+    const map_period_t period = table_period_record(table, map->map_period);
+    char days[9];
+    day_bits(period.period_days, days);
+    char code[sizeof map->map_code + 1];
+    copy_field(code, map->map_code, sizeof map->map_code);
+    std::snprintf(head, sizeof head,
+                  "%smap[%04u]: l%02d r%02d m%02X i%02u(%02u%02u-%s) esc:%-*.*s code:%s",
+                  prefix != nullptr ? prefix : "", index, map_esclen(*map), map_rank(*map),
+                  map->map_mode, map->map_period, period.period_hour, period.period_minute, days,
+                  MAX_ESCAPE_LENGTH, MAX_ESCAPE_LENGTH, map->map_escape, code);
+}
+
+// A map charged through its three charge fields (the table is not in the
+// minute model); nothing behind the head when the first field is 0.
+void print_field_charge(const map_t *map, const char *head, std::FILE *file) {
+    char charge[64];
+    if (map->map_time == 0) {
+        charge[0] = '\0';
+    } else {
+        std::snprintf(charge, sizeof charge, " c%u.%02u %u/%u", map->map_time / 100u,
+                      map->map_time % 100u, map->map_charge_start, map->map_charge_add);
+    }
+    if (file != nullptr)
+        std::fprintf(file, "%s%s\n", head, charge);
+    if (map->map_time == 0)
+        dbg_printf("%s\n", head);
+    else
+        dbg_printf("%s%s (%08x)\n", head, charge, map_charge_word(*map));
+}
+
+} // namespace
+
 void print_map_entry(const table_t *table, const char *prefix, const map_t *map, unsigned index,
                      std::FILE *file) {
     if (table == nullptr || map == nullptr)
@@ -135,38 +173,16 @@ void print_map_entry(const table_t *table, const char *prefix, const map_t *map,
         dbg_printf("map[%04u]: %s\n", index, first == 0 ? "NULL" : "0xFF");
         return;
     }
-
-    const map_period_t period = table_period_record(table, map->map_period);
-    char days[9];
-    day_bits(period.period_days, days);
-    char code[sizeof map->map_code + 1];
-    copy_field(code, map->map_code, sizeof map->map_code);
     char head[256];
-    std::snprintf(head, sizeof head,
-                  "%smap[%04u]: l%02d r%02d m%02X i%02u(%02u%02u-%s) esc:%-*.*s code:%s",
-                  prefix != nullptr ? prefix : "", index, map_esclen(*map), map_rank(*map),
-                  map->map_mode, map->map_period, period.period_hour, period.period_minute, days,
-                  MAX_ESCAPE_LENGTH, MAX_ESCAPE_LENGTH, map->map_escape, code);
+    format_map_head(table, prefix, map, index, head);
 
     const uint32_t w = map_charge_word(*map);
-    char charge[64];
     if (map->map_time == MAP_TIME_ORG) {
         if (file != nullptr)
             std::fprintf(file, "%s ORG\n", head);
         dbg_printf("%s ORG\n", head);
     } else if ((table->table_reserved.table_options & OPT_MINUTE_MODEL) == 0) {
-        if (map->map_time == 0) {
-            charge[0] = '\0';
-        } else {
-            std::snprintf(charge, sizeof charge, " c%u.%02u %u/%u", map->map_time / 100u,
-                          map->map_time % 100u, map->map_charge_start, map->map_charge_add);
-        }
-        if (file != nullptr)
-            std::fprintf(file, "%s%s\n", head, charge);
-        if (map->map_time == 0)
-            dbg_printf("%s\n", head);
-        else
-            dbg_printf("%s%s (%08x)\n", head, charge, w);
+        print_field_charge(map, head, file);
     } else if (w == 0) {
         if (file != nullptr)
             std::fprintf(file, "%s\n", head);

@@ -431,44 +431,31 @@ void write_main_maps(Writer &w) {
 
 // ---- redirects, call-back, DTMF ------------------------------------------------------------
 
-void write_redirects(Writer &w) {
-    out_text(w.f, "\n; time independent entries\n");
-    const int slots = std::clamp<int>(w.t->table_max_redirect_entries, 0, MAX_REDIRECT);
-    int redirects = 0;
-    for (int i = 0; i < slots; ++i) {
-        const redirect_t &r = w.t->table_redirect[i];
-        if (r.redirect_mode == 0 || r.redirect_mode == 0xFF)
-            continue;
-        const auto from = field(r.redirect_from);
-        const auto to = field(r.redirect_to);
-        dbg_printf("Redirect[%u] \"%s\" -> \"%s\" mode=%x sin=%02x\n",
-                   static_cast<unsigned>(w.t->table_max_redirect_entries - i - 1), from.text,
-                   to.text, r.redirect_mode, r.redirect_sin);
-        static const struct {
-            uint8_t mode;
-            const char *key;
-            bool counted; // Restrict lines do not count as redirects
-        } kKeys[] = {{RE_MODE_REDIRECT1, "Redirect1", true},
-                     {RE_MODE_REDIRECT2, "Redirect2", true},
-                     {RE_MODE_REDIRECT3, "Redirect3", true},
-                     {RE_MODE_REDIRECT5, "Redirect5", true},
-                     {RE_MODE_RESTRICT, "Restrict", false}};
-        const char *key = "";
-        for (const auto &k : kKeys) {
-            if ((r.redirect_mode & RE_MODE_MASK) == k.mode) {
-                key = k.key;
-                redirects += k.counted ? 1 : 0;
-            }
+// The key of a redirect's mode; Restrict lines do not count as redirects.
+const char *redirect_key(uint8_t mode, int &redirects) {
+    static const struct {
+        uint8_t mode;
+        const char *key;
+        bool counted;
+    } kKeys[] = {{RE_MODE_REDIRECT1, "Redirect1", true},
+                 {RE_MODE_REDIRECT2, "Redirect2", true},
+                 {RE_MODE_REDIRECT3, "Redirect3", true},
+                 {RE_MODE_REDIRECT5, "Redirect5", true},
+                 {RE_MODE_RESTRICT, "Restrict", false}};
+    const char *key = "";
+    for (const auto &k : kKeys) {
+        if ((mode & RE_MODE_MASK) == k.mode) {
+            key = k.key;
+            redirects += k.counted ? 1 : 0;
         }
-        out_text(w.f, key);
-        out_printf(w.f, "%s=%s", from.text, to.text);
-        if (r.redirect_sin != 0)
-            out_printf(w.f, " %02d", r.redirect_sin);
-        out_text(w.f, "\n");
     }
-    if (redirects == 0)
-        return;
+    return key;
+}
 
+// The settings that only matter to redirects: the cause range in which no
+// redirect happens and the alternative-routing limit, commented out with
+// their usual values when not set.
+void write_redirect_limits(Writer &w) {
     const table_reserved_t &res = w.t->table_reserved;
     const char *cause = "%sNoRedirectCause=%02x %02x\t; no redirecting inside this cause value "
                         "range (hex)\n";
@@ -484,6 +471,29 @@ void write_redirects(Writer &w) {
     } else {
         out_text(w.f, ";AlternativeLimit=nn% HOURLY | DAILY [ALARM]\n");
     }
+}
+
+void write_redirects(Writer &w) {
+    out_text(w.f, "\n; time independent entries\n");
+    const int slots = std::clamp<int>(w.t->table_max_redirect_entries, 0, MAX_REDIRECT);
+    int redirects = 0;
+    for (int i = 0; i < slots; ++i) {
+        const redirect_t &r = w.t->table_redirect[i];
+        if (r.redirect_mode == 0 || r.redirect_mode == 0xFF)
+            continue;
+        const auto from = field(r.redirect_from);
+        const auto to = field(r.redirect_to);
+        dbg_printf("Redirect[%u] \"%s\" -> \"%s\" mode=%x sin=%02x\n",
+                   static_cast<unsigned>(w.t->table_max_redirect_entries - i - 1), from.text,
+                   to.text, r.redirect_mode, r.redirect_sin);
+        out_text(w.f, redirect_key(r.redirect_mode, redirects));
+        out_printf(w.f, "%s=%s", from.text, to.text);
+        if (r.redirect_sin != 0)
+            out_printf(w.f, " %02d", r.redirect_sin);
+        out_text(w.f, "\n");
+    }
+    if (redirects != 0)
+        write_redirect_limits(w);
 }
 
 void write_callback(Writer &w) {
@@ -560,6 +570,20 @@ std::FILE *create_file(const char *cfgfile) {
     return nullptr;
 }
 
+// A table whose map count does not match its maps is not written on: the
+// message goes to err_str and the error trace (the debug trace without one).
+void report_map_count(int count, int used, char *err_str) {
+    char message[kWriterMessageSize];
+    std::snprintf(message, sizeof message, "real used maps (%d) is different to table value (%d)\n",
+                  count, used);
+    if (err_str != nullptr) {
+        std::snprintf(err_str, kWriterMessageSize, "%s", message);
+        dbg_error(err_str);
+    } else {
+        dbg_printf("%s", message);
+    }
+}
+
 void print_version_line() {
     char version[100];
     get_dll_version("Vorn_B32.DLL", version, sizeof version);
@@ -601,15 +625,7 @@ int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str) {
 
     const int count = write_statistics(w);
     if (w.used != count) {
-        char message[kWriterMessageSize];
-        std::snprintf(message, sizeof message,
-                      "real used maps (%d) is different to table value (%d)\n", count, w.used);
-        if (err_str != nullptr) {
-            std::snprintf(err_str, kWriterMessageSize, "%s", message);
-            dbg_error(err_str);
-        } else {
-            dbg_printf("%s", message);
-        }
+        report_map_count(count, w.used, err_str);
         close_checked(w.f);
         return -1;
     }

@@ -142,11 +142,10 @@ unsigned append_option_word(std::FILE *file, const char *prefix, unsigned column
     return column + word_length;
 }
 
-void write_options(std::FILE *file, uint8_t options, uint16_t options2, bool help) {
-    if (!help && options == 0 && options2 == 0)
-        return;
-    out_text(file, "\n");
+namespace {
 
+// The Optimize line, after the list of its words when help is asked for.
+void write_optimize_line(std::FILE *file, uint8_t options, bool help) {
     if (help) {
         const char *prefix = "; possible optimize options: ";
         unsigned column = 0;
@@ -165,7 +164,39 @@ void write_options(std::FILE *file, uint8_t options, uint16_t options2, bool hel
     if ((options & (OPT_OPTIMIZE_OFF | OPT_NO_STANDARD_MAPS)) == 0)
         append_option_word(file, optimize, column, "On ");
     out_text(file, "\n");
+}
 
+// The words of the Options line in their order; a bit of `options` when
+// wide is false, of `options2` when true.
+struct OptionWord {
+    const char *word;
+    bool wide;
+    uint16_t bit;
+};
+
+constexpr OptionWord kOptionWords[] = {
+    {"AOCTransparency ", false, OPT_AOC_TRANSPARENCY},
+    {"AOCSTransparency ", true, OPT2_AOCS_TRANSPARENCY},
+    {"AutoDown ", false, OPT_AUTO_DOWN},
+    {"DeActTransparency ", false, OPT_DEACT_TRANSPARENCY},
+    {"FSKSignal ", true, OPT2_FSK_SIGNAL},
+    {"IgnoreStatusMessage ", true, OPT2_IGNORE_STATUS_MESSAGE},
+    {"LogCDR ", true, OPT2_LOG_CDR},
+    {"LogEPICErr ", false, OPT_LOG_EPIC_ERR},
+    {"NoAutoActL2 ", true, OPT2_NO_AUTO_ACT_L2},
+    {"NoBootAlarm ", true, OPT2_NO_BOOT_ALARM},
+    {"NoSetupRepeat ", true, OPT2_NO_SETUP_REPEAT},
+    {"PeriodTest ", true, OPT2_PERIOD_TEST},
+    {"RLICount ", true, OPT2_RLI_COUNT},
+    {"SendDTE ", true, OPT2_SEND_DTE},
+    {"SignalingNoCarrier ", true, OPT2_SIGNALING_NO_CARRIER},
+    {"SpecialSIN ", false, OPT_SPECIAL_SIN},
+    {"SaveTEI ", true, OPT2_SAVE_TEI},
+};
+
+// The Options line, after the list of the words a user may write when help
+// is asked for.
+void write_options_line(std::FILE *file, uint8_t options, uint16_t options2, bool help) {
     if (help) {
         out_text(file, "\n");
         out_text(file, "; possible options: ");
@@ -179,40 +210,71 @@ void write_options(std::FILE *file, uint8_t options, uint16_t options2, bool hel
         out_text(file, "\n");
     }
 
-    // The words in the order of the Options line; a bit of `options` when
-    // wide is false, of `options2` when true.
-    static const struct {
-        const char *word;
-        bool wide;
-        uint16_t bit;
-    } kWords[] = {
-        {"AOCTransparency ", false, OPT_AOC_TRANSPARENCY},
-        {"AOCSTransparency ", true, OPT2_AOCS_TRANSPARENCY},
-        {"AutoDown ", false, OPT_AUTO_DOWN},
-        {"DeActTransparency ", false, OPT_DEACT_TRANSPARENCY},
-        {"FSKSignal ", true, OPT2_FSK_SIGNAL},
-        {"IgnoreStatusMessage ", true, OPT2_IGNORE_STATUS_MESSAGE},
-        {"LogCDR ", true, OPT2_LOG_CDR},
-        {"LogEPICErr ", false, OPT_LOG_EPIC_ERR},
-        {"NoAutoActL2 ", true, OPT2_NO_AUTO_ACT_L2},
-        {"NoBootAlarm ", true, OPT2_NO_BOOT_ALARM},
-        {"NoSetupRepeat ", true, OPT2_NO_SETUP_REPEAT},
-        {"PeriodTest ", true, OPT2_PERIOD_TEST},
-        {"RLICount ", true, OPT2_RLI_COUNT},
-        {"SendDTE ", true, OPT2_SEND_DTE},
-        {"SignalingNoCarrier ", true, OPT2_SIGNALING_NO_CARRIER},
-        {"SpecialSIN ", false, OPT_SPECIAL_SIN},
-        {"SaveTEI ", true, OPT2_SAVE_TEI},
-    };
     const char *prefix = "Options=";
     out_text(file, prefix);
-    column = static_cast<unsigned>(std::strlen(prefix));
-    for (const auto &w : kWords) {
+    unsigned column = static_cast<unsigned>(std::strlen(prefix));
+    for (const OptionWord &w : kOptionWords) {
         const bool set = w.wide ? (options2 & w.bit) != 0 : (options & w.bit) != 0;
         if (set)
             column = append_option_word(file, prefix, column, w.word);
     }
     out_text(file, "\n");
+}
+
+// The flag words of a coded poll caller-number rule.
+struct PollFlag {
+    uint8_t flag;
+    const char *word;
+};
+
+constexpr PollFlag kPollFlags[] = {{POLL_CLI_SERIAL, "Serial "},
+                                   {POLL_CLI_CGS, "CgS "},
+                                   {POLL_CLI_CDS, "CdS "},
+                                   {POLL_CLI_CGPN, "CgPN "}};
+
+// A coded rule: its flag words, the maximum, Binaer or ASCII and the
+// digits; with help, the words that are not set behind a comment.
+void write_coded_poll_cli(std::FILE *file, const char (&cli)[20], bool help) {
+    const uint8_t flags = static_cast<uint8_t>(cli[0]) & 0x7F;
+    for (const PollFlag &f : kPollFlags)
+        if ((flags & f.flag) != 0)
+            out_text(file, f.word);
+    if ((flags & POLL_CLI_MAXN) != 0)
+        out_printf(file, "max%u ", static_cast<unsigned>(static_cast<uint8_t>(cli[1])));
+    const bool binaer = (flags & POLL_CLI_BINAER) != 0;
+    out_text(file, binaer ? "Binaer" : "ASCII");
+
+    // The digits follow the maximum when there is one; the rest of the
+    // 20 bytes may lack a terminator.
+    const size_t at = (flags & POLL_CLI_MAXN) != 0 ? 2 : 1;
+    char digits[20];
+    copy_field(digits, cli + at, sizeof cli - at);
+    if (digits[0] != '\0')
+        out_printf(file, " %s", digits);
+
+    if (help) {
+        out_text(file, "\t;");
+        if (digits[0] == '\0')
+            out_text(file, "<digits> ");
+        for (const PollFlag &f : kPollFlags)
+            if ((flags & f.flag) == 0)
+                out_text(file, f.word);
+        if ((flags & POLL_CLI_MAXN) == 0)
+            out_text(file, "maxN ");
+        out_text(file, binaer ? "ASCII " : "Binaer ");
+    }
+    if (help || flags != 0)
+        out_text(file, "\n");
+}
+
+} // namespace
+
+void write_options(std::FILE *file, uint8_t options, uint16_t options2, bool help) {
+    if (!help && options == 0 && options2 == 0)
+        return;
+    out_text(file, "\n");
+    write_optimize_line(file, options, help);
+    write_options_line(file, options, options2, help);
     dbg_printf("\n");
 }
 
@@ -233,44 +295,7 @@ void write_poll_cli(std::FILE *file, const char (&cli)[20], bool help) {
             out_text(file, "\n");
         return;
     }
-
-    const uint8_t flags = b0 & 0x7F;
-    static const struct {
-        uint8_t flag;
-        const char *word;
-    } kFlags[] = {{POLL_CLI_SERIAL, "Serial "},
-                  {POLL_CLI_CGS, "CgS "},
-                  {POLL_CLI_CDS, "CdS "},
-                  {POLL_CLI_CGPN, "CgPN "}};
-    for (const auto &f : kFlags)
-        if ((flags & f.flag) != 0)
-            out_text(file, f.word);
-    if ((flags & POLL_CLI_MAXN) != 0)
-        out_printf(file, "max%u ", static_cast<unsigned>(static_cast<uint8_t>(cli[1])));
-    const bool binaer = (flags & POLL_CLI_BINAER) != 0;
-    out_text(file, binaer ? "Binaer" : "ASCII");
-
-    // The digits follow the maximum when there is one; the rest of the
-    // 20 bytes may lack a terminator.
-    const size_t at = (flags & POLL_CLI_MAXN) != 0 ? 2 : 1;
-    char digits[20];
-    copy_field(digits, cli + at, sizeof cli - at);
-    if (digits[0] != '\0')
-        out_printf(file, " %s", digits);
-
-    if (help) {
-        out_text(file, "\t;");
-        if (digits[0] == '\0')
-            out_text(file, "<digits> ");
-        for (const auto &f : kFlags)
-            if ((flags & f.flag) == 0)
-                out_text(file, f.word);
-        if ((flags & POLL_CLI_MAXN) == 0)
-            out_text(file, "maxN ");
-        out_text(file, binaer ? "ASCII " : "Binaer ");
-    }
-    if (help || flags != 0)
-        out_text(file, "\n");
+    write_coded_poll_cli(file, cli, help);
 }
 
 const char *protocol_word(uint8_t code) {

@@ -32,6 +32,17 @@ class Random {
     uint64_t m_state;
 };
 
+// The parts joined in the order written.  The operands of + and the
+// arguments of a call may be evaluated in any order, which would make the
+// draws of the generator, and so the text, depend on the compiler; the
+// elements of a braced list are evaluated one after the other.
+std::string cat(std::initializer_list<std::string> parts) {
+    std::string text;
+    for (const std::string &part : parts)
+        text += part;
+    return text;
+}
+
 constexpr uint8_t kIn = 0x01, kOut = 0x02, kHoliday = 0x80;
 constexpr const char *kDayWords[7] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
 
@@ -73,8 +84,8 @@ Line fresh_line(Random &rng, int section) {
         line.words += " DATA";
     if (rng.chance(30)) {
         char charge[32];
-        std::snprintf(charge, sizeof charge, " %u.%02u %u/%u", 1 + rng.below(90), rng.below(100),
-                      rng.below(4), 1 + rng.below(3));
+        const unsigned v[] = {1 + rng.below(90), rng.below(100), rng.below(4), 1 + rng.below(3)};
+        std::snprintf(charge, sizeof charge, " %u.%02u %u/%u", v[0], v[1], v[2], v[3]);
         line.words += charge;
     }
     return line;
@@ -115,7 +126,8 @@ std::string number(unsigned value) {
 
 std::string duration(Random &rng) {
     char text[24];
-    std::snprintf(text, sizeof text, "%u:%02u:%02u", rng.below(200), rng.below(60), rng.below(60));
+    const unsigned v[] = {rng.below(200), rng.below(60), rng.below(60)};
+    std::snprintf(text, sizeof text, "%u:%02u:%02u", v[0], v[1], v[2]);
     return text;
 }
 
@@ -147,10 +159,10 @@ std::string settings_lines(Random &rng, bool optimize) {
         t += "PABXName=Exchange " + letters(rng, 1 + rng.below(20)) + "\n";
     if (maybe(70)) {
         const bool pmp = rng.chance(50);
-        t += "ProtExt=" + pick(rng, {"DSS1", "1TR6", "AUTO"}) + " " +
-             (pmp ? pick(rng, {"PMP", "AUTO"}) : pick(rng, {"PP", "AUTO"})) + "\n";
-        t += "ProtInt=" + pick(rng, {"DSS1", "1TR6", "BILING", "AUTO"}) + " " +
-             (pmp ? pick(rng, {"PMP", "AUTO"}) : pick(rng, {"PP", "AUTO"})) + "\n";
+        t += cat({"ProtExt=", pick(rng, {"DSS1", "1TR6", "AUTO"}), " ",
+                  pmp ? pick(rng, {"PMP", "AUTO"}) : pick(rng, {"PP", "AUTO"}), "\n"});
+        t += cat({"ProtInt=", pick(rng, {"DSS1", "1TR6", "BILING", "AUTO"}), " ",
+                  pmp ? pick(rng, {"PMP", "AUTO"}) : pick(rng, {"PP", "AUTO"}), "\n"});
     }
     if (maybe(50))
         t += "S2M_L1Mode=" + pick(rng, {"AUTO", "CRC4", "DOUBLEFRAME"}) + "\n";
@@ -178,16 +190,16 @@ std::string settings_lines(Random &rng, bool optimize) {
         t += "\n";
     }
     for (unsigned n = rng.below(4); n > 0; --n)
-        t += "Controller" + number(rng.below(16)) + "=" + letters(rng, 1) + "\n";
+        t += cat({"Controller", number(rng.below(16)), "=", letters(rng, 1), "\n"});
     if (maybe(70))
         t += "CountryCode=" + (rng.chance(20) ? std::string("351") : number(1 + rng.below(255))) +
              "\n";
     if (maybe(70))
-        t += "Currency=" +
-             pick(rng,
-                  {"AOCU", "AOCC", "CH", "NL", "I", "F", "AOCUD", "AOCCD", "E", "E2", "P", "G"}) +
-             " " + number(rng.below(65536)) + " " + number(1 + rng.below(65535)) + " " +
-             letters(rng, 1 + rng.below(9)) + "\n";
+        t += cat({"Currency=",
+                  pick(rng, {"AOCU", "AOCC", "CH", "NL", "I", "F", "AOCUD", "AOCCD", "E", "E2", "P",
+                             "G"}),
+                  " ", number(rng.below(65536)), " ", number(1 + rng.below(65535)), " ",
+                  letters(rng, 1 + rng.below(9)), "\n"});
 
     if (maybe(60))
         t += "NMSPollInterval=" + duration(rng) + "\n";
@@ -224,8 +236,8 @@ std::string settings_lines(Random &rng, bool optimize) {
         const std::string code = "#" + rng.digits(1 + rng.below(6));
         t += "RemoteCode=" + code + "\n";
         for (unsigned n = rng.below(5); n > 0; --n)
-            t += std::string(rng.chance(30) ? "MapAll" : "MapIn") + rng.digits(2 + rng.below(8)) +
-                 "=" + code + (rng.chance(50) ? "*" : "") + " DATA\n";
+            t += cat({rng.chance(30) ? "MapAll" : "MapIn", rng.digits(2 + rng.below(8)), "=", code,
+                      rng.chance(50) ? "*" : "", " DATA\n"});
     }
     if (maybe(50))
         t += "OwnMSN=" + rng.digits(1 + rng.below(19)) + "\n";
@@ -233,34 +245,34 @@ std::string settings_lines(Random &rng, bool optimize) {
         t += "DropMSN=" + rng.digits(1 + rng.below(19)) + "\n";
     if (optimize)
         for (unsigned n = rng.below(4); n > 0; --n)
-            t += "CmpMSN=" + rng.digits(1 + rng.below(12)) + " " + pick(rng, {"I", "R", ""}) +
-                 rng.digits(1 + rng.below(10)) + "\n";
+            t += cat({"CmpMSN=", rng.digits(1 + rng.below(12)), " ", pick(rng, {"I", "R", ""}),
+                      rng.digits(1 + rng.below(10)), "\n"});
 
     for (unsigned n = rng.below(6); n > 0; --n)
-        t += "Holiday=" + number(1 + rng.below(28)) + "." + number(1 + rng.below(12)) + "\n";
+        t += cat({"Holiday=", number(1 + rng.below(28)), ".", number(1 + rng.below(12)), "\n"});
 
     bool redirect = false;
     for (unsigned n = rng.below(5); n > 0; --n) {
         if (rng.chance(25)) {
-            t += "Restrict" + rng.digits(1 + rng.below(8)) + "=" + rng.digits(1 + rng.below(8));
+            t += cat({"Restrict", rng.digits(1 + rng.below(8)), "=", rng.digits(1 + rng.below(8))});
         } else {
             redirect = true;
-            t += "Redirect" + pick(rng, {"1", "2", "3", "5"}) + rng.digits(1 + rng.below(8)) + "=" +
-                 rng.digits(2 + rng.below(8));
+            t += cat({"Redirect", pick(rng, {"1", "2", "3", "5"}), rng.digits(1 + rng.below(8)),
+                      "=", rng.digits(2 + rng.below(8))});
         }
         if (rng.chance(40))
-            t += " " + number(1 + rng.below(16));
+            t += cat({" ", number(1 + rng.below(16))});
         t += "\n";
     }
     if (redirect && maybe(60)) {
         char cause[24];
-        std::snprintf(cause, sizeof cause, "%02x %02x", 0x80 + rng.below(128),
-                      0x80 + rng.below(128));
+        const unsigned v[] = {0x80 + rng.below(128), 0x80 + rng.below(128)};
+        std::snprintf(cause, sizeof cause, "%02x %02x", v[0], v[1]);
         t += std::string("NoRedirectCause=") + cause + "\n";
     }
     if (redirect && maybe(60))
-        t += "AlternativeLimit=" + number(1 + rng.below(60)) + " " +
-             pick(rng, {"HOURLY", "DAILY"}) + (rng.chance(50) ? " ALARM" : "") + "\n";
+        t += cat({"AlternativeLimit=", number(1 + rng.below(60)), " ",
+                  pick(rng, {"HOURLY", "DAILY"}), rng.chance(50) ? " ALARM" : "", "\n"});
 
     for (const char *key : {"WaitAlert", "WaitDial", "WaitDtmf", "WaitBreak", "WaitDisc"})
         if (maybe(40))
@@ -297,9 +309,9 @@ std::string settings_lines(Random &rng, bool optimize) {
         t += "DTMFDialEnd=" + pick(rng, {"#", "*", "#*", "00"}) + "\n";
     for (unsigned s = 0; s < 2; ++s)
         if (maybe(40))
-            t += "Subscriber0" + number(s) + "=CHINC[" + number(1 + rng.below(30)) + "," +
-                 number(1 + rng.below(30)) + "] CHSTART[" + number(1 + rng.below(30)) + "," +
-                 pick(rng, {"LIN", "CYC", "INV", "ANY"}) + "]\n";
+            t += cat({"Subscriber0", number(s), "=CHINC[", number(1 + rng.below(30)), ",",
+                      number(1 + rng.below(30)), "] CHSTART[", number(1 + rng.below(30)), ",",
+                      pick(rng, {"LIN", "CYC", "INV", "ANY"}), "]\n"});
     return t;
 }
 

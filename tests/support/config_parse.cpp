@@ -1,6 +1,6 @@
 #include "support/config_parse.h"
 
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "frame/frame.h"
 #include "parser/parser.h"
 #include "support/trace_capture.h"

@@ -25,8 +25,7 @@ int run_alarm(int argc, char **argv) {
                                                (std::string(arg) + " needs a TEXT").c_str());
             (arg[2] == 's' ? source : headline) = argv[++i];
         } else if (std::strncmp(arg, "--", 2) == 0) {
-            return vorn::tool::usage_error("alarm",
-                                           (std::string("unknown option '") + arg + "'").c_str());
+            return vorn::tool::unknown_option("alarm", arg);
         } else if (file_count < 2) {
             files[file_count++] = arg;
         } else {
@@ -42,12 +41,8 @@ int run_alarm(int argc, char **argv) {
         return 1;
     std::string message;
     int result = vorn::make_alarm_report(report, log, 0, source, headline, &message);
-    if (result < 0) {
-        // The host's message ends in a line feed; the tool adds its own.
-        while (!message.empty() && message.back() == '\n')
-            message.pop_back();
-        return vorn::tool::job_failed(message + " (result " + std::to_string(result) + ")");
-    }
+    if (result < 0)
+        return vorn::tool::library_failed(message, result);
     if (report)
         std::printf("%s: report appended to %s\n", log, report);
     else

@@ -16,18 +16,11 @@
 
 namespace {
 
-// Two outputs that name one file would write over each other.
+// Every list needs a file of its own.
 bool outputs_distinct(std::initializer_list<const char *> outputs) {
     for (auto a = outputs.begin(); a != outputs.end(); ++a) {
         for (auto b = a + 1; b != outputs.end(); ++b) {
-            if (*a == nullptr || *b == nullptr)
-                continue;
-            const auto ia = vorn::platform::file_identity(*a);
-            const auto ib = vorn::platform::file_identity(*b);
-            const bool same =
-                std::strcmp(*a, *b) == 0 || (ia.kind != ia.Missing && ib.kind != ib.Missing &&
-                                             ia.device == ib.device && ia.inode == ib.inode);
-            if (same) {
+            if (*a != nullptr && *b != nullptr && vorn::tool::same_output(*a, *b)) {
                 std::fprintf(stderr,
                              "vorn: \"%s\" and \"%s\" are one file; give each list its own\n", *a,
                              *b);
@@ -49,10 +42,10 @@ void use_temporary_folder() {
     set_TmpPath((folder + "/vorn").c_str(), 1);
 }
 
-int run_calls(int argc, char **argv) {
+// Reads the command line into `job`; 0, or the exit code of a usage error.
+int parse_calls_args(int argc, char **argv, vorn::LogcallFiles &job) {
     const char *files[2] = {nullptr, nullptr};
     int file_count = 0;
-    vorn::LogcallFiles job;
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
         const char **option = std::strcmp(arg, "--in") == 0       ? &job.infile
@@ -65,8 +58,7 @@ int run_calls(int argc, char **argv) {
                                                (std::string(arg) + " needs a file name").c_str());
             *option = argv[++i];
         } else if (std::strncmp(arg, "--", 2) == 0) {
-            return vorn::tool::usage_error("calls",
-                                           (std::string("unknown option '") + arg + "'").c_str());
+            return vorn::tool::unknown_option("calls", arg);
         } else if (file_count < 2) {
             files[file_count++] = arg;
         } else {
@@ -77,6 +69,29 @@ int run_calls(int argc, char **argv) {
         return vorn::tool::usage_error("calls", "calls needs the call log LOG.bin and OUT.txt");
     job.binfile = files[0];
     job.outfile = files[1];
+    return 0;
+}
+
+// The library's message, with the list it concerns; a failed sort has no
+// message of its own.
+int report_calls_failure(const vorn::LogcallFiles &job, int result, std::string message) {
+    const char *list = result == -4   ? job.outfile
+                       : result == -5 ? job.infile
+                       : result == -6 ? job.rejectfile
+                                      : nullptr;
+    while (!message.empty() && message.back() == '\n')
+        message.pop_back();
+    if (message.empty())
+        message = std::string("sorting the copy of \"") + job.binfile + "\" failed";
+    if (list != nullptr)
+        message += std::string(" (") + list + ")";
+    return vorn::tool::library_failed(message, result);
+}
+
+int run_calls(int argc, char **argv) {
+    vorn::LogcallFiles job;
+    if (const int code = parse_calls_args(argc, argv, job))
+        return code;
     if (!vorn::tool::job_files_ok({job.binfile},
                                   {job.outfile, job.infile, job.rejectfile, job.csvfile}) ||
         !outputs_distinct({job.outfile, job.infile, job.rejectfile, job.csvfile}))
@@ -85,19 +100,8 @@ int run_calls(int argc, char **argv) {
     use_temporary_folder();
     std::string message;
     const int result = vorn::make_logcall_lists(job, &message);
-    if (result != 0) {
-        while (!message.empty() && message.back() == '\n')
-            message.pop_back();
-        const char *list = result == -4   ? job.outfile
-                           : result == -5 ? job.infile
-                           : result == -6 ? job.rejectfile
-                                          : nullptr;
-        if (message.empty())
-            message = std::string("sorting the copy of \"") + job.binfile + "\" failed";
-        if (list != nullptr)
-            message += std::string(" (") + list + ")";
-        return vorn::tool::job_failed(message + " (result " + std::to_string(result) + ")");
-    }
+    if (result != 0)
+        return report_calls_failure(job, result, message);
     std::printf("%s: calls listed in %s", job.binfile, job.outfile);
     for (const char *extra : {job.infile, job.rejectfile, job.csvfile})
         if (extra != nullptr)

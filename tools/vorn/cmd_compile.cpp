@@ -4,7 +4,7 @@
 // is reported as compilers do, "CONFIG:LINE: error: TEXT" with the line
 // below it, so that editors jump to the line.
 #include "command.h"
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "file_checks.h"
 #include "frame/frame.h"
 #include "platform/platform.h"
@@ -74,20 +74,25 @@ void report_failure(const char *config, int result, const std::string &message) 
     std::fprintf(stderr, "vorn: compile failed: %s (result %d)\n", words, result);
 }
 
-int run_compile(int argc, char **argv) {
-    const char *files[2] = {nullptr, nullptr};
-    int file_count = 0;
+struct CompileJob {
+    const char *config = nullptr;
+    const char *table = nullptr;
     bool quiet = false;
     bool listings = false;
+};
+
+// Reads the command line into `job`; 0, or the exit code of a usage error.
+int parse_compile_args(int argc, char **argv, CompileJob &job) {
+    const char *files[2] = {nullptr, nullptr};
+    int file_count = 0;
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
         if (std::strcmp(arg, "--quiet") == 0) {
-            quiet = true;
+            job.quiet = true;
         } else if (std::strcmp(arg, "--listings") == 0) {
-            listings = true;
+            job.listings = true;
         } else if (std::strncmp(arg, "--", 2) == 0) {
-            return vorn::tool::usage_error("compile",
-                                           (std::string("unknown option '") + arg + "'").c_str());
+            return vorn::tool::unknown_option("compile", arg);
         } else if (file_count < 2) {
             files[file_count++] = arg;
         } else {
@@ -96,46 +101,60 @@ int run_compile(int argc, char **argv) {
     }
     if (file_count < 2)
         return vorn::tool::usage_error("compile", "needs CONFIG and TABLE");
-    const char *config = files[0];
-    const char *table = files[1];
-    // The listings are written beside the configuration under its name with
-    // .map and .del; none of them may be the configuration or the table.
+    job.config = files[0];
+    job.table = files[1];
+    return 0;
+}
+
+// The listings are written beside the configuration under its name with
+// .map and .del; none of the outputs may be the configuration, and no
+// listing the table.  0, or 1 when the job cannot go on (the user is told).
+int check_job_files(const CompileJob &job) {
     char map_name[4096], del_name[4096];
-    const bool names_fit = std::strlen(config) < sizeof map_name;
-    if (listings && names_fit) {
-        make_fname(config, map_name, ".map");
-        make_fname(config, del_name, ".del");
+    const bool names_fit = std::strlen(job.config) < sizeof map_name;
+    if (job.listings && names_fit) {
+        make_fname(job.config, map_name, ".map");
+        make_fname(job.config, del_name, ".del");
     }
-    const char *map_path = listings && names_fit ? map_name : nullptr;
-    const char *del_path = listings && names_fit ? del_name : nullptr;
-    if (!vorn::tool::job_files_ok({config}, {table, map_path, del_path}))
+    const char *map_path = job.listings && names_fit ? map_name : nullptr;
+    const char *del_path = job.listings && names_fit ? del_name : nullptr;
+    if (!vorn::tool::job_files_ok({job.config}, {job.table, map_path, del_path}))
         return 1;
     for (const char *listing : {map_path, del_path})
-        if (listing != nullptr && std::strcmp(listing, table) == 0)
-            return vorn::tool::job_failed(std::string("the table \"") + table +
+        if (listing != nullptr && std::strcmp(listing, job.table) == 0)
+            return vorn::tool::job_failed(std::string("the table \"") + job.table +
                                           "\" would be overwritten by a listing; name it "
                                           "differently");
+    return 0;
+}
+
+int run_compile(int argc, char **argv) {
+    CompileJob job;
+    if (const int code = parse_compile_args(argc, argv, job))
+        return code;
+    if (const int code = check_job_files(job))
+        return code;
 
     const char *tool = nullptr;
     vorn::get_tool_name(&tool);
     if (tool == nullptr || tool[0] == '\0')
         set_tool_name(kCompilerToolName);
-    vorn::platform::set_console_quiet(quiet);
-    set_optimize_files(listings ? 1 : 0);
+    vorn::platform::set_console_quiet(job.quiet);
+    set_optimize_files(job.listings ? 1 : 0);
 
     std::string message;
     int result;
     try {
-        result = vorn::mkconf_driver(config, table, 1, &message);
+        result = vorn::mkconf_driver(job.config, job.table, 1, &message);
     } catch (const std::bad_alloc &) {
         result = VORN_CONF_NO_MEMORY;
     }
     if (result != VORN_CONF_OK) {
-        report_failure(config, result, message);
+        report_failure(job.config, result, message);
         return 1;
     }
-    if (!quiet)
-        std::printf("%s -> %s\n", config, table);
+    if (!job.quiet)
+        std::printf("%s -> %s\n", job.config, job.table);
     return 0;
 }
 

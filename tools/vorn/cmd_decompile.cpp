@@ -5,7 +5,7 @@
 // Without --tool-name the tool calls itself WBIN2CFG, the name under which
 // the library prints its version line; --quiet prints nothing on success.
 #include "command.h"
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "file_checks.h"
 #include "frame/frame.h"
 #include "platform/platform.h"
@@ -63,8 +63,7 @@ int run_decompile(int argc, char **argv) {
         if (std::strcmp(arg, "--quiet") == 0 || std::strcmp(arg, "-q") == 0)
             quiet = true;
         else if (arg[0] == '-' && arg[1] != '\0')
-            return tool::usage_error("decompile",
-                                     (std::string("unknown option '") + arg + "'").c_str());
+            return tool::unknown_option("decompile", arg);
         else if (file_count < 2)
             files[file_count++] = arg;
         else

@@ -51,8 +51,7 @@ int run_merge(int argc, char **argv) {
                                        "merge needs FIRST and SECOND, and at most a DESTINATION");
     for (int i = 1; i < argc; ++i)
         if (argv[i][0] == '-' && argv[i][1] == '-')
-            return vorn::tool::usage_error(
-                "merge", (std::string("unknown option '") + argv[i] + "'").c_str());
+            return vorn::tool::unknown_option("merge", argv[i]);
     const char *first = argv[1];
     const char *second = argv[2];
     const char *destination = argc == 4 ? argv[3] : nullptr;

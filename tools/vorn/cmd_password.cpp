@@ -1,4 +1,7 @@
 // vorn password encode|decode TEXT
+//
+// Scrambles a password as hosts store it, or turns a stored one back into
+// plain text, through the library's password exports.
 #include "command.h"
 #include "vorn_b32.h"
 

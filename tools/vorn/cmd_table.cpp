@@ -5,7 +5,7 @@
 // that when it loads it), so this is where a user finds a damaged file
 // before sending it to the box.
 #include "command.h"
-#include "conf/conftool.h"
+#include "conf/mkconf_driver.h"
 #include "file_checks.h"
 #include "frame/frame.h"
 #include "platform/platform.h"
@@ -154,16 +154,35 @@ int run_verify(int argc, char **argv) {
 // One head field: its name and its value as JSON text.
 using Field = std::pair<std::string, std::string>;
 
+std::string num(long long v) {
+    return std::to_string(v);
+}
+
+std::string text_array(const char (*rows)[20], int count) {
+    std::string out = "[";
+    for (int i = 0; i < count; ++i)
+        out += (i ? ", " : "") + json_string(field_text(rows[i]));
+    return out + "]";
+}
+
+// The fields of the reserved block behind the map counts.
+void add_reserved_fields(std::vector<Field> &f, const table_reserved_t &r) {
+    f.emplace_back("poll_interval", num(r.table_poll_interval));
+    f.emplace_back("remote_poll", json_string(field_text(r.table_remote_poll)));
+    f.emplace_back("emergency_pause", num(r.table_emergency_pause));
+    f.emplace_back("cdr_interval", num(r.table_cdr_interval));
+    f.emplace_back("country_code", num(r.table_country_code));
+    f.emplace_back("options", num(r.table_options));
+    f.emplace_back("options2", num(r.table_options2));
+    f.emplace_back("s2m_l1mode", num(r.table_s2m_l1mode));
+    f.emplace_back("free_tone", num(r.table_free_tone));
+    f.emplace_back("alternative_limit", num(r.table_alternative_limit));
+    f.emplace_back("drop_msn", json_string(field_text(r.table_drop_msn)));
+    f.emplace_back("own_msn", json_string(field_text(r.table_own_msn)));
+}
+
 std::vector<Field> head_fields(const table_t *t) {
     std::vector<Field> f;
-    auto num = [](long long v) { return std::to_string(v); };
-    auto text_array = [](const char(*rows)[20], int count) {
-        std::string out = "[";
-        for (int i = 0; i < count; ++i)
-            out += (i ? ", " : "") + json_string(field_text(rows[i]));
-        return out + "]";
-    };
-    const table_reserved_t &r = t->table_reserved;
 
     f.emplace_back("crc16", json_string(hex4(t->table_crc16)));
     f.emplace_back("crc16_computed", json_string(hex4(table_crc(t))));
@@ -193,18 +212,7 @@ std::vector<Field> head_fields(const table_t *t) {
     f.emplace_back("used_map_entries", num(t->table_used_map_entries));
     f.emplace_back("max_redirect_entries", num(t->table_max_redirect_entries));
     f.emplace_back("max_callback_providers", num(t->table_max_callback_providers));
-    f.emplace_back("poll_interval", num(r.table_poll_interval));
-    f.emplace_back("remote_poll", json_string(field_text(r.table_remote_poll)));
-    f.emplace_back("emergency_pause", num(r.table_emergency_pause));
-    f.emplace_back("cdr_interval", num(r.table_cdr_interval));
-    f.emplace_back("country_code", num(r.table_country_code));
-    f.emplace_back("options", num(r.table_options));
-    f.emplace_back("options2", num(r.table_options2));
-    f.emplace_back("s2m_l1mode", num(r.table_s2m_l1mode));
-    f.emplace_back("free_tone", num(r.table_free_tone));
-    f.emplace_back("alternative_limit", num(r.table_alternative_limit));
-    f.emplace_back("drop_msn", json_string(field_text(r.table_drop_msn)));
-    f.emplace_back("own_msn", json_string(field_text(r.table_own_msn)));
+    add_reserved_fields(f, t->table_reserved);
     return f;
 }
 
@@ -215,8 +223,7 @@ int run_info(int argc, char **argv) {
         if (std::strcmp(argv[i], "--json") == 0)
             json = true;
         else if (argv[i][0] == '-')
-            return tool::usage_error("info",
-                                     (std::string("unknown option '") + argv[i] + "'").c_str());
+            return tool::unknown_option("info", argv[i]);
         else if (path == nullptr)
             path = argv[i];
         else

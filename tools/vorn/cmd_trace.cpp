@@ -14,11 +14,17 @@
 
 namespace {
 
-int run_trace(int argc, char **argv) {
-    const char *files[2] = {nullptr, nullptr};
-    int file_count = 0;
+struct TraceJob {
+    const char *trace = nullptr;
+    const char *text = nullptr;
     const char *label = nullptr;
     const char *pcapng = nullptr;
+};
+
+// Reads the command line into `job`; 0, or the exit code of a usage error.
+int parse_trace_args(int argc, char **argv, TraceJob &job) {
+    const char *files[2] = {nullptr, nullptr};
+    int file_count = 0;
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
         if (std::strcmp(arg, "--label") == 0 || std::strcmp(arg, "--pcapng") == 0) {
@@ -27,10 +33,9 @@ int run_trace(int argc, char **argv) {
                     "trace",
                     (std::string(arg) + (arg[2] == 'l' ? " needs a TEXT" : " needs a file"))
                         .c_str());
-            (arg[2] == 'l' ? label : pcapng) = argv[++i];
+            (arg[2] == 'l' ? job.label : job.pcapng) = argv[++i];
         } else if (std::strncmp(arg, "--", 2) == 0) {
-            return vorn::tool::usage_error("trace",
-                                           (std::string("unknown option '") + arg + "'").c_str());
+            return vorn::tool::unknown_option("trace", arg);
         } else if (file_count < 2) {
             files[file_count++] = arg;
         } else {
@@ -39,41 +44,42 @@ int run_trace(int argc, char **argv) {
     }
     if (file_count < 2)
         return vorn::tool::usage_error("trace", "trace needs TRACE.bin and OUT.txt");
+    job.trace = files[0];
+    job.text = files[1];
+    return 0;
+}
 
-    const char *trace = files[0];
-    const char *text = files[1];
-    if (!vorn::tool::job_files_ok({trace}, {text, pcapng}))
+// The library's message in the user's words: the text file has the name
+// given on the command line (the host's message calls it "DTRACE").
+int report_trace_failure(const TraceJob &job, int result, std::string message) {
+    if (result == -4 && message.find("\"DTRACE\"") != std::string::npos)
+        message = std::string("Cannot Write \"") + job.text + "\"!";
+    if (result == -19)
+        message = std::string(job.trace) + " is empty";
+    return vorn::tool::library_failed(message, result);
+}
+
+int run_trace(int argc, char **argv) {
+    TraceJob job;
+    if (const int code = parse_trace_args(argc, argv, job))
+        return code;
+    if (!vorn::tool::job_files_ok({job.trace}, {job.text, job.pcapng}))
         return 1;
-    if (pcapng != nullptr) {
-        const auto a = vorn::platform::file_identity(text);
-        const auto b = vorn::platform::file_identity(pcapng);
-        if (std::strcmp(text, pcapng) == 0 || (a.kind != vorn::platform::FileIdentity::Missing &&
-                                               b.kind != vorn::platform::FileIdentity::Missing &&
-                                               a.device == b.device && a.inode == b.inode))
-            return vorn::tool::usage_error("trace", "OUT.txt and OUT.pcapng must be two files");
-    }
+    if (job.pcapng != nullptr && vorn::tool::same_output(job.text, job.pcapng))
+        return vorn::tool::usage_error("trace", "OUT.txt and OUT.pcapng must be two files");
 
     std::string message;
-    const int result = vorn::make_trace(trace, text, label, pcapng, &message);
-    if (label != nullptr && result >= 0)
+    const int result = vorn::make_trace(job.trace, job.text, job.label, job.pcapng, &message);
+    if (job.label != nullptr && result >= 0)
         std::printf("\n"); // ends the progress line of a conversion that ran
-    if (result < 0) {
-        // The text file is named "DTRACE" in the host's message; the user
-        // gets the name given on the command line.
-        if (result == -4 && message.find("\"DTRACE\"") != std::string::npos)
-            message = std::string("Cannot Write \"") + text + "\"!";
-        while (!message.empty() && message.back() == '\n')
-            message.pop_back();
-        if (result == -19)
-            message = std::string(trace) + " is empty";
-        return vorn::tool::job_failed(message + " (result " + std::to_string(result) + ")");
-    }
+    if (result < 0)
+        return report_trace_failure(job, result, message);
     if (result == 1)
-        std::printf("%s: converted to %s up to invalid data (result 1)\n", trace, text);
+        std::printf("%s: converted to %s up to invalid data (result 1)\n", job.trace, job.text);
     else
-        std::printf("%s: converted to %s\n", trace, text);
-    if (pcapng != nullptr)
-        std::printf("%s: D-channel frames written to %s\n", trace, pcapng);
+        std::printf("%s: converted to %s\n", job.trace, job.text);
+    if (job.pcapng != nullptr)
+        std::printf("%s: D-channel frames written to %s\n", job.trace, job.pcapng);
     return 0;
 }
 

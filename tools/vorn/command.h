@@ -25,8 +25,13 @@ const std::vector<Command> &commands();
 // Prints "vorn: <message>" and the command's synopsis to standard error and
 // returns 2.
 int usage_error(const char *command, const char *message);
+// usage_error for an option the command does not know.
+int unknown_option(const char *command, const char *option);
 // Prints "vorn: <message>" to standard error and returns 1.
 int job_failed(const std::string &message);
+// job_failed for a library job that gave a negative result: its message
+// without the line ends a host's message has, and the result behind it.
+int library_failed(std::string message, int result);
 
 } // namespace vorn::tool
 

@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace vorn::tool {
 
@@ -62,6 +63,15 @@ bool job_files_ok(std::initializer_list<const char *> inputs,
         }
     }
     return true;
+}
+
+bool same_output(const char *a, const char *b) {
+    if (std::strcmp(a, b) == 0)
+        return true;
+    const FileIdentity ia = platform::file_identity(a);
+    const FileIdentity ib = platform::file_identity(b);
+    return ia.kind != FileIdentity::Missing && ib.kind != FileIdentity::Missing &&
+           ia.device == ib.device && ia.inode == ib.inode;
 }
 
 } // namespace vorn::tool

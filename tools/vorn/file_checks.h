@@ -14,4 +14,8 @@ namespace vorn::tool {
 bool job_files_ok(std::initializer_list<const char *> inputs,
                   std::initializer_list<const char *> outputs);
 
+// True when two outputs name one file: the same name, or one existing file
+// under two names.  Two outputs on one file would write over each other.
+bool same_output(const char *a, const char *b);
+
 } // namespace vorn::tool

@@ -69,9 +69,20 @@ int usage_error(const char *command, const char *message) {
     return 2;
 }
 
+int unknown_option(const char *command, const char *option) {
+    const std::string message = std::string("unknown option '") + option + "'";
+    return usage_error(command, message.c_str());
+}
+
 int job_failed(const std::string &message) {
     std::fprintf(stderr, "vorn: %s\n", message.c_str());
     return 1;
+}
+
+int library_failed(std::string message, int result) {
+    while (!message.empty() && message.back() == '\n')
+        message.pop_back();
+    return job_failed(message + " (result " + std::to_string(result) + ")");
 }
 
 } // namespace vorn::tool
@@ -104,8 +115,7 @@ int main(int argc, char **argv) {
             set_tool_name(argv[++i]);
             continue;
         }
-        std::string msg = std::string("unknown option '") + opt + "'";
-        return usage_error(nullptr, msg.c_str());
+        return unknown_option(nullptr, opt);
     }
     if (i >= argc)
         return usage_error(nullptr, "no command given");

@@ -1,0 +1,464 @@
+// Format strings of any content through the trace formatter, with arguments
+// that match what it will read: ints, longs where an `l` stands, pointers,
+// valid 8-bit strings for %s and 16-bit strings for %S, and an int for every
+// `*`.  The line it builds must be exactly what the conversion rules give,
+// never longer than 254 characters, and the same text must reach the debug
+// output behind the prefix when a host writes it with ptrace.  Formats that
+// the C runtime reads the same way also go through the fallback file, which
+// must receive the whole text however long it is.
+//
+// Input: the format up to the first NUL byte, then the bytes the argument
+// values are drawn from.  The first byte of that rest chooses how many
+// characters the line already holds (0xC0 and up) or the fallback file
+// (0x40).
+#include "platform/platform.h"
+#include "trace/trace.h"
+#include "vorn_b32.h"
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using vorn::TraceLine;
+
+void require(bool ok) {
+    if (!ok)
+        std::abort();
+}
+
+// Draws argument values from the bytes after the format; zeros once they
+// run out.
+struct ArgBytes {
+    const uint8_t *data;
+    size_t size;
+    size_t at = 0;
+    uint8_t byte() { return at < size ? data[at++] : 0; }
+    uint64_t bits(int bytes) {
+        uint64_t v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v |= static_cast<uint64_t>(byte()) << (8 * i);
+        return v;
+    }
+};
+
+enum class Kind { Int, Long, Text, Wide };
+
+// One argument as the formatter will read it.  Text serves %s and %p: a
+// void pointer may be read where a character pointer was passed.
+struct Arg {
+    Kind kind;
+    int i = 0;
+    long l = 0;
+    const char *text = nullptr;
+    const uint16_t *wide = nullptr;
+};
+
+// One conversion as the formatter's rules read it.
+struct Conversion {
+    bool left = false, zero = false, is_long = false, size_letter = false;
+    int width = 0;
+    long precision = -1;
+    char letter = 0;
+    size_t begin = 0, end = 0; // the conversion's characters in the format
+};
+
+constexpr int kSaturated = 100000; // any width past a line's length acts alike
+
+int read_digits(const std::string &f, size_t &i) {
+    int v = 0;
+    for (; i < f.size() && f[i] >= '0' && f[i] <= '9'; ++i)
+        v = v >= kSaturated ? kSaturated : v * 10 + (f[i] - '0');
+    return v;
+}
+
+// The expected line, built with the same capacity as a TraceLine.
+struct Expected {
+    std::string text;
+    size_t room;
+    void put(char c) {
+        if (text.size() < room)
+            text += c;
+    }
+    void number(uint64_t magnitude, bool negative, unsigned base, const Conversion &c) {
+        std::string digits;
+        do {
+            digits.insert(digits.begin(), "0123456789ABCDEF"[magnitude % base]);
+            magnitude /= base;
+        } while (magnitude != 0);
+        if (negative)
+            put('-');
+        for (long fill =
+                 static_cast<long>(c.width) - static_cast<long>(digits.size()) - (negative ? 1 : 0);
+             fill > 0 && text.size() < room; --fill)
+            put(c.zero ? '0' : ' ');
+        for (char d : digits)
+            put(d);
+    }
+    void string(const std::string &s, const Conversion &c) {
+        long budget = c.precision;
+        std::string body;
+        const long fill = c.width > static_cast<long>(s.size()) ? c.width - s.size() : 0;
+        if (c.left)
+            body = s + std::string(static_cast<size_t>(fill < 1000 ? fill : 1000), ' ');
+        else
+            body = std::string(static_cast<size_t>(fill < 1000 ? fill : 1000), ' ') + s;
+        for (size_t k = 0; k < body.size() && budget != 0; ++k, budget -= budget > 0)
+            put(body[k]);
+    }
+};
+
+// A format as the formatter must read it, with the arguments to pass.  The
+// strings live in deques, whose elements stay where they are as they grow.
+struct Plan {
+    std::vector<Conversion> conversions;
+    std::vector<Arg> args;
+    std::vector<size_t> first_arg; // index into args per conversion
+    std::deque<std::string> texts;
+    std::deque<std::vector<uint16_t>> wides;
+    bool runtime_compatible = true; // the C runtime reads it the same way
+};
+
+std::string take_text(ArgBytes &bytes, bool &null) {
+    const uint8_t n = bytes.byte();
+    null = n == 0xFF;
+    std::string s;
+    for (unsigned i = 0; i < n % 64u; ++i) {
+        const char ch = static_cast<char>(bytes.byte());
+        s += ch == '\0' ? 'z' : ch;
+    }
+    return s;
+}
+
+// Reads the format, chooses the arguments from the bytes and writes the
+// expected text for a line that holds `start` characters.  Stops after a
+// not-supported marker.
+Expected plan_format(const std::string &f, ArgBytes &bytes, Plan &plan, size_t start) {
+    Expected out{std::string(), TraceLine::kCapacity - 1 - start};
+    for (size_t i = 0; i < f.size(); ++i) {
+        if (f[i] != '%') {
+            out.put(f[i]);
+            continue;
+        }
+        Conversion c;
+        c.begin = i++;
+        const size_t arg_index = plan.args.size();
+        auto letter = [&]() { return i < f.size() ? f[i] : '\0'; };
+        bool after_star = false;
+        if (letter() == '-') {
+            c.left = true;
+            ++i;
+        }
+        c.zero = letter() == '0';
+        if (letter() == '*') {
+            const int w = static_cast<int>(bytes.bits(4));
+            plan.args.push_back({Kind::Int, w});
+            after_star = true;
+            if (w < 0)
+                c.left = true;
+            c.width = w == INT32_MIN ? INT32_MAX : (w < 0 ? -w : w);
+            ++i;
+        } else {
+            c.width = read_digits(f, i);
+        }
+        if (letter() == '.') {
+            ++i;
+            if (letter() == '*') {
+                const int p = static_cast<int>(bytes.bits(4));
+                plan.args.push_back({Kind::Int, p});
+                c.precision = p < 0 ? -1 : p;
+                after_star = true;
+                ++i;
+            } else {
+                c.precision = read_digits(f, i);
+                after_star = false;
+            }
+        }
+        if (!after_star && (letter() == 'l' || letter() == 'N' || letter() == 'F')) {
+            c.is_long = letter() == 'l';
+            c.size_letter = true;
+            ++i;
+        }
+        c.letter = letter();
+        c.end = i + 1;
+        plan.conversions.push_back(c);
+        plan.first_arg.push_back(arg_index);
+        auto number_arg = [&]() -> uint32_t {
+            if (c.is_long) {
+                const long v = static_cast<long>(bytes.bits(8));
+                plan.args.push_back({Kind::Long, 0, v});
+                return static_cast<uint32_t>(v);
+            }
+            const int v = static_cast<int>(bytes.bits(4));
+            plan.args.push_back({Kind::Int, v});
+            return static_cast<uint32_t>(v);
+        };
+        bool c_like = true;
+        switch (c.letter) {
+        case '\0':
+            plan.runtime_compatible = false;
+            return out;
+        case 'd':
+        case 'u': {
+            const uint32_t v = number_arg();
+            const bool negative = static_cast<int32_t>(v) < 0;
+            out.number(negative ? 0u - v : v, negative, 10, c);
+            break;
+        }
+        case 'o':
+            out.number(number_arg(), false, 8, c);
+            break;
+        case 'x':
+        case 'X':
+            out.number(number_arg(), false, 16, c);
+            break;
+        case 'b':
+            c_like = false;
+            out.number(number_arg(), false, 2, c);
+            break;
+        case 'c':
+            c_like = !c.is_long && !c.zero && c.precision < 0;
+            out.put(static_cast<char>(number_arg() & 0xFF));
+            break;
+        case 'p': {
+            // Any address: the formatter only prints it.
+            const uintptr_t v = static_cast<uintptr_t>(bytes.bits(8));
+            plan.args.push_back({Kind::Text, 0, 0, reinterpret_cast<const char *>(v)});
+            c_like = false; // the C runtime writes 0x and lower case
+            out.number(v, false, 16, c);
+            break;
+        }
+        case 's': {
+            bool null = false;
+            plan.texts.push_back(take_text(bytes, null));
+            const char *p = null ? nullptr : plan.texts.back().c_str();
+            plan.args.push_back({Kind::Text, 0, 0, p});
+            c_like = !null && !c.is_long && !c.zero;
+            out.string(null ? std::string("NULL") : plan.texts.back(), c);
+            break;
+        }
+        case 'S': {
+            bool null = false;
+            const std::string low = take_text(bytes, null);
+            std::vector<uint16_t> units;
+            for (char ch : low)
+                units.push_back(
+                    static_cast<uint16_t>(bytes.byte() << 8 | static_cast<uint8_t>(ch)));
+            units.push_back(0);
+            plan.wides.push_back(units);
+            plan.args.push_back(
+                {Kind::Wide, 0, 0, nullptr, null ? nullptr : plan.wides.back().data()});
+            c_like = false;
+            out.string(null ? std::string("NULL") : low, c);
+            break;
+        }
+        case '%':
+            out.put('%');
+            break;
+        default:
+            plan.runtime_compatible = false;
+            out.put('<');
+            out.put('%');
+            out.put(c.letter);
+            for (const char *m = " not supported>\r\n"; *m != '\0'; ++m)
+                out.put(*m);
+            return out;
+        }
+        // A host's width of millions is written whole by the fallback file;
+        // kept small here so that a run does not spend its time on blanks.
+        if (!c_like || (c.size_letter && !c.is_long) || c.width > 4096 || c.precision > 4096)
+            plan.runtime_compatible = false;
+        i = c.end - 1;
+    }
+    return out;
+}
+
+// Calls `call` with the arguments args[from, to) as a real argument list.
+// At most four per call keeps the number of instantiations small.
+constexpr size_t kMaxArgsPerCall = 4;
+
+template <typename Call, typename... Done>
+void with_args(const Call &call, const std::vector<Arg> &args, size_t at, size_t to, Done... done) {
+    if constexpr (sizeof...(Done) < kMaxArgsPerCall) {
+        if (at < to) {
+            const Arg &a = args[at];
+            switch (a.kind) {
+            case Kind::Int:
+                return with_args(call, args, at + 1, to, done..., a.i);
+            case Kind::Long:
+                return with_args(call, args, at + 1, to, done..., a.l);
+            case Kind::Text:
+                return with_args(call, args, at + 1, to, done..., a.text);
+            case Kind::Wide:
+                return with_args(call, args, at + 1, to, done..., a.wide);
+            }
+        }
+    }
+    call(done...);
+}
+
+// The format in pieces that take at most four arguments each, written one
+// after the other into `line`, as the prefix and the text of a trace line
+// are.  A piece ends after a conversion.
+void format_in_pieces(TraceLine &line, const std::string &f, const Plan &plan) {
+    size_t begin = 0, arg_begin = 0;
+    const size_t n = plan.conversions.size();
+    for (size_t k = 0; k <= n; ++k) {
+        const size_t arg_end = k < n ? plan.first_arg[k] : plan.args.size();
+        const size_t next_args =
+            k + 1 <= n ? (k + 1 < n ? plan.first_arg[k + 1] : plan.args.size()) : arg_end;
+        const bool last = k == n;
+        if (!last && next_args - arg_begin <= kMaxArgsPerCall)
+            continue; // conversion k still fits into this piece
+        const size_t end = last ? f.size() : plan.conversions[k].begin;
+        const std::string piece = f.substr(begin, end - begin);
+        with_args([&](auto... a) { vorn::trace_formatf(line, piece.c_str(), a...); }, plan.args,
+                  arg_begin, arg_end);
+        begin = end;
+        arg_begin = arg_end;
+    }
+}
+
+struct Captured {
+    std::vector<std::string> outputs;
+    bool failing = false;
+};
+Captured g_captured;
+
+bool capture(const char *text, void *) {
+    if (g_captured.failing)
+        return false;
+    g_captured.outputs.emplace_back(text);
+    return true;
+}
+
+void close_fallback(int dummy, ...) {
+    va_list args;
+    va_start(args, dummy);
+    vorn::file_trace(nullptr, args);
+    va_end(args);
+}
+
+std::string fallback_text() {
+    for (const auto &entry : std::filesystem::directory_iterator("."))
+        if (entry.path().filename().string().rfind("DBG--", 0) == 0) {
+            std::string text;
+            if (std::FILE *f = std::fopen(entry.path().c_str(), "rb")) {
+                char buf[4096];
+                for (size_t got; (got = std::fread(buf, 1, sizeof buf, f)) > 0;)
+                    text.append(buf, got);
+                std::fclose(f);
+            }
+            return text;
+        }
+    return std::string();
+}
+
+// What the C runtime writes for the format, as the host would see it.
+std::string runtime_text(const std::string &f, const Plan &plan) {
+    std::vector<char> fmt(f.size() + 1);
+    vorn::platform::runtime_format(f.c_str(), fmt.data(), fmt.size());
+    std::string text;
+    with_args(
+        [&](auto... a) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#pragma GCC diagnostic ignored "-Wformat-security"
+            const int n = std::snprintf(nullptr, 0, fmt.data(), a...);
+            if (n > 0) {
+                text.resize(static_cast<size_t>(n) + 1);
+                std::snprintf(text.data(), text.size(), fmt.data(), a...);
+                text.resize(static_cast<size_t>(n));
+            }
+#pragma GCC diagnostic pop
+        },
+        plan.args, 0, plan.args.size());
+    return text;
+}
+
+void through_ptrace(const std::string &f, const Plan &plan, ArgBytes bytes_after, bool fallback) {
+    static const bool ready = [] {
+        vorn::platform::set_debug_sink(capture, nullptr);
+        set_tool_name("fuzz");
+        close_fallback(0); // fallback files an earlier run left behind
+        return true;
+    }();
+    (void)ready;
+    set_debug(1);
+    g_captured.outputs.clear();
+    g_captured.failing = fallback;
+    with_args([&](auto... a) { ptrace(f.c_str(), a...); }, plan.args, 0, plan.args.size());
+    g_captured.failing = false;
+    char last = '\n';
+    if (fallback) {
+        // The whole text after the time stamp, however long.
+        const std::string text = fallback_text();
+        const std::string wanted = runtime_text(f, plan);
+        require(g_captured.outputs.empty());
+        require(text.rfind("debug to        : DBG--", 0) == 0);
+        require(text.size() >= wanted.size() &&
+                text.compare(text.size() - wanted.size(), wanted.size(), wanted) == 0);
+        close_fallback(0);
+        require(fallback_text().empty());
+    } else {
+        // The sink takes a C string: a NUL character stored by %c or %S
+        // ends what it receives.
+        require(g_captured.outputs.size() == 1);
+        const std::string &out = g_captured.outputs[0];
+        const size_t name_end = out.find("]fuzz:");
+        require(out.rfind("[DEB] [", 0) == 0 && name_end != std::string::npos);
+        const size_t prefix = name_end + 6;
+        Plan again;
+        const Expected body = plan_format(f, bytes_after, again, prefix);
+        require(out.size() <= 254);
+        require(out.substr(prefix) == body.text.substr(0, body.text.find('\0')));
+        last = body.text.empty() ? ':' : body.text.back();
+    }
+    // Close an open line so that the next input starts with a prefix.
+    g_captured.outputs.clear();
+    ptrace("\n");
+    if (last != '\n')
+        require(g_captured.outputs.size() == 1 && g_captured.outputs[0] == "\n");
+    set_debug(0);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    const uint8_t *nul = static_cast<const uint8_t *>(std::memchr(data, 0, size));
+    const size_t format_size = nul != nullptr ? static_cast<size_t>(nul - data) : size;
+    const std::string format(reinterpret_cast<const char *>(data), format_size);
+    const size_t rest = nul != nullptr ? size - format_size - 1 : 0;
+    ArgBytes bytes{nul != nullptr ? nul + 1 : data, rest};
+    const uint8_t mode = bytes.byte();
+    const ArgBytes args_start = bytes;
+
+    // A line that already holds some characters, as after a prefix.
+    const size_t start = mode < 0xC0 ? 0 : mode & 0x3F ? (mode & 0x3F) * 4u : 254;
+    TraceLine line;
+    char last = '\n';
+    line.last_char = &last;
+    for (size_t i = 0; i < start; ++i)
+        line.put('.');
+
+    Plan plan;
+    const Expected expected = plan_format(format, bytes, plan, start);
+    format_in_pieces(line, format, plan);
+    const char *text = line.finish();
+    require(line.length <= 254 && text[line.length] == '\0');
+    require(std::string(text + start, line.length - start) == expected.text);
+    require(last == (line.length > 0 ? text[line.length - 1] : '\n'));
+
+    // A host's line: one call, so only formats with at most four arguments.
+    if (plan.args.size() <= kMaxArgsPerCall)
+        through_ptrace(format, plan, args_start,
+                       mode == 0x40 && plan.runtime_compatible && !format.empty());
+    return 0;
+}

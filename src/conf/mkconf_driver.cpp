@@ -1,0 +1,429 @@
+// The conversion driver behind mkconf: the direction by the mode, the size
+// checks of the source, the version check of either table file, and the
+// tables that turn every reader and writer result into mkconf's result and
+// the message a user sees.
+#include "conf/mkconf_driver.h"
+
+#include "frame/blank_text.h"
+#include "frame/file_messages.h"
+#include "frame/frame.h"
+#include "platform/platform.h"
+#include "table/bin_table.h"
+#include "table/split_numbers.h"
+#include "trace/trace.h"
+#include "vorn_b32.h"
+
+#include <cstring>
+
+namespace vorn {
+
+namespace {
+
+// Source lines that the driver's trace lines name.
+constexpr unsigned kLineAsciiSize = 305;
+constexpr unsigned kLineCallRead = 313;
+constexpr unsigned kLineAfterRead = 316;
+constexpr unsigned kLineWritten = 396;
+constexpr unsigned kLineBinSize = 427;
+constexpr unsigned kLineWriteBinTable = 259;
+constexpr unsigned kLineWriteHexFile = 268;
+// The source these trace lines name, as the service tools know it.
+constexpr const char *kDriverSource = "conftool.cpp";
+
+// The pre-scan reads lines of at most 119 characters.
+constexpr size_t kScanLineSize = 120;
+// read_bin_table looks at this many bytes for the version.
+constexpr size_t kVersionProbeSize = 200;
+
+constexpr const char *kTooManyEntries = "Too many entries!";
+constexpr const char *kWrongTableFormat = "Wrong Table Format (TABLE=TFxx.x)";
+constexpr const char *kNoMemory = "Not Enough Memory For This Operation!\n";
+
+// What the ASCII-to-binary direction makes of a reader result: the words
+// appended to the message head and the result of mkconf.
+struct ReaderOutcome {
+    int reader_result;
+    const char *words;
+    int result;
+};
+
+constexpr ReaderOutcome kReaderOutcomes[] = {
+    {-4, "Warning", VORN_CONF_WARNING},
+    {-5, "Syntax Error", VORN_CONF_SYNTAX_ERROR},
+    {-6, "Wrong Value", VORN_CONF_WRONG_VALUE},
+    {-8, kNoMemory, VORN_CONF_NO_MEMORY},
+    {-9, kWrongTableFormat, VORN_CONF_WRONG_FORMAT},
+    {-11, kTooManyEntries, VORN_CONF_TOO_MANY},
+};
+
+// One line of err_str on the error trace.
+void print(const char *err_str) {
+    dbg_error(err_str);
+}
+
+void append(char *err_str, const char *text) {
+    const size_t used = ::strnlen(err_str, kErrStrSize - 1);
+    std::snprintf(err_str + used, kErrStrSize - used, "%s", text);
+}
+
+void set_file_message(char *err_str, FileMessage kind, const char *path) {
+    std::snprintf(err_str, kErrStrSize, "%s", file_message(kind, path).c_str());
+}
+
+struct MapModeName {
+    const char *name;
+    uint8_t value;
+};
+
+constexpr MapModeName kMapModeNames[] = {
+    {"MAP_IN", MAP_IN},
+    {"MAP_OUT", MAP_OUT},
+    {"MAP_CALLBACK1", MAP_CALLBACK1},
+    {"MAP_CALLBACK2", MAP_CALLBACK2},
+    {"MAP_SPECIAL", MAP_SPECIAL},
+    {"MAP_COMPRESS", MAP_COMPRESS},
+    {"MAP_DTMF", MAP_DTMF},
+    {"MAP_VOICE", MAP_VOICE},
+    {"MAP_DATA", MAP_DATA},
+};
+
+// What one mkconf call holds and must give back.
+struct MkconfState {
+    table_t *table = nullptr;
+    char *err_str = nullptr;
+    int status = 0;                 // 0 clean, 1 handled error, -1 early failure of BIN->ASCII
+    std::string *message = nullptr; // receives err_str before it is released
+};
+
+int ascii_to_bin(const char *cfgfile, const char *binfile, MkconfState &state) {
+    uint64_t size = 0;
+    int r;
+    if (!platform::file_size(cfgfile, &size)) {
+        r = -2;
+    } else {
+        dbg_printf("conftool#%u: read_ascii_table: size=%u\n", kLineAsciiSize,
+                   static_cast<unsigned>(size));
+        if (size < kMinAsciiFileSize) {
+            r = -2;
+        } else {
+            dbg_printf("conftool#%u: call read_ascii_table(,%s,%p)\n", kLineCallRead, cfgfile,
+                       static_cast<void *>(state.err_str));
+            r = read_ascii_table(&state.table, cfgfile, state.err_str);
+            dbg_printf("conftool#%u: after read_ascii_table() err=%d pTable=%p err_str=<%s>\n",
+                       kLineAfterRead, r, static_cast<void *>(state.table), state.err_str);
+        }
+    }
+    if (r != 0) {
+        state.status = 1;
+        return mkconf_ascii_read_failed(r, state.err_str, cfgfile);
+    }
+
+    dbg_printf("ASCII(%s)->BIN(%s) conversion OK\n", cfgfile, binfile);
+    const int w = write_hex_file(state.table, binfile);
+    dbg_printf("conftool#%u: mkconf: err=%d\n", kLineWritten, w);
+    const int result = mkconf_bin_write_result(w, state.err_str, binfile);
+    state.status = result == 0 ? 0 : 1;
+    return result;
+}
+
+int bin_to_ascii(const char *cfgfile, const char *binfile, MkconfState &state) {
+    uint64_t size = 0;
+    if (!platform::file_size(binfile, &size)) {
+        state.status = -1;
+        return VORN_CONF_CANNOT_READ;
+    }
+    dbg_printf("conftool#%u: read_ascii_table: size=%u (min. %u)\n", kLineBinSize,
+               static_cast<unsigned>(size), static_cast<unsigned>(kMinBinFileSize));
+    if (size < kMinBinFileSize) {
+        state.status = -1;
+        return VORN_CONF_CANNOT_READ;
+    }
+
+    dbg_printf("call read_hex_file(,%s)\n", binfile);
+    const int r = read_hex_file(&state.table, binfile);
+    if (r != 0) {
+        state.status = r == -11 ? 1 : -1;
+        return mkconf_bin_read_failed(r, state.err_str);
+    }
+
+    dbg_printf("call write_ascii_table pTable=%p cfg=%s err_str=%p\n",
+               static_cast<void *>(state.table), cfgfile, static_cast<void *>(state.err_str));
+    const int w = write_ascii_table(state.table, cfgfile, state.err_str);
+    const int result = mkconf_ascii_write_result(w, state.err_str, cfgfile);
+    state.status = result == 0 ? 0 : 1;
+    return result;
+}
+
+// Releases the table and the message buffer and forgets the registered
+// table, whatever happened before.
+void mkconf_end(MkconfState &state) {
+    dbg_printf("free pTable=%p\n", static_cast<void *>(state.table));
+    myFree(state.table, "pTable");
+    state.table = nullptr;
+    set_instance_table(nullptr);
+    if (state.message != nullptr && state.err_str != nullptr)
+        state.message->assign(state.err_str, ::strnlen(state.err_str, kErrStrSize));
+    myFree(state.err_str, "err_str");
+    state.err_str = nullptr;
+    dbg_printf("err_str freed\n");
+    dbg_printf("mkconf return(%d)\n", state.status);
+}
+
+} // namespace
+
+// ---- result tables ----------------------------------------------------------------
+
+int mkconf_ascii_read_failed(int r, char *err_str, const char *cfgfile) {
+    if (r == -2) {
+        print(err_str);
+        set_file_message(err_str, FileMessage::CannotRead, cfgfile);
+        print(err_str);
+        return VORN_CONF_CANNOT_READ;
+    }
+    if (r == -12) { // a listing beside the configuration: err_str names it
+        print(err_str);
+        return VORN_CONF_CANNOT_WRITE;
+    }
+    for (const ReaderOutcome &o : kReaderOutcomes) {
+        if (o.reader_result == r) {
+            print(err_str);
+            append(err_str, o.words);
+            print(err_str);
+            return o.result;
+        }
+    }
+    // Not a result the parser gives; the message head is all there is.
+    print(err_str);
+    return VORN_CONF_WRITE_FAILED;
+}
+
+const char *mkconf_result_words(int result) {
+    switch (result) {
+    case VORN_CONF_OK:
+        return "OK";
+    case VORN_CONF_CANNOT_READ:
+        return "Cannot Read";
+    case VORN_CONF_CANNOT_WRITE:
+        return "Cannot Write";
+    case VORN_CONF_WRITE_FAILED:
+        return "Conversion failed";
+    default:
+        for (const ReaderOutcome &o : kReaderOutcomes)
+            if (o.result == result)
+                return o.words == kNoMemory ? "Not Enough Memory For This Operation!" : o.words;
+        return "Conversion failed";
+    }
+}
+
+int mkconf_bin_write_result(int w, char *err_str, const char *binfile) {
+    switch (w) {
+    case 0:
+        return VORN_CONF_OK;
+    case -11:
+        std::snprintf(err_str, kErrStrSize, "%s", kTooManyEntries);
+        print(err_str);
+        return VORN_CONF_TOO_MANY;
+    case -1:
+        set_file_message(err_str, FileMessage::CannotWrite, binfile);
+        print(err_str);
+        return VORN_CONF_CANNOT_WRITE;
+    default:
+        return VORN_CONF_CANNOT_WRITE;
+    }
+}
+
+int mkconf_bin_read_failed(int r, char *err_str) {
+    if (r == -11) {
+        std::snprintf(err_str, kErrStrSize, "%s", kTooManyEntries);
+        print(err_str);
+        return VORN_CONF_TOO_MANY;
+    }
+    return VORN_CONF_CANNOT_READ;
+}
+
+int mkconf_ascii_write_result(int w, char *err_str, const char *cfgfile) {
+    switch (w) {
+    case 0:
+        return VORN_CONF_OK;
+    case -3:
+        print(err_str);
+        dbg_error(kWrongTableFormat);
+        return VORN_CONF_WRONG_FORMAT;
+    case -2:
+        print(err_str);
+        set_file_message(err_str, FileMessage::CannotWrite, cfgfile);
+        print(err_str);
+        return VORN_CONF_CANNOT_WRITE;
+    default:
+        return VORN_CONF_WRITE_FAILED;
+    }
+}
+
+// ---- driver -----------------------------------------------------------------------
+
+int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode, std::string *message) {
+    if (message != nullptr)
+        message->clear();
+    dbg_printf("mkconf(\"%s\", \"%s\", %d) pTable=%p\n", cfgfile, binfile, mode,
+               static_cast<void *>(nullptr));
+    if (cfgfile == nullptr || binfile == nullptr)
+        return VORN_CONF_WARNING;
+
+    const bool to_binary = (mode & 1) != 0;
+    // The direction line follows the whole mode value; only bit 0 decides
+    // the conversion.
+    if (mode != 0)
+        dbg_printf("%s -> %s\n", cfgfile, binfile);
+    else
+        dbg_printf("%s -> %s\n", binfile, cfgfile);
+    for (const MapModeName &m : kMapModeNames)
+        dbg_printf("%20s=%02x\n", m.name, m.value);
+
+    MkconfState state;
+    state.message = message;
+    state.err_str = static_cast<char *>(myAlloc(kErrStrSize, "err_str"));
+    if (state.err_str == nullptr) {
+        // Without the message buffer nothing is converted; the user still
+        // learns why.
+        dbg_error(kNoMemory);
+        state.status = 1;
+        mkconf_end(state);
+        return VORN_CONF_NO_MEMORY;
+    }
+
+    int result;
+    try {
+        result = to_binary ? ascii_to_bin(cfgfile, binfile, state)
+                           : bin_to_ascii(cfgfile, binfile, state);
+    } catch (...) {
+        state.status = 1;
+        mkconf_end(state);
+        throw;
+    }
+    mkconf_end(state);
+    return result;
+}
+
+// ---- version --------------------------------------------------------------------
+
+uint16_t get_table_version(const char *text) {
+    uint16_t major = 0;
+    uint16_t minor = 0;
+    if (text != nullptr)
+        split_numbers(text, ".", &major, &minor, nullptr);
+    const auto version = static_cast<uint16_t>(((major & 0xFF) << 8) | (minor & 0xFF));
+    dbg_printf("get_table_version: major=%04x minor=%04x version=%04x\n", major, minor, version);
+    return version;
+}
+
+uint16_t table_version(const table_t *table) {
+    if (table == nullptr)
+        return 0;
+    // The text behind "TF", cut to the field: a table read from a damaged
+    // file need not hold a terminator.
+    constexpr size_t kBehindTf = 2;
+    char text[sizeof table->table_format - kBehindTf + 1];
+    copy_field(text, table->table_format + kBehindTf, sizeof table->table_format - kBehindTf);
+    return get_table_version(text);
+}
+
+// ---- wrappers -------------------------------------------------------------------
+
+int read_ascii_table(table_t **table, const char *cfgfile, char *err_str) {
+    dbg_printf("read_ascii_table(%s): err_str=%p\n", cfgfile, static_cast<void *>(err_str));
+    std::FILE *file = cfgfile != nullptr ? std::fopen(cfgfile, "r") : nullptr;
+    if (file == nullptr)
+        return -2;
+
+    uint16_t version = 0;
+    char line[kScanLineSize];
+    while (platform::read_text_line(file, line, sizeof line)) {
+        const size_t length = std::strlen(line);
+        // A last line without its line end is not examined.
+        if ((length == 0 || line[length - 1] != '\n') && std::feof(file))
+            break;
+        if (*skip_blanks(line) == ';')
+            continue;
+        dbg_printf("read_ascii_table: line=<%s>\n", line);
+        const char *key = std::strstr(line, "TABLE");
+        if (key == nullptr)
+            continue;
+        const char *tf = std::strstr(key + 5, "TF");
+        version = tf != nullptr ? get_table_version(tf + 2) : 0xFFFF;
+        break;
+    }
+    std::fclose(file);
+    dbg_printf("read_ascii_table(%s): tversion=%04x\n", cfgfile, version);
+
+    if (version == 0)
+        return -2;
+    if (version != kTableVersion)
+        return -9;
+    return read_ascii_table15(table, cfgfile, err_str);
+}
+
+int write_ascii_table(table_t *table, const char *cfgfile, char *err_str) {
+    const uint16_t version = table_version(table);
+    dbg_printf("write_ascii_table: pTable=%p tversion=%04x\n", static_cast<void *>(table), version);
+    if (version != kTableVersion)
+        return -1;
+    return write_ascii_table15(table, cfgfile, err_str);
+}
+
+int read_hex_file(table_t **table, const char *binfile) {
+    *table = nullptr;
+    std::FILE *file = binfile != nullptr ? std::fopen(binfile, "rb") : nullptr;
+    if (file == nullptr) {
+        dbg_error(file_message(FileMessage::CannotOpen, binfile).c_str());
+        return -1;
+    }
+
+    std::fseek(file, 0, SEEK_END);
+    const long length = std::ftell(file);
+    dbg_printf("READ  bin file \"%s\" size = %ld\n", binfile, length);
+    std::fseek(file, 0, SEEK_SET);
+
+    int result = 0;
+    if (length != 0) {
+        result = read_bin_table(table, file);
+        if (result < 0)
+            dbg_error(file_message(FileMessage::CannotRead, binfile).c_str());
+    }
+    std::fclose(file);
+    dbg_printf("read_hex_file: *ppTable=%p\n", static_cast<void *>(*table));
+    return result;
+}
+
+int read_bin_table(table_t **table, std::FILE *stream) {
+    // The probe is one byte longer than what is read so that the format
+    // text behind "TF" always ends inside it.
+    char probe[kVersionProbeSize + 1] = {};
+    if (std::fread(probe, 1, kVersionProbeSize, stream) < kVersionProbeSize)
+        return -1;
+    constexpr size_t kBehindTf = offsetof(table_t, table_format) + 2;
+    const uint16_t version = get_table_version(probe + kBehindTf);
+    std::rewind(stream);
+    dbg_printf("read_bin_table: tversion=%04x\n", version);
+    if (version != kTableVersion)
+        return -1;
+    return read_bin_table15(table, stream);
+}
+
+int write_hex_file(table_t *table, const char *binfile) {
+    dbg_printf("call write_bin_table\n");
+    const int result = write_bin_table(table, binfile);
+    dbg_printf("%s#%u: write_hex_file: err=%d\n", source_tail(kDriverSource), kLineWriteHexFile,
+               result);
+    return result;
+}
+
+int write_bin_table(table_t *table, const char *binfile) {
+    const uint16_t version = table_version(table);
+    dbg_printf("write_bin_table: tversion=%04x\n", version);
+    const int result = version != kTableVersion ? -1 : write_bin_table15(table, binfile);
+    dbg_printf("%s#%u: write_bin_table: err=%d\n", source_tail(kDriverSource), kLineWriteBinTable,
+               result);
+    return result;
+}
+
+} // namespace vorn

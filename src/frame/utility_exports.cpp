@@ -1,0 +1,211 @@
+// The utility exports, small services for hosts and for the converters:
+// derived and unique file names, the time in the box's layout, the
+// serial-number text, removing and overwriting files, hexadecimal numbers.
+#include "frame/frame.h"
+#include "platform/platform.h"
+#include "trace/trace.h"
+#include "vorn_b32.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+using namespace vorn;
+
+namespace {
+
+constexpr size_t kPathMax = 260;
+
+void copy_path(char *dst, const char *src) {
+    std::strncpy(dst, src, kPathMax - 1);
+    dst[kPathMax - 1] = '\0';
+}
+
+// Stand-in for _mktemp: six characters that make the name unique.
+void unique_suffix(char *six) {
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 rng{std::random_device{}() ^ platform::thread_id()};
+    std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kChars) - 2);
+    for (int i = 0; i < 6; ++i)
+        six[i] = kChars[pick(rng)];
+}
+
+char *make_unique_file(const char *source, char *result) {
+    char work[kPathMax];
+    copy_path(work, source);
+    const char *tmp = nullptr;
+    if (std::strchr(source, '\\') == nullptr && std::strchr(source, '/') == nullptr &&
+        get_tmp_path(&tmp) == 0 && tmp[0] != '\0')
+        std::snprintf(work, sizeof work, "%s/%s", tmp, source);
+
+    char *sep = std::strrchr(work, '\\');
+    if (sep == nullptr)
+        sep = std::strrchr(work, '/');
+    char *name = sep != nullptr ? sep + 1 : work;
+    if (char *dot = std::strrchr(name, '.'))
+        *dot = '\0';
+    size_t keep = std::strlen(name);
+    if (keep > 6)
+        keep = 6;
+    size_t prefix = static_cast<size_t>(name - work);
+    if (prefix + 12 >= kPathMax)
+        return nullptr; // no room for the twelve-character name
+    for (size_t i = keep; i < 12; ++i)
+        name[i] = 'X';
+    name[12] = '\0';
+
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        unique_suffix(name + 6);
+        if (platform::create_new_file(work) == 0) {
+            copy_path(result, work);
+            dbg_printf("make_fname: original=<%s> newname=<%s>\n", source, result);
+            return result;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+extern "C" VORN_B32_API char *make_fname(const char *source, char *result, const char *extension) {
+    try {
+        if (source == nullptr || result == nullptr)
+            return nullptr;
+        copy_path(result, source);
+        if (extension == nullptr)
+            return make_unique_file(source, result);
+        char *dot = std::strrchr(result, '.');
+        size_t at = dot != nullptr ? static_cast<size_t>(dot - result) : std::strlen(result);
+        std::snprintf(result + at, kPathMax - at, "%s", extension);
+        dbg_printf("make_fname: original=<%s> newname=<%s>\n", source, result);
+        return result;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+extern "C" VORN_B32_API void conf_gettime(uint8_t *t) {
+    try {
+        if (t == nullptr)
+            return;
+        const char *connect = nullptr;
+        get_connect_date(&connect); // never filled: the local time is used
+        platform::LocalTime now = platform::local_time();
+        t[0] = static_cast<uint8_t>(now.second);
+        t[1] = static_cast<uint8_t>(now.minute);
+        t[2] = static_cast<uint8_t>(now.hour);
+        t[3] = static_cast<uint8_t>(now.day);
+        t[4] = static_cast<uint8_t>(now.month);
+        t[5] = static_cast<uint8_t>(now.year % 100);
+        dbg_printf("current_time: localdate %02u.%02u.%02u\n", t[3], t[4], t[5]);
+        dbg_printf("current_time: %02u.%02u.%02u-%02u:%02u:%02u\n", t[3], t[4], t[5], t[2], t[1],
+                   t[0]);
+    } catch (...) {
+    }
+}
+
+extern "C" VORN_B32_API const char *cat_number_and_serialno(const char *number,
+                                                            const uint8_t *serial) {
+    // One result buffer per thread: the host reads the text after the call, and
+    // another thread's call must not overwrite it meanwhile.
+    thread_local char buffer[132];
+    try {
+        if (number == nullptr)
+            number = "";
+        char hex[33] = "NULL";
+        if (serial != nullptr)
+            for (int i = 0; i < 16; ++i)
+                std::snprintf(hex + 2 * i, sizeof hex - 2 * i, "%02X", serial[i]);
+        dbg_printf("cat_number_and_serialno(%s,%s)\n", number, hex);
+        std::memset(buffer, 0, sizeof buffer);
+        // At most 71 characters of the number, so that 16 serial bytes fit.
+        int n = std::snprintf(buffer, sizeof buffer, "%.71s (serial# ", number);
+        dbg_printf("cat_number_and_serialno: n=%d <%s>\n", n, buffer);
+        size_t len = std::strlen(buffer);
+        bool any = false;
+        if (serial != nullptr && serial[0] != 0x00 && serial[0] != 0xFF) {
+            for (int i = 0; i < 16 && serial[i] != 0xFF; ++i) {
+                len += std::snprintf(buffer + len, sizeof buffer - len, "%s%02X", any ? " " : "",
+                                     serial[i]);
+                any = true;
+            }
+        }
+        if (!any)
+            len += std::snprintf(buffer + len, sizeof buffer - len, "not set");
+        std::snprintf(buffer + len, sizeof buffer - len, ")");
+        dbg_printf("cat_number_and_serialno: n=%d %p=<%s>\n", static_cast<int>(std::strlen(buffer)),
+                   buffer, buffer);
+    } catch (...) {
+    }
+    return buffer;
+}
+
+extern "C" VORN_B32_API int32_t file_remove(const char *pattern) {
+    try {
+        for (const std::string &name : platform::find_files(pattern)) {
+            std::printf("%-*s: %s\n", 16, "remove", name.c_str());
+            // The bare name: matches are removed from the current directory.
+            platform::remove_file(name.c_str());
+        }
+        std::fflush(stdout);
+    } catch (...) {
+    }
+    return -1;
+}
+
+extern "C" VORN_B32_API int32_t remove_hexfile(const char *path) {
+    try {
+        dbg_printf("remove_hexfile(%s)\n", path);
+        if (path == nullptr)
+            return -1;
+        // Only a regular file is overwritten and removed: writes into a FIFO
+        // block once its buffer is full, and a device or folder is nothing a
+        // host's table file could be.  Such a name is left alone.
+        const platform::FileIdentity::Kind kind = platform::file_identity(path).kind;
+        if (kind != platform::FileIdentity::Regular && kind != platform::FileIdentity::Missing)
+            return -1;
+        std::FILE *f = std::fopen(path, "r+b");
+        if (f == nullptr) {
+            platform::remove_file(path);
+            return -1;
+        }
+        constexpr size_t kSize = 65535;
+        if (auto *block = static_cast<unsigned char *>(myAlloc(kSize, "p"))) {
+            // Three passes over the first 64 KiB so that the table's content
+            // cannot be read back from the disk blocks.
+            for (unsigned char fill : {0x55, 0xAA, 0x00}) {
+                std::memset(block, fill, kSize);
+                std::rewind(f);
+                std::fwrite(block, 1, kSize, f);
+                std::fflush(f);
+            }
+            myFree(block, "p");
+        }
+        std::fclose(f);
+        platform::remove_file(path);
+        return 0;
+    } catch (...) {
+        return -1;
+    }
+}
+
+extern "C" VORN_B32_API uint32_t atoh(const char *text) {
+    if (text == nullptr)
+        return 0;
+    uint32_t value = 0;
+    for (const char *p = text; *p != '\0'; ++p) {
+        int c = std::toupper(static_cast<unsigned char>(*p));
+        if (c >= '0' && c <= '9')
+            value = (value << 4) + static_cast<uint32_t>(c - '0');
+        else if (c >= 'A' && c <= 'F')
+            value = (value << 4) + static_cast<uint32_t>(c - 'A' + 10);
+        else if (c == '$' && p == text)
+            continue;
+        else if (c == 'X' && value == 0)
+            continue;
+        else
+            break;
+    }
+    return value;
+}

@@ -1,3 +1,4 @@
+// Runs the tool through the shell with its output sent to two files.
 #include "support/run_tool.h"
 
 #include "support/trace_capture.h"
@@ -9,27 +10,19 @@ namespace vorn::test {
 
 std::string shell_quote(const std::string &text) {
     std::string q = "'";
-    for (char c : text) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
+    for (char c : text)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
 ToolRun run_tool(const std::string &args, const std::string &env) {
     TempDir dir;
-    std::string out = dir.file("out");
-    std::string err = dir.file("err");
-    std::string cmd = (env.empty() ? "" : "env " + env + " ") + shell_quote(VORN_TOOL_PATH) + " " +
-                      args + " >" + shell_quote(out) + " 2>" + shell_quote(err) + " </dev/null";
-    int status = std::system(cmd.c_str());
-    ToolRun run;
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = read_file(out);
-    run.err = read_file(err);
-    return run;
+    const std::string out = dir.file("out"), err = dir.file("err");
+    const std::string cmd = (env.empty() ? "" : "env " + env + " ") + shell_quote(VORN_TOOL_PATH) +
+                            " " + args + " >" + shell_quote(out) + " 2>" + shell_quote(err) +
+                            " </dev/null";
+    const int status = std::system(cmd.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
 }
 
 } // namespace vorn::test

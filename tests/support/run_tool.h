@@ -7,15 +7,12 @@ namespace vorn::test {
 
 struct ToolRun {
     int exit_code = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 // `args` is appended to the tool's path as shell words (quote them yourself);
 // `env` (for example "TZ=UTC") is put before it.
 ToolRun run_tool(const std::string &args, const std::string &env = "");
-
-// Wraps text in single quotes for the shell.
-std::string shell_quote(const std::string &text);
+std::string shell_quote(const std::string &text); // in single quotes for the shell
 
 } // namespace vorn::test

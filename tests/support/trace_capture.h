@@ -1,7 +1,12 @@
-// Test helpers around the diagnostic trace: capture every output string of
-// the debug sink, and switch debugging on for the calling thread.
+// Test helpers around the diagnostic trace: capture what the debug sink
+// receives and switch debugging on for a thread; besides, a temporary
+// folder and whole-file reads and writes.
 #pragma once
 
+#include "platform/platform.h"
+#include "vorn_b32.h"
+
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -11,23 +16,19 @@ namespace vorn::test {
 // Installs a capturing debug sink for its lifetime (process-wide).
 class TraceCapture {
   public:
-    TraceCapture();
-    ~TraceCapture();
+    TraceCapture() { platform::set_debug_sink(&TraceCapture::sink, this); }
+    ~TraceCapture() { platform::set_debug_sink(nullptr, nullptr); }
     TraceCapture(const TraceCapture &) = delete;
     TraceCapture &operator=(const TraceCapture &) = delete;
-
-    // Every output string, in order, exactly as the sink received them.
-    std::vector<std::string> outputs() const;
-    // All output strings joined.
-    std::string text() const;
-    // True when some output string contains `needle`.
-    bool contains(const std::string &needle) const;
-    // Output strings with the "[DEB] [tid][hh:mm:ss,mmm]Vorn_B32.DLL:" prefix
-    // cut off (strings without a prefix are kept whole).
+    std::vector<std::string> outputs() const;        // every string as the sink received it
+    std::string text() const;                        // all of them joined
+    bool contains(const std::string &needle) const { // within one string
+        return std::ranges::any_of(outputs(), [&](auto &s) { return s.find(needle) != s.npos; });
+    }
+    // The strings without their "[DEB] [tid][hh:mm:ss,mmm]Vorn_B32.DLL:" prefix.
     std::vector<std::string> bodies() const;
     void clear();
-    // Makes the sink report failure (as an unwritable sink file would).
-    void set_failing(bool failing);
+    void set_failing(bool failing); // the sink fails, as an unwritable sink file would
 
   private:
     static bool sink(const char *text, void *context);
@@ -37,10 +38,9 @@ class TraceCapture {
 };
 
 // set_debug(1) for the calling thread while it lives, set_debug(0) after.
-class DebugOn {
-  public:
-    DebugOn();
-    ~DebugOn();
+struct DebugOn {
+    DebugOn() { set_debug(1); }
+    ~DebugOn() { set_debug(0); }
 };
 
 // A fresh empty directory below the system temp folder, removed at the end.

@@ -23,17 +23,10 @@
 #include <utility>
 #include <vector>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
-namespace {
-
 using Fn = void (*)(); // an export's address, cast to its own type to be called
 
 #if defined(_WIN32)
+#include <windows.h>
 struct System {
     static constexpr const char *kModule = "kernel32.dll"; // with a version resource
     static constexpr bool kVersioned = true;
@@ -46,6 +39,7 @@ struct System {
     static bool unload(void *library) { return FreeLibrary(static_cast<HMODULE>(library)); }
 };
 #else
+#include <dlfcn.h>
 struct System {
     static constexpr const char *kModule = "libc.so.6"; // without one
     static constexpr bool kVersioned = false;
@@ -55,7 +49,7 @@ struct System {
 };
 #endif
 
-// ---- the job list ---------------------------------------------------------------
+namespace {
 
 // An argument: an absent pointer, a number, a $NAME buffer, or the bytes
 // that a fresh buffer starts with (a text, path, label or hex: bytes).
@@ -68,7 +62,6 @@ struct Arg {
 };
 
 struct Job {
-    int line;
     std::string source, name;
     std::vector<Arg> args;
     size_t mask = 0; // characters at the end of printed texts shown as '?'
@@ -97,13 +90,21 @@ Arg arg_of(const std::string &w, bool quoted) {
     return a;
 }
 
-// Reads the job list; of the lines that the run script runs (the vorn tool)
-// or makes (file), only the outputs count.  "..." may hold blanks and \n.
-bool read_jobs(const std::string &path, std::vector<Job> &jobs, Outputs &outputs) {
+// "out/jobs-results.txt" for the job list ".../jobs.txt".
+std::string results_of(const std::string &job_list) {
+    const std::string name = job_list.substr(job_list.find_last_of("/\\") + 1);
+    return "out/" + name.substr(0, name.rfind('.')) + "-results.txt";
+}
+
+// Reads the job list (none when it cannot); of the lines that the run script
+// runs (the vorn tool) or makes (file), only the outputs count, beside the
+// results.  "..." may hold blanks and \n.
+std::vector<Job> read_jobs(const std::string &path, Outputs &outputs) {
+    std::vector<Job> jobs;
+    outputs[results_of(path)] = true;
     std::ifstream in(path);
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        Job job{number, line, "", {}};
+    for (std::string line; std::getline(in, line);) {
+        Job job{line, "", {}};
         bool declared_only = false;
         for (size_t i = 0, end = 0; i < line.size() && line[i] != '#'; i = end + 1) {
             const bool quoted = line[i] == '"';
@@ -115,13 +116,14 @@ bool read_jobs(const std::string &path, std::vector<Job> &jobs, Outputs &outputs
             if (w.empty() && !quoted)
                 continue;
             Arg a = arg_of(w, quoted);
-            if (starts(w, "text:") || starts(w, "bin:"))
+            const std::string bare = quoted ? "" : w;
+            if (starts(bare, "text:") || starts(bare, "bin:"))
                 outputs[a.text] = w[0] == 't';
             if (job.name.empty())
                 job.name = w;
-            else if (w == "=>")
+            else if (bare == "=>")
                 declared_only = true;
-            else if (w[0] == '~')
+            else if (bare[0] == '~')
                 job.mask = std::strtoul(w.c_str() + 1, nullptr, 10);
             else if (!declared_only)
                 job.args.push_back(a);
@@ -129,23 +131,14 @@ bool read_jobs(const std::string &path, std::vector<Job> &jobs, Outputs &outputs
         if (!job.name.empty() && job.name != "vorn" && job.name != "file")
             jobs.push_back(job);
     }
-    return !in.bad() && !jobs.empty();
+    return in.bad() ? std::vector<Job>() : jobs;
 }
 
-// "out/jobs-results.txt" for the job list ".../jobs.txt".
-std::string results_of(const std::string &job_list) {
-    const std::string name = job_list.substr(job_list.find_last_of("/\\") + 1);
-    return "out/" + name.substr(0, name.rfind('.')) + "-results.txt";
-}
-
-std::string read_file(const std::string &path, bool *exists = nullptr) {
+std::string read_file(const std::string &path, bool &exists) {
     std::ifstream in(path, std::ios::binary);
-    if (exists != nullptr)
-        *exists = static_cast<bool>(in);
+    exists = static_cast<bool>(in);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-// ---- the generic call of an export --------------------------------------------------
 
 std::ofstream g_results;                      // text mode: lines end as the system's do
 size_t g_mask = 0;                            // of the current job
@@ -192,22 +185,22 @@ template <typename P> void print_written(const Arg &a, P p) {
 template <typename F> struct Call;
 template <typename R, typename... P> struct Call<R (*)(P...)> {
     static bool run(Fn address, Job &job) {
-        return job.args.size() == sizeof...(P) &&
-               call(reinterpret_cast<R (*)(P...)>(address), job, std::index_sequence_for<P...>{});
-    }
-    template <size_t... I> static bool call(R (*f)(P...), Job &job, std::index_sequence<I...>) {
-        bool ok = true;
-        std::tuple<P...> a{as<P>(job.args[I], ok)...};
-        if (!ok)
-            return false;
-        if constexpr (std::is_void_v<R>)
-            std::apply(f, a);
-        else if constexpr (std::is_pointer_v<R>)
-            g_results << "  result " << quoted(std::apply(f, a)) << "\n";
-        else
-            g_results << "  result " << static_cast<long>(std::apply(f, a)) << "\n";
-        (print_written(job.args[I], std::get<I>(a)), ...);
-        return true;
+        const auto f = reinterpret_cast<R (*)(P...)>(address);
+        return job.args.size() == sizeof...(P) &&[&]<size_t... I>(std::index_sequence<I...>) {
+            bool ok = true;
+            std::tuple<P...> a{as<P>(job.args[I], ok)...};
+            if (!ok)
+                return false;
+            if constexpr (std::is_void_v<R>)
+                std::apply(f, a);
+            else if constexpr (std::is_pointer_v<R>)
+                g_results << "  result " << quoted(std::apply(f, a)) << "\n";
+            else
+                g_results << "  result " << static_cast<long>(std::apply(f, a)) << "\n";
+            (print_written(job.args[I], std::get<I>(a)), ...);
+            return true;
+        }
+        (std::index_sequence_for<P...>{});
     }
 };
 
@@ -215,10 +208,8 @@ template <typename R, typename... P> struct Call<R (*)(P...)> {
 // none), which the format may use.
 template <> struct Call<void (*)(const char *, ...)> {
     static bool run(Fn address, Job &job) {
-        if (job.args.size() < 2)
-            job.args.push_back({Arg::Number, ""});
-        if (job.args.size() < 3)
-            job.args.push_back({Arg::Null, ""});
+        while (job.args.size() < 3)
+            job.args.push_back({job.args.size() == 1 ? Arg::Number : Arg::Null, ""});
         bool ok = job.args.size() == 3;
         const int number = as<int>(job.args[1], ok);
         const char *format = as<const char *>(job.args[0], ok),
@@ -260,11 +251,11 @@ bool run_job(Job &job) {
 }
 
 int run(const char *library_path, const char *job_list) {
-    std::vector<Job> jobs;
     Outputs outputs;
+    std::vector<Job> jobs = read_jobs(job_list, outputs);
     void *library = System::load(library_path);
     g_results.open(results_of(job_list));
-    if (!read_jobs(job_list, jobs, outputs) || library == nullptr || !g_results) {
+    if (jobs.empty() || library == nullptr || !g_results) {
         std::fprintf(stderr, "vorn_host: cannot read %s, load %s or write into out/\n", job_list,
                      library_path);
         return 2;
@@ -275,7 +266,7 @@ int run(const char *library_path, const char *job_list) {
     g_results << "exports found: " << found << " of 26\n";
     for (Job &job : jobs)
         if (found != 26 || !run_job(job)) {
-            std::fprintf(stderr, "vorn_host: %s:%d: cannot run\n", job_list, job.line);
+            std::fprintf(stderr, "vorn_host: cannot run: %s\n", job.source.c_str());
             return 2;
         }
     // Only the system knows a system module's version: Windows has one for
@@ -298,40 +289,29 @@ int run(const char *library_path, const char *job_list) {
     return system_ok && unloaded && g_results.good() ? 0 : 1;
 }
 
-// ---- the comparison ---------------------------------------------------------------
-
-// Why b differs from the reference a, both read as text or as binary files;
-// empty when it does not.
-std::string difference(const std::string &a, const std::string &b, bool text, bool windows) {
-    std::string lf; // b with every CR LF of a text as LF
-    for (size_t i = 0; i < b.size(); ++i)
-        if (!text || b[i] != '\r' || b[i + 1] != '\n')
-            lf += b[i];
-    if (lf != a)
-        return text ? "text differs" : "binary content differs";
-    // Text mode of Windows: every line ends in CR LF.
-    const auto lines = static_cast<size_t>(std::count(b.begin(), b.end(), '\n'));
-    return text && windows && lines != b.size() - lf.size() ? "a line ends without CR" : "";
-}
-
 int compare(int argc, char **argv) {
-    std::vector<Job> jobs;
     Outputs outputs;
     const bool windows = std::strcmp(argv[argc - 1], "--windows") == 0;
     for (int i = 4; i < argc - windows; ++i)
-        if (read_jobs(argv[i], jobs, outputs))
-            outputs[results_of(argv[i])] = true;
-        else
+        if (read_jobs(argv[i], outputs).empty())
             return 2;
     int passed = 0, failed = 0;
     for (const auto &[path, text] : outputs) {
         bool in_a = false, in_b = false;
-        const std::string a = read_file(argv[2] + ("/" + path), &in_a);
-        const std::string b = read_file(argv[3] + ("/" + path), &in_b);
-        std::string why = in_a != in_b ? "made by one run only" : difference(a, b, text, windows);
-        ++(why.empty() ? passed : failed);
-        std::printf("%-40s %s\n", path.c_str(),
-                    why.empty() ? in_a ? "equal" : "absent" : why.c_str());
+        const std::string a = read_file(argv[2] + ("/" + path), in_a);
+        const std::string b = read_file(argv[3] + ("/" + path), in_b);
+        std::string lf; // b with every CR LF of a text as LF
+        for (size_t i = 0; i < b.size(); ++i)
+            if (!text || b[i] != '\r' || b[i + 1] != '\n')
+                lf += b[i];
+        // Text mode of Windows: every line ends in CR LF.
+        const bool bare_lf = std::count(b.begin(), b.end(), '\n') != long(b.size() - lf.size());
+        const char *why = in_a != in_b                 ? "made by one run only"
+                          : lf != a                    ? "contents differ"
+                          : text && windows && bare_lf ? "a line ends without CR"
+                                                       : nullptr;
+        ++(why == nullptr ? passed : failed);
+        std::printf("%-40s %s\n", path.c_str(), why ? why : in_a ? "equal" : "absent");
     }
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 && passed > 0 ? 0 : 1;

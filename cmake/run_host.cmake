@@ -73,6 +73,12 @@ function(run_once name launcher host lib tool)
   else()
     set(lib_arg "./${lib_name}")
   endif()
+  if(launcher)
+    # The Wine prefix outlives the run: the switch must be the one this run
+    # makes.
+    execute_process(COMMAND ${launcher} reg delete "HKCU\\SOFTWARE\\KEMAX\\KEMAX.NMS\\Settings"
+      /v Vorn_B32_DEBUG /f OUTPUT_QUIET ERROR_QUIET TIMEOUT 120)
+  endif()
   execute_process(COMMAND ${launcher} ${host} run ${lib_arg} ${jobs_name}
     WORKING_DIRECTORY ${dir} RESULT_VARIABLE rc TIMEOUT 300)
   if(NOT rc EQUAL 0)

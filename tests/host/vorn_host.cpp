@@ -45,7 +45,8 @@ struct System {
     static constexpr bool kVersioned = false;
     static void *load(const char *path) { return dlopen(path, RTLD_NOW | RTLD_LOCAL); }
     static Fn find(void *lib, const char *name) { return reinterpret_cast<Fn>(dlsym(lib, name)); }
-    static bool unload(void *library) { return dlclose(library) == 0; }
+    // Stays loaded, so that the leak checker still sees its load-time blocks.
+    static bool unload(void *) { return true; }
 };
 #endif
 
@@ -150,7 +151,8 @@ std::string quoted(const char *text, size_t n = std::string::npos) {
     if (text == nullptr)
         return "NULL";
     std::string out = "\"";
-    for (size_t i = 0; i < (n = std::min(n, std::strlen(text))); ++i) {
+    n = n == std::string::npos ? std::strlen(text) : n;
+    for (size_t i = 0; i < n; ++i) {
         char shown[8] = {i + g_mask >= n ? '?' : text[i]};
         if (i + g_mask < n && (text[i] < 32 || text[i] >= 127))
             std::snprintf(shown, sizeof shown, "\\x%02X", static_cast<unsigned char>(text[i]));
@@ -204,8 +206,7 @@ template <typename R, typename... P> struct Call<R (*)(P...)> {
     }
 };
 
-// ptrace: the format, a number and a text (0 and NULL when the line has
-// none), which the format may use.
+// ptrace: the format, a number and a text (0 and NULL standing in for none).
 template <> struct Call<void (*)(const char *, ...)> {
     static bool run(Fn address, Job &job) {
         while (job.args.size() < 3)
@@ -256,8 +257,7 @@ int run(const char *library_path, const char *job_list) {
     void *library = System::load(library_path);
     g_results.open(results_of(job_list));
     if (jobs.empty() || library == nullptr || !g_results) {
-        std::fprintf(stderr, "vorn_host: cannot read %s, load %s or write into out/\n", job_list,
-                     library_path);
+        std::fprintf(stderr, "vorn_host: cannot run %s with %s\n", job_list, library_path);
         return 2;
     }
     int found = 0;
@@ -269,8 +269,8 @@ int run(const char *library_path, const char *job_list) {
             std::fprintf(stderr, "vorn_host: cannot run: %s\n", job.source.c_str());
             return 2;
         }
-    // Only the system knows a system module's version: Windows has one for
-    // kernel32.dll, a Linux library has none and gives its name alone.
+    // Only the system knows a module's version; found takes its length: Windows
+    // has one for kernel32.dll, a Linux library none, giving its name alone.
     char version[120];
     g_results << "exports not called:";
     for (const Export &e : g_exports) {

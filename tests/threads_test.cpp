@@ -21,10 +21,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <latch>
 #include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -48,28 +48,20 @@ struct Thread {
     std::string base, tool, password;
     uint32_t debug, listings;
     std::array<uint8_t, kDevInfoSize> devinfo{};
-    std::map<std::string, std::string> files{};
-    const char *f(const char *name) const { return files.at(name).c_str(); }
+    mutable std::map<std::string, std::string> paths{}; // used by the thread alone
+    const char *f(const std::string &name) const {
+        return paths.try_emplace(name, base + "/" + name).first->second.c_str();
+    }
 };
 
 Thread thread_of(int t, const std::string &base) {
     const std::string n = std::to_string(t);
-    Thread s{t,
-             base,
-             t == 0   ? "WCFG2BIN"
-             : t == 1 ? "WBIN2CFG"
-                      : "HOST-" + n,
-             "pass-" + n + "-word",
-             uint32_t(t % 2),
-             uint32_t(t / 2 % 2)};
+    Thread s{t, base, "HOST-" + n, "pass-" + n + "-word", uint32_t(t % 2), uint32_t(t / 2 % 2)};
+    if (t < 2)
+        s.tool = t == 0 ? "WCFG2BIN" : "WBIN2CFG";
     s.devinfo.fill(static_cast<uint8_t>(0x30 + t));
     s.devinfo[0] = 0;
     std::snprintf(reinterpret_cast<char *>(s.devinfo.data() + 48), 42, "Device of thread %d", t);
-    for (const char *name :
-         {"in/box.cfg", "in/events.bin", "in/none.bin", "in/calls.bin", "in/trace.bin",
-          "out/box.bin", "out/back.cfg", "out/report.txt", "out/out.txt", "out/in.txt",
-          "out/reject.txt", "out/merged.txt", "out/trace.txt"})
-        s.files[name] = base + "/" + name;
     return s;
 }
 
@@ -134,17 +126,10 @@ void write_inputs(const Thread &s) {
     no_start.plc = 3, no_start.start.day = 0xFF, no_start.end.minute = 9;
     not_finished.plc = 4, not_finished.end.day = 0xFF;
     write_file(s.f("in/calls.bin"), call_log({not_finished, no_start, in_call, out_call}));
-    write_file(s.f("in/trace.bin"), TraceBuilder()
-                                        .at(5, n, 37)
-                                        .state(1, 13)
-                                        .time(13, 4, 12, 15)
-                                        .frame('r', 1, bytes_of({0x02, 0x01, 0x7F, t}))
-                                        .frame('s', 2, counting_bytes(20 + t))
-                                        .connect(1, 1, 2, 2, n)
-                                        .ff(40 + 8 * static_cast<size_t>(t))
-                                        .at(7, n)
-                                        .boot()
-                                        .bytes());
+    TraceBuilder trace;
+    trace.at(5, n, 37).state(1, 13).time(13, 4, 12, 15).frame('r', 1, bytes_of({2, 1, 0x7F, t}));
+    trace.frame('s', 2, counting_bytes(20 + t)).connect(1, 1, 2, 2, n).ff(40 + 8 * size_t(t));
+    write_file(s.f("in/trace.bin"), trace.at(7, n).boot().bytes());
 }
 
 // The jobs of a round, in order, each giving its result and its message.
@@ -217,47 +202,10 @@ Outcome run_jobs(const Thread &s, const std::string &settings, std::string &trou
     return out;
 }
 
-// The debug sink of the test: counts the host lines of each thread and
-// keeps the lines a thread should not have written (a debug line of a
-// thread with debugging off, a line under another name).
-class LineCheck {
-  public:
-    explicit LineCheck(const std::vector<Thread> &threads) : m_threads(threads) {
-        platform::set_debug_sink(&LineCheck::sink, this);
-    }
-    ~LineCheck() { platform::set_debug_sink(nullptr, nullptr); }
-    void own(int t) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_owner[platform::thread_id()] = t;
-    }
-    std::mutex m_mutex;
-    std::array<long, kThreads> m_host_lines{};
-    std::vector<std::string> m_faults;
-
-  private:
-    static bool sink(const char *text, void *context) {
-        // "[DEB] [tid][hh:mm:ss,mmm]NAME:text"; strings without the prefix
-        // continue a line.
-        const std::string line = text;
-        auto *self = static_cast<LineCheck *>(context);
-        if (line.rfind("[DEB] [", 0) != 0 && line.rfind("[ERR] [", 0) != 0)
-            return true;
-        const auto tid = static_cast<uint32_t>(std::stoul(line.substr(7), nullptr, 16));
-        const size_t at = line.find(']', line.find(']', 7) + 1) + 1;
-        const std::string name = line.substr(at, line.find(':', at) - at);
-        std::lock_guard<std::mutex> lock(self->m_mutex);
-        const auto owner = self->m_owner.find(tid);
-        if (owner == self->m_owner.end())
-            return true; // the main thread's
-        const Thread &s = self->m_threads[static_cast<size_t>(owner->second)];
-        self->m_host_lines[static_cast<size_t>(s.t)] += name == s.tool;
-        if (((line[1] == 'D' && s.debug == 0) || (name != s.tool && name != kModuleLabel)) &&
-            self->m_faults.size() < 10)
-            self->m_faults.push_back(line);
-        return true;
-    }
-    const std::vector<Thread> &m_threads;
-    std::map<uint32_t, int> m_owner;
+struct RegistryDebugOff {
+    uint32_t before = app_reg_debug();
+    RegistryDebugOff() { set_app_reg_debug(0); }
+    ~RegistryDebugOff() { set_app_reg_debug(before); }
 };
 
 TEST(Threads, EightThreadsRunEveryJobAtOnceAsEachDoesAlone) {
@@ -266,8 +214,7 @@ TEST(Threads, EightThreadsRunEveryJobAtOnceAsEachDoesAlone) {
     ASSERT_FALSE(fs::exists("HoliDay.cfg"));
     reset_holiday_file_state_for_tests();
     PinnedClock clock{kDec4th2015, nullptr}; // in the zone of the machine
-    const uint32_t registry_debug = app_reg_debug();
-    set_app_reg_debug(0);
+    RegistryDebugOff registry_debug_off;
     TempDir dir;
     std::vector<Thread> threads;
     for (int t = 0; t < kThreads; ++t) {
@@ -276,7 +223,8 @@ TEST(Threads, EightThreadsRunEveryJobAtOnceAsEachDoesAlone) {
             fs::create_directories(threads.back().base + sub);
         write_inputs(threads.back());
     }
-    LineCheck lines(threads);
+    TraceCapture capture;
+    std::vector<unsigned long> tids(kThreads);
     std::atomic<uint32_t> blocks = live_blocks();
 
     // Each thread's jobs alone, one thread after the other.
@@ -311,7 +259,7 @@ TEST(Threads, EightThreadsRunEveryJobAtOnceAsEachDoesAlone) {
     std::vector<std::thread> running;
     for (const Thread &s : threads)
         running.emplace_back([&] {
-            lines.own(s.t);
+            tids[s.t] = platform::thread_id();
             blocks += apply(s);
             start.arrive_and_wait();
             for (int &round = rounds[s.t];
@@ -327,18 +275,33 @@ TEST(Threads, EightThreadsRunEveryJobAtOnceAsEachDoesAlone) {
         });
     for (std::thread &thread : running)
         thread.join();
-    set_app_reg_debug(registry_debug);
 
+    // Each line "[DEB] [tid][hh:mm:ss,mmm]NAME:text" (strings without the
+    // prefix continue a line) of a thread running the jobs: only a thread
+    // that traces writes debug lines, and only under its own name or the
+    // library's; one host line per round.
+    std::vector<int> host_lines(kThreads);
+    for (const std::string &line : capture.outputs()) {
+        if (!line.starts_with("[DEB] [") && !line.starts_with("[ERR] ["))
+            continue;
+        const auto thread = std::ranges::find(tids, std::strtoul(line.c_str() + 7, nullptr, 16));
+        if (thread == tids.end())
+            continue; // the main thread's
+        const Thread &s = threads[size_t(thread - tids.begin())];
+        const size_t at = line.find(']', line.find(']', 7) + 1) + 1;
+        const std::string name = line.substr(at, line.find(':', at) - at);
+        host_lines[s.t] += name == s.tool;
+        ASSERT_TRUE(s.debug != 0 || line[1] != 'D') << "thread " << s.t << " debugs: " << line;
+        ASSERT_TRUE(name == s.tool || name == kModuleLabel) << "thread " << s.t << ": " << line;
+    }
     for (const Thread &s : threads) {
         SCOPED_TRACE("thread " + std::to_string(s.t));
         EXPECT_EQ(trouble[s.t], "");
         EXPECT_GE(rounds[s.t], kMinRounds);
-        // One host line per round, and only where the thread traces.
         if (trouble[s.t].empty()) {
-            EXPECT_EQ(lines.m_host_lines[s.t], s.debug != 0 ? rounds[s.t] : 0);
+            EXPECT_EQ(host_lines[s.t], s.debug != 0 ? rounds[s.t] : 0);
         }
     }
-    EXPECT_EQ(lines.m_faults, std::vector<std::string>{});
     EXPECT_EQ(live_blocks(), blocks.load());
 }
 

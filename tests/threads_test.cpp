@@ -132,53 +132,39 @@ void write_inputs(const Thread &s) {
     write_file(s.f("in/trace.bin"), trace.at(7, n).boot().bytes());
 }
 
-// The jobs of a round, in order, each giving its result and its message.
-using Job = int (*)(const Thread &, char *message);
-const std::pair<const char *, Job> kJobs[] = {
-    {"compile",
-     [](const Thread &s, char *) { return mkconf(s.f("in/box.cfg"), s.f("out/box.bin"), 1); }},
-    {"decompile",
-     [](const Thread &s, char *) { return mkconf(s.f("out/back.cfg"), s.f("out/box.bin"), 0); }},
-    {"mkalarm",
-     [](const Thread &s, char *m) {
-         return mkalarm(s.f("out/report.txt"), s.f("in/events.bin"), 0, "COM2", "Thread", m);
-     }},
-    {"mkalarm on a missing log",
-     [](const Thread &s, char *m) {
-         return mkalarm(s.f("out/report.txt"), s.f("in/none.bin"), 0, nullptr, nullptr, m);
-     }},
-    {"mklogcall",
-     [](const Thread &s, char *m) {
-         return mklogcall(s.f("in/calls.bin"), s.f("out/out.txt"), s.f("out/in.txt"),
-                          s.f("out/reject.txt"), m);
-     }},
-    {"merge",
-     [](const Thread &s, char *) {
-         return merge_logcall(s.f("out/out.txt"), s.f("out/in.txt"), s.f("out/merged.txt"));
-     }},
-    {"mktrace",
-     [](const Thread &s, char *m) {
-         return mktrace(s.f("in/trace.bin"), s.f("out/trace.txt"), s.t == 2 ? m : nullptr);
-     }},
-    {"utilities",
-     [](const Thread &s, char *m) {
-         const uint8_t serial[16] = {0x12, 0x34, 0x56, static_cast<uint8_t>(s.t)};
-         char scrambled[100] = "", plain[100] = "", name[300] = "";
-         CodePassWord(s.password.c_str(), scrambled);
-         DecodePassWord(scrambled, plain);
-         uint8_t now[6] = {};
-         conf_gettime(now);
-         // A temporary name lies in the thread's own folder.
-         const bool own = make_fname("TEMP", name, nullptr) != nullptr && fs::remove(name) &&
-                          std::string(name).starts_with(s.base + "/tmp/");
-         ptrace("%s round\n", s.tool.c_str());
-         std::snprintf(m, 300, "%s %s %s %d.%d.%d %d:%d:%d %s",
-                       cat_number_and_serialno(("0421555" + std::to_string(s.t)).c_str(), serial),
-                       scrambled, plain, now[0], now[1], now[2], now[3], now[4], now[5],
-                       own ? "own" : "elsewhere");
-         return 0;
-     }},
+// The utilities: password scrambling, the clock, a temporary name (which
+// must lie in the thread's own folder) and a host trace line.
+int utilities(const Thread &s, char *message) {
+    const uint8_t serial[16] = {0x12, 0x34, 0x56, static_cast<uint8_t>(s.t)};
+    char scrambled[100] = "", plain[100] = "", name[300] = "";
+    CodePassWord(s.password.c_str(), scrambled);
+    DecodePassWord(scrambled, plain);
+    uint8_t now[6] = {};
+    conf_gettime(now);
+    const bool own = make_fname("TEMP", name, nullptr) != nullptr && fs::remove(name) &&
+                     std::string(name).starts_with(s.base + "/tmp/");
+    ptrace("%s round\n", s.tool.c_str());
+    return std::snprintf(message, 300, "%s %s %s %d.%d.%d %d:%d:%d %s",
+                         cat_number_and_serialno(("0421555" + std::to_string(s.t)).c_str(), serial),
+                         scrambled, plain, now[0], now[1], now[2], now[3], now[4], now[5],
+                         own ? "own" : "elsewhere");
+}
+
+// The jobs of a round, in order: each gives its result and fills `m`.
+using Job = std::pair<const char *, int (*)(const Thread &, char *)>;
+#define JOB(name, call) Job(name, [](const Thread &s, [[maybe_unused]] char *m) { return call; })
+const Job kJobs[] = {
+    JOB("compile", mkconf(s.f("in/box.cfg"), s.f("out/box.bin"), 1)),
+    JOB("decompile", mkconf(s.f("out/back.cfg"), s.f("out/box.bin"), 0)),
+    JOB("mkalarm", mkalarm(s.f("out/report.txt"), s.f("in/events.bin"), 0, "COM2", "Thread", m)),
+    JOB("mkalarm, no log", mkalarm(s.f("out/report.txt"), s.f("in/none.bin"), 0, 0, 0, m)),
+    JOB("mklogcall", mklogcall(s.f("in/calls.bin"), s.f("out/out.txt"), s.f("out/in.txt"),
+                               s.f("out/reject.txt"), m)),
+    JOB("merge", merge_logcall(s.f("out/out.txt"), s.f("out/in.txt"), s.f("out/merged.txt"))),
+    JOB("mktrace", mktrace(s.f("in/trace.bin"), s.f("out/trace.txt"), s.t == 2 ? m : nullptr)),
+    JOB("utilities", utilities(s, m)),
 };
+#undef JOB
 
 // Everything a round of jobs produced: each job's result under its name
 // and each file of the output folder under "out/NAME" (the folder is
@@ -243,7 +229,7 @@ TEST(Threads, EightThreadsRunEveryJobAtOnceAsEachDoesAlone) {
         const std::string exchange = s.t % 2 == 0 ? "Device of thread " : "Exchange ";
         ASSERT_NE(alone[s.t]["/out/back.cfg"].find("PABXName=" + exchange + std::to_string(s.t)),
                   std::string::npos);
-        ASSERT_TRUE(alone[s.t]["utilities"].ends_with(" own")) << "a temporary name elsewhere";
+        ASSERT_TRUE(alone[s.t]["utilities"].ends_with(" own")) << alone[s.t]["utilities"];
         for (const auto &entry : alone[s.t])
             ASSERT_FALSE(entry.first.starts_with("/tmp/")) << entry.first << " stayed";
         if (s.t > 0) {
@@ -253,6 +239,7 @@ TEST(Threads, EightThreadsRunEveryJobAtOnceAsEachDoesAlone) {
     }
 
     // All of them at once, again and again.
+    capture.clear(); // the lines of the threads that ran alone
     std::vector<int> rounds(kThreads);
     std::latch start(kThreads);
     const auto deadline = std::chrono::steady_clock::now() + kRunTime;

@@ -71,8 +71,7 @@ std::vector<Row> cases(const std::string &file) {
 }
 
 struct Outcome {
-    std::string result; // "result R[, message M]"
-    std::string left;   // what the work folder holds beyond its files
+    std::string result; // "result R[, message M]" and what the work folder holds beyond its files
     const char *failed_tag;
     unsigned allocs;
 };
@@ -101,14 +100,12 @@ class Faults : public testing::Test {
         CallRecord incoming, unfinished, not_closed;
         incoming.dad = "030", incoming.end.minute = 2, unfinished.end.day = 0xFF;
         not_closed.plc = 0x8003;
+        TraceBuilder trace;
+        trace.at(5, 9, 37).time(13, 4, 12, 15).frame('r', 1, bytes_of({0x02, 0x01, 0x7F}));
         const std::string example = read_file(VORN_SOURCE_DIR "/examples/vorn-box.cfg");
         m_files = {{"events.bin", events.build()},
                    {"calls.bin", call_log({CallRecord(), incoming, unfinished, not_closed})},
-                   {"trace.bin", TraceBuilder()
-                                     .at(5, 9, 37)
-                                     .time(13, 4, 12, 15)
-                                     .frame('r', 1, bytes_of({0x02, 0x01, 0x7F}))
-                                     .bytes()},
+                   {"trace.bin", trace.bytes()},
                    {"long_trace.bin", TraceBuilder().boot().fill_to(4096).bytes()},
                    {"ex.cfg", example},
                    {"lst.cfg", example}};
@@ -134,10 +131,9 @@ class Faults : public testing::Test {
         };
         const bool absent = in.empty() && out.empty();
         const std::string &job = row.job;
-        char text[300] = {};
+        char text[300] = {}, *message = absent ? nullptr : text;
         if (job == "mktrace")
             std::strcpy(text, "LBL"); // the label stays unless a message replaces it
-        char *message = absent ? nullptr : text;
         const uint32_t before = live_blocks();
         int result;
         TraceCapture capture;
@@ -162,7 +158,7 @@ class Faults : public testing::Test {
                      : job == "version"   ? get_vorn_b32_dll_version(text, 40)
                                           : remove_hexfile(arg(in, 0));
         }
-        Outcome got{"result " + std::to_string(result), "", failed_alloc_tag_for_tests(),
+        Outcome got{"result " + std::to_string(result), failed_alloc_tag_for_tests(),
                     allocs_for_tests()};
         fail_nth_alloc_for_tests(0);
         testing::internal::GetCapturedStdout();
@@ -178,7 +174,7 @@ class Faults : public testing::Test {
         // The allocator counts a failed allocation as a live block, and
         // myFree of the empty pointer does not take it back.
         EXPECT_EQ(live_blocks(), before + (got.failed_tag ? 1 : 0)) << "blocks not released";
-        got.left = leftovers();
+        got.result += leftovers();
         return got;
     }
 
@@ -232,13 +228,13 @@ TEST_F(Faults, EveryTrackedAllocationOfEveryJobMayFail) {
     for (const Row &job : cases("alloc_failures.cases")) {
         SCOPED_TRACE(job.name());
         const Outcome clean = run(job);
-        transcript += "#### " + job.name() + "\nclean: " + clean.result + clean.left + "\n";
+        transcript += "#### " + job.name() + "\nclean: " + clean.result + "\n";
         std::vector<std::string> seen;
         for (unsigned n = 1; n <= clean.allocs; ++n) {
             const Outcome failed = run(job, n);
             SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(clean.allocs));
             ASSERT_NE(failed.failed_tag, nullptr) << "fewer allocations than the clean run";
-            const std::string line = failed.failed_tag + (": " + failed.result + failed.left);
+            const std::string line = failed.failed_tag + (": " + failed.result);
             if (std::ranges::find(seen, line) == seen.end())
                 seen.push_back(line), transcript += line + "\n";
         }
@@ -255,7 +251,7 @@ TEST_F(Faults, FilesThatAreNotWhatTheJobExpects) {
     for (const Row &row : cases("odd_files.cases")) {
         SCOPED_TRACE(row.name());
         const Outcome got = run(row);
-        transcript += row.name() + ": " + got.result + got.left + "\n";
+        transcript += row.name() + ": " + got.result + "\n";
     }
     expect_golden("../faults/odd_files.txt", transcript);
 }

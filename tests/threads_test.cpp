@@ -54,17 +54,6 @@ struct Thread {
     }
 };
 
-Thread thread_of(int t, const std::string &base) {
-    const std::string n = std::to_string(t);
-    Thread s{t, base, "HOST-" + n, "pass-" + n + "-word"};
-    if (t < 2)
-        s.tool = t == 0 ? "WCFG2BIN" : "WBIN2CFG";
-    s.devinfo.fill(static_cast<uint8_t>(0x30 + t));
-    s.devinfo[0] = 0;
-    std::snprintf(reinterpret_cast<char *>(s.devinfo.data() + 48), 42, "Device of thread %d", t);
-    return s;
-}
-
 // Sets the thread's settings; returns the number of blocks that stay with
 // the thread's state (its first DevInfo copy, kept until the library is
 // unloaded).
@@ -97,37 +86,39 @@ std::string settings_seen() {
            (devinfo ? std::string(reinterpret_cast<const char *>(devinfo), kDevInfoSize) : "-");
 }
 
-// Inputs different from every other thread's, so that an output that went
-// to the wrong thread's file shows.
-void write_inputs(const Thread &s) {
-    const int t = s.t;
-    const auto n = static_cast<uint8_t>(t);
-    const std::string digit = std::to_string(t);
+// Thread `t` in its folder `base`, with inputs different from every other
+// thread's, so that an output that went to the wrong thread's file shows.
+Thread prepare(int t, const std::string &base) {
+    const std::string n = std::to_string(t);
+    const auto u = static_cast<uint8_t>(t);
+    Thread s{t, base, t == 0 ? "WCFG2BIN" : t == 1 ? "WBIN2CFG" : "HOST-" + n, "pass-" + n + "-"};
+    s.devinfo.fill(static_cast<uint8_t>(0x30 + t));
+    s.devinfo[0] = 0;
+    std::snprintf(reinterpret_cast<char *>(s.devinfo.data() + 48), 42, "Device of thread %d", t);
+    for (const char *sub : {"/in", "/out", "/tmp"})
+        fs::create_directories(base + sub);
     // Even threads name no exchange: their decompiled configuration takes
     // the device name of their own DevInfo.
-    const std::string name = t % 2 == 0 ? "" : "PABXName=Exchange " + digit + "\n";
     write_file(s.f("in/box.cfg"), replaced(read_file(VORN_SOURCE_DIR "/examples/vorn-box.cfg"),
                                            "PABXName=Hanse Logistik Bremen\n",
-                                           name + "MapOut09" + digit + "=09" + digit +
-                                               " ORG\nMapIn33441" + digit + "=2" + digit + "\n"));
-    write_file(s.f("in/events.bin"),
-               AlarmLog{2,
-                        static_cast<uint16_t>(17 + t),
-                        {100, 3, 0, 0, 2},
-                        {{0, {4, 12, 15, 13, 5, n, 2, 3, 12, "Line down", 0x100}},
-                         {1, {4, 12, 15, 13, 6, 9, n, 1, 7, "Line up " + digit, 0x200}},
-                         {2, {4, 12, 15, 14, n, 0, 5, 2, 40, "Power up", 0x300}}}}
-                   .build());
+                                           (t % 2 ? "PABXName=Exchange " + n + "\n" : "") +
+                                               "MapOut09" + n + "=09" + n + " ORG\n"));
+    AlarmLog events{2, static_cast<uint16_t>(17 + t), {100, 3, 0, 0, 2}, {}, "", {}, 0};
+    events.events[0] = {4, 12, 15, 13, 5, u, 2, 3, 12, "Line down", 0x100};
+    events.events[1] = {4, 12, 15, 13, 6, 9, u, 1, 7, "Line up " + n, 0x200};
+    events.events[2] = {4, 12, 15, 14, u, 0, 5, 2, 40, "Power up", 0x300};
+    write_file(s.f("in/events.bin"), events.build());
     CallRecord out_call, in_call, unfinished;
-    out_call.dad = "81" + digit, out_call.number2 = packed("47" + digit);
-    in_call.plc = 2, in_call.dad = "030", in_call.number1 = packed("030123" + digit);
-    in_call.start.minute = 6, in_call.end.minute = 8, in_call.end.second = n;
+    out_call.dad = "81" + n, out_call.number2 = packed("47" + n);
+    in_call.plc = 2, in_call.dad = "030", in_call.number1 = packed("030123" + n);
+    in_call.start.minute = 6, in_call.end.minute = 8, in_call.end.second = u;
     unfinished.plc = 4, unfinished.end.day = 0xFF;
     write_file(s.f("in/calls.bin"), call_log({unfinished, in_call, out_call}));
     TraceBuilder trace;
-    trace.at(5, n, 37).state(1, 13).time(13, 4, 12, 15).frame('r', 1, bytes_of({2, 1, 0x7F, t}));
-    trace.frame('s', 2, counting_bytes(20 + t)).connect(1, 1, 2, 2, n).ff(40 + 8 * size_t(t));
-    write_file(s.f("in/trace.bin"), trace.at(7, n).boot().bytes());
+    trace.at(5, u, 37).state(1, 13).time(13, 4, 12, 15).frame('r', 1, bytes_of({2, 1, 0x7F, u}));
+    trace.frame('s', 2, counting_bytes(20 + t)).connect(1, 1, 2, 2, u).ff(40 + 8 * size_t(t));
+    write_file(s.f("in/trace.bin"), trace.at(7, u).boot().bytes());
+    return s;
 }
 
 // The utilities: password scrambling, the clock, a temporary name (which
@@ -201,12 +192,8 @@ TEST(Threads, EightThreadsRunEveryJobAtOnceAsEachDoesAlone) {
     RegistryDebugOff registry_debug_off;
     TempDir dir;
     std::vector<Thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.push_back(thread_of(t, dir.file("t" + std::to_string(t))));
-        for (const char *sub : {"/in", "/out", "/tmp"})
-            fs::create_directories(threads.back().base + sub);
-        write_inputs(threads.back());
-    }
+    for (int t = 0; t < kThreads; ++t)
+        threads.push_back(prepare(t, dir.file("t" + std::to_string(t))));
     TraceCapture capture;
     std::vector<unsigned long> tids(kThreads);
     std::atomic<uint32_t> blocks = live_blocks();

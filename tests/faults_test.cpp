@@ -76,13 +76,6 @@ struct Outcome {
     unsigned allocs;
 };
 
-std::set<std::string> names_in(const std::string &folder) {
-    std::set<std::string> names;
-    for (const auto &entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
-
 // The work folder holds an input of every job, a FIFO nobody writes or
 // reads, a folder and a FIFO where a listing goes; every job runs with a
 // fresh temporary and current folder of its own.
@@ -91,12 +84,9 @@ class Faults : public testing::Test {
     void SetUp() override {
         m_previous_cwd = fs::current_path();
         fs::current_path(cwd.path());
-        const AlarmLog events{2,
-                              0,
-                              {100, 2, 0, 0, 1},
-                              {{0, {4, 12, 15, 13, 5, 9, 2, 3, 12, "Line down", 0x100}},
-                               {1, {4, 12, 15, 13, 6, 0, 1, 0, 7, "Line up", 0}}},
-                              "Vorn-Box"};
+        AlarmLog events{2, 0, {100, 2, 0, 0, 1}, {}, "Vorn-Box", {}, 0};
+        events.events[0] = {4, 12, 15, 13, 5, 9, 2, 3, 12, "Line down", 0x100};
+        events.events[1] = {4, 12, 15, 13, 6, 0, 1, 0, 7, "Line up", 0};
         CallRecord incoming, unfinished, not_closed;
         incoming.dad = "030", incoming.end.minute = 2, unfinished.end.day = 0xFF;
         not_closed.plc = 0x8003;
@@ -120,6 +110,7 @@ class Faults : public testing::Test {
         fs::create_directory(work.file("folder"));
         EXPECT_EQ(::mkfifo(work.file("fifo").c_str(), 0600), 0);
         EXPECT_EQ(::mkfifo(work.file("lst.map").c_str(), 0600), 0);
+        set_DevInfo(std::string(kDevInfoSize, '0').data()); // the thread's copy, kept
     }
     void TearDown() override { fs::current_path(m_previous_cwd); }
 
@@ -132,6 +123,7 @@ class Faults : public testing::Test {
         const bool absent = in.empty() && out.empty();
         const std::string &job = row.job;
         char text[300] = {}, *message = absent ? nullptr : text;
+        const uint8_t *kept = nullptr, devinfo[2][kDevInfoSize] = {{'A'}, {'B'}};
         if (job == "mktrace")
             std::strcpy(text, "LBL"); // the label stays unless a message replaces it
         const uint32_t before = live_blocks();
@@ -156,12 +148,15 @@ class Faults : public testing::Test {
                      : job == "compile"   ? mkconf(arg(in, 0), arg(out, 0), 1)
                      : job == "decompile" ? mkconf(arg(out, 0), arg(in, 0), 0)
                      : job == "version"   ? get_vorn_b32_dll_version(text, 40)
-                                          : remove_hexfile(arg(in, 0));
+                     : job == "devinfo"
+                         ? (set_DevInfo(devinfo[0]), set_DevInfo(devinfo[1]), get_dev_info(&kept))
+                         : remove_hexfile(arg(in, 0));
         }
         Outcome got{"result " + std::to_string(result), failed_alloc_tag_for_tests(),
                     allocs_for_tests()};
         fail_nth_alloc_for_tests(0);
         testing::internal::GetCapturedStdout();
+        text[0] = kept ? static_cast<char>(*kept) : text[0]; // the DevInfo copy kept
         set_optimize_files(0);
         // mkconf has no buffer: its message is its last error line.
         const std::vector<std::string> errors = error_lines(capture);
@@ -184,7 +179,10 @@ class Faults : public testing::Test {
     // registered.
     std::string leftovers() {
         std::string text;
-        for (const std::string &name : names_in(work.path()))
+        std::set<std::string> added;
+        for (const auto &entry : fs::directory_iterator(work.path()))
+            added.insert(entry.path().filename().string());
+        for (const std::string &name : added)
             if (!m_files.count(name) && name != "fifo" && name != "folder" && name != "lst.map") {
                 text += ", left " + (name.starts_with("MERGE") ? "MERGE*" : name);
                 fs::remove_all(work.file(name));
@@ -197,8 +195,7 @@ class Faults : public testing::Test {
         for (const char *name : {"fifo", "folder", "lst.map"})
             if (!fs::exists(work.file(name)))
                 text += std::string(", gone ") + name;
-        EXPECT_EQ(names_in(tmp.path()), std::set<std::string>{}) << "temporary folder";
-        EXPECT_EQ(names_in(cwd.path()), std::set<std::string>{}) << "current folder";
+        EXPECT_TRUE(fs::is_empty(tmp.path()) && fs::is_empty(cwd.path())) << "temporary files";
         table_t *table = nullptr;
         EXPECT_EQ(get_instance_table(&table), 0);
         EXPECT_EQ(table, nullptr) << "a table stayed registered";
@@ -260,18 +257,6 @@ TEST_F(Faults, InputsWithoutReadPermission) {
                                          "result -1, message Cannot Read \"<dir>/locked\"!\\n\n"
                                          "result -11, message Cannot Read \"<dir>/locked\"!\\n\n"
                                          "result -2\n");
-}
-
-// A DevInfo copy whose block cannot be had leaves the previous one.
-TEST_F(Faults, DevInfoWithoutItsBlock) {
-    const uint8_t first[90] = {1, 2, 3}, second[90] = {9}, *kept = nullptr;
-    set_DevInfo(first);
-    fail_nth_alloc_for_tests(1);
-    set_DevInfo(second);
-    EXPECT_STREQ(failed_alloc_tag_for_tests(), "pGlobalDevInfo");
-    fail_nth_alloc_for_tests(0);
-    ASSERT_EQ(get_dev_info(&kept), 0);
-    EXPECT_TRUE(kept && std::memcmp(kept, first, sizeof first) == 0) << "the previous copy stays";
 }
 
 // The switch itself: one allocation of the calling thread fails, counted and

@@ -262,10 +262,7 @@ TEST(Threads, EightThreadsRunEveryJobAtOnceAsEachDoesAlone) {
     for (const Thread &s : threads) {
         SCOPED_TRACE("thread " + std::to_string(s.t));
         EXPECT_EQ(trouble[s.t], "");
-        EXPECT_GE(rounds[s.t], kMinRounds);
-        if (trouble[s.t].empty()) {
-            EXPECT_EQ(host_lines[s.t], s.t % 2 != 0 ? rounds[s.t] : 0);
-        }
+        EXPECT_EQ(host_lines[s.t], s.t % 2 != 0 ? rounds[s.t] : 0);
     }
     EXPECT_EQ(live_blocks(), blocks.load());
 }

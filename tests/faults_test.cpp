@@ -70,12 +70,6 @@ std::vector<Row> cases(const std::string &file) {
     return rows;
 }
 
-struct Outcome {
-    std::string result; // "result R[, message M]" and what the work folder holds beyond its files
-    const char *failed_tag;
-    unsigned allocs;
-};
-
 // The switch itself, as a job: three tracked blocks of the calling thread
 // and, between them, one of another thread, which the switch leaves alone.
 // Gives the names of the blocks had.
@@ -118,18 +112,20 @@ class Faults : public testing::Test {
              fs::directory_iterator(VORN_SOURCE_DIR "/tests/golden/faults/work"))
             m_files[entry.path().filename().string()] = read_file(entry.path().string());
         for (const auto &[name, content] : m_files)
-            write_file(work.file(name), content);
+            write_file(work.file(name), *content);
         EXPECT_EQ(mkconf(work.file("ex.cfg").c_str(), work.file("ex.bin").c_str(), 1), 0);
         m_files["ex.bin"] = read_file(work.file("ex.bin"));
         fs::create_directory(work.file("folder"));
         EXPECT_EQ(::mkfifo(work.file("fifo").c_str(), 0600), 0);
         EXPECT_EQ(::mkfifo(work.file("lst.map").c_str(), 0600), 0);
+        m_files["folder"] = m_files["fifo"] = m_files["lst.map"] = std::nullopt;
         set_DevInfo(std::string(kDevInfoSize, '0').data()); // the thread's copy, kept
     }
     void TearDown() override { fs::current_path(m_previous_cwd); }
 
-    // Runs `row` with its `fail_at`-th tracked allocation failing (0: none).
-    Outcome run(const Row &row, unsigned fail_at = 0) {
+    // Runs `row` with its `fail_at`-th tracked allocation failing (0: none):
+    // "result R[, message M]" and what the work folder holds beyond its files.
+    std::string run(const Row &row, unsigned fail_at = 0) {
         const std::vector<std::string> in = paths(row.in), out = paths(row.out);
         const auto arg = [](const std::vector<std::string> &names, size_t i) {
             return i < names.size() && !names[i].empty() ? names[i].c_str() : nullptr;
@@ -167,8 +163,8 @@ class Faults : public testing::Test {
                          ? (set_DevInfo(devinfo[0]), set_DevInfo(devinfo[1]), get_dev_info(&kept))
                          : remove_hexfile(arg(in, 0));
         }
-        Outcome got{"result " + std::to_string(result), failed_alloc_tag_for_tests(),
-                    allocs_for_tests()};
+        std::string got = "result " + std::to_string(result);
+        failed_tag = failed_alloc_tag_for_tests(), allocs = allocs_for_tests();
         fail_nth_alloc_for_tests(0);
         testing::internal::GetCapturedStdout();
         text[0] = kept ? static_cast<char>(*kept) : text[0]; // the DevInfo copy kept
@@ -179,13 +175,11 @@ class Faults : public testing::Test {
                                      ? (errors.empty() ? "" : errors.back())
                                      : (message ? text : "");
         if (!said.empty())
-            got.result += ", message " + replaced(printable(said), "\n", "\\n");
-        got.result = stable(got.result, work.path());
+            got += ", message " + replaced(printable(said), "\n", "\\n");
         // The allocator counts a failed allocation as a live block, and
         // myFree of the empty pointer does not take it back.
-        EXPECT_EQ(live_blocks(), before + (got.failed_tag ? 1 : 0)) << "blocks not released";
-        got.result += leftovers();
-        return got;
+        EXPECT_EQ(live_blocks(), before + (failed_tag ? 1 : 0)) << "blocks not released";
+        return stable(got + leftovers(), work.path());
     }
 
     // ", left NAME" for each file the run added to the work folder, ", changed
@@ -198,18 +192,17 @@ class Faults : public testing::Test {
         for (const auto &entry : fs::directory_iterator(work.path()))
             added.insert(entry.path().filename().string());
         for (const std::string &name : added)
-            if (!m_files.count(name) && name != "fifo" && name != "folder" && name != "lst.map") {
+            if (!m_files.count(name)) {
                 text += ", left " + (name.starts_with("MERGE") ? "MERGE*" : name);
                 fs::remove_all(work.file(name));
             }
         for (const auto &[name, content] : m_files)
-            if (!fs::exists(work.file(name)) || read_file(work.file(name)) != content) {
+            if (!fs::exists(work.file(name)) ||
+                (content && read_file(work.file(name)) != *content)) {
                 text += (fs::exists(work.file(name)) ? ", changed " : ", gone ") + name;
-                write_file(work.file(name), content);
+                if (content)
+                    write_file(work.file(name), *content);
             }
-        for (const char *name : {"fifo", "folder", "lst.map"})
-            if (!fs::exists(work.file(name)))
-                text += std::string(", gone ") + name;
         EXPECT_TRUE(fs::is_empty(tmp.path()) && fs::is_empty(cwd.path())) << "temporary files";
         table_t *table = nullptr;
         EXPECT_EQ(get_instance_table(&table), 0);
@@ -227,9 +220,12 @@ class Faults : public testing::Test {
 
     TempDir work, tmp, cwd;
     TmpPathIn tmp_path{tmp.path()};
+    const char *failed_tag = nullptr; // of the last run
+    unsigned allocs = 0;              // tracked allocations of the last run
+    // The files of the work folder and the contents of the regular ones.
+    std::map<std::string, std::optional<std::string>> m_files;
 
   private:
-    std::map<std::string, std::string> m_files; // the regular files of the work folder
     fs::path m_previous_cwd;
 };
 
@@ -240,14 +236,13 @@ TEST_F(Faults, EveryJobFailsCleanly) {
     std::string transcript;
     for (const Row &row : cases("jobs.cases")) {
         SCOPED_TRACE(row.name());
-        const Outcome clean = run(row);
-        transcript += row.name() + ": " + clean.result + "\n";
+        transcript += row.name() + ": " + run(row) + "\n";
         std::vector<std::string> seen;
-        for (unsigned n = 1; n <= clean.allocs; ++n) {
-            const Outcome failed = run(row, n);
-            SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(clean.allocs));
-            ASSERT_NE(failed.failed_tag, nullptr) << "fewer allocations than the clean run";
-            const std::string line = "  " + (failed.failed_tag + (": " + failed.result));
+        for (unsigned n = 1, count = allocs; n <= count; ++n) {
+            const std::string result = run(row, n);
+            SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(count));
+            ASSERT_NE(failed_tag, nullptr) << "fewer allocations than the clean run";
+            const std::string line = "  " + (failed_tag + (": " + result));
             if (std::ranges::find(seen, line) == seen.end())
                 seen.push_back(line), transcript += line + "\n";
         }
@@ -260,16 +255,15 @@ TEST_F(Faults, EveryJobFailsCleanly) {
 TEST_F(Faults, InputsWithoutReadPermission) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "running as root, whom permissions do not stop";
-    TempDir other;
-    const std::string locked = other.file("locked");
-    write_file(locked, read_file(work.file("ex.cfg")));
-    fs::permissions(locked, fs::perms::none);
+    fs::copy_file(work.file("ex.cfg"), work.file("locked"));
+    fs::permissions(work.file("locked"), fs::perms::none);
+    m_files["locked"] = std::nullopt;
     std::string got;
     for (const std::string job : {"mkalarm", "mklogcall", "mktrace", "compile", "merge"})
-        got += run({job, job == "merge" ? locked + "," + locked : locked, "o", ""}).result + "\n";
+        got += run({job, job == "merge" ? "locked,locked" : "locked", "o", ""}) + "\n";
     const std::string read = ", message Cannot Read \"<dir>/locked\"!\\n\n";
-    EXPECT_EQ(stable(got, other.path()), "result -1" + read + "result -1" + read + "result -1" +
-                                             read + "result -11" + read + "result -2\n");
+    EXPECT_EQ(got, "result -1" + read + "result -1" + read + "result -1" + read + "result -11" +
+                       read + "result -2\n");
 }
 
 } // namespace

@@ -195,9 +195,8 @@ TEST(Threads, EightThreadsRunEveryJobAtOnceAsEachDoesAlone) {
         }).join();
         for (const char *job : {"compile", "decompile", "mkalarm", "mklogcall", "merge", "mktrace"})
             EXPECT_TRUE(alone[s.t][job].starts_with("0")) << job << ": " << alone[s.t][job];
-        const std::string exchange = s.t % 2 == 0 ? "Device of thread " : "Exchange ";
-        EXPECT_NE(alone[s.t]["/out/back.cfg"].find("PABXName=" + exchange + std::to_string(s.t)),
-                  std::string::npos);
+        const std::string n = (s.t % 2 ? "Exchange " : "Device of thread ") + std::to_string(s.t);
+        EXPECT_NE(alone[s.t]["/out/back.cfg"].find("PABXName=" + n), std::string::npos);
         EXPECT_NE(alone[s.t]["utilities"].find(" own\n"), std::string::npos) << "a temporary name";
         EXPECT_TRUE(alone[s.t].lower_bound("/tmp/") == alone[s.t].lower_bound("/tmp0")) << "tmp";
     }

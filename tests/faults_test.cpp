@@ -62,10 +62,10 @@ std::vector<Row> cases(const std::string &file) {
     std::istringstream lines(read_file(VORN_SOURCE_DIR "/tests/golden/faults/" + file));
     std::vector<Row> rows;
     for (std::string line, arrow; std::getline(lines, line);) {
+        Row row;
         std::istringstream words(line);
-        if (!line.empty() && line[0] != '#' && words >> rows.emplace_back().job)
-            std::getline(words >> rows.back().in >> arrow >> rows.back().out >> std::ws,
-                         rows.back().when);
+        if (!line.starts_with('#') && words >> row.job >> row.in >> arrow >> row.out)
+            std::getline(words >> std::ws, row.when), rows.push_back(row);
     }
     return rows;
 }

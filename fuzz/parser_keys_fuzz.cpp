@@ -4,59 +4,41 @@
 // field: the map slots stay unused, the unused head bytes stay 0, and every
 // text field keeps its terminator.
 #include "frame/frame.h"
+#include "fuzz_input.h"
 #include "parser/key_handlers.h"
 
 #include <cctype>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
 
 using namespace vorn;
+using fuzz::require;
 
 using Handler = void (*)(ParseState &);
+// In groups as the seeds are: switches and line, remote access and poll,
+// redirects, call-back and DTMF.  The seeds name handlers by their index.
+// clang-format off
 const Handler kHandlers[] = {
-    key_options,
-    key_prot_ext,
-    key_prot_int,
-    key_ctrl2,
-    key_s2m_l1mode,
-    key_free_tone,
-    key_currency,
-    key_controller,
-    key_country_code,
-    key_remote_code,
-    key_poll_number,
-    key_poll_cli,
-    key_remote_origination,
-    key_remote_callback,
-    key_emergency_pause,
-    key_poll_interval,
-    key_cdr_interval,
-    key_own_msn,
-    key_drop_msn,
+    key_options, key_prot_ext, key_prot_int, key_ctrl2, key_s2m_l1mode, key_free_tone,
+    key_currency, key_controller, key_country_code,
+    key_remote_code, key_poll_number, key_poll_cli, key_remote_origination, key_remote_callback,
+    key_emergency_pause, key_poll_interval, key_cdr_interval, key_own_msn, key_drop_msn,
     key_subscriber,
-    key_redirect,
-    key_restrict,
-    key_no_redirect_cause,
-    key_alternative_limit,
-    key_mapcallback_setting,
-    key_dtmf_wait_dial,
-    key_dtmf_wait_dtmf,
-    key_dtmf_count,
-    key_dtmf_dial_end,
-};
+    key_redirect, key_restrict, key_no_redirect_cause, key_alternative_limit,
+    key_mapcallback_setting, key_dtmf_wait_dial, key_dtmf_wait_dtmf, key_dtmf_count,
+    key_dtmf_dial_end};
+// clang-format on
 constexpr size_t kHandlerCount = sizeof kHandlers / sizeof kHandlers[0];
-
-void require(bool ok) {
-    if (!ok)
-        std::abort();
-}
 
 template <size_t N> void terminated(const char (&field)[N]) {
     require(field[N - 1] == '\0');
+}
+
+template <size_t N> void zeros(const uint8_t (&field)[N]) {
+    for (uint8_t b : field)
+        require(b == 0);
 }
 
 void check(const table_t *t) {
@@ -64,12 +46,9 @@ void check(const table_t *t) {
     const auto *bytes = reinterpret_cast<const uint8_t *>(t);
     require(std::memcmp(bytes + kTableHeadSize, unused.data(), unused.size()) == 0);
     const table_reserved_t &r = t->table_reserved;
-    for (uint8_t b : r.table_unused_2103)
-        require(b == 0);
-    for (uint8_t b : r.table_unused_2415)
-        require(b == 0);
-    for (uint8_t b : r.table_unused_2427)
-        require(b == 0);
+    zeros(r.table_unused_2103);
+    zeros(r.table_unused_2415);
+    zeros(r.table_unused_2427);
     terminated(t->table_remote_code);
     terminated(t->table_remote_callback);
     for (const auto &oad : t->table_remote_oad)

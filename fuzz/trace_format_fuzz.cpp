@@ -37,7 +37,7 @@ struct Conversion {
     int width = 0;
     long precision = -1;
     char letter = 0;
-    size_t begin = 0, end = 0; // the conversion's characters in the format
+    size_t begin = 0; // where the % stands in the format
 };
 
 constexpr int kSaturated = 100000; // any width past a line's length acts alike
@@ -150,7 +150,6 @@ Conversion read_conversion(const std::string &f, size_t &i, fuzz::Bytes &bytes, 
         ++i;
     }
     c.letter = i < f.size() ? f[i] : '\0';
-    c.end = i + 1;
     return c;
 }
 
@@ -240,7 +239,6 @@ Expected plan_format(const std::string &f, fuzz::Bytes &bytes, Plan &plan, size_
         // kept small here so that a run does not spend its time on blanks.
         if (!c_like || (c.size_letter && !c.is_long) || c.width > 4096 || c.precision > 4096)
             plan.runtime_compatible = false;
-        i = c.end - 1;
     }
     return out;
 }
@@ -253,8 +251,8 @@ template <typename Call, typename... Done>
 void with_args(const Call &call, const std::vector<Arg> &args, size_t at, size_t to, Done... done) {
     if constexpr (sizeof...(Done) < kMaxArgsPerCall) {
         if (at < to)
-            return std::visit(
-                [&](auto v) { with_args(call, args, at + 1, to, done..., v); }, args[at]);
+            return std::visit([&](auto v) { with_args(call, args, at + 1, to, done..., v); },
+                              args[at]);
     }
     call(done...);
 }

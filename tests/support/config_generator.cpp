@@ -318,18 +318,15 @@ GeneratedConfig largest_config(unsigned scale_divisor) {
     // holiday-and-weekday sections find records for their weekday halves;
     // nine of ten section lines repeat a time-independent line, which the
     // optimizer removes, so that the table ends within its 1,570 maps.
-    ConfigKnobs knobs;
-    const unsigned divisor = scale_divisor == 0 ? 1 : scale_divisor;
-    knobs.sections = 63;
-    knobs.empty_sections = 0;
-    knobs.duplicate_sections = 20;
-    knobs.holiday_sections = 10;
-    knobs.maps = 5070 / divisor;
-    knobs.global_maps = 500 / divisor;
-    knobs.shared_maps = (knobs.maps - knobs.global_maps) * 9 / 10;
-    knobs.global_share = 95;
-    knobs.standard_maps = true;
-    return generate_config(20261206, knobs);
+    const unsigned divisor = std::max(scale_divisor, 1u), maps = 5070 / divisor;
+    return generate_config(20261206, {.sections = 63,
+                                      .empty_sections = 0,
+                                      .duplicate_sections = 20,
+                                      .holiday_sections = 10,
+                                      .maps = maps,
+                                      .global_maps = 500 / divisor,
+                                      .shared_maps = (maps - 500 / divisor) * 9 / 10,
+                                      .global_share = 95});
 }
 
 } // namespace vorn::test

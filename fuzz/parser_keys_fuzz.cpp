@@ -7,6 +7,7 @@
 #include "fuzz_input.h"
 #include "parser/key_handlers.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <vector>
@@ -32,13 +33,13 @@ const Handler kHandlers[] = {
 // clang-format on
 constexpr size_t kHandlerCount = sizeof kHandlers / sizeof kHandlers[0];
 
-template <size_t N> void terminated(const char (&field)[N]) {
-    require(field[N - 1] == '\0');
+// Every text field keeps its terminator, every unused field stays 0.
+template <size_t... N> void terminated(const char (&...field)[N]) {
+    (require(field[N - 1] == '\0'), ...);
 }
 
-template <size_t N> void zeros(const uint8_t (&field)[N]) {
-    for (uint8_t b : field)
-        require(b == 0);
+template <size_t... N> void zeros(const uint8_t (&...field)[N]) {
+    (require(std::all_of(field, field + N, [](uint8_t b) { return b == 0; })), ...);
 }
 
 void check(const table_t *t) {
@@ -46,32 +47,20 @@ void check(const table_t *t) {
     const auto *bytes = reinterpret_cast<const uint8_t *>(t);
     require(std::memcmp(bytes + kTableHeadSize, unused.data(), unused.size()) == 0);
     const table_reserved_t &r = t->table_reserved;
-    zeros(r.table_unused_2103);
-    zeros(r.table_unused_2415);
-    zeros(r.table_unused_2427);
-    terminated(t->table_remote_code);
-    terminated(t->table_remote_callback);
+    const mapcb_t &cb = t->table_mapcb;
+    zeros(r.table_unused_2103, r.table_unused_2415, r.table_unused_2427);
+    terminated(t->table_remote_code, t->table_remote_callback, cb.mapcb_call_end,
+               t->table_dtmf.dtmf_dial_end, t->table_currency.currency_sign, r.table_remote_poll,
+               r.table_poll_cli, r.table_drop_msn, r.table_own_msn);
     for (const auto &oad : t->table_remote_oad)
         terminated(oad);
-    for (const redirect_t &rd : t->table_redirect) {
-        terminated(rd.redirect_from);
-        terminated(rd.redirect_to);
-    }
-    const mapcb_t &cb = t->table_mapcb;
+    for (const redirect_t &rd : t->table_redirect)
+        terminated(rd.redirect_from, rd.redirect_to);
     for (int p = 0; p < MAX_CALLBACK_PROVIDERS; ++p) {
-        terminated(cb.mapcb_dial_first[p]);
-        terminated(cb.mapcb_dial_end[p]);
-        terminated(cb.mapcb_pin[p]);
+        terminated(cb.mapcb_dial_first[p], cb.mapcb_dial_end[p], cb.mapcb_pin[p]);
         for (const auto &pin : r.table_callback_pins[p])
             terminated(pin);
     }
-    terminated(cb.mapcb_call_end);
-    terminated(t->table_dtmf.dtmf_dial_end);
-    terminated(t->table_currency.currency_sign);
-    terminated(r.table_remote_poll);
-    terminated(r.table_poll_cli);
-    terminated(r.table_drop_msn);
-    terminated(r.table_own_msn);
 }
 
 } // namespace

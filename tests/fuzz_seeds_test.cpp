@@ -147,6 +147,10 @@ Seeds parser_keys_seeds() {
         full += "\x14Redirect" + std::to_string(1100 + i) + "=04215552" + std::to_string(i) + "\n";
         full += "\x18MapCallBackPin" + std::to_string(i % 4) + "=1111,2222,3333,4444\n";
     }
+    // Texts longer than their fields, which must be cut within them.
+    seeds["texts_past_their_fields.txt"] = "\x18MapCallBackCallEnd=12345\n\x1c"
+                                           "DTMFDialEnd=1234\n\x06"
+                                           "Currency=AOCC 1 1 EURO12345\n";
     return seeds;
 }
 

@@ -7,53 +7,28 @@
 // inputs get past the format pre-scan; short inputs are padded to the
 // 200 bytes below which a file is not read.
 #include "frame/frame.h"
+#include "fuzz_input.h"
 #include "parser/parser.h"
 #include "platform/platform.h"
 #include "table/table.h"
-#include "vorn_b32.h"
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
-#include <string>
 
 namespace {
 
-void require(bool ok) {
-    if (!ok)
-        std::abort();
-}
+constexpr int kResults[] = {VORN_CONF_OK,           VORN_CONF_WARNING,      VORN_CONF_CANNOT_READ,
+                            VORN_CONF_CANNOT_WRITE, VORN_CONF_NO_MEMORY,    VORN_CONF_WRONG_FORMAT,
+                            VORN_CONF_WRONG_VALUE,  VORN_CONF_SYNTAX_ERROR, VORN_CONF_TOO_MANY};
 
-bool known_result(int r) {
-    switch (r) {
-    case VORN_CONF_OK:
-    case VORN_CONF_WARNING:
-    case VORN_CONF_CANNOT_READ:
-    case VORN_CONF_CANNOT_WRITE:
-    case VORN_CONF_NO_MEMORY:
-    case VORN_CONF_WRONG_FORMAT:
-    case VORN_CONF_WRONG_VALUE:
-    case VORN_CONF_SYNTAX_ERROR:
-    case VORN_CONF_TOO_MANY:
-        return true;
-    default:
-        return false;
-    }
-}
-
-void check_written_table(const char *path) {
-    std::FILE *f = std::fopen(path, "rb");
-    require(f != nullptr);
+// The size a written table must have, from the used count in its head.
+void check_written_table(const std::string &image) {
+    fuzz::require(image.size() >= vorn::kTableHeadSize);
     vorn::table_t head{};
-    const size_t got = std::fread(&head, 1, vorn::kTableHeadSize, f);
-    std::fseek(f, 0, SEEK_END);
-    const long size = std::ftell(f);
-    std::fclose(f);
-    require(got == vorn::kTableHeadSize);
+    std::memcpy(&head, image.data(), vorn::kTableHeadSize);
     const int used = head.table_used_map_entries;
-    require(used >= 0 && used <= vorn::MAX_MAP_TABLE_ENTRIES);
-    require(static_cast<size_t>(size) == vorn::kTableHeadSize + (used + 1u) * vorn::kMapSize);
+    fuzz::require(used >= 0 && used <= vorn::MAX_MAP_TABLE_ENTRIES);
+    fuzz::require(image.size() == vorn::kTableHeadSize + (used + 1u) * vorn::kMapSize);
 }
 
 } // namespace
@@ -68,24 +43,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     while (text.size() < 200)
         text += "\n; padding";
 
-    const char *cfg = "conf_fuzz.cfg";
-    const char *bin = "conf_fuzz.bin";
-    std::FILE *f = std::fopen(cfg, "wb");
-    require(f != nullptr);
-    require(std::fwrite(text.data(), 1, text.size(), f) == text.size());
-    require(std::fclose(f) == 0);
+    const char *cfg = "conf_fuzz.cfg", *bin = "conf_fuzz.bin";
+    fuzz::require(fuzz::write_path(cfg, text.data(), text.size()));
     std::remove(bin);
 
     // Every input starts from a process that has not looked for holidays.
     vorn::reset_holiday_file_state_for_tests();
     const uint32_t before = vorn::live_blocks();
     const int r = mkconf(cfg, bin, 1);
-    require(known_result(r));
-    require(vorn::live_blocks() == before);
+    fuzz::require(std::count(std::begin(kResults), std::end(kResults), r) == 1);
+    fuzz::require(vorn::live_blocks() == before);
     vorn::table_t *registered = nullptr;
     vorn::get_instance_table(&registered);
-    require(registered == nullptr);
+    fuzz::require(registered == nullptr);
     if (r == VORN_CONF_OK)
-        check_written_table(bin);
+        check_written_table(fuzz::read_path(bin));
     return 0;
 }

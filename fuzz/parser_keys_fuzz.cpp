@@ -4,59 +4,42 @@
 // field: the map slots stay unused, the unused head bytes stay 0, and every
 // text field keeps its terminator.
 #include "frame/frame.h"
+#include "fuzz_input.h"
 #include "parser/key_handlers.h"
 
+#include <algorithm>
 #include <cctype>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
 
 using namespace vorn;
+using fuzz::require;
 
 using Handler = void (*)(ParseState &);
+// In groups as the seeds are: switches and line, remote access and poll,
+// redirects, call-back and DTMF.  The seeds name handlers by their index.
+// clang-format off
 const Handler kHandlers[] = {
-    key_options,
-    key_prot_ext,
-    key_prot_int,
-    key_ctrl2,
-    key_s2m_l1mode,
-    key_free_tone,
-    key_currency,
-    key_controller,
-    key_country_code,
-    key_remote_code,
-    key_poll_number,
-    key_poll_cli,
-    key_remote_origination,
-    key_remote_callback,
-    key_emergency_pause,
-    key_poll_interval,
-    key_cdr_interval,
-    key_own_msn,
-    key_drop_msn,
+    key_options, key_prot_ext, key_prot_int, key_ctrl2, key_s2m_l1mode, key_free_tone,
+    key_currency, key_controller, key_country_code,
+    key_remote_code, key_poll_number, key_poll_cli, key_remote_origination, key_remote_callback,
+    key_emergency_pause, key_poll_interval, key_cdr_interval, key_own_msn, key_drop_msn,
     key_subscriber,
-    key_redirect,
-    key_restrict,
-    key_no_redirect_cause,
-    key_alternative_limit,
-    key_mapcallback_setting,
-    key_dtmf_wait_dial,
-    key_dtmf_wait_dtmf,
-    key_dtmf_count,
-    key_dtmf_dial_end,
-};
+    key_redirect, key_restrict, key_no_redirect_cause, key_alternative_limit,
+    key_mapcallback_setting, key_dtmf_wait_dial, key_dtmf_wait_dtmf, key_dtmf_count,
+    key_dtmf_dial_end};
+// clang-format on
 constexpr size_t kHandlerCount = sizeof kHandlers / sizeof kHandlers[0];
 
-void require(bool ok) {
-    if (!ok)
-        std::abort();
+// Every text field keeps its terminator, every unused field stays 0.
+template <size_t... N> void terminated(const char (&...field)[N]) {
+    (require(field[N - 1] == '\0'), ...);
 }
 
-template <size_t N> void terminated(const char (&field)[N]) {
-    require(field[N - 1] == '\0');
+template <size_t... N> void zeros(const uint8_t (&...field)[N]) {
+    (require(std::all_of(field, field + N, [](uint8_t b) { return b == 0; })), ...);
 }
 
 void check(const table_t *t) {
@@ -64,35 +47,20 @@ void check(const table_t *t) {
     const auto *bytes = reinterpret_cast<const uint8_t *>(t);
     require(std::memcmp(bytes + kTableHeadSize, unused.data(), unused.size()) == 0);
     const table_reserved_t &r = t->table_reserved;
-    for (uint8_t b : r.table_unused_2103)
-        require(b == 0);
-    for (uint8_t b : r.table_unused_2415)
-        require(b == 0);
-    for (uint8_t b : r.table_unused_2427)
-        require(b == 0);
-    terminated(t->table_remote_code);
-    terminated(t->table_remote_callback);
+    const mapcb_t &cb = t->table_mapcb;
+    zeros(r.table_unused_2103, r.table_unused_2415, r.table_unused_2427);
+    terminated(t->table_remote_code, t->table_remote_callback, cb.mapcb_call_end,
+               t->table_dtmf.dtmf_dial_end, t->table_currency.currency_sign, r.table_remote_poll,
+               r.table_poll_cli, r.table_drop_msn, r.table_own_msn);
     for (const auto &oad : t->table_remote_oad)
         terminated(oad);
-    for (const redirect_t &rd : t->table_redirect) {
-        terminated(rd.redirect_from);
-        terminated(rd.redirect_to);
-    }
-    const mapcb_t &cb = t->table_mapcb;
+    for (const redirect_t &rd : t->table_redirect)
+        terminated(rd.redirect_from, rd.redirect_to);
     for (int p = 0; p < MAX_CALLBACK_PROVIDERS; ++p) {
-        terminated(cb.mapcb_dial_first[p]);
-        terminated(cb.mapcb_dial_end[p]);
-        terminated(cb.mapcb_pin[p]);
+        terminated(cb.mapcb_dial_first[p], cb.mapcb_dial_end[p], cb.mapcb_pin[p]);
         for (const auto &pin : r.table_callback_pins[p])
             terminated(pin);
     }
-    terminated(cb.mapcb_call_end);
-    terminated(t->table_dtmf.dtmf_dial_end);
-    terminated(t->table_currency.currency_sign);
-    terminated(r.table_remote_poll);
-    terminated(r.table_poll_cli);
-    terminated(r.table_drop_msn);
-    terminated(r.table_own_msn);
 }
 
 } // namespace

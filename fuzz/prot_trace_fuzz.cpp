@@ -2,39 +2,26 @@
 // one of its results, never read outside its buffers, and give back the
 // record buffer on every path, with and without the capture of the frames.
 #include "frame/frame.h"
+#include "fuzz_input.h"
 #include "logs/pcapng.h"
 #include "logs/prot_trace.h"
-#include "vorn_b32.h"
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    // Some runs format the trace lines as well (their output goes nowhere);
-    // tracing every run, or long runs of filling, would slow the search down.
+    // Long runs of filling are slow to trace as well.
     set_debug(size % 8 == 0 && size < 4096 ? 1 : 0);
-
-    // Streams in memory: the walk seeks and asks for the length, as it does
-    // on the temporary copy.
-    std::FILE *binary = std::tmpfile();
+    // Output streams in memory; the walk seeks in the input and asks for its
+    // length, as it does on the temporary copy.
+    std::FILE *binary = fuzz::stream_of(data, size);
     char *text_data = nullptr, *capture_data = nullptr;
     size_t text_size = 0, capture_size = 0;
     std::FILE *text = open_memstream(&text_data, &text_size);
     std::FILE *capture = open_memstream(&capture_data, &capture_size);
-    if (binary && text && capture && std::fwrite(data, 1, size, binary) == size) {
+    if (binary && text && capture) {
         const uint32_t blocks = vorn::live_blocks();
-        std::rewind(binary);
-        int result;
-        {
-            vorn::logs::PcapngWriter frames(capture);
-            result = vorn::convert_trace(binary, text, nullptr, size % 2 ? &frames : nullptr);
-            if (!frames.ok())
-                std::abort();
-        }
-        const bool known = result == 0 || result == 1 || (result == -19 && size == 0);
-        if (!known || std::ferror(text) || vorn::live_blocks() != blocks)
-            std::abort();
+        vorn::logs::PcapngWriter frames(capture);
+        const int result = vorn::convert_trace(binary, text, nullptr, size % 2 ? &frames : nullptr);
+        fuzz::require(frames.ok() && !std::ferror(text) && vorn::live_blocks() == blocks);
+        fuzz::require(result == 0 || result == 1 || (result == -19 && size == 0));
     }
     for (std::FILE *f : {binary, text, capture})
         if (f)

@@ -5,16 +5,11 @@
 // those steps is formatted too (the output itself is dropped).
 #include "conf/mkconf_driver.h"
 #include "frame/frame.h"
+#include "fuzz_input.h"
 #include "table/bin_table.h"
 #include "table/split_numbers.h"
-#include "vorn_b32.h"
 #include "writer/ascii_writer.h"
 #include "writer/map_listing.h"
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     using namespace vorn;
@@ -38,22 +33,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::fclose(stream);
 
     if (r == 0) {
-        if (table == nullptr || table->table_used_map_entries > MAX_MAP_TABLE_ENTRIES)
-            std::abort();
+        fuzz::require(table != nullptr && table->table_used_map_entries <= MAX_MAP_TABLE_ENTRIES);
         table_crc(table);
         write_bin_table15(table, "/dev/null");
         // The writer sorts the maps in place; the listing step indexes them.
         char err_str[kWriterMessageSize] = {};
         const int w = write_ascii_table15(table, "/dev/null", err_str);
-        if (w != 0 && w != -1 && w != -3)
-            std::abort();
+        fuzz::require(w == 0 || w == -1 || w == -3);
         write_map_listing(table, nullptr);
-    } else if (r != -1 && r != -11) {
-        std::abort();
+    } else {
+        fuzz::require(r == -1 || r == -11);
     }
     myFree(table, "pTable");
     set_instance_table(nullptr);
-    if (live_blocks() != before)
-        std::abort();
+    fuzz::require(live_blocks() == before);
     return 0;
 }

@@ -11,55 +11,25 @@
 // values are drawn from.  The first byte of that rest chooses how many
 // characters the line already holds (0xC0 and up) or the fallback file
 // (0x40).
+#include "fuzz_input.h"
 #include "platform/platform.h"
 #include "trace/trace.h"
-#include "vorn_b32.h"
 
 #include <cstdarg>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <filesystem>
-#include <string>
+#include <variant>
 #include <vector>
 
 namespace {
 
+using fuzz::require;
 using vorn::TraceLine;
 
-void require(bool ok) {
-    if (!ok)
-        std::abort();
-}
-
-// Draws argument values from the bytes after the format; zeros once they
-// run out.
-struct ArgBytes {
-    const uint8_t *data;
-    size_t size;
-    size_t at = 0;
-    uint8_t byte() { return at < size ? data[at++] : 0; }
-    uint64_t bits(int bytes) {
-        uint64_t v = 0;
-        for (int i = 0; i < bytes; ++i)
-            v |= static_cast<uint64_t>(byte()) << (8 * i);
-        return v;
-    }
-};
-
-enum class Kind { Int, Long, Text, Wide };
-
-// One argument as the formatter will read it.  Text serves %s and %p: a
-// void pointer may be read where a character pointer was passed.
-struct Arg {
-    Kind kind;
-    int i = 0;
-    long l = 0;
-    const char *text = nullptr;
-    const uint16_t *wide = nullptr;
-};
+// One argument as the formatter will read it: an int, a long, a text (for %s
+// and %p: a void pointer may be read where a character pointer was passed)
+// or a 16-bit text.
+using Arg = std::variant<int, long, const char *, const uint16_t *>;
 
 // One conversion as the formatter's rules read it.
 struct Conversion {
@@ -67,7 +37,7 @@ struct Conversion {
     int width = 0;
     long precision = -1;
     char letter = 0;
-    size_t begin = 0, end = 0; // the conversion's characters in the format
+    size_t begin = 0; // where the % stands in the format
 };
 
 constexpr int kSaturated = 100000; // any width past a line's length acts alike
@@ -87,6 +57,10 @@ struct Expected {
         if (text.size() < room)
             text += c;
     }
+    void put(const char *s) {
+        for (; *s != '\0'; ++s)
+            put(*s);
+    }
     void number(uint64_t magnitude, bool negative, unsigned base, const Conversion &c) {
         std::string digits;
         do {
@@ -95,21 +69,16 @@ struct Expected {
         } while (magnitude != 0);
         if (negative)
             put('-');
-        for (long fill =
-                 static_cast<long>(c.width) - static_cast<long>(digits.size()) - (negative ? 1 : 0);
+        for (long fill = c.width - static_cast<long>(digits.size()) - negative;
              fill > 0 && text.size() < room; --fill)
             put(c.zero ? '0' : ' ');
-        for (char d : digits)
-            put(d);
+        put(digits.c_str());
     }
     void string(const std::string &s, const Conversion &c) {
+        const size_t fill =
+            std::min<size_t>(c.width > long(s.size()) ? c.width - s.size() : 0, 1000);
+        const std::string body = c.left ? s + std::string(fill, ' ') : std::string(fill, ' ') + s;
         long budget = c.precision;
-        std::string body;
-        const long fill = c.width > static_cast<long>(s.size()) ? c.width - s.size() : 0;
-        if (c.left)
-            body = s + std::string(static_cast<size_t>(fill < 1000 ? fill : 1000), ' ');
-        else
-            body = std::string(static_cast<size_t>(fill < 1000 ? fill : 1000), ' ') + s;
         for (size_t k = 0; k < body.size() && budget != 0; ++k, budget -= budget > 0)
             put(body[k]);
     }
@@ -126,7 +95,9 @@ struct Plan {
     bool runtime_compatible = true; // the C runtime reads it the same way
 };
 
-std::string take_text(ArgBytes &bytes, bool &null) {
+// A text of up to 63 characters without NUL; a length byte of FFh stands
+// for a null pointer.
+std::string take_text(fuzz::Bytes &bytes, bool &null) {
     const uint8_t n = bytes.byte();
     null = n == 0xFF;
     std::string s;
@@ -137,74 +108,72 @@ std::string take_text(ArgBytes &bytes, bool &null) {
     return s;
 }
 
+// Reads flags, width, precision and size letter of the conversion whose %
+// stands at f[i], taking an int for every `*`.
+Conversion read_conversion(const std::string &f, size_t &i, fuzz::Bytes &bytes, Plan &plan) {
+    Conversion c;
+    c.begin = i++;
+    auto at = [&](char ch) { return i < f.size() && f[i] == ch; };
+    auto star = [&]() {
+        const int v = static_cast<int>(bytes.bits(4));
+        plan.args.push_back(v);
+        ++i;
+        return v;
+    };
+    bool after_star = false;
+    if (at('-')) {
+        c.left = true;
+        ++i;
+    }
+    c.zero = at('0');
+    if (at('*')) {
+        const int w = star();
+        after_star = true;
+        c.left = c.left || w < 0;
+        c.width = w == INT32_MIN ? INT32_MAX : (w < 0 ? -w : w);
+    } else {
+        c.width = read_digits(f, i);
+    }
+    if (at('.')) {
+        ++i;
+        after_star = at('*');
+        if (after_star) {
+            const int p = star();
+            c.precision = p < 0 ? -1 : p;
+        } else {
+            c.precision = read_digits(f, i);
+        }
+    }
+    if (!after_star && (at('l') || at('N') || at('F'))) {
+        c.is_long = at('l');
+        c.size_letter = true;
+        ++i;
+    }
+    c.letter = i < f.size() ? f[i] : '\0';
+    return c;
+}
+
 // Reads the format, chooses the arguments from the bytes and writes the
 // expected text for a line that holds `start` characters.  Stops after a
 // not-supported marker.
-Expected plan_format(const std::string &f, ArgBytes &bytes, Plan &plan, size_t start) {
+Expected plan_format(const std::string &f, fuzz::Bytes &bytes, Plan &plan, size_t start) {
     Expected out{std::string(), TraceLine::kCapacity - 1 - start};
     for (size_t i = 0; i < f.size(); ++i) {
         if (f[i] != '%') {
             out.put(f[i]);
             continue;
         }
-        Conversion c;
-        c.begin = i++;
-        const size_t arg_index = plan.args.size();
-        auto letter = [&]() { return i < f.size() ? f[i] : '\0'; };
-        bool after_star = false;
-        if (letter() == '-') {
-            c.left = true;
-            ++i;
-        }
-        c.zero = letter() == '0';
-        if (letter() == '*') {
-            const int w = static_cast<int>(bytes.bits(4));
-            plan.args.push_back({Kind::Int, w});
-            after_star = true;
-            if (w < 0)
-                c.left = true;
-            c.width = w == INT32_MIN ? INT32_MAX : (w < 0 ? -w : w);
-            ++i;
-        } else {
-            c.width = read_digits(f, i);
-        }
-        if (letter() == '.') {
-            ++i;
-            if (letter() == '*') {
-                const int p = static_cast<int>(bytes.bits(4));
-                plan.args.push_back({Kind::Int, p});
-                c.precision = p < 0 ? -1 : p;
-                after_star = true;
-                ++i;
-            } else {
-                c.precision = read_digits(f, i);
-                after_star = false;
-            }
-        }
-        if (!after_star && (letter() == 'l' || letter() == 'N' || letter() == 'F')) {
-            c.is_long = letter() == 'l';
-            c.size_letter = true;
-            ++i;
-        }
-        c.letter = letter();
-        c.end = i + 1;
+        plan.first_arg.push_back(plan.args.size());
+        const Conversion c = read_conversion(f, i, bytes, plan);
         plan.conversions.push_back(c);
-        plan.first_arg.push_back(arg_index);
         auto number_arg = [&]() -> uint32_t {
-            if (c.is_long) {
-                const long v = static_cast<long>(bytes.bits(8));
-                plan.args.push_back({Kind::Long, 0, v});
-                return static_cast<uint32_t>(v);
-            }
-            const int v = static_cast<int>(bytes.bits(4));
-            plan.args.push_back({Kind::Int, v});
+            const long v =
+                c.is_long ? static_cast<long>(bytes.bits(8)) : static_cast<int>(bytes.bits(4));
+            plan.args.push_back(c.is_long ? Arg(v) : Arg(static_cast<int>(v)));
             return static_cast<uint32_t>(v);
         };
         bool c_like = true;
         switch (c.letter) {
-        case '\0':
-            plan.runtime_compatible = false;
-            return out;
         case 'd':
         case 'u': {
             const uint32_t v = number_arg();
@@ -213,33 +182,29 @@ Expected plan_format(const std::string &f, ArgBytes &bytes, Plan &plan, size_t s
             break;
         }
         case 'o':
-            out.number(number_arg(), false, 8, c);
-            break;
         case 'x':
         case 'X':
-            out.number(number_arg(), false, 16, c);
-            break;
         case 'b':
-            c_like = false;
-            out.number(number_arg(), false, 2, c);
+            c_like = c.letter != 'b';
+            out.number(number_arg(), false, c.letter == 'o' ? 8 : c.letter == 'b' ? 2 : 16, c);
             break;
         case 'c':
             c_like = !c.is_long && !c.zero && c.precision < 0;
             out.put(static_cast<char>(number_arg() & 0xFF));
             break;
         case 'p': {
-            // Any address: the formatter only prints it.
+            // Any address: the formatter only prints it.  The C runtime
+            // writes 0x and lower case.
             const uintptr_t v = static_cast<uintptr_t>(bytes.bits(8));
-            plan.args.push_back({Kind::Text, 0, 0, reinterpret_cast<const char *>(v)});
-            c_like = false; // the C runtime writes 0x and lower case
+            plan.args.push_back(reinterpret_cast<const char *>(v));
+            c_like = false;
             out.number(v, false, 16, c);
             break;
         }
         case 's': {
             bool null = false;
             plan.texts.push_back(take_text(bytes, null));
-            const char *p = null ? nullptr : plan.texts.back().c_str();
-            plan.args.push_back({Kind::Text, 0, 0, p});
+            plan.args.push_back(null ? nullptr : plan.texts.back().c_str());
             c_like = !null && !c.is_long && !c.zero;
             out.string(null ? std::string("NULL") : plan.texts.back(), c);
             break;
@@ -247,14 +212,11 @@ Expected plan_format(const std::string &f, ArgBytes &bytes, Plan &plan, size_t s
         case 'S': {
             bool null = false;
             const std::string low = take_text(bytes, null);
-            std::vector<uint16_t> units;
+            std::vector<uint16_t> &units = plan.wides.emplace_back();
             for (char ch : low)
-                units.push_back(
-                    static_cast<uint16_t>(bytes.byte() << 8 | static_cast<uint8_t>(ch)));
+                units.push_back(static_cast<uint16_t>(bytes.byte() << 8 | uint8_t(ch)));
             units.push_back(0);
-            plan.wides.push_back(units);
-            plan.args.push_back(
-                {Kind::Wide, 0, 0, nullptr, null ? nullptr : plan.wides.back().data()});
+            plan.args.push_back(null ? nullptr : units.data());
             c_like = false;
             out.string(null ? std::string("NULL") : low, c);
             break;
@@ -262,20 +224,21 @@ Expected plan_format(const std::string &f, ArgBytes &bytes, Plan &plan, size_t s
         case '%':
             out.put('%');
             break;
+        case '\0':
+            plan.runtime_compatible = false;
+            return out;
         default:
             plan.runtime_compatible = false;
             out.put('<');
             out.put('%');
             out.put(c.letter);
-            for (const char *m = " not supported>\r\n"; *m != '\0'; ++m)
-                out.put(*m);
+            out.put(" not supported>\r\n");
             return out;
         }
         // A host's width of millions is written whole by the fallback file;
         // kept small here so that a run does not spend its time on blanks.
         if (!c_like || (c.size_letter && !c.is_long) || c.width > 4096 || c.precision > 4096)
             plan.runtime_compatible = false;
-        i = c.end - 1;
     }
     return out;
 }
@@ -287,19 +250,9 @@ constexpr size_t kMaxArgsPerCall = 4;
 template <typename Call, typename... Done>
 void with_args(const Call &call, const std::vector<Arg> &args, size_t at, size_t to, Done... done) {
     if constexpr (sizeof...(Done) < kMaxArgsPerCall) {
-        if (at < to) {
-            const Arg &a = args[at];
-            switch (a.kind) {
-            case Kind::Int:
-                return with_args(call, args, at + 1, to, done..., a.i);
-            case Kind::Long:
-                return with_args(call, args, at + 1, to, done..., a.l);
-            case Kind::Text:
-                return with_args(call, args, at + 1, to, done..., a.text);
-            case Kind::Wide:
-                return with_args(call, args, at + 1, to, done..., a.wide);
-            }
-        }
+        if (at < to)
+            return std::visit([&](auto v) { with_args(call, args, at + 1, to, done..., v); },
+                              args[at]);
     }
     call(done...);
 }
@@ -310,33 +263,28 @@ void with_args(const Call &call, const std::vector<Arg> &args, size_t at, size_t
 void format_in_pieces(TraceLine &line, const std::string &f, const Plan &plan) {
     size_t begin = 0, arg_begin = 0;
     const size_t n = plan.conversions.size();
+    auto args_before = [&](size_t k) { return k < n ? plan.first_arg[k] : plan.args.size(); };
     for (size_t k = 0; k <= n; ++k) {
-        const size_t arg_end = k < n ? plan.first_arg[k] : plan.args.size();
-        const size_t next_args =
-            k + 1 <= n ? (k + 1 < n ? plan.first_arg[k + 1] : plan.args.size()) : arg_end;
-        const bool last = k == n;
-        if (!last && next_args - arg_begin <= kMaxArgsPerCall)
+        if (k < n && args_before(k + 1) - arg_begin <= kMaxArgsPerCall)
             continue; // conversion k still fits into this piece
-        const size_t end = last ? f.size() : plan.conversions[k].begin;
+        const size_t end = k == n ? f.size() : plan.conversions[k].begin;
         const std::string piece = f.substr(begin, end - begin);
         with_args([&](auto... a) { vorn::trace_formatf(line, piece.c_str(), a...); }, plan.args,
-                  arg_begin, arg_end);
+                  arg_begin, args_before(k));
         begin = end;
-        arg_begin = arg_end;
+        arg_begin = args_before(k);
     }
 }
 
-struct Captured {
-    std::vector<std::string> outputs;
-    bool failing = false;
-};
-Captured g_captured;
+// What reaches the debug output; a failing sink sends ptrace to the
+// fallback file.
+std::vector<std::string> g_outputs;
+bool g_sink_fails = false;
 
 bool capture(const char *text, void *) {
-    if (g_captured.failing)
-        return false;
-    g_captured.outputs.emplace_back(text);
-    return true;
+    if (!g_sink_fails)
+        g_outputs.emplace_back(text);
+    return !g_sink_fails;
 }
 
 void close_fallback(int dummy, ...) {
@@ -348,42 +296,30 @@ void close_fallback(int dummy, ...) {
 
 std::string fallback_text() {
     for (const auto &entry : std::filesystem::directory_iterator("."))
-        if (entry.path().filename().string().rfind("DBG--", 0) == 0) {
-            std::string text;
-            if (std::FILE *f = std::fopen(entry.path().c_str(), "rb")) {
-                char buf[4096];
-                for (size_t got; (got = std::fread(buf, 1, sizeof buf, f)) > 0;)
-                    text.append(buf, got);
-                std::fclose(f);
-            }
-            return text;
-        }
+        if (entry.path().filename().string().rfind("DBG--", 0) == 0)
+            return fuzz::read_path(entry.path().string());
     return std::string();
 }
 
-// What the C runtime writes for the format, as the host would see it.
+// What the C runtime writes for the format, as the host would see it.  A
+// format it reads alike has at most four conversions of at most 4,096
+// characters each besides its own text.
 std::string runtime_text(const std::string &f, const Plan &plan) {
-    std::vector<char> fmt(f.size() + 1);
+    std::vector<char> fmt(f.size() + 1), text(f.size() + 4 * 4200);
     vorn::platform::runtime_format(f.c_str(), fmt.data(), fmt.size());
-    std::string text;
-    with_args(
-        [&](auto... a) {
+    int n = 0;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #pragma GCC diagnostic ignored "-Wformat-security"
-            const int n = std::snprintf(nullptr, 0, fmt.data(), a...);
-            if (n > 0) {
-                text.resize(static_cast<size_t>(n) + 1);
-                std::snprintf(text.data(), text.size(), fmt.data(), a...);
-                text.resize(static_cast<size_t>(n));
-            }
+    with_args([&](auto... a) { n = std::snprintf(text.data(), text.size(), fmt.data(), a...); },
+              plan.args, 0, plan.args.size());
 #pragma GCC diagnostic pop
-        },
-        plan.args, 0, plan.args.size());
-    return text;
+    require(n < static_cast<int>(text.size()));
+    return std::string(text.data(), n > 0 ? static_cast<size_t>(n) : 0);
 }
 
-void through_ptrace(const std::string &f, const Plan &plan, ArgBytes bytes_after, bool fallback) {
+void through_ptrace(const std::string &f, const Plan &plan, fuzz::Bytes bytes_after,
+                    bool fallback) {
     static const bool ready = [] {
         vorn::platform::set_debug_sink(capture, nullptr);
         set_tool_name("fuzz");
@@ -392,17 +328,16 @@ void through_ptrace(const std::string &f, const Plan &plan, ArgBytes bytes_after
     }();
     (void)ready;
     set_debug(1);
-    g_captured.outputs.clear();
-    g_captured.failing = fallback;
+    g_outputs.clear();
+    g_sink_fails = fallback;
     with_args([&](auto... a) { ptrace(f.c_str(), a...); }, plan.args, 0, plan.args.size());
-    g_captured.failing = false;
+    g_sink_fails = false;
     char last = '\n';
     if (fallback) {
         // The whole text after the time stamp, however long.
         const std::string text = fallback_text();
         const std::string wanted = runtime_text(f, plan);
-        require(g_captured.outputs.empty());
-        require(text.rfind("debug to        : DBG--", 0) == 0);
+        require(g_outputs.empty() && text.rfind("debug to        : DBG--", 0) == 0);
         require(text.size() >= wanted.size() &&
                 text.compare(text.size() - wanted.size(), wanted.size(), wanted) == 0);
         close_fallback(0);
@@ -410,8 +345,8 @@ void through_ptrace(const std::string &f, const Plan &plan, ArgBytes bytes_after
     } else {
         // The sink takes a C string: a NUL character stored by %c or %S
         // ends what it receives.
-        require(g_captured.outputs.size() == 1);
-        const std::string &out = g_captured.outputs[0];
+        require(g_outputs.size() == 1);
+        const std::string &out = g_outputs[0];
         const size_t name_end = out.find("]fuzz:");
         require(out.rfind("[DEB] [", 0) == 0 && name_end != std::string::npos);
         const size_t prefix = name_end + 6;
@@ -422,10 +357,9 @@ void through_ptrace(const std::string &f, const Plan &plan, ArgBytes bytes_after
         last = body.text.empty() ? ':' : body.text.back();
     }
     // Close an open line so that the next input starts with a prefix.
-    g_captured.outputs.clear();
+    g_outputs.clear();
     ptrace("\n");
-    if (last != '\n')
-        require(g_captured.outputs.size() == 1 && g_captured.outputs[0] == "\n");
+    require(last == '\n' || (g_outputs.size() == 1 && g_outputs[0] == "\n"));
     set_debug(0);
 }
 
@@ -435,10 +369,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const uint8_t *nul = static_cast<const uint8_t *>(std::memchr(data, 0, size));
     const size_t format_size = nul != nullptr ? static_cast<size_t>(nul - data) : size;
     const std::string format(reinterpret_cast<const char *>(data), format_size);
-    const size_t rest = nul != nullptr ? size - format_size - 1 : 0;
-    ArgBytes bytes{nul != nullptr ? nul + 1 : data, rest};
+    fuzz::Bytes bytes{nul != nullptr ? nul + 1 : data, nul != nullptr ? size - format_size - 1 : 0};
     const uint8_t mode = bytes.byte();
-    const ArgBytes args_start = bytes;
+    const fuzz::Bytes args_start = bytes;
 
     // A line that already holds some characters, as after a prefix.
     const size_t start = mode < 0xC0 ? 0 : mode & 0x3F ? (mode & 0x3F) * 4u : 254;

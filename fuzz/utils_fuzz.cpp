@@ -1,12 +1,9 @@
 // Host-supplied texts of any length and content for the utility and setter
 // exports: nothing may be written outside the caller's buffers, and the
 // password scrambling must always round-trip.
-#include "vorn_b32.h"
+#include "fuzz_input.h"
 
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <string>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -22,13 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<char> back(std::strlen(s) + 1);
     CodePassWord(s, coded.data());
     DecodePassWord(coded.data(), back.data());
-    if (std::strcmp(back.data(), s) != 0)
-        std::abort();
+    fuzz::require(std::strcmp(back.data(), s) == 0);
 
     char result[260];
     make_fname(s, result, ".map");
-    if (std::strlen(result) >= sizeof result)
-        std::abort();
+    fuzz::require(std::strlen(result) < sizeof result);
 
     // Buffers exactly as large as the size handed in: ASan sees any overrun.
     std::vector<char> out(out_size == 0 ? 1 : out_size);
@@ -44,7 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     uint8_t serial[16] = {};
     std::memcpy(serial, data, size < 16 ? size : 16);
     const char *joined = cat_number_and_serialno(s, serial);
-    if (std::strlen(joined) >= 132)
-        std::abort();
+    fuzz::require(std::strlen(joined) < 132);
     return 0;
 }

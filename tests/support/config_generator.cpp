@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <initializer_list>
 
 namespace vorn::test {
 
@@ -31,17 +30,6 @@ class Random {
   private:
     uint64_t m_state;
 };
-
-// The parts joined in the order written.  The operands of + and the
-// arguments of a call may be evaluated in any order, which would make the
-// draws of the generator, and so the text, depend on the compiler; the
-// elements of a braced list are evaluated one after the other.
-std::string cat(std::initializer_list<std::string> parts) {
-    std::string text;
-    for (const std::string &part : parts)
-        text += part;
-    return text;
-}
 
 constexpr uint8_t kIn = 0x01, kOut = 0x02, kHoliday = 0x80;
 constexpr const char *kDayWords[7] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
@@ -115,31 +103,62 @@ std::vector<GeneratedSection> make_sections(Random &rng, const ConfigKnobs &knob
     return sections;
 }
 
-std::string pick(Random &rng, std::initializer_list<const char *> words) {
-    const unsigned i = rng.below(static_cast<unsigned>(words.size()));
-    return *(words.begin() + i);
+// Expands a line pattern: {dA-B} A to B digits, {LA-B} A to B letters,
+// {nA-B} a number from A to B, {xA-B} one in two hex digits, {T} a duration,
+// {?P:pattern} the pattern with a chance of P percent, {a|b|c} one of the
+// patterns a, b and c.  The draws follow the text from left to right.
+std::string expand(Random &rng, const std::string &p) {
+    std::string out;
+    for (size_t i = 0; i < p.size(); ++i) {
+        if (p[i] != '{') {
+            out += p[i];
+            continue;
+        }
+        std::vector<size_t> bars{i}; // the braces' own | and the opening brace
+        size_t end = i + 1;
+        for (int depth = 1; depth > 0; ++end) {
+            depth += p[end] == '{' ? 1 : p[end] == '}' ? -1 : 0;
+            if (depth == 1 && p[end] == '|')
+                bars.push_back(end);
+        }
+        const std::string spec = p.substr(i + 1, end - i - 2);
+        char kind = 0;
+        unsigned a = 0, b = 0;
+        int used = 0;
+        if (spec == "T") {
+            char text[24];
+            const unsigned v[] = {rng.below(200), rng.below(60), rng.below(60)};
+            std::snprintf(text, sizeof text, "%u:%02u:%02u", v[0], v[1], v[2]);
+            out += text;
+        } else if (spec[0] == '?') {
+            if (rng.chance(static_cast<unsigned>(std::stoul(spec.substr(1)))))
+                out += expand(rng, spec.substr(spec.find(':') + 1));
+        } else if (std::sscanf(spec.c_str(), "%c%u-%u%n", &kind, &a, &b, &used) == 3 &&
+                   static_cast<size_t>(used) == spec.size()) {
+            const unsigned v = a + rng.below(b - a + 1);
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "%02x", v);
+            for (unsigned k = 0; kind == 'L' && k < v; ++k)
+                out += static_cast<char>('A' + rng.below(26));
+            out += kind == 'd'   ? rng.digits(v)
+                   : kind == 'n' ? std::to_string(v)
+                   : kind == 'x' ? hex
+                                 : "";
+        } else {
+            bars.push_back(end - 1);
+            const unsigned pick = rng.below(static_cast<unsigned>(bars.size() - 1));
+            out += expand(rng, p.substr(bars[pick] + 1, bars[pick + 1] - bars[pick] - 1));
+        }
+        i = end - 1;
+    }
+    return out;
 }
 
-std::string number(unsigned value) {
-    return std::to_string(value);
-}
-
-std::string duration(Random &rng) {
-    char text[24];
-    const unsigned v[] = {rng.below(200), rng.below(60), rng.below(60)};
-    std::snprintf(text, sizeof text, "%u:%02u:%02u", v[0], v[1], v[2]);
-    return text;
-}
-
-std::string letters(Random &rng, unsigned length) {
-    std::string text;
-    for (unsigned i = 0; i < length; ++i)
-        text += static_cast<char>('A' + rng.below(26));
-    return text;
-}
-
-// Each line is written in the form the configuration writer uses, and only
-// with values that the table keeps.  Rules the format imposes:
+// The settings, one pattern per entry: "P pattern" is written with a chance
+// of P percent, "*N pattern" 0 to N times, each time as a line; '@' in the
+// call-back entries stands for the provider number 1 to 3.  Each line is in
+// the form the configuration writer uses, and only with values that the
+// table keeps.  Rules the format imposes:
 //   - ProtExt and ProtInt come together with layer-2 words of one kind: the
 //     writer fills a missing side with PP, which contradicts a PMP side;
 //   - NMSPollCLI never has MAX0: a maximum of 0 is not stored, and the
@@ -151,167 +170,83 @@ std::string letters(Random &rng, unsigned length) {
 //   - CmpMSN lines only when optimizing: their lines are written twice and
 //     only the optimizer removes the copies;
 //   - the currency sign is a plain word (a trailing blank is not written).
+const char *const kSettings[] = {
+    "100 COMMENT=generated settings {d4-4}",
+    "70 PABXName=Exchange {L1-20}",
+    "70 {ProtExt={DSS1|1TR6|AUTO} {PP|AUTO}\nProtInt={DSS1|1TR6|BILING|AUTO} {PP|AUTO}|"
+    "ProtExt={DSS1|1TR6|AUTO} {PMP|AUTO}\nProtInt={DSS1|1TR6|BILING|AUTO} {PMP|AUTO}}",
+    "50 S2M_L1Mode={AUTO|CRC4|DOUBLEFRAME}",
+    "50 Ctrl2={ASSOCIATE|ESCAPE}",
+    "50 FreeTone={NORMAL|{n1-254}00 {?70:{n1-254}00 }{?50:{n1-254}00 {n1-254}00 }}",
+    "60 OPTIONS={?30:SPECIALSIN }{?30:AOCTRANSPARENCY }{?30:AOCSTRANSPARENCY }{?30:AUTODOWN }"
+    "{?30:DEACTTRANSPARENCY }{?30:LOGEPICERR }{?30:SIGNALINGNOCARRIER }{?30:FSKSIGNAL }"
+    "{?30:LOGCDR }{?30:NOBOOTALARM }{?30:NOAUTOACTL2 }{?30:RLICOUNT }{?30:NOSETUPREPEAT }"
+    "{?30:IGNORESTATUSMESSAGE }{?30:SENDDTE }{?30:SAVETEI }",
+    "*3 Controller{n0-15}={L1-1}",
+    "70 CountryCode={351|{n1-255}|{n1-255}|{n1-255}}",
+    "70 Currency={AOCU|AOCC|CH|NL|I|F|AOCUD|AOCCD|E|E2|P|G} {n0-65535} {n1-65535} {L1-9}",
+    "60 NMSPollInterval={T}",
+    "60 NMSPollNumber={d1-19}",
+    "60 NMSPollCLI={SERIAL|{?40:SERIAL }{?40:CGS }{?40:CDS }{?40:CGPN }{?40:BINAER }"
+    "{MAX{n1-255} {d0-17}|{d0-18}}}",
+    "60 EmergencyNumber={d1-19}",
+    "60 EmergencyPause={T}",
+    "40 NMSCDRInterval={T}",
+    "60 RemotePassword={L1-19}",
+    "*3 RemoteOrigination={d1-19}",
+    "50 OwnMSN={d1-19}",
+    "50 DropMSN={d1-19}",
+    "*5 Holiday={n1-28}.{n1-12}",
+    "*3 {Restrict{d1-8}={d1-8}|Redirect{1|2|3|5}{d1-8}={d2-9}}{?40: {n1-16}}",
+    "60 Redirect{1|2|3|5}{d1-8}={d2-9}{?60:\nNoRedirectCause={x128-255} {x128-255}}"
+    "{?60:\nAlternativeLimit={n1-60} {HOURLY|DAILY}{?50: ALARM}}",
+    "40 MapCallBackWaitAlert={n0-255}",
+    "40 MapCallBackWaitDial={n0-255}",
+    "40 MapCallBackWaitDtmf={n0-255}",
+    "40 MapCallBackWaitBreak={n0-255}",
+    "40 MapCallBackWaitDisc={n0-255}",
+    "40 MapCallBackArea={d2-2}",
+    "40 MapCallBackCallEnd={#|*|#*|99}",
+    "40 MapCallBackDialFirst@={d1-5}",
+    "40 MapCallBackDialEnd@={#|*|0}",
+    "50 MapCallBackPin@={d1-19}{?50:,{d1-19}}{?30:,{d1-19},{d1-19}}",
+    "40 MapCallBackArea@={d1-2}",
+    "40 MapCallBackToUSA@={0|1}",
+    "40 MapCallBackBusy@={0|1}",
+    "40 DTMFWaitDtmf={n0-255}",
+    "40 DTMFWaitDial={n0-255}",
+    "40 DTMFCount={n0-255}",
+    "40 DTMFDialEnd={#|*|#*|00}",
+    "40 Subscriber00=CHINC[{n1-30},{n1-30}] CHSTART[{n1-30},{LIN|CYC|INV|ANY}]",
+    "40 Subscriber01=CHINC[{n1-30},{n1-30}] CHSTART[{n1-30},{LIN|CYC|INV|ANY}]",
+};
+
 std::string settings_lines(Random &rng, bool optimize) {
     std::string t;
-    auto maybe = [&rng](unsigned percent) { return rng.chance(percent); };
-    t += "COMMENT=generated settings " + rng.digits(4) + "\n";
-    if (maybe(70))
-        t += "PABXName=Exchange " + letters(rng, 1 + rng.below(20)) + "\n";
-    if (maybe(70)) {
-        const bool pmp = rng.chance(50);
-        t += cat({"ProtExt=", pick(rng, {"DSS1", "1TR6", "AUTO"}), " ",
-                  pmp ? pick(rng, {"PMP", "AUTO"}) : pick(rng, {"PP", "AUTO"}), "\n"});
-        t += cat({"ProtInt=", pick(rng, {"DSS1", "1TR6", "BILING", "AUTO"}), " ",
-                  pmp ? pick(rng, {"PMP", "AUTO"}) : pick(rng, {"PP", "AUTO"}), "\n"});
+    for (const char *entry : kSettings) {
+        unsigned n = 0;
+        int skip = 0;
+        const bool repeated = entry[0] == '*';
+        std::sscanf(entry + repeated, "%u %n", &n, &skip);
+        const std::string pattern = entry + repeated + skip;
+        const size_t at = pattern.find('@');
+        for (unsigned provider = 1; provider <= (at == std::string::npos ? 1u : 3u); ++provider)
+            for (unsigned times = repeated ? rng.below(n + 1) : rng.chance(n); times > 0; --times) {
+                std::string line = pattern;
+                if (at != std::string::npos)
+                    line[at] = static_cast<char>('0' + provider);
+                t += expand(rng, line) + "\n";
+            }
     }
-    if (maybe(50))
-        t += "S2M_L1Mode=" + pick(rng, {"AUTO", "CRC4", "DOUBLEFRAME"}) + "\n";
-    if (maybe(50))
-        t += "Ctrl2=" + pick(rng, {"ASSOCIATE", "ESCAPE"}) + "\n";
-    if (maybe(50)) {
-        t += "FreeTone=";
-        if (rng.chance(30)) {
-            t += "NORMAL";
-        } else {
-            const unsigned steps = 1 + rng.below(10);
-            for (unsigned i = 0; i < steps; ++i)
-                t += number(100 * (1 + rng.below(254))) + " ";
-        }
-        t += "\n";
-    }
-    if (maybe(60)) {
-        t += "OPTIONS=";
-        for (const char *word : {"SPECIALSIN", "AOCTRANSPARENCY", "AOCSTRANSPARENCY", "AUTODOWN",
-                                 "DEACTTRANSPARENCY", "LOGEPICERR", "SIGNALINGNOCARRIER",
-                                 "FSKSIGNAL", "LOGCDR", "NOBOOTALARM", "NOAUTOACTL2", "RLICOUNT",
-                                 "NOSETUPREPEAT", "IGNORESTATUSMESSAGE", "SENDDTE", "SAVETEI"})
-            if (rng.chance(30))
-                t += std::string(word) + " ";
-        t += "\n";
-    }
-    for (unsigned n = rng.below(4); n > 0; --n)
-        t += cat({"Controller", number(rng.below(16)), "=", letters(rng, 1), "\n"});
-    if (maybe(70))
-        t += "CountryCode=" + (rng.chance(20) ? std::string("351") : number(1 + rng.below(255))) +
-             "\n";
-    if (maybe(70))
-        t += cat({"Currency=",
-                  pick(rng, {"AOCU", "AOCC", "CH", "NL", "I", "F", "AOCUD", "AOCCD", "E", "E2", "P",
-                             "G"}),
-                  " ", number(rng.below(65536)), " ", number(1 + rng.below(65535)), " ",
-                  letters(rng, 1 + rng.below(9)), "\n"});
-
-    if (maybe(60))
-        t += "NMSPollInterval=" + duration(rng) + "\n";
-    if (maybe(60))
-        t += "NMSPollNumber=" + rng.digits(1 + rng.below(19)) + "\n";
-    if (maybe(60)) {
-        t += "NMSPollCLI=";
-        if (rng.chance(30)) {
-            t += "SERIAL";
-        } else {
-            const bool max = rng.chance(50);
-            for (const char *word : {"SERIAL", "CGS", "CDS", "CGPN", "BINAER"})
-                if (rng.chance(40))
-                    t += std::string(word) + " ";
-            if (max)
-                t += "MAX" + number(1 + rng.below(255)) + " ";
-            if (rng.chance(70))
-                t += rng.digits(1 + rng.below(max ? 17 : 18));
-        }
-        t += "\n";
-    }
-    if (maybe(60))
-        t += "EmergencyNumber=" + rng.digits(1 + rng.below(19)) + "\n";
-    if (maybe(60))
-        t += "EmergencyPause=" + duration(rng) + "\n";
-    if (maybe(40))
-        t += "NMSCDRInterval=" + duration(rng) + "\n";
-
-    if (maybe(60))
-        t += "RemotePassword=" + letters(rng, 1 + rng.below(19)) + "\n";
-    for (unsigned n = rng.below(4); n > 0; --n)
-        t += "RemoteOrigination=" + rng.digits(1 + rng.below(19)) + "\n";
-    if (maybe(60)) {
-        const std::string code = "#" + rng.digits(1 + rng.below(6));
+    if (rng.chance(60)) {
+        const std::string code = expand(rng, "#{d1-6}");
         t += "RemoteCode=" + code + "\n";
         for (unsigned n = rng.below(5); n > 0; --n)
-            t += cat({rng.chance(30) ? "MapAll" : "MapIn", rng.digits(2 + rng.below(8)), "=", code,
-                      rng.chance(50) ? "*" : "", " DATA\n"});
+            t += expand(rng, "{MapAll|MapIn|MapIn}{d2-9}=" + code + "{*|} DATA\n");
     }
-    if (maybe(50))
-        t += "OwnMSN=" + rng.digits(1 + rng.below(19)) + "\n";
-    if (maybe(50))
-        t += "DropMSN=" + rng.digits(1 + rng.below(19)) + "\n";
     if (optimize)
         for (unsigned n = rng.below(4); n > 0; --n)
-            t += cat({"CmpMSN=", rng.digits(1 + rng.below(12)), " ", pick(rng, {"I", "R", ""}),
-                      rng.digits(1 + rng.below(10)), "\n"});
-
-    for (unsigned n = rng.below(6); n > 0; --n)
-        t += cat({"Holiday=", number(1 + rng.below(28)), ".", number(1 + rng.below(12)), "\n"});
-
-    bool redirect = false;
-    for (unsigned n = rng.below(5); n > 0; --n) {
-        if (rng.chance(25)) {
-            t += cat({"Restrict", rng.digits(1 + rng.below(8)), "=", rng.digits(1 + rng.below(8))});
-        } else {
-            redirect = true;
-            t += cat({"Redirect", pick(rng, {"1", "2", "3", "5"}), rng.digits(1 + rng.below(8)),
-                      "=", rng.digits(2 + rng.below(8))});
-        }
-        if (rng.chance(40))
-            t += cat({" ", number(1 + rng.below(16))});
-        t += "\n";
-    }
-    if (redirect && maybe(60)) {
-        char cause[24];
-        const unsigned v[] = {0x80 + rng.below(128), 0x80 + rng.below(128)};
-        std::snprintf(cause, sizeof cause, "%02x %02x", v[0], v[1]);
-        t += std::string("NoRedirectCause=") + cause + "\n";
-    }
-    if (redirect && maybe(60))
-        t += cat({"AlternativeLimit=", number(1 + rng.below(60)), " ",
-                  pick(rng, {"HOURLY", "DAILY"}), rng.chance(50) ? " ALARM" : "", "\n"});
-
-    for (const char *key : {"WaitAlert", "WaitDial", "WaitDtmf", "WaitBreak", "WaitDisc"})
-        if (maybe(40))
-            t += std::string("MapCallBack") + key + "=" + number(rng.below(256)) + "\n";
-    if (maybe(40))
-        t += "MapCallBackArea=" + rng.digits(2) + "\n";
-    if (maybe(40))
-        t += "MapCallBackCallEnd=" + pick(rng, {"#", "*", "#*", "99"}) + "\n";
-    for (unsigned p = 1; p <= 3; ++p) {
-        const std::string n = number(p);
-        if (maybe(40))
-            t += "MapCallBackDialFirst" + n + "=" + rng.digits(1 + rng.below(5)) + "\n";
-        if (maybe(40))
-            t += "MapCallBackDialEnd" + n + "=" + pick(rng, {"#", "*", "0"}) + "\n";
-        if (maybe(50)) {
-            t += "MapCallBackPin" + n + "=" + rng.digits(1 + rng.below(19));
-            for (unsigned more = rng.below(4); more > 0; --more) {
-                t += ",";
-                t += rng.digits(1 + rng.below(19));
-            }
-            t += "\n";
-        }
-        if (maybe(40))
-            t += "MapCallBackArea" + n + "=" + rng.digits(1 + rng.below(2)) + "\n";
-        if (maybe(40))
-            t += "MapCallBackToUSA" + n + "=" + number(rng.below(2)) + "\n";
-        if (maybe(40))
-            t += "MapCallBackBusy" + n + "=" + number(rng.below(2)) + "\n";
-    }
-    for (const char *key : {"DTMFWaitDtmf", "DTMFWaitDial", "DTMFCount"})
-        if (maybe(40))
-            t += std::string(key) + "=" + number(rng.below(256)) + "\n";
-    if (maybe(40))
-        t += "DTMFDialEnd=" + pick(rng, {"#", "*", "#*", "00"}) + "\n";
-    for (unsigned s = 0; s < 2; ++s)
-        if (maybe(40))
-            t += cat({"Subscriber0", number(s), "=CHINC[", number(1 + rng.below(30)), ",",
-                      number(1 + rng.below(30)), "] CHSTART[", number(1 + rng.below(30)), ",",
-                      pick(rng, {"LIN", "CYC", "INV", "ANY"}), "]\n"});
+            t += expand(rng, "CmpMSN={d1-12} {I|R|}{d1-10}\n");
     return t;
 }
 
@@ -383,18 +318,15 @@ GeneratedConfig largest_config(unsigned scale_divisor) {
     // holiday-and-weekday sections find records for their weekday halves;
     // nine of ten section lines repeat a time-independent line, which the
     // optimizer removes, so that the table ends within its 1,570 maps.
-    ConfigKnobs knobs;
-    const unsigned divisor = scale_divisor == 0 ? 1 : scale_divisor;
-    knobs.sections = 63;
-    knobs.empty_sections = 0;
-    knobs.duplicate_sections = 20;
-    knobs.holiday_sections = 10;
-    knobs.maps = 5070 / divisor;
-    knobs.global_maps = 500 / divisor;
-    knobs.shared_maps = (knobs.maps - knobs.global_maps) * 9 / 10;
-    knobs.global_share = 95;
-    knobs.standard_maps = true;
-    return generate_config(20261206, knobs);
+    const unsigned divisor = std::max(scale_divisor, 1u), maps = 5070 / divisor;
+    return generate_config(20261206, {.sections = 63,
+                                      .empty_sections = 0,
+                                      .duplicate_sections = 20,
+                                      .holiday_sections = 10,
+                                      .maps = maps,
+                                      .global_maps = 500 / divisor,
+                                      .shared_maps = (maps - 500 / divisor) * 9 / 10,
+                                      .global_share = 95});
 }
 
 } // namespace vorn::test

@@ -137,7 +137,7 @@ TEST(Alarm, ReportsOfManyLogsAndTrace) {
     f.call("version 3", f.txt.c_str(), f.bin.c_str(), "Box", "Head");
     write_file(f.bin, version('\xff'));
     out += f.call("version -1 after version 3", f.txt.c_str(), f.bin.c_str(), "Box", "Head");
-    expect_golden("alarm_reports.txt", stable(out + files_left(f.dir.path()), f.dir.path()));
+    expect_golden("logs/alarm_reports.txt", stable(out + files_left(f.dir.path()), f.dir.path()));
 
     EXPECT_EQ(mkalarm(f.txt.c_str(), missing.c_str(), 0, nullptr, nullptr, nullptr), -1);
     // A read that ends before the file does (the length counts the whole file).
@@ -164,7 +164,7 @@ TEST(Alarm, ReportsOfManyLogsAndTrace) {
     write_file(f.bin, "\x05");
     EXPECT_EQ(mkalarm(nullptr, f.bin.c_str(), 0, nullptr, nullptr, nullptr), -4);
     EXPECT_EQ(mkalarm(f.txt.c_str(), missing.c_str(), 0, "", "", nullptr), -1);
-    expect_golden("alarm_trace.txt", stable_trace(capture, f.dir.path()));
+    expect_golden("logs/alarm_trace.txt", stable_trace(capture, f.dir.path()));
 }
 
 // A version-2 log of a box whose ring has wrapped: six events from ring
@@ -179,15 +179,6 @@ std::string example_log() {
     log.events[1] = {4, 12, 15, 18, 22, 17, 4, 5, 301, "Remote access refused", 0x0001F3C8};
     log.events[2] = {5, 12, 15, 2, 0, 0, 3, 0, 40, "Holiday file read"};
     return log.build();
-}
-
-// The generator of examples/events.bin: with VORN_UPDATE_EXAMPLES=1 the test
-// writes the file; otherwise it checks that the committed file is current.
-TEST(AlarmExample, BundledLogIsTheBuildersLog) {
-    const std::string path = std::string(VORN_SOURCE_DIR) + "/examples/events.bin";
-    if (const char *update = std::getenv("VORN_UPDATE_EXAMPLES"); update && *update == '1')
-        write_file(path, example_log());
-    EXPECT_EQ(read_file(path), example_log());
 }
 
 TEST(AlarmTool, RunsOfTheTool) {
@@ -206,8 +197,9 @@ TEST(AlarmTool, RunsOfTheTool) {
           q("events.bin") + " " + q("link.txt"), q("events.bin") + " /dev/full", q("odd.bin"), ""s,
           "a b c"s, "a.bin --source"s, "a --head x"s})
         out += tool_run("alarm " + args);
-    expect_golden("alarm_tool.txt", stable(out, f.dir.path()));
+    expect_golden("logs/alarm_tool.txt", stable(out, f.dir.path()));
     EXPECT_EQ(read_file(f.bin), example_log());
+    expect_example("events.bin", example_log()); // the log bundled with the tool
 }
 
 } // namespace

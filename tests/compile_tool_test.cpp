@@ -3,6 +3,7 @@
 // the bundled example, on damaged tables and on failing configurations.
 // Every command with its exit code and output goes into tools.golden.
 #include "support/config_cases.h"
+#include "support/log_golden.h"
 #include "support/run_tool.h"
 #include "support/trace_capture.h"
 
@@ -114,7 +115,7 @@ TEST(TableTools, SessionOfCommands) {
     }
     for (const char *file : {"out.cfg", "me.cfg", "out.map", "out.del", "holiday/h.cfg"})
         session += "=== " + std::string(file) + "\n" + read_file(dir.file(file));
-    expect_config_golden("tools.golden", replace_all(session, dir.path(), "$DIR"));
+    expect_golden("compiler/tools.golden", replaced(session, dir.path(), "$DIR"));
     EXPECT_EQ(read_file(dir.file("box.map")), example);
 }
 

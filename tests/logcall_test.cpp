@@ -56,15 +56,6 @@ std::string example_log() {
     return call_log({saved, new_year, out1, in1, no_start, unfinished, not_closed, text_number});
 }
 
-// The generator of examples/calls.bin: with VORN_UPDATE_EXAMPLES=1 the test
-// writes the file; otherwise it checks that the committed file is current.
-TEST(LogcallExample, BundledLogIsTheBuildersLog) {
-    const std::string path = std::string(VORN_SOURCE_DIR) + "/examples/calls.bin";
-    if (const char *update = std::getenv("VORN_UPDATE_EXAMPLES"); update && *update == '1')
-        write_file(path, example_log());
-    EXPECT_EQ(read_file(path), example_log());
-}
-
 struct CallFiles {
     TempDir dir;
     TmpPathIn tmp{dir.path()}; // where the copy of the log goes
@@ -151,7 +142,7 @@ TEST(Logcall, ListsOfManyLogsAndTrace) {
     out += f.lists("in not writable", log, O, "/dev/full", R);
     out += f.lists("reject not writable", log, O, I, "/dev/full");
     out += f.lists("out absent", log, nullptr, I, R);
-    expect_golden("logcall_lists.txt", stable(out + files_left(f.dir.path()), f.dir.path()));
+    expect_golden("logs/logcall_lists.txt", stable(out + files_left(f.dir.path()), f.dir.path()));
     char message[80];
     EXPECT_EQ(mklogcall(nullptr, O, nullptr, nullptr, message), -1);
     EXPECT_STREQ(message, "Cannot Read \"NULL\"!\n");
@@ -162,7 +153,7 @@ TEST(Logcall, ListsOfManyLogsAndTrace) {
     write_file(f.bin, example_log());
     EXPECT_EQ(mklogcall(f.bin.c_str(), O, nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(mklogcall(f.bin.c_str(), "/dev/full", nullptr, nullptr, nullptr), -4);
-    expect_golden("logcall_trace.txt", stable_trace(capture, f.dir.path()));
+    expect_golden("logs/logcall_trace.txt", stable_trace(capture, f.dir.path()));
 }
 
 TEST(Logcall, SortKeepsTheTailAndReportsStreamFailures) {
@@ -240,7 +231,7 @@ TEST(LogcallMerge, MergedListsErrorLinesAndTrace) {
     out += merge("destination full", a, d, first.c_str(), second.c_str(), "/dev/full");
     EXPECT_EQ(read_file(deep_list), "kept\n");
     fs::remove_all(deep);
-    expect_golden("logcall_merge.txt", stable(out + files_left(dir.path()), dir.path()));
+    expect_golden("logs/logcall_merge.txt", stable(out + files_left(dir.path()), dir.path()));
 
     // The trace of a merge that replaces the first list, and of one whose
     // input, a pipe, has no length to read up to.
@@ -257,7 +248,7 @@ TEST(LogcallMerge, MergedListsErrorLinesAndTrace) {
     EXPECT_EQ(merge_logcall_lines(piped, in2, merged), -5);
     for (std::FILE *file : {piped, in2, merged})
         std::fclose(file);
-    expect_golden("logcall_merge_trace.txt", stable_trace(capture, dir.path()));
+    expect_golden("logs/logcall_merge_trace.txt", stable_trace(capture, dir.path()));
 }
 
 TEST(LogcallMerge, FailedWritesLeaveTheFirstList) {
@@ -309,7 +300,8 @@ TEST(LogcallTool, RunsOfTheTool) {
           "calls a b c"s, "calls a b --in"s, "calls a b --out x"s, "merge a"s, "merge --x a b"s})
         out += tool_run(args, env);
     EXPECT_EQ(read_file(dir.file("calls.bin")), example_log());
-    expect_golden("logcall_tool.txt", stable(out + files_left(dir.path()), dir.path()));
+    expect_example("calls.bin", example_log()); // the log bundled with the tool
+    expect_golden("logs/logcall_tool.txt", stable(out + files_left(dir.path()), dir.path()));
 }
 
 } // namespace

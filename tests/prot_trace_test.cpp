@@ -96,7 +96,7 @@ TEST(ProtTrace, TextsOfManyTraces) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(converted("progress", progress.bytes(), "LBL"), quiet);
     out += "progress: " + printable(testing::internal::GetCapturedStdout()) + "\n";
-    expect_golden("prot_trace_texts.txt", out);
+    expect_golden("logs/prot_trace_texts.txt", out);
 }
 
 // mktrace as a host calls it: the text, the message in the label buffer,
@@ -128,7 +128,7 @@ TEST(ProtTrace, ExportResultsAndTrace) {
             section("mktrace(" + binfile + ", " + textfile + ")", result, label, {file("t.txt")});
     }
     EXPECT_EQ(live_blocks(), blocks);
-    expect_golden("prot_trace_export.txt", stable(out + files_left(dir.path()), dir.path()));
+    expect_golden("logs/prot_trace_export.txt", stable(out + files_left(dir.path()), dir.path()));
     testing::internal::CaptureStdout();
     EXPECT_EQ(mktrace(file("good.bin").c_str(), file("t.txt").c_str(), nullptr), 0);
     EXPECT_EQ(mktrace(file("none.bin").c_str(), file("t.txt").c_str(), nullptr), -1);
@@ -147,7 +147,7 @@ TEST(ProtTrace, ExportResultsAndTrace) {
     TraceCapture capture;
     EXPECT_EQ(mktrace(file("t.bin").c_str(), file("t.txt").c_str(), nullptr), 1);
     EXPECT_EQ(mktrace(file("none.bin").c_str(), file("t.txt").c_str(), nullptr), -1);
-    expect_golden("prot_trace_trace.txt", stable_trace(capture, dir.path()));
+    expect_golden("logs/prot_trace_trace.txt", stable_trace(capture, dir.path()));
 }
 
 // A call set up and cleared on port 1, where the box is the user side
@@ -206,7 +206,7 @@ TEST(ProtTraceTool, RunsOfTheTool) {
     EXPECT_EQ(read_file(dir.file("t.bin")), call_trace()) << "the trace is never written";
     write_file(dir.file("t.bin"), B().boot().record('?', 1, "").boot().bytes());
     out += tool_run("trace " + files, env);
-    expect_golden("prot_trace_tool.txt", stable(out + files_left(dir.path()), dir.path()));
+    expect_golden("logs/prot_trace_tool.txt", stable(out + files_left(dir.path()), dir.path()));
 
     if (std::system("command -v tshark >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "tshark is not installed (apt-get install tshark); the capture was "
@@ -218,7 +218,7 @@ TEST(ProtTraceTool, RunsOfTheTool) {
                            q("tshark.out") + " 2>/dev/null")
                               .c_str()),
               0);
-    expect_golden("prot_trace_tshark.txt", read_file(dir.file("tshark.out")));
+    expect_golden("logs/prot_trace_tshark.txt", read_file(dir.file("tshark.out")));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "frame/frame.h"
 #include "parser/parser.h"
 #include "support/config_cases.h"
+#include "support/log_golden.h"
 #include "support/text_files.h"
 #include "support/trace_capture.h"
 #include "table/bin_table.h"
@@ -18,15 +19,15 @@ namespace vorn::test {
 namespace {
 
 TEST(ConfigCases, Parser) {
-    expect_config_golden("parser.golden", run_config_cases("parser"));
+    expect_golden("compiler/parser.golden", run_config_cases("parser"));
 }
 
 TEST(ConfigCases, Optimizer) {
-    expect_config_golden("optimizer.golden", run_config_cases("optimizer"));
+    expect_golden("compiler/optimizer.golden", run_config_cases("optimizer"));
 }
 
 TEST(ConfigCases, Writer) {
-    expect_config_golden("writer.golden", run_config_cases("writer"));
+    expect_golden("compiler/writer.golden", run_config_cases("writer"));
 }
 
 // The trace bodies of one mkconf call, with addresses and the process-wide
@@ -41,7 +42,7 @@ std::string mkconf_trace(const TempDir &dir, int mode) {
         text += body;
     text = std::regex_replace(text, std::regex("[0-9A-F]{9,16}"), "<addr>");
     text = std::regex_replace(text, std::regex("(size= *\\d+) +\\d+ Global"), "$1 <n> Global");
-    return replace_all(text, dir.path(), "$DIR");
+    return replaced(text, dir.path(), "$DIR");
 }
 
 TEST(ConfigTraces, MkconfCompileAndDecompile) {
@@ -57,8 +58,8 @@ TEST(ConfigTraces, MkconfCompileAndDecompile) {
                    "NMSPollCLI=0301 Max5\nSubscriber01=CHINC[1,30] CHSTART[5,CYC]\n"
                    "Holiday=24.12\nMapOut0049=01019 M1=0.12 T1=60 I=30\nMapOut0711=9 ORG\n"
                    "[08:00] HO SU\nMapOut0711=7\nMapIn5=6 VOICE\n[18:00] MO\nMapOut0711=7\n");
-    expect_config_golden("mkconf_compile.trace", mkconf_trace(dir, 1));
-    expect_config_golden("mkconf_decompile.trace", mkconf_trace(dir, 0));
+    expect_golden("compiler/mkconf_compile.trace", mkconf_trace(dir, 1));
+    expect_golden("compiler/mkconf_decompile.trace", mkconf_trace(dir, 0));
 }
 
 // The published check value of the table's CRC-16 (CRC-16/ARC).

@@ -5,6 +5,7 @@
 #include "conf/mkconf_driver.h"
 #include "frame/frame.h"
 #include "parser/parser.h"
+#include "support/log_golden.h"
 #include "support/table_builder.h"
 #include "support/text_files.h"
 #include "support/trace_capture.h"
@@ -12,7 +13,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -153,17 +153,17 @@ std::vector<Case> read_cases(const std::string &path) {
             std::string text;
             words >> count >> std::ws;
             std::getline(words, text);
-            text = replace_all(text, "\\n", "\n");
+            text = replaced(text, "\\n", "\n");
             for (unsigned i = 0; i < count; ++i)
-                cases.back().text += replace_all(text, "{i}", std::to_string(i)) + "\n";
+                cases.back().text += replaced(text, "{i}", std::to_string(i)) + "\n";
         } else if (word == "@noeol") {
             cases.back().text.pop_back();
         } else if (word == "@file") {
             std::string name, text;
             words >> name >> std::ws;
             std::getline(words, text);
-            cases.back().files.emplace_back(
-                name, replace_all(replace_all(text, "\\n", "\n"), "\\r", "\r"));
+            cases.back().files.emplace_back(name,
+                                            replaced(replaced(text, "\\n", "\n"), "\\r", "\r"));
         } else if (word == "@again") {
             cases.back().again = true;
         } else if (word == "@listing") {
@@ -178,7 +178,7 @@ std::vector<Case> read_cases(const std::string &path) {
             (word == "@poke" ? cases.back().pokes : cases.back().devinfo)
                 .emplace_back(offset, hex_or_text(words));
         } else { // a line of the configuration; "\r" stands for a carriage return
-            cases.back().text += replace_all(line, "\\r", "\r") + "\n";
+            cases.back().text += replaced(line, "\\r", "\r") + "\n";
         }
     }
     return cases;
@@ -190,7 +190,7 @@ bool file_exists(const std::string &path) {
 }
 
 std::string run_parse(const Case &c, const TempDir &dir, bool again = false) {
-    write_file(dir.file("box.cfg"), replace_all(c.text, "{dir}", dir.path()));
+    write_file(dir.file("box.cfg"), replaced(c.text, "{dir}", dir.path()));
     char err_str[kErrStrSize] = {};
     table_t *table = nullptr;
     ParseState ps;
@@ -293,16 +293,10 @@ std::string run_case(const Case &c) {
     std::string upper = dir.path();
     for (char &ch : upper)
         ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    return replace_all(replace_all(run_case_in(c, dir), dir.path(), "$DIR"), upper, "$DIR");
+    return replaced(replaced(run_case_in(c, dir), dir.path(), "$DIR"), upper, "$DIR");
 }
 
 } // namespace
-
-std::string replace_all(std::string text, const std::string &from, const std::string &to) {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
 
 std::string head_fields(const uint8_t *head) {
     std::vector<uint8_t> fresh(kTableSize);
@@ -352,34 +346,6 @@ std::string run_config_cases(const std::string &name) {
         out += "### " + c.kind + " " + c.name + "\n" + run_case(c);
     set_tool_name("");
     return out;
-}
-
-void expect_config_golden(const std::string &name, const std::string &actual) {
-    const std::string path = kGoldenDir + name;
-    if (const char *update = std::getenv("VORN_UPDATE_EXAMPLES"); update && *update == '1')
-        write_file(path, actual);
-    const std::string expected = read_file(path);
-    if (expected == actual)
-        return;
-    std::istringstream want(expected), got(actual);
-    std::string a, b, section;
-    for (int line = 1;; ++line) {
-        const bool more_a = static_cast<bool>(std::getline(want, a));
-        const bool more_b = static_cast<bool>(std::getline(got, b));
-        if (a != b || more_a != more_b) {
-            ADD_FAILURE() << name << " differs at line " << line << " (" << section
-                          << ")\n  expected: " << (more_a ? a : "<end>")
-                          << "\n  actual:   " << (more_b ? b : "<end>")
-                          << "\n(VORN_UPDATE_EXAMPLES=1 rewrites the golden file)";
-            return;
-        }
-        if (!more_a && !more_b) {
-            ADD_FAILURE() << name << " differs in its line ends";
-            return;
-        }
-        if (a.starts_with("###"))
-            section = a;
-    }
 }
 
 } // namespace vorn::test

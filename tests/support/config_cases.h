@@ -30,10 +30,6 @@
 
 namespace vorn::test {
 
-// Compares `actual` with tests/golden/compiler/NAME byte for byte and
-// names the first differing line; VORN_UPDATE_EXAMPLES=1 rewrites the file.
-void expect_config_golden(const std::string &name, const std::string &actual);
-
 // The output of every case of tests/golden/compiler/NAME.cases.
 std::string run_config_cases(const std::string &name);
 
@@ -42,8 +38,5 @@ std::string run_config_cases(const std::string &name);
 std::string head_fields(const uint8_t *head);
 // Slots 0 .. count-1 of a record, one line each.
 std::string map_lines(const uint8_t *record, int count);
-
-// Replaces every occurrence of `from` in `text`.
-std::string replace_all(std::string text, const std::string &from, const std::string &to);
 
 } // namespace vorn::test

@@ -102,9 +102,14 @@ std::string files_left(const std::string &folder) {
     return out;
 }
 
+static bool updating() {
+    const char *update = std::getenv("VORN_UPDATE_EXAMPLES");
+    return update && *update == '1';
+}
+
 void expect_golden(const std::string &name, const std::string &actual) {
-    const std::string path = std::string(VORN_SOURCE_DIR) + "/tests/golden/logs/" + name;
-    if (const char *update = std::getenv("VORN_UPDATE_EXAMPLES"); update && *update == '1')
+    const std::string path = std::string(VORN_SOURCE_DIR) + "/tests/golden/" + name;
+    if (updating())
         write_file(path, actual);
     const std::string expected = read_file(path);
     size_t line = 1, at = 0;
@@ -119,6 +124,13 @@ void expect_golden(const std::string &name, const std::string &actual) {
         << name << " differs from the golden file at line " << line
         << "\n  golden: " << line_of(expected) << "\n  now:    " << line_of(actual)
         << "\n(VORN_UPDATE_EXAMPLES=1 rewrites " << path << ")";
+}
+
+void expect_example(const std::string &name, const std::string &bytes) {
+    const std::string path = std::string(VORN_SOURCE_DIR) + "/examples/" + name;
+    if (updating())
+        write_file(path, bytes);
+    EXPECT_TRUE(read_file(path) == bytes) << path << " is not what its builder makes";
 }
 
 } // namespace vorn::test

@@ -7,6 +7,8 @@
 #include "support/run_tool.h"
 #include "support/trace_capture.h"
 
+#include <sstream>
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -53,65 +55,17 @@ TEST(TableTools, SessionOfCommands) {
     damaged("gap.bin", 2540 + 40, std::string(13, '\0'), 0);
     write_file(dir.file("letters.bin"), std::string(3000, 'A'));
 
-    const char *const commands[] = {
-        "compile box.cfg out.bin",
-        "verify out.bin",
-        "info out.bin",
-        "info --json out.bin",
-        "decompile out.bin out.cfg",
-        "--tool-name ME decompile --quiet out.bin me.cfg",
-        "compile --quiet --listings out.cfg listed.bin",
-        "compile --listings box.map x.bin",
-        "compile --listings box.cfg box.del",
-        "compile --quiet syntax.cfg x.bin",
-        "compile --quiet value.cfg x.bin",
-        "compile --quiet warning.cfg x.bin",
-        "compile --quiet short.cfg x.bin",
-        "compile --quiet old.cfg x.bin",
-        "compile --quiet none.cfg x.bin",
-        "compile --quiet box.cfg box.cfg",
-        "compile --quiet folder x.bin",
-        "compile --fast box.cfg x.bin",
-        "compile box.cfg",
-        "compile --quiet box.cfg folder/none/x.bin",
-        "-C holiday compile --quiet box.cfg box.bin",
-        "-C holiday decompile --quiet box.bin h.cfg",
-        "verify flipped.bin",
-        "verify longer.bin",
-        "verify letters.bin",
-        "verify format.bin",
-        "verify many.bin",
-        "verify negative.bin",
-        "verify short.bin",
-        "verify head.bin",
-        "verify none.bin",
-        "verify a.bin b.bin",
-        "info short.bin --json",
-        "info a.bin --xml",
-        "decompile out.bin",
-        "decompile --fast out.bin x.cfg",
-        "decompile syntax.cfg x.cfg",
-        "decompile gap.bin x.cfg",
-        "decompile old.bin x.cfg",
-        "decompile many.bin x.cfg",
-        "decompile --quiet short.bin x.cfg",
-        "decompile --quiet negative.bin x.cfg",
-        "decompile --quiet head.bin x.cfg",
-        "compile --quiet box.cfg /dev/full",
-        "decompile --quiet out.bin out.bin",
-        "decompile --quiet out.bin folder/none/x.cfg",
-        "decompile --quiet out.bin /dev/full",
-    };
+    std::istringstream commands(
+        read_file(std::string(VORN_SOURCE_DIR) + "/tests/golden/compiler/tools.commands"));
     std::string session;
-    for (const char *command : commands) {
-        std::string args = command, where = dir.path();
-        if (args.starts_with("-C ")) { // a command run in a sub-folder
-            where = dir.file(args.substr(3, args.find(' ', 3) - 3));
-            args = args.substr(args.find(' ', 3) + 1);
-        }
-        const ToolRun run = run_tool(args, "-C " + shell_quote(where) + pinned);
-        session += "$ vorn " + std::string(command) + "\nexit " + std::to_string(run.exit_code) +
-                   "\n" + run.out + (run.err.empty() ? "" : "stderr:\n" + run.err);
+    for (std::string args; std::getline(commands, args);) {
+        if (args.starts_with("#"))
+            continue;
+        const size_t cut = args.starts_with("-C ") ? args.find(' ', 3) : 0; // in a sub-folder
+        const std::string sub = cut ? args.substr(3, cut - 3) : "";
+        session +=
+            (sub.empty() ? "" : "(in " + sub + ")\n") +
+            tool_run(args.substr(cut ? cut + 1 : 0), "-C " + shell_quote(dir.file(sub)) + pinned);
     }
     for (const char *file : {"out.cfg", "me.cfg", "out.map", "out.del", "holiday/h.cfg"})
         session += "=== " + std::string(file) + "\n" + read_file(dir.file(file));

@@ -13,10 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <tuple>
 #include <unistd.h>
 #include <vector>
@@ -249,31 +246,6 @@ TEST(LogcallMerge, MergedListsErrorLinesAndTrace) {
     for (std::FILE *file : {piped, in2, merged})
         std::fclose(file);
     expect_golden("logs/logcall_merge_trace.txt", stable_trace(capture, dir.path()));
-}
-
-TEST(LogcallMerge, FailedWritesLeaveTheFirstList) {
-    TempDir dir;
-    const std::string first = dir.file("first.txt"), second = dir.file("second.txt");
-    // A short merge fails only when its buffer is written at the close.
-    for (const auto &[limit, lines] :
-         {std::pair<rlim_t, int>{0, 3}, {4096, 4000}, {300000, 4000}}) {
-        std::string list;
-        for (int i = 0; i < lines; ++i)
-            list += "04.12.15-13:05:09;" + std::to_string(10 + i % 28) + ".12.15-13:07:41;0010\n";
-        write_file(first, list);
-        write_file(second, list);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            signal(SIGXFSZ, SIG_IGN);
-            const rlimit rl{limit, limit};
-            setrlimit(RLIMIT_FSIZE, &rl);
-            _exit(merge_logcall(first.c_str(), second.c_str(), nullptr) + 10);
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 10 - 4) << limit;
-        EXPECT_EQ(read_file(first), list) << limit;
-    }
 }
 
 TEST(LogcallTool, RunsOfTheTool) {

@@ -155,35 +155,34 @@ TEST(ProtTrace, ExportResultsAndTrace) {
 // is the network side.  LAPD frames start with their address field: SAPI 0
 // (call control), C/R, TEI 0.  The first frame comes before any time stamp.
 std::string call_trace() {
+    auto h = [](const std::string &hex) { // "02 01 7F": the bytes 02h, 01h, 7Fh
+        std::string bytes;
+        for (size_t at = 0; at < hex.size(); at += 3)
+            bytes += static_cast<char>(std::stoi(hex.substr(at, 2), nullptr, 16));
+        return bytes;
+    };
     return B()
         .at(1, 6, 25)
-        .frame('s', 1, bytes_of({0x00, 0x01, 0x7F})) // SABME, unanswered
+        .frame('s', 1, h("00 01 7F")) // SABME, unanswered
         .at(5, 9)
         .time(13, 4, 12, 15)
         .at(5, 9, 37)
         .state(1, 13)
-        .frame('r', 1, bytes_of({0x02, 0x01, 0x7F})) // SABME from the network
-        .frame('s', 1, bytes_of({0x02, 0x01, 0x73})) // UA
+        .frame('r', 1, h("02 01 7F")) // SABME from the network
+        .frame('s', 1, h("02 01 73")) // UA
         .at(5, 10, 2)
-        .frame('s', 1,
-               bytes_of({0x00, 0x01, 0x00, 0x00, 0x08, 0x01, 0x01, 0x05, 0x04, 0x03, 0x80, 0x90,
-                         0xA3, 0x70, 0x04, 0x81, 0x31, 0x32, 0x33})) // I: SETUP to 123
+        // I: SETUP to 123, CALL PROCEEDING on B1
+        .frame('s', 1, h("00 01 00 00 08 01 01 05 04 03 80 90 A3 70 04 81 31 32 33"))
         .at(5, 10, 20)
-        .frame('r', 1,
-               bytes_of({0x02, 0x01, 0x00, 0x02, 0x08, 0x01, 0x81, 0x02, 0x18, 0x01,
-                         0x89})) // I: CALL PROCEEDING, B1
+        .frame('r', 1, h("02 01 00 02 08 01 81 02 18 01 89"))
         .at(5, 12)
         .connect(1, 1, 3, 1, 1)
-        .frame('r', 3,
-               bytes_of({0x00, 0x01, 0x00, 0x00, 0x08, 0x01, 0x02, 0x05, 0x04, 0x03, 0x80, 0x90,
-                         0xA3})) // I: SETUP from a terminal
-        .frame('s', 3, bytes_of({0x02, 0x01, 0x00, 0x02, 0x08, 0x01, 0x82, 0x01})) // ALERTING
+        .frame('r', 3, h("00 01 00 00 08 01 02 05 04 03 80 90 A3")) // I: SETUP from a terminal
+        .frame('s', 3, h("02 01 00 02 08 01 82 01"))                // ALERTING
         .at(59, 58)
-        .frame('r', 1, bytes_of({0x02, 0x01, 0x02, 0x02, 0x08, 0x01, 0x81, 0x07})) // CONNECT
-        .at(0, 3, 10)
-        .frame('s', 1,
-               bytes_of({0x00, 0x01, 0x02, 0x04, 0x08, 0x01, 0x01, 0x45, 0x08, 0x02, 0x80,
-                         0x90})) // DISCONNECT, an hour having passed without a time stamp
+        .frame('r', 1, h("02 01 02 02 08 01 81 07")) // CONNECT
+        .at(0, 3, 10) // DISCONNECT, an hour having passed without a time stamp
+        .frame('s', 1, h("00 01 02 04 08 01 01 45 08 02 80 90"))
         .error(3, 15)
         .bytes();
 }

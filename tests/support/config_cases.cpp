@@ -14,6 +14,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <vector>
@@ -184,11 +185,6 @@ std::vector<Case> read_cases(const std::string &path) {
     return cases;
 }
 
-bool file_exists(const std::string &path) {
-    std::FILE *file = std::fopen(path.c_str(), "rb");
-    return file != nullptr && std::fclose(file) == 0;
-}
-
 std::string run_parse(const Case &c, const TempDir &dir, bool again = false) {
     write_file(dir.file("box.cfg"), replaced(c.text, "{dir}", dir.path()));
     char err_str[kErrStrSize] = {};
@@ -235,7 +231,7 @@ std::string run_mkconf(const TempDir &dir, int mode, bool listing = false) {
     std::string out = "result " + std::to_string(result) + "\n" + escape_lines(error_lines(cap));
     if (mode == 0)
         return out + (result == 0 ? read_file(cfg) : "");
-    if (result != 0 && file_exists(bin))
+    if (result != 0 && std::filesystem::is_regular_file(bin))
         out += "box.bin: " + std::to_string(read_file(bin).size()) + " bytes\n";
     if (result == 0) {
         const std::string image = read_file(bin);

@@ -47,15 +47,7 @@ TEST(ConfigTraces, MkconfCompileAndDecompile) {
     PinnedClock clock(kDec4th2026);
     TempDir dir;
     write_file(dir.file("box.cfg"),
-               "TABLE=TF01.5  Vorn-Box Default-Table Oct 27 2015\nCOMMENT=Built-in\n"
-               "OPTIONS=LogCDR\nProtExt=DSS1 PP\nS2M_L1Mode=CRC4\n"
-               "Controller3=A\nCountryCode=351\nCurrency=AOCC 1 1 EUR M\nRemoteCode=" +
-                   std::string(19, '7') +
-                   "\nEmergencyPause=0:10\nRedirect1123=5\nRestrict9=8\nNoRedirectCause=10 1F\n"
-                   "AlternativeLimit=30 DAILY\nMapCallBackBusy2=1\nMapCallBackPin1=11,22\n"
-                   "NMSPollCLI=0301 Max5\nSubscriber01=CHINC[1,30] CHSTART[5,CYC]\n"
-                   "Holiday=24.12\nMapOut0049=01019 M1=0.12 T1=60 I=30\nMapOut0711=9 ORG\n"
-                   "[08:00] HO SU\nMapOut0711=7\nMapIn5=6 VOICE\n[18:00] MO\nMapOut0711=7\n");
+               read_file(std::string(VORN_SOURCE_DIR) + "/tests/golden/compiler/mkconf_trace.cfg"));
     expect_golden("compiler/mkconf_compile.trace", mkconf_trace(dir, 1));
     expect_golden("compiler/mkconf_decompile.trace", mkconf_trace(dir, 0));
 }

@@ -112,6 +112,51 @@ std::string field_value(const Field &f, const uint8_t *p) {
     return std::to_string(value);
 }
 
+// The head fields that differ from a fresh table's, one line per field (or
+// array element): "name[i]: value".
+std::string head_fields(const uint8_t *head) {
+    std::vector<uint8_t> fresh(kTableSize);
+    init_fresh_table(reinterpret_cast<table_t *>(fresh.data()));
+    std::vector<bool> seen(kTableHeadSize, false);
+    std::string out;
+    for (const Field &f : kHead) {
+        for (unsigned i = 0; i < f.count; ++i) {
+            const unsigned at = f.offset + i * f.stride;
+            for (unsigned k = 0; k < f.size; ++k)
+                seen[at + k] = true;
+            if (std::memcmp(head + at, fresh.data() + at, f.size) == 0)
+                continue;
+            char name[40];
+            std::snprintf(name, sizeof name, f.count > 1 ? "%s[%u]: " : "%s: ", f.name, i);
+            out += name + field_value(f, head + at) + "\n";
+        }
+    }
+    for (unsigned at = 0; at < kTableHeadSize; ++at)
+        if (!seen[at] && head[at] != fresh[at])
+            out += "byte " + std::to_string(at) + ": " + std::to_string(head[at]) + "\n";
+    return out;
+}
+
+// Slots 0 .. count-1 of a record, one line each.
+std::string map_lines(const uint8_t *record, int count) {
+    std::string out;
+    char text[64];
+    for (int i = 0; i < count; ++i) {
+        if (i == 32 && count > 40) { // the first maps and the last two slots
+            std::snprintf(text, sizeof text, "(%d more slots)\n", count - 34);
+            out += text;
+            i = count - 2;
+        }
+        const uint8_t *m = record + kTableHeadSize + kMapSize * static_cast<size_t>(i);
+        std::snprintf(text, sizeof text,
+                      " mode %02X len %u rank %u period %u charge %02X%02X%02X%02X\n", m[33],
+                      m[34] & 15, m[34] >> 4, m[35], m[39], m[38], m[37], m[36]);
+        out +=
+            "map[" + std::to_string(i) + "] " + quoted(m, 13) + " -> " + quoted(m + 13, 20) + text;
+    }
+    return out;
+}
+
 std::string escape_lines(const std::vector<std::string> &lines) {
     std::string out;
     for (const std::string &line : lines)
@@ -293,48 +338,6 @@ std::string run_case(const Case &c) {
 }
 
 } // namespace
-
-std::string head_fields(const uint8_t *head) {
-    std::vector<uint8_t> fresh(kTableSize);
-    init_fresh_table(reinterpret_cast<table_t *>(fresh.data()));
-    std::vector<bool> seen(kTableHeadSize, false);
-    std::string out;
-    for (const Field &f : kHead) {
-        for (unsigned i = 0; i < f.count; ++i) {
-            const unsigned at = f.offset + i * f.stride;
-            for (unsigned k = 0; k < f.size; ++k)
-                seen[at + k] = true;
-            if (std::memcmp(head + at, fresh.data() + at, f.size) == 0)
-                continue;
-            char name[40];
-            std::snprintf(name, sizeof name, f.count > 1 ? "%s[%u]: " : "%s: ", f.name, i);
-            out += name + field_value(f, head + at) + "\n";
-        }
-    }
-    for (unsigned at = 0; at < kTableHeadSize; ++at)
-        if (!seen[at] && head[at] != fresh[at])
-            out += "byte " + std::to_string(at) + ": " + std::to_string(head[at]) + "\n";
-    return out;
-}
-
-std::string map_lines(const uint8_t *record, int count) {
-    std::string out;
-    char text[64];
-    for (int i = 0; i < count; ++i) {
-        if (i == 32 && count > 40) { // the first maps and the last two slots
-            std::snprintf(text, sizeof text, "(%d more slots)\n", count - 34);
-            out += text;
-            i = count - 2;
-        }
-        const uint8_t *m = record + kTableHeadSize + kMapSize * static_cast<size_t>(i);
-        std::snprintf(text, sizeof text,
-                      " mode %02X len %u rank %u period %u charge %02X%02X%02X%02X\n", m[33],
-                      m[34] & 15, m[34] >> 4, m[35], m[39], m[38], m[37], m[36]);
-        out +=
-            "map[" + std::to_string(i) + "] " + quoted(m, 13) + " -> " + quoted(m + 13, 20) + text;
-    }
-    return out;
-}
 
 std::string run_config_cases(const std::string &name) {
     std::string out;

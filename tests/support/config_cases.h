@@ -7,18 +7,11 @@
 // tests/golden/compiler/README.md.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 namespace vorn::test {
 
 // The output of every case of tests/golden/compiler/NAME.cases.
 std::string run_config_cases(const std::string &name);
-
-// The head fields of a record that differ from a fresh table's, one line
-// per field (or array element): "name[i]: value".
-std::string head_fields(const uint8_t *head);
-// Slots 0 .. count-1 of a record, one line each.
-std::string map_lines(const uint8_t *record, int count);
 
 } // namespace vorn::test

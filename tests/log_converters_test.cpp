@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
+#include <sstream>
 #include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
@@ -192,27 +193,6 @@ std::string events_example() {
     log.events[1] = {4, 12, 15, 18, 22, 17, 4, 5, 301, "Remote access refused", 0x0001F3C8};
     log.events[2] = {5, 12, 15, 2, 0, 0, 3, 0, 40, "Holiday file read"};
     return log.build();
-}
-
-TEST(AlarmTool, RunsOfTheTool) {
-    AlarmFiles f;
-    auto q = [&](const char *name) { return shell_quote(f.dir.file(name)); };
-    write_file(f.dir.file("odd.bin"), "\x09 not an event log");
-    write_file(f.bin, events_example());
-    ASSERT_EQ(::mkfifo(f.dir.file("fifo").c_str(), 0600), 0);
-    ASSERT_EQ(::symlink(f.bin.c_str(), f.dir.file("link.txt").c_str()), 0);
-    std::string out = tool_run("alarm " + q("events.bin") + " " + q("report.txt"));
-    out += tool_run("alarm " + q("events.bin") + " " + q("report.txt") +
-                    " --headline 'Main office' --source COM2");
-    out += "--- report.txt\n" + printable(read_file(f.txt));
-    for (const std::string &args :
-         {q("events.bin"), q("missing.bin") + " r.txt", q("fifo"), shell_quote(f.dir.path()),
-          q("events.bin") + " " + q("link.txt"), q("events.bin") + " /dev/full", q("odd.bin"), ""s,
-          "a b c"s, "a.bin --source"s, "a --head x"s})
-        out += tool_run("alarm " + args);
-    expect_golden("logs/alarm_tool.txt", stable(out, f.dir.path()));
-    EXPECT_EQ(read_file(f.bin), events_example());
-    expect_example("events.bin", events_example()); // the log bundled with the tool
 }
 
 // ---- Call logs (mklogcall, merge_logcall, vorn calls and merge)
@@ -441,34 +421,6 @@ TEST(LogcallMerge, MergedListsErrorLinesAndTrace) {
     expect_golden("logs/logcall_merge_trace.txt", stable_trace(capture, dir.path()));
 }
 
-TEST(LogcallTool, RunsOfTheTool) {
-    TempDir dir;
-    const std::string env = "TMPDIR=" + dir.path();
-    auto q = [&](const char *name) { return shell_quote(dir.file(name)); };
-    write_file(dir.file("calls.bin"), calls_example());
-    std::string out =
-        tool_run("calls " + q("calls.bin") + " " + q("out.txt") + " --in " + q("in.txt") +
-                     " --reject " + q("reject.txt") + " --csv " + q("calls.csv"),
-                 env);
-    for (const char *name : {"out.txt", "in.txt", "reject.txt", "calls.csv"})
-        out += "--- " + std::string(name) + "\n" + printable(read_file(dir.file(name)));
-    for (const auto &[dest, shown] : {std::pair{"m.txt", "m.txt"}, {"IN.txt", "in.txt"}}) {
-        out += tool_run("merge " + q("in.txt") + " " + q("out.txt") + " " + q(dest));
-        out += "--- " + std::string(shown) + "\n" + printable(read_file(dir.file(shown)));
-    }
-    for (const std::string &args :
-         {"calls " + q("calls.bin") + " " + q("m.txt") + " --in " + q("m.txt"),
-          "calls " + q("calls.bin") + " " + q("no/list.txt"),
-          "calls " + q("calls.bin") + " /dev/full",
-          "merge " + q("m.txt") + " " + q("m.txt") + " /dev/full",
-          "merge " + q("m.txt") + " " + q("calls.bin") + " " + q("calls.bin"), "calls"s,
-          "calls a b c"s, "calls a b --in"s, "calls a b --out x"s, "merge a"s, "merge --x a b"s})
-        out += tool_run(args, env);
-    EXPECT_EQ(read_file(dir.file("calls.bin")), calls_example());
-    expect_example("calls.bin", calls_example()); // the log bundled with the tool
-    expect_golden("logs/logcall_tool.txt", stable(out + files_left(dir.path()), dir.path()));
-}
-
 // ---- Protocol traces (mktrace, vorn trace)
 
 // convert_trace through temporary streams: the result and the text.
@@ -639,37 +591,55 @@ std::string call_trace() {
         .bytes();
 }
 
-TEST(ProtTraceTool, RunsOfTheTool) {
+// ---- The tool's log jobs
+
+// The commands of tests/golden/logs/tools.commands run in one folder, "@show
+// FILE" and "@hex FILE" showing a file they wrote; then the capture of the
+// trace job as tshark decodes it.
+TEST(LogTools, RunsOfTheTool) {
+    PinnedClock clock; // and TZ=UTC for the capture's times
     TempDir dir;
-    auto q = [&](const char *name) { return shell_quote(dir.file(name)); };
-    const std::string files = q("t.bin") + " " + q("t.txt"), env = "TMPDIR=" + dir.path();
+    write_file(dir.file("events.bin"), events_example());
+    write_file(dir.file("odd.bin"), "\x09 not an event log");
+    write_file(dir.file("calls.bin"), calls_example());
     write_file(dir.file("t.bin"), call_trace());
     write_file(dir.file("e.bin"), "");
-    std::string out =
-        tool_run("trace " + files + " --label Box1 --pcapng " + q("t.pcapng"), "TZ=UTC " + env);
-    out += "--- t.txt\n" + printable(read_file(dir.file("t.txt")));
-    out += "--- t.pcapng\n" + hex_dump(stable(read_file(dir.file("t.pcapng")), dir.path()));
-    for (const std::string &args :
-         {files + " --pcap x", files + " --pcapng " + q("t.txt"), q("t.bin") + " " + q("t.bin"),
-          q("t.bin") + " /dev/full", files + " --pcapng /dev/full", q("e.bin") + " " + q("t.txt")})
-        out += tool_run("trace " + args, env);
-    out += tool_run("trace");
-    EXPECT_EQ(read_file(dir.file("t.bin")), call_trace()) << "the trace is never written";
-    write_file(dir.file("t.bin"), B().boot().record('?', 1, "").boot().bytes());
-    out += tool_run("trace " + files, env);
-    expect_golden("logs/prot_trace_tool.txt", stable(out + files_left(dir.path()), dir.path()));
+    write_file(dir.file("bad.bin"), B().boot().record('?', 1, "").boot().bytes());
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink(dir.file("events.bin").c_str(), dir.file("link.txt").c_str()), 0);
+    const std::string env = "-C " + shell_quote(dir.path()) + " TMPDIR=" + shell_quote(dir.path());
+    std::istringstream commands(read_file(VORN_SOURCE_DIR "/tests/golden/logs/tools.commands"));
+    std::string out;
+    for (std::string line; std::getline(commands, line);) {
+        const std::string file = dir.file(line.substr(line.find(' ') + 1));
+        if (line.starts_with("@show ") || line.starts_with("@hex "))
+            out += "--- " + line.substr(line.find(' ') + 1) + "\n" +
+                   (line[1] == 's' ? printable(read_file(file))
+                                   : hex_dump(stable(read_file(file), dir.path())));
+        else if (!line.starts_with("#"))
+            out += tool_run(line, env);
+    }
+    expect_golden("logs/tools.txt", stable(out + files_left(dir.path()), dir.path()));
+    const std::pair<const char *, std::string> inputs[] = {
+        {"events.bin", events_example()}, {"calls.bin", calls_example()}, {"t.bin", call_trace()}};
+    for (const auto &[name, bytes] : inputs) {
+        EXPECT_EQ(read_file(dir.file(name)), bytes) << name << " is never written";
+        if (name[0] != 't')
+            expect_example(name, bytes); // the logs bundled with the tool
+    }
 
     if (std::system("command -v tshark >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "tshark is not installed (apt-get install tshark); the capture was "
                         "compared as bytes but not decoded";
-    EXPECT_EQ(std::system(("TZ=UTC tshark -r " + q("t.pcapng") +
+    const std::string q = shell_quote(dir.file("t.pcapng"));
+    EXPECT_EQ(std::system(("TZ=UTC tshark -r " + q +
                            " -T fields -E separator=';' -e frame.time_epoch -e frame.interface_name"
                            " -e frame.packet_flags_direction -e _ws.col.Source"
                            " -e _ws.col.Destination -e _ws.col.Protocol -e _ws.col.Info >" +
-                           q("tshark.out") + " 2>/dev/null")
+                           q + ".out 2>/dev/null")
                               .c_str()),
               0);
-    expect_golden("logs/prot_trace_tshark.txt", read_file(dir.file("tshark.out")));
+    expect_golden("logs/prot_trace_tshark.txt", read_file(dir.file("t.pcapng.out")));
 }
 
 } // namespace

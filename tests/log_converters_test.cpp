@@ -20,7 +20,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
-#include <sstream>
 #include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
@@ -593,9 +592,8 @@ std::string call_trace() {
 
 // ---- The tool's log jobs
 
-// The commands of tests/golden/logs/tools.commands run in one folder, "@show
-// FILE" and "@hex FILE" showing a file they wrote; then the capture of the
-// trace job as tshark decodes it.
+// The session of tests/golden/logs/tools.commands in one folder, then the
+// capture of the trace job as tshark decodes it.
 TEST(LogTools, RunsOfTheTool) {
     PinnedClock clock; // and TZ=UTC for the capture's times
     TempDir dir;
@@ -607,18 +605,7 @@ TEST(LogTools, RunsOfTheTool) {
     write_file(dir.file("bad.bin"), B().boot().record('?', 1, "").boot().bytes());
     ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
     ASSERT_EQ(::symlink(dir.file("events.bin").c_str(), dir.file("link.txt").c_str()), 0);
-    const std::string env = "-C " + shell_quote(dir.path()) + " TMPDIR=" + shell_quote(dir.path());
-    std::istringstream commands(read_file(VORN_SOURCE_DIR "/tests/golden/logs/tools.commands"));
-    std::string out;
-    for (std::string line; std::getline(commands, line);) {
-        const std::string file = dir.file(line.substr(line.find(' ') + 1));
-        if (line.starts_with("@show ") || line.starts_with("@hex "))
-            out += "--- " + line.substr(line.find(' ') + 1) + "\n" +
-                   (line[1] == 's' ? printable(read_file(file))
-                                   : hex_dump(stable(read_file(file), dir.path())));
-        else if (!line.starts_with("#"))
-            out += tool_run(line, env);
-    }
+    const std::string out = run_session("logs/tools.commands", dir.path(), "TMPDIR=" + dir.path());
     expect_golden("logs/tools.txt", stable(out + files_left(dir.path()), dir.path()));
     const std::pair<const char *, std::string> inputs[] = {
         {"events.bin", events_example()}, {"calls.bin", calls_example()}, {"t.bin", call_trace()}};

@@ -34,6 +34,14 @@ std::string section(const std::string &name, int result, const char *message,
 // "$ vorn ARGS", the exit code and what the tool printed (`env` as for
 // run_tool).
 std::string tool_run(const std::string &args, const std::string &env = "");
+// The session of tests/golden/`name` run in `folder`, as one text: each line
+// a tool command, shown as tool_run shows it (`env` and "-C FOLDER" given to
+// it; "-C SUB" first: in the sub-folder SUB); "@file NAME TEXT" writes a file
+// (with its folders; "\n" and "\r" stand for line ends, "{pad}" for the 200
+// bytes mkconf asks for); "@show FILE" and "@hex FILE" show a file; lines
+// starting with '#' are notes.
+std::string run_session(const std::string &name, const std::string &folder,
+                        const std::string &env = "");
 // "file left: NAME" for each file in `folder`, in the order of the names.
 std::string files_left(const std::string &folder);
 // Compares `actual` with tests/golden/`name`; a difference fails the test

@@ -436,6 +436,7 @@ std::string converted(const std::string &name, const std::string &trace, const c
 
 TEST(ProtTrace, TextsOfManyTraces) {
     auto at = [] { return B().at(5, 9, 37); };
+    const B worked = B().at(5, 9).time(13, 4, 12, 15).at(5, 9, 37).state(1, 13);
     const std::pair<const char *, B> records[] = {
         {"states", at().state(1, 13).state(3, 12).state(0, 5).state(1, 0x1F).state(100, 4)},
         {"state, length field not read", at().record('1', 1, bytes_of({13}), 0)},
@@ -449,13 +450,7 @@ TEST(ProtTrace, TextsOfManyTraces) {
         {"frame longer than the buffer", at().frame('r', 7, counting_bytes(300)).boot()},
         {"frame cut by the end of the file", at().record('r', 1, bytes_of({2, 1}), 10)},
         {"tick doubled in 16 bits, times as stored", B().at(5, 9, 40000).boot().at(75, 61).boot()},
-        {"worked examples", B().at(5, 9)
-                                .time(13, 4, 12, 15)
-                                .at(5, 9, 37)
-                                .state(1, 13)
-                                .frame('r', 1, bytes_of({2, 1, 0x7F}))
-                                .at(6, 30, 5)
-                                .boot()},
+        {"worked examples", B(worked).frame('r', 1, bytes_of({2, 1, 0x7F})).at(6, 30, 5).boot()},
         {"empty", B()},
     };
     B names = at(); // every name of a line state, on both sides, and of an error state
@@ -538,14 +533,8 @@ TEST(ProtTrace, ExportResultsAndTrace) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 
     // The trace of a conversion that skips filling and ends at invalid data.
-    write_file(file("t.bin"), B().at(1, 2)
-                                  .frame('r', 1, bytes_of({2, 1, 0x7F}))
-                                  .ff(20)
-                                  .boot()
-                                  .ff(16)
-                                  .state(2, 4)
-                                  .record('?', 1, counting_bytes(30))
-                                  .bytes());
+    B skips = B().at(1, 2).frame('r', 1, bytes_of({2, 1, 0x7F})).ff(20).boot().ff(16);
+    write_file(file("t.bin"), skips.state(2, 4).record('?', 1, counting_bytes(30)).bytes());
     DebugOn debug;
     TraceCapture capture;
     EXPECT_EQ(mktrace(file("t.bin").c_str(), file("t.txt").c_str(), nullptr), 1);
@@ -558,36 +547,21 @@ TEST(ProtTrace, ExportResultsAndTrace) {
 // is the network side.  LAPD frames start with their address field: SAPI 0
 // (call control), C/R, TEI 0.  The first frame comes before any time stamp.
 std::string call_trace() {
-    auto h = [](const std::string &hex) { // "02 01 7F": the bytes 02h, 01h, 7Fh
-        std::string bytes;
-        for (size_t at = 0; at < hex.size(); at += 3)
-            bytes += static_cast<char>(std::stoi(hex.substr(at, 2), nullptr, 16));
-        return bytes;
-    };
-    return B()
-        .at(1, 6, 25)
-        .frame('s', 1, h("00 01 7F")) // SABME, unanswered
-        .at(5, 9)
-        .time(13, 4, 12, 15)
-        .at(5, 9, 37)
-        .state(1, 13)
-        .frame('r', 1, h("02 01 7F")) // SABME from the network
-        .frame('s', 1, h("02 01 73")) // UA
-        .at(5, 10, 2)
-        // I: SETUP to 123, CALL PROCEEDING on B1
-        .frame('s', 1, h("00 01 00 00 08 01 01 05 04 03 80 90 A3 70 04 81 31 32 33"))
-        .at(5, 10, 20)
-        .frame('r', 1, h("02 01 00 02 08 01 81 02 18 01 89"))
-        .at(5, 12)
-        .connect(1, 1, 3, 1, 1)
-        .frame('r', 3, h("00 01 00 00 08 01 02 05 04 03 80 90 A3")) // I: SETUP from a terminal
-        .frame('s', 3, h("02 01 00 02 08 01 82 01"))                // ALERTING
-        .at(59, 58)
-        .frame('r', 1, h("02 01 02 02 08 01 81 07")) // CONNECT
-        .at(0, 3, 10) // DISCONNECT, an hour having passed without a time stamp
-        .frame('s', 1, h("00 01 02 04 08 01 01 45 08 02 80 90"))
-        .error(3, 15)
-        .bytes();
+    // clang-format off
+    return B().at(1, 6, 25).frame('s', 1, "\x00\x01\x7F"s) // SABME, unanswered
+        .at(5, 9).time(13, 4, 12, 15).at(5, 9, 37).state(1, 13)
+        .frame('r', 1, "\x02\x01\x7F"s).frame('s', 1, "\x02\x01\x73"s) // SABME from the network, UA
+        // I: SETUP to 123, then CALL PROCEEDING on B1
+        .at(5, 10, 2).frame('s', 1, "\x00\x01\x00\x00\x08\x01\x01\x05\x04\x03\x80\x90\xA3\x70\x04\x81\x31\x32\x33"s)
+        .at(5, 10, 20).frame('r', 1, "\x02\x01\x00\x02\x08\x01\x81\x02\x18\x01\x89"s)
+        .at(5, 12).connect(1, 1, 3, 1, 1) // I: SETUP from a terminal, ALERTING
+        .frame('r', 3, "\x00\x01\x00\x00\x08\x01\x02\x05\x04\x03\x80\x90\xA3"s)
+        .frame('s', 3, "\x02\x01\x00\x02\x08\x01\x82\x01"s)
+        .at(59, 58).frame('r', 1, "\x02\x01\x02\x02\x08\x01\x81\x07"s) // CONNECT
+        // DISCONNECT, an hour having passed without a time stamp
+        .at(0, 3, 10).frame('s', 1, "\x00\x01\x02\x04\x08\x01\x01\x45\x08\x02\x80\x90"s)
+        .error(3, 15).bytes();
+    // clang-format on
 }
 
 // ---- The tool's log jobs

@@ -48,27 +48,22 @@ std::string damaged(uint8_t version, int16_t size, int16_t count, int16_t first,
     return log.build();
 }
 
-struct AlarmFiles {
+TEST(Alarm, ReportsOfManyLogsAndTrace) {
+    const uint32_t blocks = live_blocks();
     PinnedClock clock;
     TempDir dir;
-    std::string bin = dir.file("events.bin"), txt = dir.file("report.txt");
-
+    const std::string bin = dir.file("events.bin"), txt = dir.file("report.txt");
     // One mkalarm call: its result, the message buffer and the report.
-    std::string call(const std::string &name, const char *report, const char *log,
-                     const char *source = nullptr, const char *headline = nullptr) {
+    auto call = [](const std::string &name, const char *report, const char *log,
+                   const char *source = nullptr, const char *headline = nullptr) {
         char message[80] = "(untouched)";
         const int result = mkalarm(report, log, 0, source, headline, message);
         return section(name, result, message, {report ? report : ""});
-    }
-};
-
-TEST(Alarm, ReportsOfManyLogsAndTrace) {
-    const uint32_t blocks = live_blocks();
-    AlarmFiles f;
-    write_file(f.bin, AlarmLog{2, 17, {100, 1, 0, 0, 0}, {{0, kLineDown}}}.build());
-    f.call("worked example", f.txt.c_str(), f.bin.c_str());
-    f.call("appended, with source and headline", f.txt.c_str(), f.bin.c_str(), "Box 1", "Nightly");
-    std::string out = f.call("appended again", f.txt.c_str(), f.bin.c_str(), "", "");
+    };
+    write_file(bin, AlarmLog{2, 17, {100, 1, 0, 0, 0}, {{0, kLineDown}}}.build());
+    call("worked example", txt.c_str(), bin.c_str());
+    call("appended, with source and headline", txt.c_str(), bin.c_str(), "Box 1", "Nightly");
+    std::string out = call("appended again", txt.c_str(), bin.c_str(), "", "");
 
     // Every form of the event line, one event per ring index: the seconds,
     // the year, the error class and code, the address, texts that are cut,
@@ -124,37 +119,37 @@ TEST(Alarm, ReportsOfManyLogsAndTrace) {
         {"device name behind 2 entries", AlarmLog{2, 1, {2, 1}, {}, "Box 2\0"s}.build()},
     };
     for (const auto &[name, log] : logs) {
-        write_file(f.bin, log);
-        std::filesystem::remove(f.txt);
-        out += f.call(name, f.txt.c_str(), f.bin.c_str());
+        write_file(bin, log);
+        std::filesystem::remove(txt);
+        out += call(name, txt.c_str(), bin.c_str());
     }
 
     // The report is opened after the log; the version is checked after the
     // head was written.
     const std::string log = AlarmLog{2, 1, {100, 1, 0, 0, 0}, {{0, kLineDown}}}.build();
     auto version = [&](char v) { return std::string(1, v).append(log, 1); };
-    const std::string missing = f.dir.file("missing.bin"), no_folder = f.dir.file("no/r.txt");
-    std::filesystem::remove(f.txt);
-    out += f.call("log missing", f.txt.c_str(), missing.c_str(), "Box", "Head");
-    out += f.call("log absent", f.txt.c_str(), nullptr);
-    out += f.call("log a folder", f.txt.c_str(), f.dir.path().c_str());
-    out += f.call("no report: the log is checked", nullptr, f.bin.c_str());
-    write_file(f.bin, version('\x07'));
-    out += f.call("no report, version 7", nullptr, f.bin.c_str());
-    write_file(f.bin, "");
-    out += f.call("empty log", f.txt.c_str(), f.bin.c_str());
-    write_file(f.bin, log);
-    out += f.call("report in a missing folder", no_folder.c_str(), f.bin.c_str());
-    out += f.call("report on a full disk", "/dev/full", f.bin.c_str());
-    write_file(f.bin, version('\x03'));
-    f.call("version 3", f.txt.c_str(), f.bin.c_str(), "Box", "Head");
-    write_file(f.bin, version('\xff'));
-    out += f.call("version -1 after version 3", f.txt.c_str(), f.bin.c_str(), "Box", "Head");
-    expect_golden("logs/alarm_reports.txt", stable(out + files_left(f.dir.path()), f.dir.path()));
+    const std::string missing = dir.file("missing.bin"), no_folder = dir.file("no/r.txt");
+    std::filesystem::remove(txt);
+    out += call("log missing", txt.c_str(), missing.c_str(), "Box", "Head");
+    out += call("log absent", txt.c_str(), nullptr);
+    out += call("log a folder", txt.c_str(), dir.path().c_str());
+    out += call("no report: the log is checked", nullptr, bin.c_str());
+    write_file(bin, version('\x07'));
+    out += call("no report, version 7", nullptr, bin.c_str());
+    write_file(bin, "");
+    out += call("empty log", txt.c_str(), bin.c_str());
+    write_file(bin, log);
+    out += call("report in a missing folder", no_folder.c_str(), bin.c_str());
+    out += call("report on a full disk", "/dev/full", bin.c_str());
+    write_file(bin, version('\x03'));
+    call("version 3", txt.c_str(), bin.c_str(), "Box", "Head");
+    write_file(bin, version('\xff'));
+    out += call("version -1 after version 3", txt.c_str(), bin.c_str(), "Box", "Head");
+    expect_golden("logs/alarm_reports.txt", stable(out + files_left(dir.path()), dir.path()));
 
-    EXPECT_EQ(mkalarm(f.txt.c_str(), missing.c_str(), 0, nullptr, nullptr, nullptr), -1);
+    EXPECT_EQ(mkalarm(txt.c_str(), missing.c_str(), 0, nullptr, nullptr, nullptr), -1);
     // A read that ends before the file does (the length counts the whole file).
-    std::FILE *file = std::fopen(f.bin.c_str(), "rb");
+    std::FILE *file = std::fopen(bin.c_str(), "rb");
     ASSERT_NE(file, nullptr);
     std::fgetc(file);
     EXPECT_EQ(convert_alarm(file, nullptr, nullptr, nullptr), -3);
@@ -169,15 +164,15 @@ TEST(Alarm, ReportsOfManyLogsAndTrace) {
     AlarmEvent late = kLineDown, odd = event("Odd");
     late.second = 61, odd.year = 115;
     write_file(
-        f.bin,
+        bin,
         AlarmLog{2, 17, {2, 3, 1, 0, 2}, {{0, late}, {1, odd}}, "Vorn\0"s, {}, 0x12340}.build());
-    EXPECT_EQ(mkalarm(f.txt.c_str(), f.bin.c_str(), 1, "Box", nullptr, nullptr), 0);
-    write_file(f.bin, AlarmLog{2, 0, {-1, 0, 0, 0, 0}}.build());
-    EXPECT_EQ(mkalarm(nullptr, f.bin.c_str(), 0, nullptr, nullptr, nullptr), 0);
-    write_file(f.bin, "\x05");
-    EXPECT_EQ(mkalarm(nullptr, f.bin.c_str(), 0, nullptr, nullptr, nullptr), -4);
-    EXPECT_EQ(mkalarm(f.txt.c_str(), missing.c_str(), 0, "", "", nullptr), -1);
-    expect_golden("logs/alarm_trace.txt", stable_trace(capture, f.dir.path()));
+    EXPECT_EQ(mkalarm(txt.c_str(), bin.c_str(), 1, "Box", nullptr, nullptr), 0);
+    write_file(bin, AlarmLog{2, 0, {-1, 0, 0, 0, 0}}.build());
+    EXPECT_EQ(mkalarm(nullptr, bin.c_str(), 0, nullptr, nullptr, nullptr), 0);
+    write_file(bin, "\x05");
+    EXPECT_EQ(mkalarm(nullptr, bin.c_str(), 0, nullptr, nullptr, nullptr), -4);
+    EXPECT_EQ(mkalarm(txt.c_str(), missing.c_str(), 0, "", "", nullptr), -1);
+    expect_golden("logs/alarm_trace.txt", stable_trace(capture, dir.path()));
 }
 
 // A version-2 log of a box whose ring has wrapped: six events from ring
@@ -225,47 +220,41 @@ std::string calls_example() {
     return call_log({saved, new_year, out1, in1, no_start, unfinished, not_closed, text_number});
 }
 
-struct CallFiles {
-    TempDir dir;
-    TmpPathIn tmp{dir.path()}; // where the copy of the log goes
-    std::string bin = dir.file("calls.bin"), out = dir.file("out.txt"), in = dir.file("in.txt"),
-                reject = dir.file("reject.txt");
-
-    // One mklogcall call: result, message and the lists.
-    std::string lists(const std::string &name, const std::string &log, const char *o,
-                      const char *i = nullptr, const char *r = nullptr,
-                      const char *from = nullptr) {
-        write_file(bin, log);
-        for (const auto &f : {out, in, reject})
-            fs::remove(f);
-        char message[80] = "(untouched)";
-        const int result = mklogcall(from ? from : bin.c_str(), o, i, r, message);
-        return section(name, result, message, {out, in, reject});
-    }
-};
-
 TEST(Logcall, ListsOfManyLogsAndTrace) {
     const uint32_t blocks = live_blocks();
-    CallFiles f;
-    const char *O = f.out.c_str(), *I = f.in.c_str(), *R = f.reject.c_str();
+    TempDir dir;
+    TmpPathIn tmp{dir.path()}; // where the copy of the log goes
+    const std::string bin = dir.file("calls.bin"), out_txt = dir.file("out.txt"),
+                      in_txt = dir.file("in.txt"), reject_txt = dir.file("reject.txt");
+    // One mklogcall call: result, message and the lists.
+    auto lists = [&](const std::string &name, const std::string &log, const char *o,
+                     const char *i = nullptr, const char *r = nullptr, const char *from = nullptr) {
+        write_file(bin, log);
+        for (const auto &file : {out_txt, in_txt, reject_txt})
+            fs::remove(file);
+        char message[80] = "(untouched)";
+        const int result = mklogcall(from ? from : bin.c_str(), o, i, r, message);
+        return section(name, result, message, {out_txt, in_txt, reject_txt});
+    };
+    const char *O = out_txt.c_str(), *I = in_txt.c_str(), *R = reject_txt.c_str();
     CallRecord no_start = call(2, "030");
     no_start.start.day = 0xFF, no_start.end.minute = 9;
-    std::string out = f.lists("examples, one list", call_log({CallRecord(), no_start}), O);
-    out += f.lists("example, three lists", call(1, "030").bytes(), O, I, R);
-    const std::string log = calls_example(), again = f.dir.path() + "/./out.txt";
-    out += f.lists("one list", log, O) + f.lists("out and in", log, O, I);
-    out += f.lists("out and reject", log, O, nullptr, R) + f.lists("three lists", log, O, I, R);
-    out += f.lists("out named three times", log, O, O, again.c_str());
+    std::string out = lists("examples, one list", call_log({CallRecord(), no_start}), O);
+    out += lists("example, three lists", call(1, "030").bytes(), O, I, R);
+    const std::string log = calls_example(), again = dir.path() + "/./out.txt";
+    out += lists("one list", log, O) + lists("out and in", log, O, I);
+    out += lists("out and reject", log, O, nullptr, R) + lists("three lists", log, O, I, R);
+    out += lists("out named three times", log, O, O, again.c_str());
 
     CallRecord r = call(1, "\xFF"s + "8", {31, 1, 99, 0, 0, 0}, {255, 255, 255, 255, 255, 255});
     r.port2 = 0x45, r.subcode = 0, r.value = 0xFFFF, r.status = 0xFFFF, r.code = 0;
-    out += f.lists("no address, end all 255", r.bytes(), O);
+    out += lists("no address, end all 255", r.bytes(), O);
     r.end = {1, 2, 0, 3, 4, 5};
-    out += f.lists("no address, the call incoming", r.bytes(), O);
+    out += lists("no address, the call incoming", r.bytes(), O);
     r.dad = "6" + std::string(30, '9'), r.port1 = 0xA3, r.port2 = 0x3F;
-    out += f.lists("address without terminator", r.bytes(), O);
+    out += lists("address without terminator", r.bytes(), O);
     r.dad = "", r.plc = 0xFFFE;
-    out += f.lists("slot 32766 not closed", r.bytes(), O);
+    out += lists("slot 32766 not closed", r.bytes(), O);
 
     // Number fields (packed, text, first byte 0 or FFh) and port codes.
     const std::string numbers[][2] = {
@@ -280,7 +269,7 @@ TEST(Logcall, ListsOfManyLogsAndTrace) {
         fields[i].number1 = numbers[i][0], fields[i].number2 = numbers[i][1];
         fields[i].port1 = ports[i][0], fields[i].port2 = ports[i][1];
     }
-    out += f.lists("numbers and ports", call_log(fields), O);
+    out += lists("numbers and ports", call_log(fields), O);
 
     // By end date and time (years 97 to 99 first), then start (its year as
     // stored), then the other bytes.
@@ -292,26 +281,26 @@ TEST(Logcall, ListsOfManyLogsAndTrace) {
         call(7, "8-later-start", {4, 12, 15, 13, 5, 10}), call(8, "812"), CallRecord()};
     // clang-format on
     order[7].status = 0x11;
-    out += f.lists("sort order", call_log(order), O);
+    out += lists("sort order", call_log(order), O);
 
     const CallRecord later = call(1, "812", {}, {4, 12, 15, 13, 9});
     for (size_t size : {1, 74})
-        out += f.lists(std::to_string(size) + " bytes", later.bytes().substr(0, size), O, I, R);
-    out += f.lists("end mark",
-                   call_log({later, call(0xFFFF, "8", {}, {4, 12, 15, 13, 8}), CallRecord()}), O);
-    out += f.lists("short last record", CallRecord().bytes() + later.bytes().substr(0, 74), O);
+        out += lists(std::to_string(size) + " bytes", later.bytes().substr(0, size), O, I, R);
+    out += lists("end mark",
+                 call_log({later, call(0xFFFF, "8", {}, {4, 12, 15, 13, 8}), CallRecord()}), O);
+    out += lists("short last record", CallRecord().bytes() + later.bytes().substr(0, 74), O);
 
-    const std::string none = f.dir.file("none.bin"), no_folder = f.dir.file("no/such/file.txt");
-    out += f.lists("log missing", log, O, I, R, none.c_str());
-    out += f.lists("log a folder", log, O, I, R, f.dir.path().c_str());
-    out += f.lists("out not creatable", log, no_folder.c_str(), I, R);
-    out += f.lists("in not creatable", log, O, no_folder.c_str(), R);
-    out += f.lists("reject not creatable", log, O, I, no_folder.c_str());
-    out += f.lists("out not writable", log, "/dev/full", I, R);
-    out += f.lists("in not writable", log, O, "/dev/full", R);
-    out += f.lists("reject not writable", log, O, I, "/dev/full");
-    out += f.lists("out absent", log, nullptr, I, R);
-    expect_golden("logs/logcall_lists.txt", stable(out + files_left(f.dir.path()), f.dir.path()));
+    const std::string none = dir.file("none.bin"), no_folder = dir.file("no/such/file.txt");
+    out += lists("log missing", log, O, I, R, none.c_str());
+    out += lists("log a folder", log, O, I, R, dir.path().c_str());
+    out += lists("out not creatable", log, no_folder.c_str(), I, R);
+    out += lists("in not creatable", log, O, no_folder.c_str(), R);
+    out += lists("reject not creatable", log, O, I, no_folder.c_str());
+    out += lists("out not writable", log, "/dev/full", I, R);
+    out += lists("in not writable", log, O, "/dev/full", R);
+    out += lists("reject not writable", log, O, I, "/dev/full");
+    out += lists("out absent", log, nullptr, I, R);
+    expect_golden("logs/logcall_lists.txt", stable(out + files_left(dir.path()), dir.path()));
     char message[80];
     EXPECT_EQ(mklogcall(nullptr, O, nullptr, nullptr, message), -1);
     EXPECT_STREQ(message, "Cannot Read \"NULL\"!\n");
@@ -319,10 +308,10 @@ TEST(Logcall, ListsOfManyLogsAndTrace) {
 
     DebugOn debug; // the trace of a conversion and of a failed one
     TraceCapture capture;
-    write_file(f.bin, calls_example());
-    EXPECT_EQ(mklogcall(f.bin.c_str(), O, nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(mklogcall(f.bin.c_str(), "/dev/full", nullptr, nullptr, nullptr), -4);
-    expect_golden("logs/logcall_trace.txt", stable_trace(capture, f.dir.path()));
+    write_file(bin, calls_example());
+    EXPECT_EQ(mklogcall(bin.c_str(), O, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(mklogcall(bin.c_str(), "/dev/full", nullptr, nullptr, nullptr), -4);
+    expect_golden("logs/logcall_trace.txt", stable_trace(capture, dir.path()));
 }
 
 TEST(Logcall, SortKeepsTheTailAndReportsStreamFailures) {

@@ -21,16 +21,9 @@
 namespace vorn::test {
 namespace {
 
-TEST(ConfigCases, Parser) {
-    expect_golden("compiler/parser.golden", run_config_cases("parser"));
-}
-
-TEST(ConfigCases, Optimizer) {
-    expect_golden("compiler/optimizer.golden", run_config_cases("optimizer"));
-}
-
-TEST(ConfigCases, Writer) {
-    expect_golden("compiler/writer.golden", run_config_cases("writer"));
+TEST(ConfigCases, ParserOptimizerAndWriter) {
+    for (const std::string name : {"parser", "optimizer", "writer"})
+        expect_golden("compiler/" + name + ".golden", run_config_cases(name));
 }
 
 // The trace bodies of one mkconf call, with addresses and the process-wide

@@ -293,12 +293,11 @@ TEST(Logcall, ListsOfManyLogsAndTrace) {
     const std::string none = dir.file("none.bin"), no_folder = dir.file("no/such/file.txt");
     out += lists("log missing", log, O, I, R, none.c_str());
     out += lists("log a folder", log, O, I, R, dir.path().c_str());
-    out += lists("out not creatable", log, no_folder.c_str(), I, R);
-    out += lists("in not creatable", log, O, no_folder.c_str(), R);
-    out += lists("reject not creatable", log, O, I, no_folder.c_str());
-    out += lists("out not writable", log, "/dev/full", I, R);
-    out += lists("in not writable", log, O, "/dev/full", R);
-    out += lists("reject not writable", log, O, I, "/dev/full");
+    for (const std::string &bad : {no_folder, "/dev/full"s}) { // not creatable, not writable
+        const char *to = bad.c_str();
+        out += lists("out " + bad, log, to, I, R) + lists("in " + bad, log, O, to, R);
+        out += lists("reject " + bad, log, O, I, to);
+    }
     out += lists("out absent", log, nullptr, I, R);
     expect_golden("logs/logcall_lists.txt", stable(out + files_left(dir.path()), dir.path()));
     char message[80];

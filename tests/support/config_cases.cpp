@@ -11,6 +11,7 @@
 #include "support/trace_capture.h"
 #include "vorn_b32.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -155,13 +156,6 @@ std::string map_lines(const uint8_t *record, int count) {
     return out;
 }
 
-std::string escape_lines(const std::vector<std::string> &lines) {
-    std::string out;
-    for (const std::string &line : lines)
-        out += "  " + quoted(reinterpret_cast<const uint8_t *>(line.data()), line.size()) + "\n";
-    return out;
-}
-
 struct Case {
     std::string kind, name, text;
     std::vector<std::pair<unsigned, std::string>> pokes, devinfo;
@@ -271,7 +265,9 @@ std::string run_mkconf(const TempDir &dir, int mode, bool listing = false) {
     set_optimize_files(1);
     const int result = mkconf(cfg.c_str(), bin.c_str(), mode);
     set_optimize_files(0);
-    std::string out = "result " + std::to_string(result) + "\n" + escape_lines(error_lines(cap));
+    std::string out = "result " + std::to_string(result) + "\n";
+    for (const std::string &line : error_lines(cap))
+        out += "  " + quoted(reinterpret_cast<const uint8_t *>(line.data()), line.size()) + "\n";
     if (mode == 0)
         return out + (result == 0 ? read_file(cfg) : "");
     if (result != 0 && std::filesystem::is_regular_file(bin))
@@ -330,8 +326,7 @@ std::string run_case_in(const Case &c, const TempDir &dir) {
 std::string run_case(const Case &c) {
     TempDir dir;
     std::string upper = dir.path();
-    for (char &ch : upper)
-        ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    std::ranges::transform(upper, upper.begin(), [](unsigned char ch) { return std::toupper(ch); });
     return replaced(replaced(run_case_in(c, dir), dir.path(), "$DIR"), upper, "$DIR");
 }
 

@@ -5,15 +5,17 @@
 #include "conf/mkconf_driver.h"
 #include "frame/frame.h"
 #include "parser/parser.h"
+#include "support/log_golden.h"
 #include "support/table_builder.h"
 #include "support/text_files.h"
 #include "support/trace_capture.h"
 #include "vorn_b32.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <vector>
@@ -56,19 +58,18 @@ const Field kHead[] = {
     {234, "remote_oad", 't', 20, 3, 20}, {294, "remote_callback", 't', 20},
     {314, "nt_l2mode", 'x', 1}, {315, "te_l2mode", 'x', 1}, {316, "nt_protocol", 'x', 1},
     {317, "te_protocol", 'x', 1}, {318, "escape", 'x', 1}, {319, "currency_mode", 'x', 1},
-    {320, "currency_value", 'u', 2}, {322, "currency_div", 'u', 2},
-    {324, "currency_sign", 't', 10}, {334, "max_period_entries", 'i', 2},
-    {336, "holiday_entries", 'i', 2}, {338, "map_esclen", 'a', 26},
-    {364, "max_map_entries", 'i', 2}, {366, "used_map_entries", 'i', 2},
-    {368, "max_redirect_entries", 'i', 2}, {370, "max_callback_providers", 'i', 2},
-    {372, "period", 'x', 3, 64, 3}, {564, "holiday", 'x', 2, 50, 2},
-    {664, "mapcb_wait_dial", 'u', 1}, {665, "mapcb_wait_dtmf", 'u', 1},
-    {666, "mapcb_dial_first", 't', 6, 3, 6}, {684, "mapcb_dial_end", 't', 2, 3, 2},
-    {690, "mapcb_pin", 't', 20, 3, 20}, {750, "mapcb_call_end", 't', 4},
-    {754, "mapcb_wait_alert", 'u', 1}, {755, "mapcb_flags", 'x', 1, 3, 1},
-    {758, "mapcb_wait_break", 'u', 1}, {759, "mapcb_wait_disc", 'u', 1},
-    {760, "mapcb_area", 't', 2}, {762, "dtmf_wait_dial", 'u', 1}, {763, "dtmf_wait_dtmf", 'u', 1},
-    {764, "dtmf_count", 'u', 1}, {765, "dtmf_dial_end", 't', 3},
+    {320, "currency_value", 'u', 2}, {322, "currency_div", 'u', 2}, {324, "currency_sign", 't', 10},
+    {334, "max_period_entries", 'i', 2}, {336, "holiday_entries", 'i', 2},
+    {338, "map_esclen", 'a', 26}, {364, "max_map_entries", 'i', 2},
+    {366, "used_map_entries", 'i', 2}, {368, "max_redirect_entries", 'i', 2},
+    {370, "max_callback_providers", 'i', 2}, {372, "period", 'x', 3, 64, 3},
+    {564, "holiday", 'x', 2, 50, 2}, {664, "mapcb_wait_dial", 'u', 1},
+    {665, "mapcb_wait_dtmf", 'u', 1}, {666, "mapcb_dial_first", 't', 6, 3, 6},
+    {684, "mapcb_dial_end", 't', 2, 3, 2}, {690, "mapcb_pin", 't', 20, 3, 20},
+    {750, "mapcb_call_end", 't', 4}, {754, "mapcb_wait_alert", 'u', 1},
+    {755, "mapcb_flags", 'x', 1, 3, 1}, {758, "mapcb_wait_break", 'u', 1},
+    {759, "mapcb_wait_disc", 'u', 1}, {760, "mapcb_area", 't', 2}, {762, "dtmf_wait_dial", 'u', 1},
+    {763, "dtmf_wait_dtmf", 'u', 1}, {764, "dtmf_count", 'u', 1}, {765, "dtmf_dial_end", 't', 3},
     {768, "redirect_from", 't', 20, 30, 42}, {788, "redirect_to", 't', 20, 30, 42},
     {808, "redirect_sin", 'u', 1, 30, 42}, {809, "redirect_mode", 'x', 1, 30, 42},
     {2028, "poll_interval", 'u', 4}, {2032, "remote_poll", 't', 20},
@@ -78,9 +79,8 @@ const Field kHead[] = {
     {2085, "chstart", 'x', 1, 2, 1}, {2087, "controller", 't', 16},
     {2121, "callback_pins", 't', 20, 12, 20}, {2361, "options", 'x', 1},
     {2362, "s2m_l1mode", 'u', 1}, {2363, "callback_area", 't', 2, 3, 2},
-    {2369, "free_tone", 'x', 1}, {2370, "drop_msn", 't', 20},
-    {2390, "no_redirect_cause", 'x', 2}, {2392, "alternative_limit", 'x', 1},
-    {2393, "options2", 'x', 2}, {2395, "own_msn", 't', 20},
+    {2369, "free_tone", 'x', 1}, {2370, "drop_msn", 't', 20}, {2390, "no_redirect_cause", 'x', 2},
+    {2392, "alternative_limit", 'x', 1}, {2393, "options2", 'x', 2}, {2395, "own_msn", 't', 20},
     {2417, "free_tone_cadence", 'x', 10},
 };
 // clang-format on
@@ -111,10 +111,48 @@ std::string field_value(const Field &f, const uint8_t *p) {
     return std::to_string(value);
 }
 
-std::string escape_lines(const std::vector<std::string> &lines) {
+// The head fields that differ from a fresh table's, one line per field (or
+// array element): "name[i]: value".
+std::string head_fields(const uint8_t *head) {
+    std::vector<uint8_t> fresh(kTableSize);
+    init_fresh_table(reinterpret_cast<table_t *>(fresh.data()));
+    std::vector<bool> seen(kTableHeadSize, false);
     std::string out;
-    for (const std::string &line : lines)
-        out += "  " + quoted(reinterpret_cast<const uint8_t *>(line.data()), line.size()) + "\n";
+    for (const Field &f : kHead) {
+        for (unsigned i = 0; i < f.count; ++i) {
+            const unsigned at = f.offset + i * f.stride;
+            for (unsigned k = 0; k < f.size; ++k)
+                seen[at + k] = true;
+            if (std::memcmp(head + at, fresh.data() + at, f.size) == 0)
+                continue;
+            char name[40];
+            std::snprintf(name, sizeof name, f.count > 1 ? "%s[%u]: " : "%s: ", f.name, i);
+            out += name + field_value(f, head + at) + "\n";
+        }
+    }
+    for (unsigned at = 0; at < kTableHeadSize; ++at)
+        if (!seen[at] && head[at] != fresh[at])
+            out += "byte " + std::to_string(at) + ": " + std::to_string(head[at]) + "\n";
+    return out;
+}
+
+// Slots 0 .. count-1 of a record, one line each.
+std::string map_lines(const uint8_t *record, int count) {
+    std::string out;
+    char text[64];
+    for (int i = 0; i < count; ++i) {
+        if (i == 32 && count > 40) { // the first maps and the last two slots
+            std::snprintf(text, sizeof text, "(%d more slots)\n", count - 34);
+            out += text;
+            i = count - 2;
+        }
+        const uint8_t *m = record + kTableHeadSize + kMapSize * static_cast<size_t>(i);
+        std::snprintf(text, sizeof text,
+                      " mode %02X len %u rank %u period %u charge %02X%02X%02X%02X\n", m[33],
+                      m[34] & 15, m[34] >> 4, m[35], m[39], m[38], m[37], m[36]);
+        out +=
+            "map[" + std::to_string(i) + "] " + quoted(m, 13) + " -> " + quoted(m + 13, 20) + text;
+    }
     return out;
 }
 
@@ -153,17 +191,17 @@ std::vector<Case> read_cases(const std::string &path) {
             std::string text;
             words >> count >> std::ws;
             std::getline(words, text);
-            text = replace_all(text, "\\n", "\n");
+            text = replaced(text, "\\n", "\n");
             for (unsigned i = 0; i < count; ++i)
-                cases.back().text += replace_all(text, "{i}", std::to_string(i)) + "\n";
+                cases.back().text += replaced(text, "{i}", std::to_string(i)) + "\n";
         } else if (word == "@noeol") {
             cases.back().text.pop_back();
         } else if (word == "@file") {
             std::string name, text;
             words >> name >> std::ws;
             std::getline(words, text);
-            cases.back().files.emplace_back(
-                name, replace_all(replace_all(text, "\\n", "\n"), "\\r", "\r"));
+            cases.back().files.emplace_back(name,
+                                            replaced(replaced(text, "\\n", "\n"), "\\r", "\r"));
         } else if (word == "@again") {
             cases.back().again = true;
         } else if (word == "@listing") {
@@ -178,19 +216,14 @@ std::vector<Case> read_cases(const std::string &path) {
             (word == "@poke" ? cases.back().pokes : cases.back().devinfo)
                 .emplace_back(offset, hex_or_text(words));
         } else { // a line of the configuration; "\r" stands for a carriage return
-            cases.back().text += replace_all(line, "\\r", "\r") + "\n";
+            cases.back().text += replaced(line, "\\r", "\r") + "\n";
         }
     }
     return cases;
 }
 
-bool file_exists(const std::string &path) {
-    std::FILE *file = std::fopen(path.c_str(), "rb");
-    return file != nullptr && std::fclose(file) == 0;
-}
-
 std::string run_parse(const Case &c, const TempDir &dir, bool again = false) {
-    write_file(dir.file("box.cfg"), replace_all(c.text, "{dir}", dir.path()));
+    write_file(dir.file("box.cfg"), replaced(c.text, "{dir}", dir.path()));
     char err_str[kErrStrSize] = {};
     table_t *table = nullptr;
     ParseState ps;
@@ -232,10 +265,12 @@ std::string run_mkconf(const TempDir &dir, int mode, bool listing = false) {
     set_optimize_files(1);
     const int result = mkconf(cfg.c_str(), bin.c_str(), mode);
     set_optimize_files(0);
-    std::string out = "result " + std::to_string(result) + "\n" + escape_lines(error_lines(cap));
+    std::string out = "result " + std::to_string(result) + "\n";
+    for (const std::string &line : error_lines(cap))
+        out += "  " + quoted(reinterpret_cast<const uint8_t *>(line.data()), line.size()) + "\n";
     if (mode == 0)
         return out + (result == 0 ? read_file(cfg) : "");
-    if (result != 0 && file_exists(bin))
+    if (result != 0 && std::filesystem::is_regular_file(bin))
         out += "box.bin: " + std::to_string(read_file(bin).size()) + " bytes\n";
     if (result == 0) {
         const std::string image = read_file(bin);
@@ -291,60 +326,11 @@ std::string run_case_in(const Case &c, const TempDir &dir) {
 std::string run_case(const Case &c) {
     TempDir dir;
     std::string upper = dir.path();
-    for (char &ch : upper)
-        ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    return replace_all(replace_all(run_case_in(c, dir), dir.path(), "$DIR"), upper, "$DIR");
+    std::ranges::transform(upper, upper.begin(), [](unsigned char ch) { return std::toupper(ch); });
+    return replaced(replaced(run_case_in(c, dir), dir.path(), "$DIR"), upper, "$DIR");
 }
 
 } // namespace
-
-std::string replace_all(std::string text, const std::string &from, const std::string &to) {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
-std::string head_fields(const uint8_t *head) {
-    std::vector<uint8_t> fresh(kTableSize);
-    init_fresh_table(reinterpret_cast<table_t *>(fresh.data()));
-    std::vector<bool> seen(kTableHeadSize, false);
-    std::string out;
-    for (const Field &f : kHead) {
-        for (unsigned i = 0; i < f.count; ++i) {
-            const unsigned at = f.offset + i * f.stride;
-            for (unsigned k = 0; k < f.size; ++k)
-                seen[at + k] = true;
-            if (std::memcmp(head + at, fresh.data() + at, f.size) == 0)
-                continue;
-            char name[40];
-            std::snprintf(name, sizeof name, f.count > 1 ? "%s[%u]: " : "%s: ", f.name, i);
-            out += name + field_value(f, head + at) + "\n";
-        }
-    }
-    for (unsigned at = 0; at < kTableHeadSize; ++at)
-        if (!seen[at] && head[at] != fresh[at])
-            out += "byte " + std::to_string(at) + ": " + std::to_string(head[at]) + "\n";
-    return out;
-}
-
-std::string map_lines(const uint8_t *record, int count) {
-    std::string out;
-    char text[64];
-    for (int i = 0; i < count; ++i) {
-        if (i == 32 && count > 40) { // the first maps and the last two slots
-            std::snprintf(text, sizeof text, "(%d more slots)\n", count - 34);
-            out += text;
-            i = count - 2;
-        }
-        const uint8_t *m = record + kTableHeadSize + kMapSize * static_cast<size_t>(i);
-        std::snprintf(text, sizeof text,
-                      " mode %02X len %u rank %u period %u charge %02X%02X%02X%02X\n", m[33],
-                      m[34] & 15, m[34] >> 4, m[35], m[39], m[38], m[37], m[36]);
-        out +=
-            "map[" + std::to_string(i) + "] " + quoted(m, 13) + " -> " + quoted(m + 13, 20) + text;
-    }
-    return out;
-}
 
 std::string run_config_cases(const std::string &name) {
     std::string out;
@@ -352,34 +338,6 @@ std::string run_config_cases(const std::string &name) {
         out += "### " + c.kind + " " + c.name + "\n" + run_case(c);
     set_tool_name("");
     return out;
-}
-
-void expect_config_golden(const std::string &name, const std::string &actual) {
-    const std::string path = kGoldenDir + name;
-    if (const char *update = std::getenv("VORN_UPDATE_EXAMPLES"); update && *update == '1')
-        write_file(path, actual);
-    const std::string expected = read_file(path);
-    if (expected == actual)
-        return;
-    std::istringstream want(expected), got(actual);
-    std::string a, b, section;
-    for (int line = 1;; ++line) {
-        const bool more_a = static_cast<bool>(std::getline(want, a));
-        const bool more_b = static_cast<bool>(std::getline(got, b));
-        if (a != b || more_a != more_b) {
-            ADD_FAILURE() << name << " differs at line " << line << " (" << section
-                          << ")\n  expected: " << (more_a ? a : "<end>")
-                          << "\n  actual:   " << (more_b ? b : "<end>")
-                          << "\n(VORN_UPDATE_EXAMPLES=1 rewrites the golden file)";
-            return;
-        }
-        if (!more_a && !more_b) {
-            ADD_FAILURE() << name << " differs in its line ends";
-            return;
-        }
-        if (a.starts_with("###"))
-            section = a;
-    }
 }
 
 } // namespace vorn::test

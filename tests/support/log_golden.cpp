@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <regex>
 #include <set>
+#include <sstream>
 
 namespace vorn::test {
 
@@ -92,6 +93,34 @@ std::string tool_run(const std::string &args, const std::string &env) {
            part("--- stdout\n", run.out) + part("--- stderr\n", run.err);
 }
 
+std::string run_session(const std::string &name, const std::string &folder,
+                        const std::string &env) {
+    std::istringstream lines(read_file(std::string(VORN_SOURCE_DIR) + "/tests/golden/" + name));
+    std::string out;
+    for (std::string line; std::getline(lines, line);) {
+        const std::string word = line.substr(0, line.find(' '));
+        const std::string rest = line.substr(std::min(line.size(), word.size() + 1));
+        const std::string file = folder + "/" + rest.substr(0, rest.find(' '));
+        if (word == "@file") {
+            std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+            write_file(file,
+                       replaced(replaced(replaced(rest.substr(rest.find(' ') + 1), "\\n", "\n"),
+                                         "\\r", "\r"),
+                                "{pad}", std::string(200, ';')));
+        } else if (word == "@show" || word == "@hex") {
+            out += "--- " + rest + "\n" +
+                   (word == "@show" ? printable(read_file(file))
+                                    : hex_dump(stable(read_file(file), folder)));
+        } else if (word == "-C") { // in a sub-folder
+            out += "(in " + rest.substr(0, rest.find(' ')) + ")\n" +
+                   tool_run(rest.substr(rest.find(' ') + 1), "-C " + shell_quote(file) + " " + env);
+        } else if (!line.empty() && !line.starts_with("#")) {
+            out += tool_run(line, "-C " + shell_quote(folder) + " " + env);
+        }
+    }
+    return out;
+}
+
 std::string files_left(const std::string &folder) {
     std::set<std::string> names;
     for (const auto &entry : std::filesystem::directory_iterator(folder))
@@ -102,9 +131,14 @@ std::string files_left(const std::string &folder) {
     return out;
 }
 
+static bool updating() {
+    const char *update = std::getenv("VORN_UPDATE_EXAMPLES");
+    return update && *update == '1';
+}
+
 void expect_golden(const std::string &name, const std::string &actual) {
-    const std::string path = std::string(VORN_SOURCE_DIR) + "/tests/golden/logs/" + name;
-    if (const char *update = std::getenv("VORN_UPDATE_EXAMPLES"); update && *update == '1')
+    const std::string path = std::string(VORN_SOURCE_DIR) + "/tests/golden/" + name;
+    if (updating())
         write_file(path, actual);
     const std::string expected = read_file(path);
     size_t line = 1, at = 0;
@@ -119,6 +153,13 @@ void expect_golden(const std::string &name, const std::string &actual) {
         << name << " differs from the golden file at line " << line
         << "\n  golden: " << line_of(expected) << "\n  now:    " << line_of(actual)
         << "\n(VORN_UPDATE_EXAMPLES=1 rewrites " << path << ")";
+}
+
+void expect_example(const std::string &name, const std::string &bytes) {
+    const std::string path = std::string(VORN_SOURCE_DIR) + "/examples/" + name;
+    if (updating())
+        write_file(path, bytes);
+    EXPECT_TRUE(read_file(path) == bytes) << path << " is not what its builder makes";
 }
 
 } // namespace vorn::test

@@ -1,7 +1,7 @@
-// Golden files of the log converter tests: a test gathers the whole output
-// of many conversions into one text and compares it at once with a data file
-// in tests/golden/logs/.  VORN_UPDATE_EXAMPLES=1 rewrites the files from what
-// the code writes now (read the difference before committing it).
+// Golden files: a test gathers the whole output of many runs (conversions,
+// compiles, tool runs) into one text and compares it at once with a data
+// file under tests/golden/.  VORN_UPDATE_EXAMPLES=1 rewrites the files from
+// what the code writes now (read the difference before committing it).
 #pragma once
 
 #include "support/trace_capture.h"
@@ -34,10 +34,21 @@ std::string section(const std::string &name, int result, const char *message,
 // "$ vorn ARGS", the exit code and what the tool printed (`env` as for
 // run_tool).
 std::string tool_run(const std::string &args, const std::string &env = "");
+// The session of tests/golden/`name` run in `folder`, as one text: each line
+// a tool command, shown as tool_run shows it (`env` and "-C FOLDER" given to
+// it; "-C SUB" first: in the sub-folder SUB); "@file NAME TEXT" writes a file
+// (with its folders; "\n" and "\r" stand for line ends, "{pad}" for the 200
+// bytes mkconf asks for); "@show FILE" and "@hex FILE" show a file; lines
+// starting with '#' are notes.
+std::string run_session(const std::string &name, const std::string &folder,
+                        const std::string &env = "");
 // "file left: NAME" for each file in `folder`, in the order of the names.
 std::string files_left(const std::string &folder);
-// Compares `actual` with tests/golden/logs/`name`; a difference fails the
-// test and names the first differing line.
+// Compares `actual` with tests/golden/`name`; a difference fails the test
+// and names the first differing line.
 void expect_golden(const std::string &name, const std::string &actual);
+// Checks that examples/`name` holds `bytes`, the file its builder makes
+// (VORN_UPDATE_EXAMPLES=1 writes it).
+void expect_example(const std::string &name, const std::string &bytes);
 
 } // namespace vorn::test

@@ -246,7 +246,7 @@ TEST_F(Faults, EveryJobFailsCleanly) {
                 seen.push_back(line), transcript += line + "\n";
         }
     }
-    expect_golden("../faults/jobs.txt", transcript);
+    expect_golden("faults/jobs.txt", transcript);
 }
 
 // Permissions stop every user but root; root is stopped by the folders and
@@ -260,7 +260,7 @@ TEST_F(Faults, InputsWithoutReadPermission) {
     std::string got;
     for (const std::string job : {"mkalarm", "mklogcall", "mktrace", "compile", "merge"})
         got += run({job, job == "merge" ? "locked,locked" : "locked", "o", ""}) + "\n";
-    expect_golden("../faults/unreadable.txt", got); // what root cannot write anew
+    expect_golden("faults/unreadable.txt", got); // what root cannot write anew
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // tests/golden/frame/: every call ("> call"), the output strings it traced
 // (quoted, one a line) and its value ("= value").
 #include "frame/frame.h"
+#include "support/log_golden.h"
 #include "support/run_tool.h"
 #include "support/text_files.h"
 #include "support/trace_capture.h"
@@ -85,7 +86,7 @@ struct Transcript {
 
 // Runs `script` on a fresh thread in an empty current folder, with the clock
 // pinned, and compares its transcript with tests/golden/frame/<name> (a
-// difference shows the differing lines).
+// difference shows the first differing line).
 template <class Script> void run(const std::string &name, Script script) {
     PinnedClock clock(kDec4th2026);
     TempDir dir;
@@ -101,10 +102,7 @@ template <class Script> void run(const std::string &name, Script script) {
     }).get();
     fs::current_path(old);
     config ? setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
-    const std::string golden = std::string(VORN_SOURCE_DIR) + "/tests/golden/frame/" + name;
-    if (const char *update = std::getenv("VORN_UPDATE_EXAMPLES"); update && *update == '1')
-        write_file(golden, text); // read the difference before committing it
-    EXPECT_EQ(read_file(golden), text) << golden << " differs; VORN_UPDATE_EXAMPLES=1 remakes it";
+    expect_golden("frame/" + name, text);
 }
 
 // The text that `get` wrote into a buffer of `size` bytes, the length it

@@ -12,6 +12,7 @@
 #include "support/run_tool.h"
 #include "support/text_files.h"
 #include "support/trace_capture.h"
+#include "table/bin_table.h"
 #include "vorn_b32.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,8 @@ namespace {
 TEST(ConfigCases, ParserOptimizerAndWriter) {
     for (const std::string name : {"parser", "optimizer", "writer"})
         expect_golden("compiler/" + name + ".golden", run_config_cases(name));
+    // The table checksum is CRC-16/ARC, which has a published check value.
+    EXPECT_EQ(crc16_update(0, reinterpret_cast<const uint8_t *>("123456789"), 9), 0xBB3D);
 }
 
 // The trace bodies of one mkconf call, with addresses and the process-wide

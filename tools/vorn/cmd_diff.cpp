@@ -66,8 +66,8 @@ class TempFiles {
             platform::remove_file(path.c_str());
     }
     // A new empty file in the temporary folder whose name starts with the
-    // six characters of `stem`; nullptr (the user told) when none was had.
-    const char *make(const char *stem) {
+    // six characters of `stem`; empty (the user told) when none was had.
+    std::string make(const char *stem) {
         const std::string pattern = platform::temp_folder() + "/" + stem;
         char name[260];
         platform::set_last_error(0);
@@ -75,11 +75,13 @@ class TempFiles {
             make_fname(pattern.c_str(), name, nullptr) == nullptr) {
             const int error = platform::last_error();
             tool::job_failed("cannot create a temporary file in \"" + platform::temp_folder() +
-                             "\"" + (error != 0 ? ": " + platform::system_error_text(error) : ""));
-            return nullptr;
+                             "\"" +
+                             (error != 0 ? ": " + platform::system_error_text(error)
+                                         : std::string(": its name is too long")));
+            return {};
         }
         m_paths.emplace_back(name);
-        return m_paths.back().c_str();
+        return name;
     }
 
   private:
@@ -95,6 +97,10 @@ bool read_whole(const char *path, std::string &text) {
     for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
         text.append(buffer, got);
     const bool ok = std::ferror(file) == 0;
+    // The writer writes in text mode: on Windows its lines end in CR LF,
+    // which the output to standard output would double.
+    for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;)
+        text.erase(at, 1);
     return std::fclose(file) == 0 && ok;
 }
 
@@ -138,28 +144,28 @@ bool canonical_text(const char *path, bool own_tool_name, TempFiles &temps, std:
     bool binary = false;
     if (!is_binary_table(path, binary))
         return false;
-    const char *table = path;
+    std::string table = path;
     if (!binary) {
         table = temps.make("vdifft");
-        if (table == nullptr)
+        if (table.empty())
             return false;
         std::string message;
-        const int result = convert(path, table, 1, own_tool_name, &message);
+        const int result = convert(path, table.c_str(), 1, own_tool_name, &message);
         if (result != VORN_CONF_OK) {
             tool::report_compile_failure(path, result, message);
             return false;
         }
     }
-    const char *config = temps.make("vdiffc");
-    if (config == nullptr)
+    const std::string config = temps.make("vdiffc");
+    if (config.empty())
         return false;
-    const int result = convert(config, table, 0, own_tool_name, nullptr);
+    const int result = convert(config.c_str(), table.c_str(), 0, own_tool_name, nullptr);
     if (result != VORN_CONF_OK) {
-        tool::job_failed(tool::decompile_failure_text(result, path, config));
+        tool::job_failed(tool::decompile_failure_text(result, path, config.c_str()));
         return false;
     }
-    if (!read_whole(config, text)) {
-        tool::job_failed(std::string("cannot read the decompiled \"") + config +
+    if (!read_whole(config.c_str(), text)) {
+        tool::job_failed("cannot read the decompiled \"" + config +
                          "\": " + platform::system_error_text(platform::last_error()));
         return false;
     }

@@ -68,14 +68,17 @@ class TempFiles {
     // A new empty file in the temporary folder whose name starts with the
     // six characters of `stem`; empty (the user told) when none was had.
     std::string make(const char *stem) {
-        const std::string pattern = platform::temp_folder() + "/" + stem;
+        // make_fname takes the name behind the last "\\" before any "/", so
+        // the name joins a Windows folder with its own separator.
+        const std::string folder = platform::temp_folder();
+        const char *separator = folder.find('\\') != std::string::npos ? "\\" : "/";
+        const std::string pattern = folder + separator + stem;
         char name[260];
         platform::set_last_error(0);
         if (pattern.size() + 12 >= sizeof name ||
             make_fname(pattern.c_str(), name, nullptr) == nullptr) {
             const int error = platform::last_error();
-            tool::job_failed("cannot create a temporary file in \"" + platform::temp_folder() +
-                             "\"" +
+            tool::job_failed("cannot create a temporary file in \"" + folder + "\"" +
                              (error != 0 ? ": " + platform::system_error_text(error)
                                          : std::string(": its name is too long")));
             return {};

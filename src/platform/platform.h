@@ -96,6 +96,10 @@ int create_new_file(const char *path);
 // Names (not paths) of the entries in the folder of `pattern` whose names
 // match the wildcard part of the pattern; sorted by name.
 std::vector<std::string> find_files(const char *pattern);
+// The folder for a tool's temporary files: $TMPDIR on POSIX systems (when
+// set and not empty, else /tmp), the user's temporary folder on Windows;
+// without a trailing separator.
+std::string temp_folder();
 // Removes a file; true on success.
 bool remove_file(const char *path);
 // "System error %d: %s" text of an errno value (strerror).

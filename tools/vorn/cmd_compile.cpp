@@ -5,6 +5,7 @@
 // below it, so that editors jump to the line.
 #include "command.h"
 #include "conf/mkconf_driver.h"
+#include "conversion_reports.h"
 #include "file_checks.h"
 #include "frame/frame.h"
 #include "platform/platform.h"
@@ -20,59 +21,6 @@ namespace {
 
 // The tool name under which the compiler shows its version and progress.
 constexpr const char *kCompilerToolName = "WCFG2BIN";
-
-// The physical line `number` of `path` as written, without its line end.
-std::string config_line(const char *path, long number) {
-    std::FILE *file = std::fopen(path, "r");
-    if (file == nullptr)
-        return {};
-    std::string line;
-    long current = 1;
-    for (int c; (c = std::fgetc(file)) != EOF;) {
-        if (c == '\n') {
-            if (current++ == number)
-                break;
-            continue;
-        }
-        if (current == number && c != '\r')
-            line += static_cast<char>(c);
-    }
-    std::fclose(file);
-    return line;
-}
-
-// The message lines of the driver ("@" and line feeds separate them), but
-// for the words of the error kind, which the report shows already.
-std::string message_lines(const std::string &message, const char *words, const char *indent) {
-    std::string out;
-    std::string line;
-    for (char c : message + "\n") {
-        if (c == '@' || c == '\n') {
-            if (!line.empty() && line != words)
-                out += indent + line + "\n";
-            line.clear();
-        } else {
-            line += c;
-        }
-    }
-    return out;
-}
-
-void report_failure(const char *config, int result, const std::string &message) {
-    const char *words = vorn::mkconf_result_words(result);
-    // "Line 12:@MAPOUT0=1 FOO\n@Syntax Error": the parser names a line.
-    long line = 0;
-    if (message.compare(0, 5, "Line ") == 0)
-        line = std::strtol(message.c_str() + 5, nullptr, 10);
-    if (line > 0) {
-        std::fprintf(stderr, "%s:%ld: error: %s\n", config, line, words);
-        std::fprintf(stderr, "    %s\n", config_line(config, line).c_str());
-    } else {
-        std::fprintf(stderr, "%s: error: %s\n", config, words);
-        std::fputs(message_lines(message, words, "    ").c_str(), stderr);
-    }
-    std::fprintf(stderr, "vorn: compile failed: %s (result %d)\n", words, result);
-}
 
 struct CompileJob {
     const char *config = nullptr;
@@ -150,7 +98,7 @@ int run_compile(int argc, char **argv) {
         result = VORN_CONF_NO_MEMORY;
     }
     if (result != VORN_CONF_OK) {
-        report_failure(job.config, result, message);
+        vorn::tool::report_compile_failure(job.config, result, message);
         return 1;
     }
     if (!job.quiet)

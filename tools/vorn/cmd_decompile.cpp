@@ -6,6 +6,7 @@
 // the library prints its version line; --quiet prints nothing on success.
 #include "command.h"
 #include "conf/mkconf_driver.h"
+#include "conversion_reports.h"
 #include "file_checks.h"
 #include "frame/frame.h"
 #include "platform/platform.h"
@@ -19,40 +20,6 @@
 namespace {
 
 using namespace vorn;
-
-std::string quoted(const char *path) {
-    return std::string("\"") + path + "\"";
-}
-
-// What a failed decompilation means for the user, by mkconf's result.
-std::string failure_text(int result, const char *table, const char *config) {
-    std::string why;
-    switch (result) {
-    case VORN_CONF_CANNOT_READ:
-        why = quoted(table) + " is not a binary table that can be read (missing, too short or "
-                              "damaged)";
-        break;
-    case VORN_CONF_TOO_MANY:
-        why = quoted(table) + " names more maps than a table holds";
-        break;
-    case VORN_CONF_WRONG_FORMAT:
-        why = quoted(table) + " is not a table of format TF01.5";
-        break;
-    case VORN_CONF_CANNOT_WRITE:
-        why = "cannot write " + quoted(config);
-        break;
-    case VORN_CONF_NO_MEMORY:
-        why = "not enough memory";
-        break;
-    case VORN_CONF_WRITE_FAILED:
-        why = quoted(table) + " does not add up: its map count differs from the maps it holds";
-        break;
-    default:
-        why = "cannot decompile " + quoted(table);
-        break;
-    }
-    return why + " (result " + std::to_string(result) + ": " + error_text(-result) + ")";
-}
 
 int run_decompile(int argc, char **argv) {
     const char *files[2] = {nullptr, nullptr};
@@ -88,7 +55,7 @@ int run_decompile(int argc, char **argv) {
         result = VORN_CONF_NO_MEMORY;
     }
     if (result != VORN_CONF_OK)
-        return tool::job_failed(failure_text(result, table, config));
+        return tool::job_failed(tool::decompile_failure_text(result, table, config));
     if (!quiet)
         std::printf("%s: configuration written to %s\n", table, config);
     return 0;

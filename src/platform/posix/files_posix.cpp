@@ -136,6 +136,14 @@ int create_new_file(const char *path) {
     return 0;
 }
 
+std::string temp_folder() {
+    const char *tmpdir = std::getenv("TMPDIR");
+    std::string folder = tmpdir != nullptr && tmpdir[0] != '\0' ? tmpdir : "/tmp";
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
 std::vector<std::string> find_files(const char *pattern) {
     std::vector<std::string> names;
     if (pattern == nullptr || *pattern == '\0')

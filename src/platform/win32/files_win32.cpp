@@ -104,6 +104,15 @@ FileIdentity file_identity(const char *path) {
     return id;
 }
 
+std::string temp_folder() {
+    char buffer[MAX_PATH + 1];
+    const DWORD length = GetTempPathA(sizeof buffer, buffer);
+    std::string folder = length > 0 && length < sizeof buffer ? std::string(buffer, length) : ".";
+    while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/'))
+        folder.pop_back();
+    return folder;
+}
+
 int create_new_file(const char *path) {
     if (path == nullptr)
         return EINVAL;

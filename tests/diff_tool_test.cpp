@@ -1,0 +1,88 @@
+// vorn diff: its unified diff against the system's diff -u, and the tool's
+// session over tables and configurations, stamps and trouble.
+#include "support/log_golden.h"
+#include "support/run_tool.h"
+#include "support/text_files.h"
+#include "vorn/unified_diff.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace vorn::test {
+namespace {
+
+std::string numbered(int from, int to) {
+    std::string text;
+    for (int i = from; i <= to; ++i)
+        text += "line " + std::to_string(i) + "\n";
+    return text;
+}
+
+TEST(DiffTool, HunksAreThoseOfDiffU) {
+    if (std::system("command -v diff >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "diff is not installed";
+    const std::string ten = numbered(1, 10);
+    const struct {
+        const char *name;
+        std::string a, b;
+    } pairs[] = {
+        {"one line changed in the middle", numbered(1, 20),
+         numbered(1, 9) + "ten\n" + numbered(11, 20)},
+        {"changes six lines apart share a hunk", numbered(1, 20),
+         "one\n" + numbered(2, 7) + "eight\n" + numbered(9, 20)},
+        {"changes seven lines apart do not", numbered(1, 20),
+         "one\n" + numbered(2, 8) + "nine\n" + numbered(10, 20)},
+        {"lines before the first", ten, "new\n" + ten},
+        {"lines after the last", ten, ten + "new 1\nnew 2\n"},
+        {"everything removed", ten, ""},
+        {"one line each", "a\n", "b\n"},
+        {"a last line without line feed", ten, ten.substr(0, ten.size() - 1)},
+        {"both without line feed", "a\nb", "a\nc"},
+        {"moved and repeated lines", "x\n\ny\n\nz\n" + ten, ten + "x\n\nz\n\n\ny\n"},
+        {"removed and added in one place", numbered(1, 12),
+         numbered(1, 4) + "five\nsix\nseven\n" + numbered(8, 8) + numbered(10, 12)},
+    };
+    TempDir dir;
+    for (const auto &pair : pairs) {
+        SCOPED_TRACE(pair.name);
+        write_file(dir.file("a"), pair.a);
+        write_file(dir.file("b"), pair.b);
+        const std::string command = "diff -u --label A --label B " + shell_quote(dir.file("a")) +
+                                    " " + shell_quote(dir.file("b")) + " >" +
+                                    shell_quote(dir.file("out"));
+        EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+        EXPECT_EQ(tool::unified_diff({"A", tool::split_lines(pair.a), {}},
+                                     {"B", tool::split_lines(pair.b), {}}),
+                  read_file(dir.file("out")));
+    }
+}
+
+TEST(DiffTool, ComparesTablesAndConfigurationsInTheirCanonicalForm) {
+    TempDir dir;
+    const std::string golden = std::string(VORN_SOURCE_DIR) + "/tests/golden/diff/";
+    for (const char *name : {"a.cfg", "b.cfg"})
+        write_file(dir.file(name), read_file(golden + name));
+    const std::string in_dir = "-C " + shell_quote(dir.path()) + " TZ=UTC SOURCE_DATE_EPOCH=";
+    ASSERT_EQ(run_tool("compile --quiet a.cfg early.bin", in_dir + "1600000000").exit_code, 0);
+    const std::string table = read_file(dir.file("early.bin"));
+    write_file(dir.file("short.bin"), table.substr(0, 1000));
+    write_file(dir.file("old.bin"), std::string(table).replace(2, 6, "TF01.4"));
+    const std::string tmp = dir.file("tmp");
+    std::filesystem::create_directory(tmp);
+    const std::string env = "TZ=UTC SOURCE_DATE_EPOCH=1796393109 TMPDIR=" + shell_quote(tmp);
+
+    std::string out = run_session("diff/tools.commands", dir.path(), env);
+    // No temporary folder, and an output that cannot be written.
+    out += tool_run("diff a.cfg b.cfg", in_dir + "1 TMPDIR=" + shell_quote(dir.file("none")));
+    const std::string full = "cd " + shell_quote(dir.path()) + " && " + env + " " +
+                             shell_quote(VORN_TOOL_PATH) + " diff a.cfg b.cfg >/dev/full 2>err";
+    const int status = std::system(full.c_str());
+    out += "$ vorn diff a.cfg b.cfg >/dev/full\nexit " + std::to_string(WEXITSTATUS(status)) +
+           "\n" + read_file(dir.file("err"));
+    expect_golden("diff/tools.txt", stable(out + files_left(tmp), dir.path()));
+}
+
+} // namespace
+} // namespace vorn::test

@@ -1,0 +1,266 @@
+// vorn diff A B [--all]
+//
+// Shows how two tables differ, as a unified diff of their configurations in
+// the one form the library writes.  A and B may each be a binary table or an
+// ASCII configuration; a file is taken for a binary table when its first
+// 2540 bytes (a table's head) hold a zero byte, which every table's head
+// does and no configuration, being text, ever has.  A table is decompiled;
+// a configuration is compiled and its table decompiled, so both sides are
+// compared in the writer's canonical form.  The intermediate files go to
+// the temporary folder and are removed on every way out.
+//
+// Three lines carry only the moment and the tool of a conversion and are
+// left out of the comparison unless --all is given: the TABLE line (beyond
+// its format, it holds the compile date), a COMMENT that is a stamp ("write
+// by ..." without "mkroute", which the compiler puts in place of an empty
+// or default comment) and the ";***\tget table by ..." line.  They are
+// still shown as context, as A has them.
+//
+// Exit status as diff(1): 0 the same, 1 different, 2 trouble.
+#include "command.h"
+#include "conf/mkconf_driver.h"
+#include "conversion_reports.h"
+#include "file_checks.h"
+#include "frame/frame.h"
+#include "platform/platform.h"
+#include "table/table.h"
+#include "unified_diff.h"
+#include "vorn_b32.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace vorn;
+
+constexpr int kSame = 0, kDifferent = 1, kTrouble = 2;
+
+constexpr const char *kHelp =
+    "usage: vorn diff A B [--all]\n\n"
+    "Shows how two tables differ as a unified diff (diff -u) of their\n"
+    "configurations in the form `vorn decompile` writes, headed by the names\n"
+    "A and B as given.  Each of A and B is a binary table or an ASCII\n"
+    "configuration: a file with a zero byte in its first 2540 bytes is read\n"
+    "as a binary table, any other as a configuration, which is compiled\n"
+    "first.  Temporary files go to $TMPDIR (else /tmp) and are removed.\n\n"
+    "Left out of the comparison unless --all: the date of the TABLE line, a\n"
+    "COMMENT that is a compiler stamp (\"write by ...\" without \"mkroute\")\n"
+    "and the \";***<tab>get table by ...\" line.  Hunk line numbers count the\n"
+    "lines of the whole canonical texts.\n\n"
+    "  --all   compare the stamp lines too\n\n"
+    "exit status: 0 the same, 1 different, 2 trouble (a file missing or\n"
+    "unreadable, a failed compile or decompile, a failed write)\n";
+
+// Temporary files of one run, removed when the run ends, whichever way.
+class TempFiles {
+  public:
+    TempFiles() = default;
+    TempFiles(const TempFiles &) = delete;
+    TempFiles &operator=(const TempFiles &) = delete;
+    ~TempFiles() {
+        for (const std::string &path : m_paths)
+            platform::remove_file(path.c_str());
+    }
+    // A new empty file in the temporary folder whose name starts with the
+    // six characters of `stem`; empty (the user told) when none was had.
+    std::string make(const char *stem) {
+        // make_fname takes the name behind the last "\\" before any "/", so
+        // the name joins a Windows folder with its own separator.
+        const std::string folder = platform::temp_folder();
+        const char *separator = folder.find('\\') != std::string::npos ? "\\" : "/";
+        const std::string pattern = folder + separator + stem;
+        char name[260];
+        platform::set_last_error(0);
+        if (pattern.size() + 12 >= sizeof name ||
+            make_fname(pattern.c_str(), name, nullptr) == nullptr) {
+            const int error = platform::last_error();
+            tool::job_failed("cannot create a temporary file in \"" + folder + "\"" +
+                             (error != 0 ? ": " + platform::system_error_text(error)
+                                         : std::string(": its name is too long")));
+            return {};
+        }
+        m_paths.emplace_back(name);
+        return name;
+    }
+
+  private:
+    std::vector<std::string> m_paths;
+};
+
+// Reads a whole file; false when it cannot be read.
+bool read_whole(const char *path, std::string &text) {
+    std::FILE *file = platform::open_regular_file(path);
+    if (file == nullptr)
+        return false;
+    char buffer[8192];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, got);
+    const bool ok = std::ferror(file) == 0;
+    // The writer writes in text mode: on Windows its lines end in CR LF,
+    // which the output to standard output would double.
+    for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;)
+        text.erase(at, 1);
+    return std::fclose(file) == 0 && ok;
+}
+
+// Whether `path` holds a binary table (see the head comment); false and a
+// message when it cannot be read.
+bool is_binary_table(const char *path, bool &binary) {
+    std::FILE *file = platform::open_regular_file(path);
+    if (file == nullptr) {
+        tool::job_failed(std::string("cannot read \"") + path +
+                         "\": " + platform::system_error_text(platform::last_error()));
+        return false;
+    }
+    char head[kTableHeadSize];
+    const size_t got = std::fread(head, 1, sizeof head, file);
+    const bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    if (!ok) {
+        tool::job_failed(std::string("cannot read \"") + path + "\"");
+        return false;
+    }
+    binary = std::memchr(head, '\0', got) != nullptr;
+    return true;
+}
+
+// Runs the driver with the tool name of the job it stands for, unless the
+// user gave one.
+int convert(const char *cfgfile, const char *binfile, int mode, bool own_tool_name,
+            std::string *message) {
+    if (!own_tool_name)
+        set_tool_name(mode == 1 ? "WCFG2BIN" : "WBIN2CFG");
+    try {
+        return mkconf_driver(cfgfile, binfile, mode, message);
+    } catch (const std::bad_alloc &) {
+        return VORN_CONF_NO_MEMORY;
+    }
+}
+
+// The canonical configuration text of `path`; false (the user told) when it
+// cannot be had.
+bool canonical_text(const char *path, bool own_tool_name, TempFiles &temps, std::string &text) {
+    bool binary = false;
+    if (!is_binary_table(path, binary))
+        return false;
+    std::string table = path;
+    if (!binary) {
+        table = temps.make("vdifft");
+        if (table.empty())
+            return false;
+        std::string message;
+        const int result = convert(path, table.c_str(), 1, own_tool_name, &message);
+        if (result != VORN_CONF_OK) {
+            tool::report_compile_failure(path, result, message);
+            return false;
+        }
+    }
+    const std::string config = temps.make("vdiffc");
+    if (config.empty())
+        return false;
+    const int result = convert(config.c_str(), table.c_str(), 0, own_tool_name, nullptr);
+    if (result != VORN_CONF_OK) {
+        tool::job_failed(tool::decompile_failure_text(result, path, config.c_str()));
+        return false;
+    }
+    if (!read_whole(config.c_str(), text)) {
+        tool::job_failed("cannot read the decompiled \"" + config +
+                         "\": " + platform::system_error_text(platform::last_error()));
+        return false;
+    }
+    return true;
+}
+
+bool starts_with(const std::string &text, const char *head) {
+    return text.compare(0, std::strlen(head), head) == 0;
+}
+
+// What of each line is compared: a stamp line compares by its fixed part,
+// so that any two stamps of its kind are equal.
+std::vector<std::string> comparison_keys(const std::vector<std::string> &lines) {
+    std::vector<std::string> keys;
+    keys.reserve(lines.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string &line = lines[i];
+        if (i == 0 && starts_with(line, "TABLE="))
+            keys.push_back(std::string(1, '\x01').append(line, 0, 12));
+        else if (starts_with(line, "COMMENT=write by ") &&
+                 line.find("mkroute") == std::string::npos)
+            keys.push_back("\x01"
+                           "COMMENT=write by");
+        else if (starts_with(line, ";***\tget table by "))
+            keys.push_back("\x01"
+                           ";***\tget table by");
+        else
+            keys.push_back(line);
+    }
+    return keys;
+}
+
+int run_diff(int argc, char **argv) {
+    const char *files[2] = {nullptr, nullptr};
+    int file_count = 0;
+    bool all = false;
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (std::strcmp(arg, "--all") == 0) {
+            all = true;
+        } else if (std::strcmp(arg, "--help") == 0) {
+            std::fputs(kHelp, stdout);
+            return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? kSame : kTrouble;
+        } else if (arg[0] == '-' && arg[1] != '\0') {
+            return tool::unknown_option("diff", arg);
+        } else if (file_count < 2) {
+            files[file_count++] = arg;
+        } else {
+            return tool::usage_error("diff", "diff compares two files");
+        }
+    }
+    if (file_count != 2)
+        return tool::usage_error("diff", "diff needs the two files A and B");
+    if (!tool::job_files_ok({files[0], files[1]}, {}))
+        return kTrouble;
+
+    const char *name = nullptr;
+    const bool own_tool_name = get_tool_name(&name) == 0 && name != nullptr && name[0] != '\0';
+    // The compiler's progress lines and the version line would mix with the
+    // difference on standard output.
+    platform::set_console_quiet(true);
+    set_optimize_files(0);
+
+    tool::DiffSide sides[2];
+    {
+        TempFiles temps;
+        for (int s = 0; s < 2; ++s) {
+            std::string text;
+            if (!canonical_text(files[s], own_tool_name, temps, text))
+                return kTrouble;
+            sides[s].label = files[s];
+            sides[s].lines = tool::split_lines(text);
+            if (!all)
+                sides[s].keys = comparison_keys(sides[s].lines);
+        }
+    }
+    const std::string difference = tool::unified_diff(sides[0], sides[1]);
+    if (difference.empty())
+        return kSame;
+    platform::set_last_error(0);
+    const bool written =
+        std::fwrite(difference.data(), 1, difference.size(), stdout) == difference.size();
+    if (!written || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        const int error = platform::last_error();
+        tool::job_failed("cannot write the difference" +
+                         (error != 0 ? ": " + platform::system_error_text(error) : std::string()));
+        return kTrouble;
+    }
+    return kDifferent;
+}
+
+} // namespace
+
+VORN_COMMAND("diff", "diff A B [--all]", "compare two tables or configurations (unified diff)",
+             &run_diff);

@@ -1,0 +1,104 @@
+// The tool's reports of failed table conversions, shared by the commands
+// that compile and decompile.
+#include "conversion_reports.h"
+
+#include "conf/mkconf_driver.h"
+#include "frame/frame.h"
+#include "vorn_b32.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace vorn::tool {
+
+namespace {
+
+std::string quoted(const char *path) {
+    return std::string("\"") + path + "\"";
+}
+
+// The physical line `number` of `path` as written, without its line end.
+std::string config_line(const char *path, long number) {
+    std::FILE *file = std::fopen(path, "r");
+    if (file == nullptr)
+        return {};
+    std::string line;
+    long current = 1;
+    for (int c; (c = std::fgetc(file)) != EOF;) {
+        if (c == '\n') {
+            if (current++ == number)
+                break;
+            continue;
+        }
+        if (current == number && c != '\r')
+            line += static_cast<char>(c);
+    }
+    std::fclose(file);
+    return line;
+}
+
+// The message lines of the driver ("@" and line feeds separate them), but
+// for the words of the error kind, which the report shows already.
+std::string message_lines(const std::string &message, const char *words, const char *indent) {
+    std::string out;
+    std::string line;
+    for (char c : message + "\n") {
+        if (c == '@' || c == '\n') {
+            if (!line.empty() && line != words)
+                out += indent + line + "\n";
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+void report_compile_failure(const char *config, int result, const std::string &message) {
+    const char *words = vorn::mkconf_result_words(result);
+    // "Line 12:@MAPOUT0=1 FOO\n@Syntax Error": the parser names a line.
+    long line = 0;
+    if (message.compare(0, 5, "Line ") == 0)
+        line = std::strtol(message.c_str() + 5, nullptr, 10);
+    if (line > 0) {
+        std::fprintf(stderr, "%s:%ld: error: %s\n", config, line, words);
+        std::fprintf(stderr, "    %s\n", config_line(config, line).c_str());
+    } else {
+        std::fprintf(stderr, "%s: error: %s\n", config, words);
+        std::fputs(message_lines(message, words, "    ").c_str(), stderr);
+    }
+    std::fprintf(stderr, "vorn: compile failed: %s (result %d)\n", words, result);
+}
+
+std::string decompile_failure_text(int result, const char *table, const char *config) {
+    std::string why;
+    switch (result) {
+    case VORN_CONF_CANNOT_READ:
+        why = quoted(table) + " is not a binary table that can be read (missing, too short or "
+                              "damaged)";
+        break;
+    case VORN_CONF_TOO_MANY:
+        why = quoted(table) + " names more maps than a table holds";
+        break;
+    case VORN_CONF_WRONG_FORMAT:
+        why = quoted(table) + " is not a table of format TF01.5";
+        break;
+    case VORN_CONF_CANNOT_WRITE:
+        why = "cannot write " + quoted(config);
+        break;
+    case VORN_CONF_NO_MEMORY:
+        why = "not enough memory";
+        break;
+    case VORN_CONF_WRITE_FAILED:
+        why = quoted(table) + " does not add up: its map count differs from the maps it holds";
+        break;
+    default:
+        why = "cannot decompile " + quoted(table);
+        break;
+    }
+    return why + " (result " + std::to_string(result) + ": " + vorn::error_text(-result) + ")";
+}
+
+} // namespace vorn::tool

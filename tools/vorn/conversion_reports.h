@@ -1,0 +1,20 @@
+// How the tool tells a user that a table conversion failed.  `compile`,
+// `decompile` and `diff` all convert through the library's mkconf driver and
+// report its failures in the same words.
+#pragma once
+
+#include <string>
+
+namespace vorn::tool {
+
+// Prints a failed compilation as compilers do, "CONFIG:LINE: error: TEXT"
+// with the line below it (or "CONFIG: error: TEXT" and the driver's message
+// when it names no line), then "vorn: compile failed: ...", to standard
+// error.  `message` is what the driver composed.
+void report_compile_failure(const char *config, int result, const std::string &message);
+
+// What a failed decompilation of `table` into `config` means for the user,
+// by the driver's result, with the result and its error text.
+std::string decompile_failure_text(int result, const char *table, const char *config);
+
+} // namespace vorn::tool

@@ -1,0 +1,182 @@
+// The tool's manual page and bash completion against the tool itself: both
+// are written by hand, so these tests read `vorn --help` and fail when a
+// command or an option appears in one place and not in the other.
+#include "support/run_tool.h"
+#include "support/trace_capture.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <sys/wait.h>
+#include <vector>
+
+using namespace vorn::test;
+
+namespace {
+
+const std::string kSource = VORN_SOURCE_DIR;
+
+struct Shell {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs `command` with /bin/sh and collects both outputs.
+Shell run_shell(const std::string &command) {
+    TempDir dir;
+    const std::string out = dir.file("out"), err = dir.file("err");
+    const int status = std::system(
+        ("(" + command + ") >" + shell_quote(out) + " 2>" + shell_quote(err) + " </dev/null")
+            .c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
+}
+
+bool have_program(const std::string &name) {
+    return run_shell("command -v " + name).status == 0;
+}
+
+std::vector<std::string> lines_of(const std::string &text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::string trimmed(const std::string &text) {
+    const auto first = text.find_first_not_of(' ');
+    return first == std::string::npos ? ""
+                                      : text.substr(first, text.find_last_not_of(' ') + 1 - first);
+}
+
+// The long options ("--name", at the start of a word) in `text`, each once,
+// sorted.
+std::set<std::string> long_options(const std::string &text) {
+    static const std::regex option("(^|[\\s\\[|])(--[a-z][a-z-]*)");
+    std::set<std::string> found;
+    for (std::sregex_iterator it(text.begin(), text.end(), option), end; it != end; ++it)
+        found.insert(it->str(2));
+    return found;
+}
+
+std::string joined(const std::vector<std::string> &words, const char *separator) {
+    std::string text;
+    for (const std::string &w : words)
+        text += (text.empty() ? "" : separator) + w;
+    return text;
+}
+
+// What `vorn --help` says: its two usage lines, the global options and one
+// synopsis per command.
+struct Help {
+    std::string text;
+    std::vector<std::string> usage, globals, synopses;
+};
+
+Help read_help() {
+    Help help;
+    const ToolRun run = run_tool("--help");
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    help.text = run.out;
+    const std::vector<std::string> lines = lines_of(run.out);
+    std::string section;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string &line = lines[i];
+        if (i == 0 && line.rfind("usage: ", 0) == 0)
+            help.usage.push_back(line.substr(7));
+        else if (i == 1)
+            help.usage.push_back(trimmed(line));
+        else if (!line.empty() && line[0] != ' ')
+            section = line;
+        else if (line.size() > 2 && line[2] != ' ' && section == "global options:")
+            help.globals.push_back(line.substr(2, line.find(' ', 2) - 2));
+        else if (line.size() > 2 && line[2] != ' ' && section == "commands:") {
+            // A synopsis too long for its column stands alone on its line.
+            const bool alone = i + 1 < lines.size() && lines[i + 1].rfind("   ", 0) == 0;
+            help.synopses.push_back(trimmed(alone ? line : line.substr(0, 42)));
+        }
+    }
+    return help;
+}
+
+} // namespace
+
+TEST(ToolDocs, ManualPageRendersCleanlyAndNamesWhatTheHelpNames) {
+    if (!have_program("groff"))
+        GTEST_SKIP() << "groff is not installed";
+    const std::string page = shell_quote(kSource + "/doc/vorn.1");
+    const Shell lint = run_shell("groff -man -ww -z " + page);
+    EXPECT_EQ(lint.status, 0);
+    EXPECT_EQ(lint.out + lint.err, "") << "groff warns about the manual page";
+
+    // Wide enough that no synopsis wraps; plain text without overstrikes.
+    const Shell rendered = run_shell("groff -man -Tascii -rLL=400n -P-cbou " + page);
+    ASSERT_EQ(rendered.status, 0) << rendered.err;
+    std::vector<std::string> synopsis;
+    std::string section;
+    for (const std::string &line : lines_of(rendered.out)) {
+        if (!line.empty() && line[0] != ' ')
+            section = line;
+        else if (section == "SYNOPSIS" && !trimmed(line).empty())
+            synopsis.push_back(trimmed(line));
+    }
+
+    const Help help = read_help();
+    std::vector<std::string> expected = help.usage;
+    for (const std::string &s : help.synopses)
+        expected.push_back("vorn " + s);
+    EXPECT_EQ(joined(synopsis, "\n"), joined(expected, "\n"));
+    EXPECT_EQ(long_options(rendered.out), long_options(help.text));
+}
+
+TEST(ToolDocs, BashCompletionOffersTheCommandsOptionsAndFilesOfTheHelp) {
+    if (!have_program("bash"))
+        GTEST_SKIP() << "bash is not installed";
+    const Help help = read_help();
+    ASSERT_FALSE(help.synopses.empty());
+
+    // Each row: the words typed (a trailing blank starts an empty word) and
+    // what completes, sorted, separated by blanks.
+    std::vector<std::pair<std::string, std::string>> rows = {
+        {"vorn co", "compile"},
+        {"vorn compile --", "--listings --quiet"},
+        {"vorn --debug --tool-name X co", "compile"},
+        {"vorn compile examples/vorn-box.c", "examples/vorn-box.cfg"},
+        {"vorn calls x --csv examples/vorn-box.c", "examples/vorn-box.cfg"},
+        {"vorn alarm x --source ", ""},
+        {"vorn password ", "decode encode"},
+    };
+    std::set<std::string> globals(help.globals.begin(), help.globals.end());
+    rows.push_back({"vorn -", joined({globals.begin(), globals.end()}, " ")});
+    std::set<std::string> names;
+    for (const std::string &synopsis : help.synopses) {
+        const std::string name = synopsis.substr(0, synopsis.find(' '));
+        names.insert(name);
+        const std::set<std::string> options = long_options(synopsis);
+        rows.push_back({"vorn " + name + " --", joined({options.begin(), options.end()}, " ")});
+    }
+    rows.push_back({"vorn ", joined({names.begin(), names.end()}, " ")});
+
+    TempDir dir;
+    std::string script = "source " + shell_quote(kSource + "/tools/vorn/vorn.bash-completion") +
+                         "\ncd " + shell_quote(kSource) + "\n";
+    for (const auto &[typed, completions] : rows)
+        script += "line=" + shell_quote(typed) +
+                  "\nread -ra COMP_WORDS <<<\"$line\"; [[ $line == *' ' ]] && COMP_WORDS+=('')\n"
+                  "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=(); _vorn\n"
+                  "printf '%s\\n' \"${COMPREPLY[@]}\" | LC_ALL=C sort | paste -sd' ' -\n";
+    write_file(dir.file("complete.bash"), script);
+    const Shell run = run_shell("bash " + shell_quote(dir.file("complete.bash")));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    std::string actual;
+    const std::vector<std::string> got = lines_of(run.out);
+    for (size_t i = 0; i < rows.size(); ++i)
+        actual += rows[i].first + " -> " + (i < got.size() ? got[i] : "(nothing)") + "\n";
+    std::string wanted;
+    for (const auto &[typed, completions] : rows)
+        wanted += typed + " -> " + completions + "\n";
+    EXPECT_EQ(actual, wanted);
+}

@@ -76,11 +76,11 @@ TEST(DiffTool, ComparesTablesAndConfigurationsInTheirCanonicalForm) {
     std::string out = run_session("diff/tools.commands", dir.path(), env);
     // No temporary folder, and an output that cannot be written.
     out += tool_run("diff a.cfg b.cfg", in_dir + "1 TMPDIR=" + shell_quote(dir.file("none")));
-    const std::string full = "cd " + shell_quote(dir.path()) + " && " + env + " " +
-                             shell_quote(VORN_TOOL_PATH) + " diff a.cfg b.cfg >/dev/full 2>err";
-    const int status = std::system(full.c_str());
-    out += "$ vorn diff a.cfg b.cfg >/dev/full\nexit " + std::to_string(WEXITSTATUS(status)) +
-           "\n" + read_file(dir.file("err"));
+    const ToolRun full =
+        run_shell("cd " + shell_quote(dir.path()) + " && " + env + " " +
+                  shell_quote(VORN_TOOL_PATH) + " diff a.cfg b.cfg 2>&1 >/dev/full");
+    out += "$ vorn diff a.cfg b.cfg >/dev/full\nexit " + std::to_string(full.exit_code) + "\n" +
+           full.out;
     expect_golden("diff/tools.txt", stable(out + files_left(tmp), dir.path()));
 }
 

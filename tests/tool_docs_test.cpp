@@ -9,7 +9,6 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <sys/wait.h>
 #include <vector>
 
 using namespace vorn::test;
@@ -18,23 +17,8 @@ namespace {
 
 const std::string kSource = VORN_SOURCE_DIR;
 
-struct Shell {
-    int status = -1;
-    std::string out, err;
-};
-
-// Runs `command` with /bin/sh and collects both outputs.
-Shell run_shell(const std::string &command) {
-    TempDir dir;
-    const std::string out = dir.file("out"), err = dir.file("err");
-    const int status = std::system(
-        ("(" + command + ") >" + shell_quote(out) + " 2>" + shell_quote(err) + " </dev/null")
-            .c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
-}
-
 bool have_program(const std::string &name) {
-    return run_shell("command -v " + name).status == 0;
+    return run_shell("command -v " + name).exit_code == 0;
 }
 
 std::vector<std::string> lines_of(const std::string &text) {
@@ -107,13 +91,13 @@ TEST(ToolDocs, ManualPageRendersCleanlyAndNamesWhatTheHelpNames) {
     if (!have_program("groff"))
         GTEST_SKIP() << "groff is not installed";
     const std::string page = shell_quote(kSource + "/doc/vorn.1");
-    const Shell lint = run_shell("groff -man -ww -z " + page);
-    EXPECT_EQ(lint.status, 0);
+    const ToolRun lint = run_shell("groff -man -ww -z " + page);
+    EXPECT_EQ(lint.exit_code, 0);
     EXPECT_EQ(lint.out + lint.err, "") << "groff warns about the manual page";
 
     // Wide enough that no synopsis wraps; plain text without overstrikes.
-    const Shell rendered = run_shell("groff -man -Tascii -rLL=400n -P-cbou " + page);
-    ASSERT_EQ(rendered.status, 0) << rendered.err;
+    const ToolRun rendered = run_shell("groff -man -Tascii -rLL=400n -P-cbou " + page);
+    ASSERT_EQ(rendered.exit_code, 0) << rendered.err;
     std::vector<std::string> synopsis;
     std::string section;
     for (const std::string &line : lines_of(rendered.out)) {
@@ -168,8 +152,8 @@ TEST(ToolDocs, BashCompletionOffersTheCommandsOptionsAndFilesOfTheHelp) {
                   "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=(); _vorn\n"
                   "printf '%s\\n' \"${COMPREPLY[@]}\" | LC_ALL=C sort | paste -sd' ' -\n";
     write_file(dir.file("complete.bash"), script);
-    const Shell run = run_shell("bash " + shell_quote(dir.file("complete.bash")));
-    EXPECT_EQ(run.status, 0) << run.err;
+    const ToolRun run = run_shell("bash " + shell_quote(dir.file("complete.bash")));
+    EXPECT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(run.err, "");
     std::string actual;
     const std::vector<std::string> got = lines_of(run.out);

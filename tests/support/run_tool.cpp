@@ -15,14 +15,18 @@ std::string shell_quote(const std::string &text) {
     return q + "'";
 }
 
-ToolRun run_tool(const std::string &args, const std::string &env) {
+ToolRun run_shell(const std::string &command) {
     TempDir dir;
     const std::string out = dir.file("out"), err = dir.file("err");
-    const std::string cmd = (env.empty() ? "" : "env " + env + " ") + shell_quote(VORN_TOOL_PATH) +
-                            " " + args + " >" + shell_quote(out) + " 2>" + shell_quote(err) +
-                            " </dev/null";
-    const int status = std::system(cmd.c_str());
+    const int status = std::system(
+        ("(" + command + ") >" + shell_quote(out) + " 2>" + shell_quote(err) + " </dev/null")
+            .c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
+}
+
+ToolRun run_tool(const std::string &args, const std::string &env) {
+    return run_shell((env.empty() ? "" : "env " + env + " ") + shell_quote(VORN_TOOL_PATH) + " " +
+                     args);
 }
 
 } // namespace vorn::test

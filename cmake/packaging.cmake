@@ -54,6 +54,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # A shlibs file for packages that link the library, and the ldconfig
-# trigger that makes the new soname known.
+# trigger that makes the new soname known (cpack's postinst and postrm
+# call ldconfig as well, which lintian only warns about).
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+file(WRITE ${PROJECT_BINARY_DIR}/debian/triggers "activate-noawait ldconfig\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/triggers)
 include(CPack)

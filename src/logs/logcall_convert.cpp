@@ -364,27 +364,19 @@ int open_lists(const LogcallFiles &files, CallLists &lists) {
     return 0;
 }
 
-// Puts every list in place.  The lists that a failed open or sort leaves
-// behind are put in place empty, as hosts know them.  A list that cannot
-// be written whole makes a clean result its failure (a failed conversion,
-// not a short one) and the lists after it keep their old content.
+// Puts every list in place that was written whole; the lists that a failed
+// open or sort leaves behind are put in place empty, as hosts know them.  A
+// list that cannot be written whole keeps its old content and makes a clean
+// result its failure: a failed conversion, not a short one.
 int close_lists(CallLists &lists, int result) {
     const struct {
         platform::OutputFile &file;
         int code;
     } closing[] = {
         {lists.out, -4}, {lists.in, -5}, {lists.reject, -6}, {lists.csv, kLogcallCsvFailed}};
-    bool lost = false;
     for (const auto &list : closing) {
-        if (!list.file)
-            continue;
-        if (lost) {
-            list.file.discard();
-        } else if (!list.file.commit()) {
-            lost = true;
-            if (result == 0)
-                result = list.code;
-        }
+        if (list.file && !list.file.commit() && result == 0)
+            result = list.code;
     }
     return result;
 }

@@ -64,8 +64,7 @@ std::string vorn::make_unique_file(const char *source, size_t capacity) {
     return std::string();
 }
 
-std::string vorn::derived_file_name(const char *path, const char *extension,
-                                   const char *traced) {
+std::string vorn::derived_file_name(const char *path, const char *extension, const char *traced) {
     std::string name = path;
     const size_t dot = name.find_last_of('.');
     if (dot != std::string::npos)

@@ -105,10 +105,10 @@ class TempCopy {
     // The copy's path (empty when no unique name could be made).
     const char *name() const { return m_name.c_str(); }
 
-    // Copies the file `source` into the copy and rewinds the copy for reading.  Returns 0; -1 when the source cannot be
-    // read or the copy cannot be created; -2 without memory for the buffer;
-    // -3 when the copy could not be written completely.  Every failure is
-    // traced with the message and an empty line.
+    // Copies the file `source` into the copy and rewinds the copy for reading.  Returns 0; -1 when
+    // the source cannot be read or the copy cannot be created; -2 without memory for the buffer; -3
+    // when the copy could not be written completely.  Every failure is traced with the message and
+    // an empty line.
     int copy_from(const char *source);
 
     // The copy, open for reading and writing after a successful copy_from.

@@ -130,7 +130,6 @@ std::string folder_of(const std::string &path) {
     return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
 }
 
-
 } // namespace
 
 int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out) {
@@ -252,8 +251,8 @@ bool open_output(const char *destination, MergeOutput &m) {
 // replaced list's name.
 int finish_output(const char *first, const char *second, const char *out_name, MergeOutput &m,
                   int result) {
-    const bool written = result == 0 && platform::sync_stream(m.out.get()) == 0 &&
-                         std::ferror(m.out.get()) == 0;
+    const bool written =
+        result == 0 && platform::sync_stream(m.out.get()) == 0 && std::ferror(m.out.get()) == 0;
     if (result == 0 && !written)
         result = -4;
     dbg_printf("end merge <%s>+<%s> -> <%s>\n", first, second, out_name);
@@ -282,9 +281,8 @@ int merge_call_lists(const char *first, const char *second, const char *destinat
     // Only errors of this merge belong into its report.
     platform::set_last_error(0);
     MergeOutput m;
-    m.replaced = first != nullptr && second != nullptr
-                     ? replaced_list(first, second, destination)
-                     : nullptr;
+    m.replaced =
+        first != nullptr && second != nullptr ? replaced_list(first, second, destination) : nullptr;
     // A list that is read and then replaced is held for the whole merge.
     platform::FileLock lock;
     if (m.replaced != nullptr && !lock.lock(platform::resolved_path(m.replaced).c_str()))

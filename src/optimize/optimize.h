@@ -21,8 +21,8 @@
 #pragma once
 
 #include "parser/parse_state.h"
-#include "platform/output_file.h"
 #include "parser/period_block.h"
+#include "platform/output_file.h"
 #include "table/table.h"
 
 #include <cstddef>

@@ -62,9 +62,9 @@ class OutputFile {
     std::FILE *m_stream = nullptr;
     Kind m_kind = Kind::None;
     std::string m_path;
-    std::string m_staging;  // the name the content is linked under before the rename
-    bool m_named = false;   // the staged content already has that name on disk
-    uint64_t m_length = 0;  // length of an appended file at its open
+    std::string m_staging;    // the name the content is linked under before the rename
+    bool m_named = false;     // the staged content already has that name on disk
+    uint64_t m_length = 0;    // length of an appended file at its open
     void *m_native = nullptr; // the system's handle, where the stream is not enough
 };
 

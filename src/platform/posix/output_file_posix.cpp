@@ -224,7 +224,8 @@ bool FileLock::lock(const char *path) {
             return false;
         while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
         }
-        struct stat held {}, named {};
+        struct stat held {
+        }, named{};
         const bool same = ::fstat(fd, &held) == 0 && ::stat(path, &named) == 0 &&
                           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
         if (same || attempt >= 1000) {

@@ -263,8 +263,14 @@ int finish_output(const char *first, const char *second, const char *out_name, M
         return result;
     }
     if (result != 0) {
+        // A failed replacement keeps the merged lines under the temporary
+        // name and the first list as it was, so that nothing merged so far
+        // is lost; a separate destination stays as it was.
         const int error = platform::last_error();
-        m.out.discard();
+        if (m.replaced != nullptr)
+            m.out.keep_staged();
+        else
+            m.out.discard();
         platform::set_last_error(error);
         return result;
     }

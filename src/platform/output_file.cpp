@@ -112,6 +112,18 @@ bool OutputFile::commit() {
     return error == 0;
 }
 
+bool OutputFile::keep_staged() {
+    if (m_stream == nullptr || m_kind != Kind::Staged) {
+        discard();
+        return false;
+    }
+    const int error = name_staged();
+    reset();
+    if (error != 0)
+        errno = error;
+    return error == 0;
+}
+
 void OutputFile::discard() {
     if (m_stream == nullptr)
         return;

@@ -47,11 +47,17 @@ class OutputFile {
     bool commit();
     // Closes and leaves the destination as it was.
     void discard();
+    // Closes a new content and leaves it beside the destination under its
+    // staging name, the destination untouched: for a job whose documented
+    // failure keeps what it wrote so far under that name.  True when the
+    // content got the name.
+    bool keep_staged();
 
   private:
     enum class Kind { None, Staged, Direct, Append };
     bool open_staged(const char *mode, const std::string &staging);
     int publish();
+    int name_staged();
     void drop();
     bool open_append();
     // After the stream's close: cuts an appended file back to its old length

@@ -168,6 +168,20 @@ int OutputFile::publish() {
     return error;
 }
 
+int OutputFile::name_staged() {
+    std::fflush(m_stream);
+    int error = 0;
+    if (!m_named) {
+        std::string name;
+        error = name_content(::fileno(m_stream), m_path, m_staging, name);
+        if (error == 0)
+            m_staging = name;
+    }
+    std::fclose(m_stream);
+    m_stream = nullptr;
+    return error;
+}
+
 void OutputFile::drop() {
     if (m_stream != nullptr)
         std::fclose(m_stream);

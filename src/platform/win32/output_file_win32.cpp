@@ -97,6 +97,16 @@ int OutputFile::publish() {
     return error;
 }
 
+int OutputFile::name_staged() {
+    std::fflush(m_stream);
+    int error = 0;
+    if (!mark_for_deletion(static_cast<HANDLE>(m_native), false))
+        error = win32::set_errno_from_last_error();
+    std::fclose(m_stream); // unmarked, the file keeps its name; marked, it goes
+    m_stream = nullptr;
+    return error;
+}
+
 void OutputFile::drop() {
     if (m_stream != nullptr)
         std::fclose(m_stream); // the marked file goes with its handle

@@ -38,10 +38,10 @@ int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str) {
 
     // ---- output step: the .map listing's head, the escape-length index,
     // the map lines and the legend (only the index without a listing) ----
-    write_map_listing(ps.table, map_listing.file);
+    write_map_listing(ps.table, map_listing.file());
     if (!map_listing.close()) {
         std::snprintf(err_str, kErrStrSize, "%s",
-                      file_message(FileMessage::CannotWrite, map_listing.path).c_str());
+                      file_message(FileMessage::CannotWrite, map_listing.path.c_str()).c_str());
         release_period_block(ps);
         return kOptimizeCannotWrite;
     }

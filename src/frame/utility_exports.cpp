@@ -161,12 +161,7 @@ extern "C" VORN_B32_API const char *cat_number_and_serialno(const char *number,
 
 extern "C" VORN_B32_API int32_t file_remove(const char *pattern) {
     try {
-        for (const std::string &name : platform::find_files(pattern)) {
-            std::printf("%-*s: %s\n", 16, "remove", name.c_str());
-            // The bare name: matches are removed from the current directory.
-            platform::remove_file(name.c_str());
-        }
-        std::fflush(stdout);
+        remove_matching_files(pattern);
     } catch (...) {
     }
     return -1;

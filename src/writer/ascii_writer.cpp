@@ -585,19 +585,12 @@ void report_map_count(int count, int used, char *err_str) {
     }
 }
 
-void print_version_line() {
-    char version[100];
-    get_dll_version("Vorn_B32.DLL", version, sizeof version);
-    platform::console_printf("%s\n", version);
-}
-
 } // namespace
 
 int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str) {
     dbg_printf("write_ascii_table15(\"%s\")\n", cfgfile != nullptr ? cfgfile : "NULL");
     const char *tool_name = nullptr;
-    if (get_tool_name(&tool_name) == 0 && strcasecmp(tool_name, "WBIN2CFG") == 0)
-        print_version_line();
+    get_tool_name(&tool_name);
 
     const uint8_t *devinfo = nullptr;
     void *device = nullptr;

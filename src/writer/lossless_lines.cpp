@@ -132,7 +132,8 @@ bool callback_out_escape(const char *escape) {
 bool map_numbers(const map_t &map, char *buffer, size_t capacity) {
     const auto escape = field(map.map_escape);
     const CodeText code = code_text(map);
-    if (!plain_word(escape.text) || !plain_word(code.text))
+    const bool callback_in = (map.map_mode & MAP_IN) != 0 && is_callback(map.map_mode);
+    if (!plain_word(escape.text) || (!callback_in && !plain_word(code.text)))
         return false;
     char numbers[48];
     if (map.map_mode == 0) {
@@ -141,7 +142,7 @@ bool map_numbers(const map_t &map, char *buffer, size_t capacity) {
             map.map_time != 0)
             return false;
         std::snprintf(numbers, sizeof numbers, "=%s %s", escape.text, code.text);
-    } else if ((map.map_mode & MAP_IN) != 0 && is_callback(map.map_mode)) {
+    } else if (callback_in) {
         // The parser gives every incoming call-back map the code "8c".
         if (std::strcmp(field(map.map_code).text, "8c") != 0)
             return false;

@@ -12,6 +12,7 @@
 #include "support/trace_capture.h"
 #include "writer/ascii_writer.h"
 
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -160,6 +161,34 @@ TEST(LosslessText, SelfCheckNamesWhatNoLineCarries) {
         EXPECT_TRUE(names(check, c.field))
             << check.result << describe_differences(check.differences);
     }
+}
+
+// What vorn diff needs: two records whose texts are equal still differ by
+// the bytes the text cannot show, named by field; the order of the maps,
+// which the writer sorts in place, is no difference.
+TEST(RecordCompare, NamesBytesTheTextHidesAndIgnoresMapOrder) {
+    PinnedClock clock(kDec4th2026);
+    Compiled source;
+    compile(config("MapOut1=2\nMapIn3=4 VOICE\nMapAll5=6 12.50 1/2"), source);
+    ASSERT_EQ(source.result, 0);
+    std::vector<char> copy(kTableSize);
+    std::memcpy(copy.data(), source.table, kTableSize);
+    auto *other = reinterpret_cast<table_t *>(copy.data());
+    std::swap(other->table_map[0], other->table_map[2]);
+    EXPECT_TRUE(compare_records(*source.table, *other).empty());
+
+    other->table_reserved.table_unused_2415[1] = 7;
+    other->table_crc16 ^= 1;
+    EXPECT_EQ(decompile(other, false), decompile(source.table, false));
+    const auto differences = compare_records(*source.table, *other);
+    ASSERT_EQ(differences.size(), 1u);
+    EXPECT_EQ(describe_differences(differences), "table_unused_2415: 00 00 -> 00 07\n");
+    EXPECT_EQ(compare_records(*source.table, *other, {.stamps = true}).size(), 2u);
+
+    other->table_map[1].map_period = 1;
+    const auto moved = compare_records(*source.table, *other);
+    ASSERT_EQ(moved.size(), 3u); // the bytes, and the map once on each side
+    EXPECT_EQ(moved[1].field, "map");
 }
 
 TEST(LosslessText, PeriodTestStartsAreNotCarried) {

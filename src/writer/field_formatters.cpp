@@ -67,6 +67,10 @@ void append_charge(const table_t *table, const map_t *map, char *buffer, size_t 
 
 } // namespace
 
+const char *map_key_word(uint8_t mode) {
+    return map_key(mode);
+}
+
 void format_map_line(const table_t *table, const map_t *map, char *buffer, size_t capacity) {
     if (buffer == nullptr || capacity == 0)
         return;

@@ -21,6 +21,10 @@ namespace vorn {
 // words).
 inline constexpr size_t kMapLineSize = 160;
 
+// The key of a map line for the low four mode bits ("MapOut", ...), or
+// nullptr for a mode that has no key.
+const char *map_key_word(uint8_t mode);
+
 // The configuration line of `map`, without line end, into `buffer`
 // (capacity bytes; cut to fit).  Empty for an unused slot (escape FFh) and
 // for a mode without escape.  The code's "|" bit is only printed, never

@@ -41,26 +41,33 @@ class CheckObserver final : public ParseObserver {
         : m_keep_going(keep_going), m_origins(origins) {}
 
     std::vector<Diagnostic> records;
-    std::map<int, Diagnostic> map_keys; // the key of each map line, for its records
+    std::vector<Diagnostic> map_keys; // by line: the key of each map line, for its records
     bool saw_lines = false;
     int failure = 0; // the reader result of the first failing line, 0 none
     std::string failure_head;
 
     void before_line(const ParseState &ps) override {
         saw_lines = true;
-        m_view.split(ps.line, ps.line_number);
         m_maps_before = ps.map_count;
         m_holidays_before.clear();
-        if (m_view.has_key && strncasecmp(m_view.token(0), "Holiday", 7) == 0)
+        if (strncasecmp(first_word(ps.line), "Holiday", 7) == 0)
             m_holidays_before = holiday_file_read();
     }
 
     bool after_line(ParseState &ps) override {
         for (uint32_t i = m_maps_before; i < ps.map_count && i < m_origins.origin.size(); ++i)
             m_origins.origin[i] = static_cast<uint32_t>(ps.line_number);
+        const bool failed = ps.error_level != CONF_OK || ps.wrong_table_format;
+        // Most lines of a large file are map lines that stored their map:
+        // their key's place is all they leave here.
+        if (!failed && ps.map_count != m_maps_before && plain_map_key(ps.line)) {
+            note_map_line(ps.line_number, key_place(ps));
+            return false;
+        }
+        m_view.split(ps.line, ps.line_number);
         if (ps.map_count != m_maps_before)
-            map_keys[ps.line_number] = m_view.at(0, Severity::Warning, "");
-        if (ps.error_level != CONF_OK || ps.wrong_table_format) {
+            note_map_line(ps.line_number, m_view.at(0, Severity::Warning, ""));
+        if (failed) {
             note_failure(ps);
             return m_keep_going;
         }
@@ -89,6 +96,34 @@ class CheckObserver final : public ParseObserver {
     }
 
   private:
+    static const char *first_word(const char *line) {
+        while (*line == ' ' || *line == '\t')
+            ++line;
+        return line;
+    }
+
+    // MapIn, MapOut and MapAll lines lose nothing on the way in; the
+    // optimizer decides their fate.
+    static bool plain_map_key(const char *line) {
+        const char *key = first_word(line);
+        return strncasecmp(key, "MapIn", 5) == 0 || strncasecmp(key, "MapOut", 6) == 0 ||
+               strncasecmp(key, "MapAll", 6) == 0;
+    }
+
+    // The first word of the line as a record's place.
+    static Diagnostic key_place(const ParseState &ps) {
+        const char *key = first_word(ps.line);
+        Diagnostic d;
+        d.line = ps.line_number;
+        d.column = static_cast<int>(key - ps.line) + 1;
+        d.length = static_cast<int>(std::strcspn(key, " \t=;\r\n"));
+        return d;
+    }
+
+    void note_map_line(int line, Diagnostic place) {
+        map_keys.resize(std::max(map_keys.size(), static_cast<size_t>(line) + 1));
+        map_keys[static_cast<size_t>(line)] = std::move(place);
+    }
     void note_failure(const ParseState &ps) {
         const int level = ps.wrong_table_format ? 0 : ps.error_level;
         records.push_back(check::describe_failure(m_view, ps, level));
@@ -130,7 +165,7 @@ class CheckObserver final : public ParseObserver {
     }
 
     void track_holiday() {
-        const char *row = matched_key(m_view.token(0));
+        const char *row = m_view.row;
         if (row == nullptr || std::strcmp(row, "Holiday") != 0)
             return;
         const std::string now = holiday_file_read();
@@ -147,7 +182,7 @@ class CheckObserver final : public ParseObserver {
 
     // A key that keeps only its last value: the earlier line loses.
     void track_single_value() {
-        const std::string id = check::single_value_identity(m_view.token(0));
+        const std::string id = check::single_value_identity(m_view);
         if (id.empty())
             return;
         auto [it, fresh] = m_single.try_emplace(id, m_view.at(0, Severity::Warning, ""));
@@ -168,11 +203,11 @@ class CheckObserver final : public ParseObserver {
             if (m.map_period != 0 || (m.map_mode & kDirection) != (added.map_mode & kDirection) ||
                 strncasecmp(m.map_escape, added.map_escape, sizeof m.map_escape) != 0)
                 continue;
-            const auto place = map_keys.find(static_cast<int>(m_origins.origin[i]));
-            if (place == map_keys.end())
+            const uint32_t line = m_origins.origin[i];
+            if (line >= map_keys.size())
                 return;
             const char *service = (added.map_mode & kServices) == MAP_VOICE ? "VOICE" : "DATA";
-            Diagnostic d = place->second;
+            Diagnostic d = map_keys[line];
             d.text = std::string("map serves only ") +
                      (std::strcmp(service, "VOICE") == 0 ? "DATA" : "VOICE") +
                      ": the standard map " + added.map_escape + "=" + added.map_code + " " +
@@ -205,22 +240,32 @@ void map_fates(const table_t *table, const MapOrigins &origins, const CheckObser
                std::vector<Diagnostic> &out) {
     const unsigned used = static_cast<unsigned>(
         std::clamp<int>(table->table_used_map_entries, 0, static_cast<int>(origins.origin.size())));
-    std::vector<bool> reached(origins.origin.size() + 1);
-    std::map<uint32_t, const MapErasure *> lost;
+    // Origins of file lines are line numbers, below the slot count plus
+    // the lines of comments and settings; the vectors grow to the largest.
+    std::vector<bool> reached;
+    std::vector<const MapErasure *> lost;
+    auto grow = [](auto &v, uint32_t index) {
+        if (v.size() <= index)
+            v.resize(index + 1);
+    };
     for (unsigned i = 0; i < used; ++i)
-        if (origins.origin[i] < reached.size())
+        if (origins.origin[i] != kNoOrigin && origins.origin[i] < kStandardMapOrigin) {
+            grow(reached, origins.origin[i]);
             reached[origins.origin[i]] = true;
+        }
     for (const MapErasure &e : origins.erasures) {
-        if (e.gone == kNoOrigin || e.gone >= kStandardMapOrigin || e.gone >= reached.size() ||
-            reached[e.gone])
+        if (e.gone == kNoOrigin || e.gone >= kStandardMapOrigin ||
+            (e.gone < reached.size() && reached[e.gone]))
             continue;
-        auto it = lost.find(e.gone);
-        if (it == lost.end() || it->second->kept == e.gone)
+        grow(lost, e.gone);
+        if (lost[e.gone] == nullptr || lost[e.gone]->kept == e.gone)
             lost[e.gone] = &e;
     }
-    for (const auto &[line, e] : lost) {
-        const auto place = obs.map_keys.find(static_cast<int>(line));
-        Diagnostic d = place != obs.map_keys.end() ? place->second : Diagnostic{};
+    for (uint32_t line = 0; line < lost.size(); ++line) {
+        const MapErasure *e = lost[line];
+        if (e == nullptr)
+            continue;
+        Diagnostic d = line < obs.map_keys.size() ? obs.map_keys[line] : Diagnostic{};
         d.line = static_cast<int>(line);
         d.text = std::strncmp(e->mark, "t*", 2) == 0
                      ? "map is removed: " + winner_text(*e) +

@@ -173,7 +173,7 @@ Diagnostic describe_failure(const LineView &v, const ParseState &ps, int level) 
     if (ps.wrong_table_format)
         return v.at(1, Severity::Error, "table format " + quoted(v.token(1)) + ": expected TF01.5");
     const char *key = v.token(0);
-    const char *row_text = matched_key(key);
+    const char *row_text = v.row;
     const std::string row = row_text != nullptr ? row_text : "";
     if (level == CONF_WARNING)
         return cut_warning(v, row);

@@ -82,8 +82,7 @@ bool all_digits(const char *text) {
 }
 
 // Value tokens that the handler of `key` reads as decimal numbers.
-std::vector<int> number_tokens(const char *key) {
-    const char *row = matched_key(key);
+std::vector<int> number_tokens(const char *key, const char *row) {
     if (row == nullptr)
         return {};
     const std::string r = row;
@@ -100,7 +99,7 @@ std::vector<int> number_tokens(const char *key) {
 }
 
 void number_warnings(const LineView &view, std::vector<Diagnostic> &out) {
-    for (int i : number_tokens(view.token(0))) {
+    for (int i : number_tokens(view.token(0), view.row)) {
         const char *value = view.token(i);
         if (value == nullptr || all_digits(value))
             continue;
@@ -141,6 +140,7 @@ void LineView::split(const char *text, int line_number) {
     line = line_number;
     const int r = parse_line(text, words);
     has_key = r == 0 && words.tokens[0] != nullptr && strcasecmp(words.tokens[0], "rem") != 0;
+    row = has_key ? matched_key(words.tokens[0]) : nullptr;
 }
 
 Diagnostic LineView::at(int i, Severity severity, std::string text) const {
@@ -160,13 +160,14 @@ bool skipped_without_value(const LineView &view) {
     return view.has_key && view.token(1) == nullptr && view.token(0)[0] != '[';
 }
 
-std::string single_value_identity(const char *key) {
+std::string single_value_identity(const LineView &view) {
+    const char *key = view.token(0);
     if (is_first_pass_key(key)) {
         for (const char *k : kFirstPassKeys)
             if (strncasecmp(key, k, std::strlen(k)) == 0)
                 return k;
     }
-    const char *row = matched_key(key);
+    const char *row = view.row;
     if (row == nullptr)
         return "";
     static constexpr const char *kSingle[] = {
@@ -223,7 +224,7 @@ void line_warnings(const LineView &view, std::vector<Diagnostic> &out) {
         period_warnings(view, out);
         return;
     }
-    const char *row = matched_key(key);
+    const char *row = view.row;
     const bool unknown_sub =
         row != nullptr && std::strcmp(row, "MapCallBack") == 0 && callback_sub_key(key) == nullptr;
     if ((row == nullptr && !is_first_pass_key(key)) || unknown_sub) {

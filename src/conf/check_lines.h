@@ -14,7 +14,8 @@ namespace vorn::check {
 // The words of one line as written (case kept), with their places.
 struct LineView {
     LineWords words = {};
-    bool has_key = false; // a first word that is not a comment
+    bool has_key = false;      // a first word that is not a comment
+    const char *row = nullptr; // the key-table row the key goes to, if any
     int line = 0;
 
     void split(const char *text, int line_number);
@@ -29,7 +30,7 @@ bool skipped_without_value(const LineView &view);
 
 // The key the line goes to for the "last line wins" rule ("" when the key
 // may be given many times or is not known), e.g. "COUNTRYCODE".
-std::string single_value_identity(const char *key);
+std::string single_value_identity(const LineView &view);
 
 // Warnings of a line that the parser handled without error: unknown keys
 // (with the nearest key as a hint), numbers with trailing characters,

@@ -67,6 +67,9 @@ def main():
     traced = get("BM_MkconfLargestConfig/10/1")
     ratio("mkconf 507 map lines, debug trace on / off",
           ns(traced) / ns(small) if small and traced else None, "(cost of the trace)")
+    plain, checked = get("BM_CheckLargestConfig/0"), get("BM_CheckLargestConfig/1")
+    ratio("compile 5,070 map lines with warnings collected / without",
+          ns(checked) / ns(plain) if plain and checked else None, "<= 1.10")
     on, off = get("BM_DbgPrintfOn"), get("BM_DbgPrintfOff")
     rows.append(("trace formatter: one debug line, trace on",
                  "%.0f ns" % ns(on) if on else "missing", "(per line)"))

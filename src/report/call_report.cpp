@@ -80,8 +80,9 @@ std::string when_section(const CallStats &s) {
         }
     }
     const std::string span = date_text(first, false) + " to " + date_text(last, false);
-    out += line_chart("days", std::string(by_month ? "Calls per month, " : "Calls per day, ") + span,
-                      labels, {series});
+    out +=
+        line_chart("days", std::string(by_month ? "Calls per month, " : "Calls per day, ") + span,
+                   labels, {series});
     return out + section_close();
 }
 
@@ -133,15 +134,15 @@ std::string totals_section(const CallStats &s) {
     out += bar_chart("direction", "Finished calls by direction", {"outgoing", "incoming"},
                      {"calls", {s.outgoing, s.incoming}});
     Table t{"Records that are no finished call, and totals", {"records", "count"}, {}};
-    t.rows = {{"finished calls", grouped(s.calls)},
-              {"of them without start time", grouped(s.no_start)},
-              {"not finished (no end time)", grouped(s.not_finished)},
-              {"not closed", grouped(s.not_closed)},
-              {"saved before", grouped(s.saved_before)},
-              {"not read (after the end mark, cut short, or of no known form)",
-               grouped(s.not_read)},
-              {"\ttotal duration", duration_text(s.seconds)},
-              {"\ttotal charge units", grouped(s.units)}};
+    t.rows = {
+        {"finished calls", grouped(s.calls)},
+        {"of them without start time", grouped(s.no_start)},
+        {"not finished (no end time)", grouped(s.not_finished)},
+        {"not closed", grouped(s.not_closed)},
+        {"saved before", grouped(s.saved_before)},
+        {"not read (after the end mark, cut short, or of no known form)", grouped(s.not_read)},
+        {"\ttotal duration", duration_text(s.seconds)},
+        {"\ttotal charge units", grouped(s.units)}};
     return out + html_table(t) + section_close();
 }
 

@@ -142,10 +142,9 @@ void CallStats::add_call(bool out, const CallTime &start, const CallTime &end,
                          long call_units) {
     ++calls;
     ++(out ? outgoing : incoming);
-    const uint64_t duration =
-        start.known && end.known && end.seconds >= start.seconds
-            ? static_cast<uint64_t>(end.seconds - start.seconds)
-            : 0;
+    const uint64_t duration = start.known && end.known && end.seconds >= start.seconds
+                                  ? static_cast<uint64_t>(end.seconds - start.seconds)
+                                  : 0;
     const uint64_t u = call_units < 0 ? 0 : static_cast<uint64_t>(call_units);
     seconds += duration;
     units += u;

@@ -26,14 +26,14 @@ struct CallStats {
     uint64_t calls = 0; // finished calls
     uint64_t outgoing = 0;
     uint64_t incoming = 0;
-    uint64_t seconds = 0; // of the calls with both times known
-    uint64_t units = 0;   // charge units of the calls that carry them
+    uint64_t seconds = 0;      // of the calls with both times known
+    uint64_t units = 0;        // charge units of the calls that carry them
     uint64_t no_start = 0;     // finished, start time unknown
     uint64_t not_finished = 0; // no end time
     uint64_t not_closed = 0;
     uint64_t saved_before = 0;
     uint64_t not_read = 0; // a short tail, records after the end mark, lines of no known form
-    uint64_t hour_day[7][24] = {}; // [weekday from Sunday][hour] of the call's start (or end)
+    uint64_t hour_day[7][24] = {};    // [weekday from Sunday][hour] of the call's start (or end)
     std::map<long, uint64_t> per_day; // days since 1970
     std::unordered_map<std::string, PartyFigures> destinations; // first number of calls out
     std::unordered_map<std::string, PartyFigures> extensions;   // second number

@@ -30,7 +30,7 @@ struct Event {
 // "[dd.mm.yy hh:mm:ss] nnn: PId=p Err=c-code "text" at <address>", as the
 // converter writes a valid event; false for any other line.
 bool parse_event(const std::string &line, Event &e) {
-    if (line.size() < 30 || line[0] != '[' || line[3] != '.' || line[6] != '.' || line[19] != ']')
+    if (line.size() < 30 || line[0] != '[' || line[3] != '.' || line[6] != '.' || line[18] != ']')
         return false;
     const size_t pid = line.find("PId=");
     const size_t dash = line.find('-', pid == std::string::npos ? line.size() : pid);
@@ -39,6 +39,8 @@ bool parse_event(const std::string &line, Event &e) {
         return false;
     e.date = line.substr(1, 8);
     e.time = line.substr(10, 8);
+    if (e.time[0] == ' ')
+        e.time[0] = '0';
     const size_t class_end = dash;
     size_t class_start = class_end;
     while (class_start > pid + 4 && std::isdigit(static_cast<unsigned char>(line[class_start - 1])))
@@ -53,7 +55,8 @@ bool parse_event(const std::string &line, Event &e) {
     const size_t open = line.find('"'), close = line.rfind('"');
     if (open != std::string::npos && close > open)
         e.text = line.substr(open + 1, close - open - 1);
-    const int dd = std::atoi(e.date.substr(0, 2).c_str()), mm = std::atoi(e.date.substr(3, 2).c_str()),
+    const int dd = std::atoi(e.date.substr(0, 2).c_str()),
+              mm = std::atoi(e.date.substr(3, 2).c_str()),
               yy = std::atoi(e.date.substr(6, 2).c_str());
     if (dd >= 1 && dd <= 31 && mm >= 1 && mm <= 12) {
         e.dated = true;
@@ -106,8 +109,9 @@ std::string events_by_day(const std::vector<Event> &events) {
         return paragraph("No event with a valid date.");
     std::vector<std::string> labels;
     for (const auto &[day, unused] : days) {
-        const auto found = std::find_if(events.begin(), events.end(),
-                                        [day = day](const Event &e) { return e.dated && e.day == day; });
+        const auto found = std::find_if(events.begin(), events.end(), [day = day](const Event &e) {
+            return e.dated && e.day == day;
+        });
         labels.push_back(found->date);
     }
     std::vector<Series> series;
@@ -124,8 +128,7 @@ std::string events_by_day(const std::vector<Event> &events) {
 
 } // namespace
 
-int event_log_page(const char *binfile, const PageInfo &info, std::string &page,
-                   std::string &why) {
+int event_log_page(const char *binfile, const PageInfo &info, std::string &page, std::string &why) {
     std::vector<std::string> lines;
     const int result = converted_lines(binfile, lines, why);
     if (result != 0)
@@ -153,8 +156,7 @@ int event_log_page(const char *binfile, const PageInfo &info, std::string &page,
     Table list{"Stored events, oldest first", {"date", "time", "process", "code", "text"}, {}};
     for (const Event &e : events)
         list.rows.push_back({e.date, e.time, e.pid, e.code, e.text});
-    page += section_open("list", "Event list") + html_table(list) + section_close() +
-            page_close();
+    page += section_open("list", "Event list") + html_table(list) + section_close() + page_close();
     return 0;
 }
 

@@ -90,10 +90,18 @@ std::string escape(std::string_view text) {
     out.reserve(text.size());
     for (unsigned char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
         default:
             if (c >= 0x80) {
                 out += static_cast<char>(0xC0 | (c >> 6));
@@ -200,12 +208,14 @@ std::string stacked_chart(const std::string &id, const std::string &title,
         long base = 180;
         const long x = 55 + i * bar;
         for (size_t k = 0; k < series.size(); ++k) {
-            const uint64_t v = static_cast<size_t>(i) < series[k].values.size() ? series[k].values[i] : 0;
+            const uint64_t v =
+                static_cast<size_t>(i) < series[k].values.size() ? series[k].values[i] : 0;
             const long h = static_cast<long>(v * 150 / top);
             if (h == 0)
                 continue;
             base -= h;
-            svg += rect(x, base, bar - 2, h, series_fill(k), " stroke=\"#000\" stroke-width=\"0.5\"");
+            svg +=
+                rect(x, base, bar - 2, h, series_fill(k), " stroke=\"#000\" stroke-width=\"0.5\"");
             if (!pattern_of(k).empty())
                 svg += rect(x, base, bar - 2, h, pattern_of(k));
         }
@@ -269,7 +279,8 @@ std::string line_chart(const std::string &id, const std::string &title,
     for (size_t k = 0; k < series.size(); ++k) {
         std::string points;
         for (long i = 0; i < n; ++i) {
-            const uint64_t v = static_cast<size_t>(i) < series[k].values.size() ? series[k].values[i] : 0;
+            const uint64_t v =
+                static_cast<size_t>(i) < series[k].values.size() ? series[k].values[i] : 0;
             const long x = 55 + i * step_x + step_x / 2, y = 180 - static_cast<long>(v * 150 / top);
             if (i != 0)
                 points += ' ';
@@ -278,7 +289,8 @@ std::string line_chart(const std::string &id, const std::string &title,
             if (k % 2 == 0)
                 svg += rect(x - 3, y - 3, 6, 6, "#000");
             else
-                svg += "<circle cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"3\" fill=\"#fff\" stroke=\"#000\"/>\n";
+                svg += "<circle cx=\"" + num(x) + "\" cy=\"" + num(y) +
+                       "\" r=\"3\" fill=\"#fff\" stroke=\"#000\"/>\n";
         }
         svg += "<polyline points=\"" + points + "\" fill=\"none\" stroke=\"#000\" " +
                "stroke-width=\"1.5\" stroke-dasharray=\"" + kDashes[k % 4] + "\"/>\n";

@@ -50,8 +50,7 @@ std::string call_list_page(std::string_view text, const PageInfo &info);
 
 // The page of a binary event log, decoded by the event log converter.
 // Returns 0, or the converter's negative result with the reason in `why`.
-int event_log_page(const char *binfile, const PageInfo &info, std::string &page,
-                   std::string &why);
+int event_log_page(const char *binfile, const PageInfo &info, std::string &page, std::string &why);
 
 // What an input file holds, judged from its bytes.
 enum class InputKind { Table, Config, CallLog, CallList, EventLog, Unknown };

@@ -66,8 +66,8 @@ InputKind input_kind(const std::string &bytes) {
 int page_for_file(const char *path, const PageInfo &info, std::string &page, std::string &why) {
     std::string bytes;
     if (!read_bytes(path, bytes)) {
-        why = std::string("cannot read \"") + path + "\": " +
-              platform::system_error_text(platform::last_error());
+        why = std::string("cannot read \"") + path +
+              "\": " + platform::system_error_text(platform::last_error());
         return -1;
     }
     switch (input_kind(bytes)) {

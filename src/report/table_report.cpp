@@ -32,19 +32,30 @@ std::string or_none(const std::string &text) {
 
 // Directions of a map by the low bits of its mode, as the configuration's
 // keys name them.
-const char *const kDirections[] = {"CmpMSN", "MapIn", "MapOut", "MapAll", "MapCallBackIn",
-                                   "MapCallBackOut", "other"};
+const char *const kDirections[] = {"CmpMSN",        "MapIn",          "MapOut", "MapAll",
+                                   "MapCallBackIn", "MapCallBackOut", "other"};
 constexpr size_t kDirectionCount = sizeof kDirections / sizeof kDirections[0];
 
 size_t direction_of(uint8_t mode) {
     switch (mode & MAP_KEY_MASK) {
-    case 0: return 0;
-    case 1: return 1;
-    case 2: return 2;
-    case 3: return 3;
-    case 5: case 9: case 13: return 4;
-    case 6: case 10: case 14: return 5;
-    default: return 6;
+    case 0:
+        return 0;
+    case 1:
+        return 1;
+    case 2:
+        return 2;
+    case 3:
+        return 3;
+    case 5:
+    case 9:
+    case 13:
+        return 4;
+    case 6:
+    case 10:
+    case 14:
+        return 5;
+    default:
+        return 6;
     }
 }
 
@@ -98,12 +109,12 @@ std::string fill_section(const table_t &table) {
     for (size_t len = 0; len < lengths.size(); ++len)
         length_labels.push_back(std::to_string(len));
     std::string out = section_open("fill", "Fill of the table");
-    out += paragraph(std::to_string(used) + " of " + std::to_string(MAX_MAP_TABLE_ENTRIES) +
-                     " maps used (" + std::to_string(used * 100 / MAX_MAP_TABLE_ENTRIES) +
-                     "%); longest escape " + std::to_string(longest_escape) + " of " +
-                     std::to_string(MAX_ESCAPE_LENGTH) + " digits, longest code " +
-                     std::to_string(longest_code) + " of 19 characters." +
-                     (beyond ? " " + std::to_string(beyond) + " maps name a period not in use." : ""));
+    out += paragraph(
+        std::to_string(used) + " of " + std::to_string(MAX_MAP_TABLE_ENTRIES) + " maps used (" +
+        std::to_string(used * 100 / MAX_MAP_TABLE_ENTRIES) + "%); longest escape " +
+        std::to_string(longest_escape) + " of " + std::to_string(MAX_ESCAPE_LENGTH) +
+        " digits, longest code " + std::to_string(longest_code) + " of 19 characters." +
+        (beyond ? " " + std::to_string(beyond) + " maps name a period not in use." : ""));
     out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"420\" height=\"24\" role=\"img\" "
            "aria-label=\"maps used\"><rect x=\"0\" y=\"2\" width=\"400\" height=\"18\" "
            "fill=\"#fff\" stroke=\"#000\"/><rect x=\"0\" y=\"2\" width=\"" +
@@ -121,12 +132,12 @@ std::string protocol_text(uint8_t protocol, uint8_t l2mode) {
 }
 
 std::string head_section(const table_t &table) {
-    static const char *const kCurrency[] = {"AOCU", "AOCC", "CH", "NL", "I",  "F",
-                                            "AOCUD", "AOCCD", "E", "E2", "P", "G"};
+    static const char *const kCurrency[] = {"AOCU",  "AOCC",  "CH", "NL", "I", "F",
+                                            "AOCUD", "AOCCD", "E",  "E2", "P", "G"};
     const k_currency_t &c = table.table_currency;
     const std::string currency =
         (c.currency_mode >= 0 && c.currency_mode < CURRENCY_MODES ? kCurrency[c.currency_mode]
-                                                                   : "???") +
+                                                                  : "???") +
         std::string(" ") + std::to_string(c.currency_value) + " " + std::to_string(c.currency_div) +
         " \"" + field(c.currency_sign) + "\"";
     const table_reserved_t &r = table.table_reserved;
@@ -142,16 +153,17 @@ std::string head_section(const table_t &table) {
               {"CountryCode", std::to_string(country)},
               {"OwnMSN", or_none(field(r.table_own_msn))},
               {"DropMSN", or_none(field(r.table_drop_msn))},
-              {"Holidays", std::to_string(std::clamp<int>(table.table_holiday_entries, 0,
-                                                          MAX_HOLIDAYS))}};
+              {"Holidays",
+               std::to_string(std::clamp<int>(table.table_holiday_entries, 0, MAX_HOLIDAYS))}};
     return section_open("head", "Head fields") + html_table(t) + section_close();
 }
 
 std::string callback_section(const table_t &table) {
     const mapcb_t &cb = table.table_mapcb;
     const table_reserved_t &r = table.table_reserved;
-    Table t{"Call-back providers", {"provider", "dial first", "dial end", "PINs", "area",
-                                    "to USA", "busy"}, {}};
+    Table t{"Call-back providers",
+            {"provider", "dial first", "dial end", "PINs", "area", "to USA", "busy"},
+            {}};
     for (int p = 0; p < MAX_CALLBACK_PROVIDERS; ++p) {
         int pins = 0;
         for (int k = 0; k < MAX_CALLBACK_PINS; ++k)
@@ -218,8 +230,8 @@ std::string table_page(const table_t &table, const PageInfo &info) {
             page += paragraph(line, "warning");
         page += section_close();
     }
-    page += section_open("periods", "Time periods over the week") + week_grid(table) +
-            section_close();
+    page +=
+        section_open("periods", "Time periods over the week") + week_grid(table) + section_close();
     page += fill_section(table) + head_section(table) + callback_section(table) +
             redirect_section(table) + remote_section(table);
     return page + page_close();

@@ -17,8 +17,8 @@ namespace {
 const struct {
     int day;
     const char *name;
-} kRows[] = {{1, "MO"}, {2, "TU"}, {3, "WE"}, {4, "TH"}, {5, "FR"},
-             {6, "SA"}, {0, "SU"}, {kHolidayRow, "HO"}};
+} kRows[] = {{1, "MO"}, {2, "TU"}, {3, "WE"}, {4, "TH"},
+             {5, "FR"}, {6, "SA"}, {0, "SU"}, {kHolidayRow, "HO"}};
 
 constexpr int kQuarters = kMinutesPerDay / 15;
 constexpr int kCell = 7, kRowHeight = 22, kLeft = 34, kTop = 18;
@@ -51,9 +51,8 @@ std::string legend_table(const table_t &table, int periods) {
                (k > 0 && !pattern_of(k - 1).empty()
                     ? "<rect width=\"24\" height=\"14\" fill=\"" + pattern_of(k - 1) + "\"/>"
                     : "") +
-               "</svg></td><td>" + std::to_string(k) + "</td><th scope=\"row\">" +
-               escape(heading) + "</th><td>" + std::to_string(map_count(table, k)) +
-               "</td></tr>\n";
+               "</svg></td><td>" + std::to_string(k) + "</td><th scope=\"row\">" + escape(heading) +
+               "</th><td>" + std::to_string(map_count(table, k)) + "</td></tr>\n";
     }
     return out + "</table>\n";
 }
@@ -74,9 +73,9 @@ std::string grid_row(const table_t &table, size_t row, Table &runs) {
             const std::string time = clock_text(q * 15);
             out += "<rect id=\"q-" + std::string(kRows[row].name) + "-" + time.substr(0, 2) +
                    time.substr(3) + "\" x=\"" + std::to_string(kLeft + q * kCell) + "\" y=\"" +
-                   std::to_string(y) + "\" width=\"" + std::to_string(kCell) +
-                   "\" height=\"" + std::to_string(kRowHeight - 2) + "\" fill=\"" +
-                   period_fill(period) + "\" data-period=\"" + std::to_string(period) + "\"/>\n";
+                   std::to_string(y) + "\" width=\"" + std::to_string(kCell) + "\" height=\"" +
+                   std::to_string(kRowHeight - 2) + "\" fill=\"" + period_fill(period) +
+                   "\" data-period=\"" + std::to_string(period) + "\"/>\n";
         }
         if (period == run_period)
             continue;
@@ -84,8 +83,8 @@ std::string grid_row(const table_t &table, size_t row, Table &runs) {
             overlays += "<rect x=\"" + std::to_string(kLeft + run_start * kCell) + "\" y=\"" +
                         std::to_string(y) + "\" width=\"" +
                         std::to_string((q - run_start) * kCell) + "\" height=\"" +
-                        std::to_string(kRowHeight - 2) + "\" fill=\"" +
-                        pattern_of(run_period - 1) + "\"/>\n";
+                        std::to_string(kRowHeight - 2) + "\" fill=\"" + pattern_of(run_period - 1) +
+                        "\"/>\n";
         runs.rows.push_back({kRows[row].name, clock_text(run_start * 15),
                              q == kQuarters ? "24:00" : clock_text(q * 15),
                              std::to_string(run_period)});

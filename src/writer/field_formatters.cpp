@@ -7,8 +7,8 @@
 #include "writer/text_out.h"
 
 #include <cstring>
-#include <string>
 #include <initializer_list>
+#include <string>
 
 namespace vorn {
 

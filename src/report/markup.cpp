@@ -66,6 +66,14 @@ Table series_table(const std::string &title, const std::vector<std::string> &lab
     return t;
 }
 
+// Width that the legend of `series` takes.
+long legend_width(const std::vector<Series> &series) {
+    long width = 60;
+    for (const Series &s : series)
+        width += 40 + static_cast<long>(s.name.size()) * 7;
+    return width;
+}
+
 std::string legend(const std::vector<Series> &series, long y, bool lines) {
     std::string out;
     long x = 50;
@@ -194,7 +202,7 @@ std::string stacked_chart(const std::string &id, const std::string &title,
                           const std::vector<Series> &series) {
     const long n = static_cast<long>(labels.size());
     const long bar = std::clamp(640 / std::max(n, 1L), 6L, 40L);
-    const long width = std::max(60 + bar * n + 20, 400L), height = 240;
+    const long width = std::max({60 + bar * n + 20, 400L, legend_width(series)}), height = 240;
     std::vector<uint64_t> sums(labels.size(), 0);
     for (const Series &s : series)
         for (size_t i = 0; i < sums.size() && i < s.values.size(); ++i)
@@ -265,7 +273,7 @@ std::string line_chart(const std::string &id, const std::string &title,
                        const std::vector<std::string> &labels, const std::vector<Series> &series) {
     const long n = static_cast<long>(labels.size());
     const long step_x = std::clamp(640 / std::max(n, 1L), 4L, 40L);
-    const long width = std::max(60 + step_x * n + 20, 400L), height = 240;
+    const long width = std::max({60 + step_x * n + 20, 400L, legend_width(series)}), height = 240;
     uint64_t top = 1;
     for (const Series &s : series)
         top = std::max(top, largest(s.values));

@@ -34,7 +34,6 @@ std::string or_none(const std::string &text) {
 // keys name them.
 const char *const kDirections[] = {"CmpMSN",        "MapIn",          "MapOut", "MapAll",
                                    "MapCallBackIn", "MapCallBackOut", "other"};
-constexpr size_t kDirectionCount = sizeof kDirections / sizeof kDirections[0];
 
 size_t direction_of(uint8_t mode) {
     switch (mode & MAP_KEY_MASK) {

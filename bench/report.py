@@ -58,6 +58,9 @@ def main():
     logcall = get("BM_MklogcallBesideCopy/iterations:3/manual_time")
     ratio("mklogcall (1,000,000 records, separate lists) / cp of the log",
           logcall["ratio"] if logcall else None, "<= about 10")
+    page = get("BM_ReportBesideMklogcall/iterations:3/manual_time")
+    ratio("report page of the 1,000,000-record log / mklogcall of it",
+          page["ratio"] if page else None, "<= 2")
     trace = get("BM_MktraceAgainstXxd/iterations:3/real_time")
     ratio("xxd of a 64 MiB trace / mktrace of it",
           trace["xxd_per_mktrace"] if trace else None, ">= 1, goal 2")

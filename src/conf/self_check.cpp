@@ -43,16 +43,19 @@ std::string write_temporary(const std::string &text) {
 // out: the compile must neither write listings nor release a table that
 // the caller registered.
 struct ThreadSettings {
+    static void set_listings(uint32_t value) {
+        with_instance_globals([&](CInstanceGlobals &g) { g.m_dwOptimizeFiles = value; });
+    }
     uint32_t optimize_files = 0;
     table_t *registered = nullptr;
     ThreadSettings() {
         get_optimize_files(&optimize_files);
         get_instance_table(&registered);
         set_instance_table(nullptr);
-        set_optimize_files(0);
+        set_listings(0);
     }
     ~ThreadSettings() {
-        set_optimize_files(optimize_files);
+        set_listings(optimize_files);
         set_instance_table(nullptr);
         set_instance_table(registered);
     }

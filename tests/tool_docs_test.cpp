@@ -1,10 +1,13 @@
 // The tool's manual page and bash completion against the tool itself: both
 // are written by hand, so these tests read `vorn --help` and fail when a
-// command or an option appears in one place and not in the other.
+// command or an option appears in one place and not in the other.  The
+// page of the configuration language is held to the compiler's key table
+// the same way.
 #include "support/run_tool.h"
 #include "support/trace_capture.h"
 
 #include <algorithm>
+#include <cctype>
 #include <gtest/gtest.h>
 #include <regex>
 #include <set>
@@ -85,6 +88,71 @@ Help read_help() {
     return help;
 }
 
+// A row of the compiler's key table: the key and how many of its letters
+// are compared (0: the whole word).
+struct KeyRow {
+    std::string key;
+    size_t prefix;
+};
+
+// The rows of src/parser/key_table.cpp, read from its source: the table is
+// internal to the parser.  The row count of its static_assert guards the
+// reading.
+std::vector<KeyRow> key_table_rows() {
+    const std::string source = read_file(kSource + "/src/parser/key_table.cpp");
+    static const std::regex row(R"re(\{"([^"]+)",\s*(kWholeWord|\d+),\s*key_\w+\})re");
+    std::vector<KeyRow> rows;
+    for (std::sregex_iterator it(source.begin(), source.end(), row), end; it != end; ++it)
+        rows.push_back({it->str(1), it->str(2) == "kWholeWord" ? 0 : std::stoul(it->str(2))});
+    std::smatch count;
+    EXPECT_TRUE(std::regex_search(source, count, std::regex(R"(std::size\(kKeyTable\) == (\d+))")));
+    EXPECT_EQ(std::to_string(rows.size()), count.str(1)) << "rows read from key_table.cpp";
+    return rows;
+}
+
+bool same_letters(const std::string &a, const std::string &b, size_t n) {
+    if (a.size() < n || b.size() < n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// The key of each entry of the page's section KEYS: the first word of the
+// tag of every .TP outside .RS/.RE, up to its first character that cannot
+// be part of a key ("[" alone for the period heading).
+std::vector<std::string> documented_keys(const std::string &page) {
+    std::vector<std::string> keys;
+    std::string section;
+    int depth = 0;
+    bool tag_next = false;
+    for (const std::string &line : lines_of(page)) {
+        if (line.rfind(".SH", 0) == 0)
+            section = trimmed(line.substr(3));
+        else if (section != "KEYS" || line.rfind(".PD", 0) == 0)
+            continue;
+        else if (line.rfind(".RS", 0) == 0)
+            ++depth;
+        else if (line.rfind(".RE", 0) == 0)
+            --depth;
+        else if (line == ".TP")
+            tag_next = depth == 0;
+        else if (tag_next) {
+            tag_next = false;
+            std::string tag = line.substr(std::min(line.find(' '), line.size()));
+            tag = tag.substr(std::min(tag.find_first_not_of(" \""), tag.size()));
+            size_t end = 0;
+            while (end < tag.size() &&
+                   (std::isalnum(static_cast<unsigned char>(tag[end])) || tag[end] == '_'))
+                ++end;
+            keys.push_back(tag.empty() || tag[0] != '[' ? tag.substr(0, end) : "[");
+        }
+    }
+    return keys;
+}
+
 } // namespace
 
 TEST(ToolDocs, ManualPageRendersCleanlyAndNamesWhatTheHelpNames) {
@@ -163,4 +231,50 @@ TEST(ToolDocs, BashCompletionOffersTheCommandsOptionsAndFilesOfTheHelp) {
     for (const auto &[typed, completions] : rows)
         wanted += typed + " -> " + completions + "\n";
     EXPECT_EQ(actual, wanted);
+}
+
+TEST(ToolDocs, ConfigurationPageDocumentsEveryKeyOfTheCompiler) {
+    const std::string page_path = kSource + "/doc/vorn-config.5";
+    if (have_program("groff")) {
+        const ToolRun lint = run_shell("groff -man -ww -z " + shell_quote(page_path));
+        EXPECT_EQ(lint.exit_code, 0);
+        EXPECT_EQ(lint.out + lint.err, "") << "groff warns about vorn-config(5)";
+    }
+    const std::vector<KeyRow> rows = key_table_rows();
+    const std::vector<std::string> documented = documented_keys(read_file(page_path));
+    ASSERT_FALSE(documented.empty());
+
+    // Each documented key goes to the row the compiler's dispatch picks (the
+    // first that matches) and must be named as that row, except the entries
+    // of the MapCallBack row, which are its sub-keys (MapCallBackWaitAlert,
+    // MapCallBackPin, ...); the keys that the driver reads before the table
+    // match no row.
+    const std::string sub_key_row = "MapCallBack";
+    const std::set<std::string> driver_keys = {"COMMENT", "PABXName", "RemotePassword"};
+    std::set<std::string> covered, unmatched, misnamed;
+    for (const std::string &key : documented) {
+        const auto row = std::find_if(rows.begin(), rows.end(), [&](const KeyRow &r) {
+            return r.prefix == 0
+                       ? key.size() == r.key.size() && same_letters(key, r.key, key.size())
+                       : same_letters(key, r.key, r.prefix);
+        });
+        if (row == rows.end())
+            unmatched.insert(key);
+        else if (row->key == sub_key_row
+                     ? !same_letters(key, row->key, row->key.size())
+                     : key.size() != row->key.size() || !same_letters(key, row->key, key.size()))
+            misnamed.insert(key + " (read as " + row->key + ")");
+        else
+            covered.insert(row->key);
+    }
+    std::set<std::string> all_rows;
+    for (const KeyRow &r : rows)
+        all_rows.insert(r.key);
+    EXPECT_EQ(joined({covered.begin(), covered.end()}, " "),
+              joined({all_rows.begin(), all_rows.end()}, " "))
+        << "keys of the compiler without an entry in vorn-config(5)";
+    EXPECT_EQ(joined({unmatched.begin(), unmatched.end()}, " "),
+              joined({driver_keys.begin(), driver_keys.end()}, " "))
+        << "entries of vorn-config(5) that are no key of the compiler";
+    EXPECT_EQ(joined({misnamed.begin(), misnamed.end()}, ", "), "");
 }

@@ -16,6 +16,7 @@ namespace vorn {
 
 int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str) {
     ParseState ps;
+    ps.verbose = announce_conversion(kCompilerHost);
     const int parsed = parse_ascii_config(ps, table, cfgfile, err_str);
     if (parsed != 0)
         return parsed;
@@ -23,26 +24,19 @@ int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str) {
     // ---- hand-over to the optimizer and the listings ----
     // Sorting and duplicate removal, period separation and join; the .del
     // listing is complete afterwards, the .map listing still open.
+    // The period block goes back with `ps` on every way out, also when a
+    // sort finds no room for its buffer and throws.
     ListingFile map_listing("mfp");
-    int optimized;
-    try {
-        optimized = optimize_maps(ps, cfgfile, err_str, kErrStrSize, map_listing);
-    } catch (...) { // no room for a sort's buffer: the block goes back all the same
-        release_period_block(ps);
-        throw;
-    }
-    if (optimized != kOptimizeOk) {
-        release_period_block(ps);
+    const int optimized = optimize_maps(ps, cfgfile, err_str, kErrStrSize, map_listing);
+    if (optimized != kOptimizeOk)
         return optimized; // -4 "Too many entries!", -12 a listing not written
-    }
 
     // ---- output step: the .map listing's head, the escape-length index,
     // the map lines and the legend (only the index without a listing) ----
-    write_map_listing(ps.table, map_listing.file);
+    write_map_listing(ps.table, map_listing.file());
     if (!map_listing.close()) {
         std::snprintf(err_str, kErrStrSize, "%s",
-                      file_message(FileMessage::CannotWrite, map_listing.path).c_str());
-        release_period_block(ps);
+                      file_message(FileMessage::CannotWrite, map_listing.path.c_str()).c_str());
         return kOptimizeCannotWrite;
     }
 
@@ -50,10 +44,8 @@ int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str) {
     if (!table_format_ok(ps.table)) {
         dbg_printf("\npt->table_format=%s\n", ps.table->table_format);
         dbg_printf("%s\n", "Wrong Table Format (TABLE=TFxx.x)");
-        release_period_block(ps);
         return -9;
     }
-    release_period_block(ps);
     return 0;
 }
 

@@ -14,6 +14,7 @@
 #include "vorn_b32.h"
 
 #include <cstring>
+#include <strings.h>
 
 namespace vorn {
 
@@ -362,11 +363,22 @@ int read_ascii_table(table_t **table, const char *cfgfile, char *err_str) {
     return read_ascii_table15(table, cfgfile, err_str);
 }
 
+bool announce_conversion(const char *host) {
+    const char *tool = nullptr;
+    if (get_tool_name(&tool) != 0 || tool == nullptr || strcasecmp(tool, host) != 0)
+        return false;
+    char version[100];
+    get_dll_version(kModuleLabel, version, sizeof version);
+    platform::console_printf("%s\n", version);
+    return true;
+}
+
 int write_ascii_table(table_t *table, const char *cfgfile, char *err_str) {
     const uint16_t version = table_version(table);
     dbg_printf("write_ascii_table: pTable=%p tversion=%04x\n", static_cast<void *>(table), version);
     if (version != kTableVersion)
         return -1;
+    announce_conversion(kDecompilerHost);
     return write_ascii_table15(table, cfgfile, err_str);
 }
 

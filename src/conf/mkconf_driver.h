@@ -50,6 +50,15 @@ uint16_t table_version(const table_t *table);
 // version) or the parser's result.
 int read_ascii_table(table_t **table, const char *cfgfile, char *err_str);
 
+// The console lines of the box's own conversion programs, decided here
+// once: when the thread's tool name is `host` (case ignored), the library's
+// version line goes to the console and the result is true.  The compiler
+// host kCompilerHost also follows the parse and the optimizer with progress
+// lines; the decompiler host kDecompilerHost shows the version line alone.
+inline constexpr const char *kCompilerHost = "WCFG2BIN";
+inline constexpr const char *kDecompilerHost = "WBIN2CFG";
+bool announce_conversion(const char *host);
+
 // Checks the table's version and hands it to write_ascii_table15.  Returns
 // -1 for another version, else the writer's result.
 int write_ascii_table(table_t *table, const char *cfgfile, char *err_str);

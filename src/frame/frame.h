@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vorn {
@@ -74,6 +75,19 @@ int get_device(void **out);
 int get_tmp_path(const char **out);
 int get_connect_date(const char **out);
 int get_optimize_files(uint32_t *out);
+
+// make_fname without an extension, for paths of any length: creates a new
+// empty file named after `source` (in the thread's temporary folder when
+// `source` names no folder) and returns its path; empty when no unique file
+// could be created, or when the path would not fit `capacity` characters
+// with its terminator.
+std::string make_unique_file(const char *source, size_t capacity = SIZE_MAX);
+
+// make_fname with an extension, for paths of any length: `path` with
+// everything from its last "." replaced by `extension` (appended when it
+// has none).  The trace names `traced` as the original (`path` without).
+std::string derived_file_name(const char *path, const char *extension,
+                              const char *traced = nullptr);
 
 // Tracked allocator.
 void *myAlloc(size_t size, const char *tag);

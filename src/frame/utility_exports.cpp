@@ -6,6 +6,7 @@
 #include "trace/trace.h"
 #include "vorn_b32.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -31,39 +32,58 @@ void unique_suffix(char *six) {
         six[i] = kChars[pick(rng)];
 }
 
-char *make_unique_file(const char *source, char *result) {
-    char work[kPathMax];
-    copy_path(work, source);
+} // namespace
+
+std::string vorn::make_unique_file(const char *source, size_t capacity) {
+    std::string work = source;
     const char *tmp = nullptr;
     if (std::strchr(source, '\\') == nullptr && std::strchr(source, '/') == nullptr &&
         get_tmp_path(&tmp) == 0 && tmp[0] != '\0')
-        std::snprintf(work, sizeof work, "%s/%s", tmp, source);
+        work = std::string(tmp) + "/" + source;
 
-    char *sep = std::strrchr(work, '\\');
-    if (sep == nullptr)
-        sep = std::strrchr(work, '/');
-    char *name = sep != nullptr ? sep + 1 : work;
-    if (char *dot = std::strrchr(name, '.'))
-        *dot = '\0';
-    size_t keep = std::strlen(name);
-    if (keep > 6)
-        keep = 6;
-    size_t prefix = static_cast<size_t>(name - work);
-    if (prefix + 12 >= kPathMax)
-        return nullptr; // no room for the twelve-character name
-    for (size_t i = keep; i < 12; ++i)
-        name[i] = 'X';
-    name[12] = '\0';
+    size_t name = work.find_last_of('\\');
+    if (name == std::string::npos)
+        name = work.find_last_of('/');
+    name = name == std::string::npos ? 0 : name + 1;
+    const size_t dot = work.find_last_of('.');
+    if (dot != std::string::npos && dot >= name)
+        work.resize(dot);
+    const size_t keep = std::min<size_t>(work.size() - name, 6);
+    work.resize(name + keep);
+    work.append(12 - keep, 'X');
+    if (work.size() >= capacity)
+        return std::string(); // no room for the path where it is wanted
 
     for (int attempt = 0; attempt < 10; ++attempt) {
-        unique_suffix(name + 6);
-        if (platform::create_new_file(work) == 0) {
-            copy_path(result, work);
-            dbg_printf("make_fname: original=<%s> newname=<%s>\n", source, result);
-            return result;
+        unique_suffix(&work[name + 6]);
+        if (platform::create_new_file(work.c_str()) == 0) {
+            dbg_printf("make_fname: original=<%s> newname=<%s>\n", source, work.c_str());
+            return work;
         }
     }
-    return nullptr;
+    return std::string();
+}
+
+std::string vorn::derived_file_name(const char *path, const char *extension, const char *traced) {
+    std::string name = path;
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos)
+        name.resize(dot);
+    name += extension;
+    dbg_printf("make_fname: original=<%s> newname=<%s>\n", traced != nullptr ? traced : path,
+               name.c_str());
+    return name;
+}
+
+namespace {
+
+// The export's form: the path in the host's buffer of 260 characters.
+char *make_unique_file(const char *source, char *result) {
+    const std::string path = vorn::make_unique_file(source, kPathMax);
+    if (path.empty())
+        return nullptr;
+    copy_path(result, path.c_str());
+    return result;
 }
 
 } // namespace
@@ -75,10 +95,8 @@ extern "C" VORN_B32_API char *make_fname(const char *source, char *result, const
         copy_path(result, source);
         if (extension == nullptr)
             return make_unique_file(source, result);
-        char *dot = std::strrchr(result, '.');
-        size_t at = dot != nullptr ? static_cast<size_t>(dot - result) : std::strlen(result);
-        std::snprintf(result + at, kPathMax - at, "%s", extension);
-        dbg_printf("make_fname: original=<%s> newname=<%s>\n", source, result);
+        // The name is formed from the copy, as the host's buffer holds it.
+        copy_path(result, derived_file_name(result, extension, source).c_str());
         return result;
     } catch (...) {
         return nullptr;
@@ -143,12 +161,7 @@ extern "C" VORN_B32_API const char *cat_number_and_serialno(const char *number,
 
 extern "C" VORN_B32_API int32_t file_remove(const char *pattern) {
     try {
-        for (const std::string &name : platform::find_files(pattern)) {
-            std::printf("%-*s: %s\n", 16, "remove", name.c_str());
-            // The bare name: matches are removed from the current directory.
-            platform::remove_file(name.c_str());
-        }
-        std::fflush(stdout);
+        remove_matching_files(pattern);
     } catch (...) {
     }
     return -1;

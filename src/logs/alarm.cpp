@@ -6,6 +6,7 @@
 #include "frame/blank_text.h"
 #include "frame/frame.h"
 #include "logs/converter.h"
+#include "platform/output_file.h"
 #include "platform/platform.h"
 #include "trace/trace.h"
 #include "vorn_b32.h"
@@ -412,20 +413,21 @@ int make_alarm_report(const char *textfile, const char *binfile, int32_t directi
     int result;
     {
         logs::File binary = logs::open_for_reading(binfile);
-        logs::File text;
+        platform::OutputFile text;
         if (!binary) {
             dbg_printf("Cannot Read \"%s\"!\n", text_or_null(binfile));
             dbg_printf("\n");
             result = -1;
-        } else if (textfile && !(text = logs::open_file(textfile, "a"))) {
+        } else if (textfile && !text.append(textfile)) {
             dbg_printf("Cannot Write \"%s\"!\n", textfile);
             dbg_printf("\n");
             result = -4;
         } else {
             result = convert_alarm(binary.get(), text.get(), source, headline);
             // A report that did not reach the file is not a report: a full
-            // disk must not look like success to the host.
-            if (text && !text.close_written() && result >= 0) {
+            // disk must not look like success to the host, and the file is
+            // cut back to the reports before it.
+            if (text && !text.commit() && result >= 0) {
                 dbg_printf("Cannot Write \"%s\"!\n", textfile);
                 dbg_printf("\n");
                 result = -4;

@@ -22,37 +22,41 @@ File &File::operator=(File &&other) noexcept {
     return *this;
 }
 
-int File::close() {
-    int result = 0;
+void File::close() {
     if (m_stream)
-        result = std::fclose(m_stream);
+        std::fclose(m_stream);
     m_stream = nullptr;
-    return result;
-}
-
-bool File::close_written() {
-    const bool failed_before = m_stream && std::ferror(m_stream);
-    return close() == 0 && !failed_before;
-}
-
-File open_file(const char *path, const char *mode) {
-    if (!path)
-        return File();
-    return File(platform::open_stream(path, mode));
 }
 
 File open_for_reading(const char *path) {
     return File(path != nullptr ? platform::open_regular_file(path) : nullptr);
 }
 
-bool same_file(const char *a, const char *b) {
+namespace {
+
+// Where a path leads: the file with its links resolved, or, for a file
+// still to be made, its resolved folder and its name.
+std::string place_of(const char *path) {
+    if (platform::file_identity(path).kind != platform::FileIdentity::Missing)
+        return platform::resolved_path(path);
+    const std::string text(path);
+    const size_t cut = text.find_last_of("/\\");
+    if (cut == std::string::npos)
+        return platform::resolved_path(".") + "/" + text;
+    const std::string folder = cut == 0 ? text.substr(0, 1) : text.substr(0, cut);
+    return platform::resolved_path(folder.c_str()) + "/" + text.substr(cut + 1);
+}
+
+} // namespace
+
+bool same_output(const char *a, const char *b) {
     if (a == nullptr || b == nullptr)
         return false;
     const platform::FileIdentity ia = platform::file_identity(a);
     const platform::FileIdentity ib = platform::file_identity(b);
-    return ia.kind != platform::FileIdentity::Missing &&
-           ib.kind != platform::FileIdentity::Missing && ia.device == ib.device &&
-           ia.inode == ib.inode;
+    if (ia.kind != platform::FileIdentity::Missing && ib.kind != platform::FileIdentity::Missing)
+        return ia.device == ib.device && ia.inode == ib.inode;
+    return place_of(a) == place_of(b);
 }
 
 long stream_length(std::FILE *stream) {
@@ -108,60 +112,63 @@ void copy_message(char *buffer, const char *text) {
 TempCopy::TempCopy(const char *stem) {
     // Without a unique name there is nothing of ours to create or delete;
     // copy_from then fails as for a copy that cannot be created.
-    m_named = stem && make_fname(stem, m_name, nullptr) != nullptr;
-    if (!m_named)
-        m_name[0] = '\0';
+    if (stem != nullptr)
+        m_name = make_unique_file(stem);
 }
 
 TempCopy::~TempCopy() {
     m_file.close();
-    if (m_named)
-        platform::remove_file(m_name);
+    // An open copy has no name any more; only a placeholder that was never
+    // opened is left to remove.
+    if (!m_name.empty() && !m_opened)
+        platform::remove_file(m_name.c_str());
 }
 
 int TempCopy::copy_from(const char *source) {
-    constexpr size_t kPiece = 4096;
+    // The bytes move in the kernel in large pieces; the block of 4096 bytes
+    // is the copy's memory as hosts see it in the allocator's trace and in
+    // the no-memory result.
+    constexpr size_t kBlock = 4096;
+    constexpr size_t kPiece = size_t{8} << 20;
     File input = open_for_reading(source);
     if (!input) {
         dbg_printf("Cannot Read \"%s\"!\n", text_or_null(source));
         dbg_printf("\n");
         return -1;
     }
-    if (m_named)
-        m_file = open_file(m_name, "w+b");
+    if (!m_name.empty() && !m_opened) {
+        m_file = File(platform::open_scratch_file(m_name.c_str()));
+        m_opened = static_cast<bool>(m_file);
+    }
     if (!m_file) {
-        dbg_printf("Cannot Write \"%s\"!\n", m_name);
+        dbg_printf("Cannot Write \"%s\"!\n", m_name.c_str());
         dbg_printf("\n");
         return -1;
     }
-    TrackedBlock buffer(kPiece, "buf");
+    TrackedBlock buffer(kBlock, "buf");
     if (!buffer) {
         dbg_printf("%s", kNoMemoryText);
         dbg_printf("\n");
         return -2;
     }
     int err = 0;
-    unsigned long total = 0;
-    while (!std::feof(input.get())) {
-        size_t got = std::fread(buffer.data(), 1, kPiece, input.get());
-        if (got == 0)
+    bool at_end = false;
+    unsigned long long total = 0;
+    for (;;) {
+        const long long put = platform::copy_file_piece(input.get(), m_file.get(), kPiece);
+        if (put <= 0) {
+            at_end = put == 0;
+            err = put < 0 ? -3 : 0;
             break;
-        size_t put = std::fwrite(buffer.data(), 1, got, m_file.get());
-        total += put;
-        if (put != got)
-            err = -3;
+        }
+        total += static_cast<unsigned long long>(put);
         dbg_printf("copy %u bytes, err=%d\n", static_cast<unsigned>(put), err);
-        if (err != 0)
-            break;
     }
-    dbg_printf("err=%d feof(intmp)=%d size=%d\n", err, std::feof(input.get()) ? 1 : 0,
-               static_cast<int>(total));
+    dbg_printf("err=%d feof(intmp)=%d size=%d\n", err, at_end ? 1 : 0, static_cast<int>(total));
     if (err != 0)
         return err;
-    if (std::fflush(m_file.get()) != 0)
-        return -3;
     std::rewind(m_file.get());
-    dbg_printf("make bin copy to <%s>\n", m_name);
+    dbg_printf("make bin copy to <%s>\n", m_name.c_str());
     return 0;
 }
 

@@ -20,7 +20,8 @@ inline const char *text_or_null(const char *text) {
     return text ? text : "NULL";
 }
 
-// A C stream that is closed when the handle goes out of scope.
+// An input stream that is closed when the handle goes out of scope (outputs
+// are platform::OutputFile).
 class File {
   public:
     File() = default;
@@ -33,28 +34,21 @@ class File {
 
     std::FILE *get() const { return m_stream; }
     explicit operator bool() const { return m_stream != nullptr; }
-    // Closes now; 0, or EOF when the stream could not be flushed.
-    int close();
-    // Closes an output now and tells whether everything written reached the
-    // file: false when a write failed earlier (the stream's error flag) or
-    // the last buffer could not be flushed.
-    bool close_written();
+    // Closes now.
+    void close();
 
   private:
     std::FILE *m_stream = nullptr;
 };
-
-// fopen that accepts an absent name (the handle is then empty) and never
-// waits in the open: an output FIFO that nobody reads is refused.
-File open_file(const char *path, const char *mode);
 
 // Opens a binary input for reading ("rb").  Only a regular file is an
 // input: a folder reads as nothing, a FIFO would block the open and a device
 // such as /dev/zero never ends; each is refused like an unreadable file.
 File open_for_reading(const char *path);
 
-// True when both paths name one existing file, however they name it.
-bool same_file(const char *a, const char *b);
+// True when both paths name one file, however they name it: one existing
+// file, or one place in one folder for a file still to be made.
+bool same_output(const char *a, const char *b);
 
 // Length of the file behind an open stream, whatever its read position (which
 // is left where it was); -1 when it cannot be told.
@@ -99,7 +93,8 @@ void copy_message(char *buffer, const char *text);
 // converters work on such a copy (the call log sorts it in place), so the
 // fetched file itself is never changed.  The copy is named by make_fname from
 // a stem ("LOGCAL", "DTRACE") and lives in the thread's temporary folder when
-// one is set; it is closed and deleted when the handle goes out of scope.
+// one is set.  Once open it has no name any more (on Windows it is deleted
+// on close), so it goes with the process however that ends.
 class TempCopy {
   public:
     explicit TempCopy(const char *stem);
@@ -108,21 +103,20 @@ class TempCopy {
     TempCopy &operator=(const TempCopy &) = delete;
 
     // The copy's path (empty when no unique name could be made).
-    const char *name() const { return m_name; }
+    const char *name() const { return m_name.c_str(); }
 
-    // Copies the file `source` into the copy in pieces of 4096 bytes and
-    // rewinds the copy for reading.  Returns 0; -1 when the source cannot be
-    // read or the copy cannot be created; -2 without memory for the buffer;
-    // -3 when the copy could not be written completely.  Every failure is
-    // traced with the message and an empty line.
+    // Copies the file `source` into the copy and rewinds the copy for reading.  Returns 0; -1 when
+    // the source cannot be read or the copy cannot be created; -2 without memory for the buffer; -3
+    // when the copy could not be written completely.  Every failure is traced with the message and
+    // an empty line.
     int copy_from(const char *source);
 
     // The copy, open for reading and writing after a successful copy_from.
     std::FILE *stream() const { return m_file.get(); }
 
   private:
-    char m_name[260] = {};
-    bool m_named = false;
+    std::string m_name;
+    bool m_opened = false; // the copy is open and its name gone
     File m_file;
 };
 

@@ -3,6 +3,7 @@
 #include "logs/converter.h"
 #include "logs/logcall.h"
 #include "logs/logcall_text.h"
+#include "platform/output_file.h"
 #include "trace/trace.h"
 #include "vorn_b32.h"
 
@@ -329,7 +330,7 @@ namespace {
 // two streams on one file would write over each other's lines, so the
 // incoming and reject lines may go to the stream of another list.
 struct CallLists {
-    logs::File out, in, reject, csv;
+    platform::OutputFile out, in, reject, csv;
     std::FILE *in_stream = nullptr;
     std::FILE *reject_stream = nullptr;
 };
@@ -338,41 +339,43 @@ struct CallLists {
 // first that cannot be opened: -4 (out), -5 (in), -6 (reject) or
 // kLogcallCsvFailed.
 int open_lists(const LogcallFiles &files, CallLists &lists) {
-    if (!(lists.out = logs::open_file(files.outfile, "w")))
+    if (files.outfile == nullptr || !lists.out.create(files.outfile, "w"))
         return -4;
     lists.in_stream = lists.out.get();
-    if (files.infile && !logs::same_file(files.infile, files.outfile)) {
-        lists.in = logs::open_file(files.infile, "w");
+    if (files.infile && !logs::same_output(files.infile, files.outfile)) {
+        lists.in.create(files.infile, "w");
         lists.in_stream = lists.in.get();
         if (!lists.in)
             return -5;
     }
     lists.reject_stream = lists.out.get();
-    if (files.rejectfile && !logs::same_file(files.rejectfile, files.outfile)) {
-        if (lists.in && logs::same_file(files.rejectfile, files.infile)) {
+    if (files.rejectfile && !logs::same_output(files.rejectfile, files.outfile)) {
+        if (lists.in && logs::same_output(files.rejectfile, files.infile)) {
             lists.reject_stream = lists.in.get();
         } else {
-            lists.reject = logs::open_file(files.rejectfile, "w");
+            lists.reject.create(files.rejectfile, "w");
             lists.reject_stream = lists.reject.get();
             if (!lists.reject)
                 return -6;
         }
     }
-    if (files.csvfile && !(lists.csv = logs::open_file(files.csvfile, "w")))
+    if (files.csvfile && !lists.csv.create(files.csvfile, "w"))
         return kLogcallCsvFailed;
     return 0;
 }
 
-// Closes every list.  A list that did not reach the disk whole makes a
-// clean result its failure: a failed conversion, not a short one.
+// Puts every list in place that was written whole; the lists that a failed
+// open or sort leaves behind are put in place empty, as hosts know them.  A
+// list that cannot be written whole keeps its old content and makes a clean
+// result its failure: a failed conversion, not a short one.
 int close_lists(CallLists &lists, int result) {
     const struct {
-        logs::File &file;
+        platform::OutputFile &file;
         int code;
     } closing[] = {
         {lists.out, -4}, {lists.in, -5}, {lists.reject, -6}, {lists.csv, kLogcallCsvFailed}};
     for (const auto &list : closing) {
-        if (list.file && !list.file.close_written() && result == 0)
+        if (list.file && !list.file.commit() && result == 0)
             result = list.code;
     }
     return result;
@@ -410,7 +413,7 @@ int make_logcall_lists(const LogcallFiles &files, std::string *message) {
     CallLists lists;
     if (result == 0)
         result = open_lists(files, lists);
-    for (logs::File *list : {&lists.out, &lists.in, &lists.reject, &lists.csv})
+    for (platform::OutputFile *list : {&lists.out, &lists.in, &lists.reject, &lists.csv})
         if (*list)
             buffers.attach(list->get());
     if (result == 0)

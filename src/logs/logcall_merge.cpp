@@ -4,9 +4,13 @@
 // When the merged list takes the place of an input, it is written beside
 // that input, flushed to the disk and renamed over it in one step: a crash
 // or a power loss at any moment leaves either the old list or the complete
-// merged one under the name, never neither.
+// merged one under the name, never neither.  The list is locked from its
+// read to its replacement, so merges into one list run one after the other
+// and none of them loses the lines of another.
+#include "frame/frame.h"
 #include "logs/converter.h"
 #include "logs/logcall.h"
+#include "platform/output_file.h"
 #include "platform/platform.h"
 #include "trace/trace.h"
 #include "vorn_b32.h"
@@ -30,9 +34,6 @@ constexpr long kEndDay = 18;
 constexpr long kEndMonth = 21;
 constexpr long kEndYear = 24;
 constexpr long kEndRest = 26; // the "-" before the end time of day
-
-// make_fname turns the stem "MERGE" into a twelve-character name.
-constexpr size_t kUniqueNameTail = 12 - 5;
 
 // One input list: the piece last read, its merge key and the read position.
 struct ListReader {
@@ -129,17 +130,6 @@ std::string folder_of(const std::string &path) {
     return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
 }
 
-// Closes the merged list; -4 when any of it did not reach the file (or, for
-// a list that will replace another, the disk).
-int close_output(logs::File &out, bool durable, int result) {
-    bool lost = std::ferror(out.get()) != 0;
-    if (result == 0 && !lost && durable && platform::sync_stream(out.get()) != 0)
-        lost = true;
-    if (!out.close_written())
-        lost = true;
-    return result == 0 && lost ? -4 : result;
-}
-
 } // namespace
 
 int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out) {
@@ -215,44 +205,80 @@ int open_inputs(const char *first, const char *second, logs::File &in1, logs::Fi
     return result;
 }
 
+// The list that the merged list replaces: the first list when no other
+// destination is named, or an input that the destination names under
+// another name (so that no input is emptied before it is read); nullptr
+// when the merged list goes to a destination of its own.
+const char *replaced_list(const char *first, const char *second, const char *destination) {
+    if (destination == nullptr || same_name(destination, first) ||
+        logs::same_output(destination, first))
+        return first;
+    return logs::same_output(destination, second) ? second : nullptr;
+}
+
 // Where the merged list goes: the named destination, or, when the merge
 // replaces a list, a unique file beside that list.
 struct MergeOutput {
-    bool replace = false;
-    std::string replaced; // the list to replace, its links resolved
-    char output[260] = {};
-    logs::File out;
+    const char *replaced = nullptr;
+    std::string resolved; // the list to replace, its links resolved
+    std::string staging;  // the unique name beside it
+    platform::OutputFile out;
 
-    const char *name(const char *destination) const { return replace ? output : destination; }
+    const char *name(const char *destination) const {
+        return replaced != nullptr ? staging.c_str() : destination;
+    }
 };
 
-// Opens the merged list.  It replaces the first list when no other
-// destination is named; a destination that is one of the inputs under
-// another name is replaced the same way, so that no input is emptied before
-// it is read.  False when it cannot be opened; a unique file made for it is
-// removed again.
-bool open_output(const char *first, const char *second, const char *destination, MergeOutput &m) {
-    const bool to_first = destination == nullptr || same_name(destination, first) ||
-                          logs::same_file(destination, first);
-    const char *target = to_first ? first : destination;
-    m.replace = to_first || logs::same_file(destination, second);
-    if (!m.replace) {
-        m.out = logs::open_file(destination, "w");
-        return static_cast<bool>(m.out);
+// Opens the merged list.  False when it cannot be opened; a unique name
+// made for it is removed again.
+bool open_output(const char *destination, MergeOutput &m) {
+    if (m.replaced == nullptr)
+        return destination != nullptr && m.out.create(destination, "w");
+    m.resolved = platform::resolved_path(m.replaced);
+    m.staging = make_unique_file((folder_of(m.resolved) + "/MERGE").c_str());
+    if (m.staging.empty())
+        return false;
+    if (m.out.create(m.resolved.c_str(), "w", m.staging))
+        return true;
+    const int error = platform::last_error();
+    platform::remove_file(m.staging.c_str());
+    platform::set_last_error(error);
+    return false;
+}
+
+// Puts the merged list in place.  Returns the merge's result, -4 when the
+// list did not reach the disk whole, or -1 when it could not take the
+// replaced list's name.
+int finish_output(const char *first, const char *second, const char *out_name, MergeOutput &m,
+                  int result) {
+    const bool written =
+        result == 0 && platform::sync_stream(m.out.get()) == 0 && std::ferror(m.out.get()) == 0;
+    if (result == 0 && !written)
+        result = -4;
+    dbg_printf("end merge <%s>+<%s> -> <%s>\n", first, second, out_name);
+    if (result == -5 && m.replaced == nullptr) {
+        // An input that changed under the merge: the destination keeps the
+        // lines merged so far, as a host of the list expects.
+        m.out.commit();
+        return result;
     }
-    m.replaced = platform::resolved_path(target);
-    // make_fname cuts a longer path and would put the file elsewhere.
-    const std::string stem = folder_of(m.replaced) + "/MERGE";
-    bool made = false;
-    if (stem.size() + kUniqueNameTail >= sizeof m.output)
-        platform::set_last_error(ENAMETOOLONG);
-    else
-        made = make_fname(stem.c_str(), m.output, nullptr) != nullptr;
-    if (made)
-        m.out = logs::open_file(m.output, "w");
-    if (!m.out && made)
-        platform::remove_file(m.output);
-    return static_cast<bool>(m.out);
+    if (result != 0) {
+        // A failed replacement keeps the merged lines under the temporary
+        // name and the first list as it was, so that nothing merged so far
+        // is lost; a separate destination stays as it was.
+        const int error = platform::last_error();
+        if (m.replaced != nullptr)
+            m.out.keep_staged();
+        else
+            m.out.discard();
+        platform::set_last_error(error);
+        return result;
+    }
+    if (m.replaced != nullptr)
+        dbg_printf("rename <%s> to <%s>\n", m.staging.c_str(), m.resolved.c_str());
+    if (!m.out.commit())
+        return m.replaced != nullptr ? -1 : -4;
+    return 0;
 }
 
 } // namespace
@@ -260,12 +286,18 @@ bool open_output(const char *first, const char *second, const char *destination,
 int merge_call_lists(const char *first, const char *second, const char *destination) {
     // Only errors of this merge belong into its report.
     platform::set_last_error(0);
+    MergeOutput m;
+    m.replaced =
+        first != nullptr && second != nullptr ? replaced_list(first, second, destination) : nullptr;
+    // A list that is read and then replaced is held for the whole merge.
+    platform::FileLock lock;
+    if (m.replaced != nullptr && !lock.lock(platform::resolved_path(m.replaced).c_str()))
+        platform::set_last_error(0); // a list that is missing fails its open below
     logs::File in1, in2;
     int result = open_inputs(first, second, in1, in2);
     if (result != 0)
         return result;
-    MergeOutput m;
-    if (!open_output(first, second, destination, m)) {
+    if (!open_output(destination, m)) {
         in1.close();
         in2.close();
         report_merge_error(-3);
@@ -277,22 +309,9 @@ int merge_call_lists(const char *first, const char *second, const char *destinat
     result = merge_logcall_lines(in1.get(), in2.get(), m.out.get());
     in1.close();
     in2.close();
-    result = close_output(m.out, m.replace, result);
-    const int error = platform::last_error();
-    dbg_printf("end merge <%s>+<%s> -> <%s>\n", first, second, out_name);
-    if (result != 0 || !m.replace) {
-        // A merge into a list that was to be replaced leaves the partial
-        // list beside it; the list itself is untouched.
-        platform::set_last_error(error);
-        report_merge_error(result);
-        return result;
-    }
-    dbg_printf("rename <%s> to <%s>\n", m.output, m.replaced.c_str());
-    if (platform::replace_file(m.output, m.replaced.c_str()) != 0) {
-        report_merge_error(-1);
-        return -1;
-    }
-    return 0;
+    result = finish_output(first, second, out_name, m, result);
+    report_merge_error(result);
+    return result;
 }
 
 } // namespace vorn

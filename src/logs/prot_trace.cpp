@@ -5,6 +5,7 @@
 #include "frame/frame.h"
 #include "logs/converter.h"
 #include "logs/pcapng.h"
+#include "platform/output_file.h"
 #include "trace/trace.h"
 #include "vorn_b32.h"
 
@@ -569,13 +570,13 @@ namespace {
 // could not be written.
 int write_trace_files(std::FILE *copy, const char *textfile, const char *label, const char *pcapng,
                       const char *&unwritten) {
-    logs::File text = logs::open_file(textfile, "wt");
-    if (!text) {
+    platform::OutputFile text;
+    if (textfile == nullptr || !text.create(textfile, "wt")) {
         dbg_printf("Cannot Write \"%s\"!\n", logs::text_or_null(textfile));
         return -4;
     }
-    logs::File capture;
-    if (pcapng && !(capture = logs::open_file(pcapng, "wb"))) {
+    platform::OutputFile capture;
+    if (pcapng && !capture.create(pcapng, "wb")) {
         dbg_printf("Cannot Write \"%s\"!\n", pcapng);
         unwritten = pcapng;
         return -4;
@@ -585,15 +586,14 @@ int write_trace_files(std::FILE *copy, const char *textfile, const char *label, 
         frames.emplace(capture.get());
     int result = convert_trace(copy, text.get(), label, frames ? &*frames : nullptr);
     // A text or capture that did not reach the disk whole is not a
-    // conversion: a full disk must not look like success.
-    if (!text.close_written())
-        result = -4;
-    if (capture) {
-        const bool written = capture.close_written() && frames->ok();
-        if (!written && result != -4) {
-            unwritten = pcapng;
-            result = -4;
-        }
+    // conversion: a full disk must not look like success, and the files
+    // keep their old content.  The texts of an empty trace, of invalid data
+    // and of a missing record buffer are results of their own and stay.
+    if (result == -4 || !text.commit())
+        return -4;
+    if (capture && !(frames->ok() && capture.commit())) {
+        unwritten = pcapng;
+        return -4;
     }
     return result;
 }

@@ -22,11 +22,13 @@
 
 #include "parser/parse_state.h"
 #include "parser/period_block.h"
+#include "platform/output_file.h"
 #include "table/table.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace vorn {
 
@@ -106,19 +108,22 @@ int index_map(table_t *table, unsigned f, std::FILE *mfp);
 // A listing file beside the configuration (.map or .del), with the name
 // that the traces give its stream ("mfp", "dfp").
 struct ListingFile {
-    std::FILE *file = nullptr;
-    char path[260] = {};
+    platform::OutputFile out;
+    std::string path;
     const char *name;
 
     explicit ListingFile(const char *trace_name) : name(trace_name) {}
     ListingFile(const ListingFile &) = delete;
     ListingFile &operator=(const ListingFile &) = delete;
-    ~ListingFile() { close(); }
 
-    // Creates the file named by make_fname from `cfgfile` and `extension`;
+    // The open file; nullptr when listings are off or it could not be made.
+    std::FILE *file() const { return out.get(); }
+    // Starts the file named by make_fname from `cfgfile` and `extension`;
     // a file that cannot be created stays absent.
     void open(const char *cfgfile, const char *extension);
-    // Closes the file; false when one of its writes or the close failed.
+    // Puts the finished file in place of an older listing; false when one
+    // of its writes failed (the older listing then stays).  A listing that
+    // is never closed leaves the older one as well.
     bool close();
 };
 

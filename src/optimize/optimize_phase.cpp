@@ -93,23 +93,20 @@ int optimize_passes(ParseState &ps, std::FILE *dfp, unsigned *missing_periods) {
 } // namespace
 
 void ListingFile::open(const char *cfgfile, const char *extension) {
-    close();
-    if (cfgfile == nullptr || make_fname(cfgfile, path, extension) == nullptr)
+    out.discard();
+    if (cfgfile == nullptr)
         return;
+    path = derived_file_name(cfgfile, extension);
     // A listing named like a FIFO that nobody reads is skipped, not waited on.
-    file = platform::open_stream(path, "w");
-    if (file != nullptr)
-        dbg_printf("open file %s=%x (%s)\n", name, stream_id(file), path);
+    if (out.create(path.c_str(), "w"))
+        dbg_printf("open file %s=%x (%s)\n", name, stream_id(file()), path.c_str());
 }
 
 bool ListingFile::close() {
-    if (file == nullptr)
+    if (!out)
         return true;
-    dbg_printf("close file %s=%x (%s)\n", name, stream_id(file), path);
-    const bool written = std::ferror(file) == 0;
-    const bool closed = std::fclose(file) == 0;
-    file = nullptr;
-    return written && closed;
+    dbg_printf("close file %s=%x (%s)\n", name, stream_id(file()), path.c_str());
+    return out.commit();
 }
 
 namespace {
@@ -124,8 +121,8 @@ void open_listings(const char *cfgfile, ListingFile &map_listing, ListingFile &d
     dbg_printf("Create *.map and *.del files\n");
     map_listing.open(cfgfile, ".map");
     del_listing.open(cfgfile, ".del");
-    if (del_listing.file != nullptr)
-        write_del_head(del_listing.file);
+    if (del_listing.file() != nullptr)
+        write_del_head(del_listing.file());
 }
 
 // Sorts the maps for the duplicate removal, then removes the redundant
@@ -170,7 +167,7 @@ int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err
     open_listings(cfgfile, map_listing, del_listing);
 
     unsigned missing_periods = 0;
-    const int r = sort_and_optimize(ps, del_listing.file, &missing_periods);
+    const int r = sort_and_optimize(ps, del_listing.file(), &missing_periods);
     if (r < 0) {
         if (missing_periods > 0)
             std::snprintf(err_str, err_size, "%s (+%u periods)@", "Too many entries!",
@@ -186,7 +183,7 @@ int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err
     if (!del_listing.close()) {
         map_listing.close();
         std::snprintf(err_str, err_size, "%s",
-                      file_message(FileMessage::CannotWrite, del_listing.path).c_str());
+                      file_message(FileMessage::CannotWrite, del_listing.path.c_str()).c_str());
         return kOptimizeCannotWrite;
     }
     return kOptimizeOk;

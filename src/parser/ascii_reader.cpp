@@ -262,6 +262,10 @@ struct FileCloser {
 
 } // namespace
 
+ParseState::~ParseState() {
+    release_period_block(*this);
+}
+
 void release_period_block(ParseState &ps) {
     if (ps.mpde == nullptr)
         return;
@@ -272,14 +276,6 @@ void release_period_block(ParseState &ps) {
 int parse_ascii_config(ParseState &ps, table_t **table, const char *cfgfile, char *err_str) {
     if (table != nullptr)
         *table = nullptr;
-    const char *tool = nullptr;
-    get_tool_name(&tool);
-    if (tool != nullptr && strcasecmp(tool, "WCFG2BIN") == 0) {
-        char version[100];
-        get_dll_version("Vorn_B32.DLL", version, sizeof version);
-        platform::console_printf("%s\n", version);
-        ps.verbose = true;
-    }
     if (err_str != nullptr)
         err_str[0] = '\0';
 

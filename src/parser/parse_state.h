@@ -53,6 +53,12 @@ enum ParseErrorLevel : int32_t {
 };
 
 struct ParseState {
+    ParseState() = default;
+    ParseState(const ParseState &) = delete;
+    ParseState &operator=(const ParseState &) = delete;
+    // The period block goes back with the parse, whichever way it ends.
+    ~ParseState();
+
     table_t *table = nullptr; // the working buffer being filled
     mpde_t *mpde = nullptr;   // the period definition block (kPeriodBlockEntries)
 

@@ -121,6 +121,17 @@ int sync_stream(std::FILE *stream);
 // Returns 0, or the errno value of the failed rename (errno is set too).
 int replace_file(const char *from, const char *to);
 
+// Opens the existing (empty) file `path` for reading and writing in binary,
+// as a scratch copy that does not outlive the process: its name is removed
+// at once (POSIX) or it is deleted when closed (Windows).  nullptr (errno
+// set) when it cannot be opened.
+std::FILE *open_scratch_file(const char *path);
+// Copies up to `limit` bytes from the read position of `from` to `to`, in
+// the kernel where the system can (copy_file_range, sendfile).  Neither
+// stream may hold buffered data.  Returns the bytes copied, 0 at the end of
+// `from`, or -1 (errno set) when a read or write failed.
+long long copy_file_piece(std::FILE *from, std::FILE *to, size_t limit);
+
 // fopen for the modes "r", "w" and "a" (with "+", "b" or "t" behind), whose
 // open never waits: an output FIFO that no process reads fails with ENXIO
 // instead of blocking until a reader comes, while one with a reader is

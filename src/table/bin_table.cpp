@@ -5,6 +5,7 @@
 #include "frame/file_messages.h"
 
 #include "frame/frame.h"
+#include "platform/output_file.h"
 #include "platform/platform.h"
 #include "trace/trace.h"
 
@@ -106,15 +107,17 @@ void report_write_failure(const char *path, int error) {
     dbg_error(platform::system_error_text(error).c_str());
 }
 
-std::FILE *create_table_file(const char *path) {
+// The new table grows beside the old one, which stays until the new one is
+// complete on the disk.
+bool create_table_file(const char *path, platform::OutputFile &file) {
     if (path == nullptr || path[0] == '\0') {
         report_write_failure(path, ENOENT);
-        return nullptr;
+        return false;
     }
-    std::FILE *file = platform::open_stream(path, "wb");
-    if (file == nullptr)
-        report_write_failure(path, platform::last_error());
-    return file;
+    if (file.create(path, "wb"))
+        return true;
+    report_write_failure(path, platform::last_error());
+    return false;
 }
 
 // Stores a fresh checksum; -11 (and the old checksum kept) when more maps
@@ -179,18 +182,20 @@ int write_bin_table15(table_t *table, const char *path) {
     dbg_printf("write_bin_table15(%p, \"%s\")\n", static_cast<void *>(table), path);
     if (table == nullptr)
         return -1;
-    std::FILE *file = create_table_file(path);
-    if (file == nullptr)
+    platform::OutputFile file;
+    if (!create_table_file(path, file))
         return -1;
 
     const int result = store_checksum(table);
-    bool written = write_image(table, path, file);
     // A table that did not reach the disk whole must not be taken for one:
-    // the host would send a truncated image to the box.
-    const int write_error = std::ferror(file) ? platform::last_error() : 0;
-    written = std::fclose(file) == 0 && written;
-    if (!written) {
-        report_write_failure(path, write_error != 0 ? write_error : platform::last_error());
+    // the host would send a truncated image to the box, so the old table
+    // stays.  A table of too many maps is still written whole.
+    const bool written = write_image(table, path, file.get());
+    const int write_error = written ? 0 : platform::last_error();
+    if (!written || !file.commit()) {
+        const int error = write_error != 0 ? write_error : platform::last_error();
+        file.discard();
+        report_write_failure(path, error);
         return result != 0 ? result : -1;
     }
     return result;

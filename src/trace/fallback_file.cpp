@@ -61,6 +61,15 @@ bool open_fallback_file(FallbackFile &f) {
 
 } // namespace
 
+void remove_matching_files(const char *pattern) {
+    for (const std::string &name : platform::find_files(pattern)) {
+        std::printf("%-*s: %s\n", 16, "remove", name.c_str());
+        // The bare name: matches are removed from the current directory.
+        platform::remove_file(name.c_str());
+    }
+    std::fflush(stdout);
+}
+
 int make_trace_fname(char *buffer) {
     // The name counter is process-wide: two threads must not draw the same
     // number.
@@ -76,7 +85,7 @@ void file_trace(const char *format, va_list args) {
         if (f.file != nullptr)
             std::fclose(f.file);
         f.file = nullptr;
-        file_remove("DBG--\?\?\?.\?\?\?");
+        remove_matching_files("DBG--\?\?\?.\?\?\?");
         return;
     }
     if (f.file == nullptr && !open_fallback_file(f))

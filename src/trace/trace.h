@@ -84,4 +84,9 @@ void file_trace(const char *format, va_list args);
 // Makes the next free name "DBG--nnn.nnn" (created empty); 0 on success.
 int make_trace_fname(char *buffer);
 
+// Removes the files of the current directory that match `pattern` ("?" and
+// "*" wildcards), announcing each on standard output as "remove: NAME".
+// The fallback trace clears its files with it, and so does file_remove.
+void remove_matching_files(const char *pattern);
+
 } // namespace vorn

@@ -9,6 +9,7 @@
 
 #include "frame/frame.h"
 #include "optimize/optimize.h"
+#include "platform/output_file.h"
 #include "platform/platform.h"
 #include "tabletext/map_text.h"
 #include "trace/trace.h"
@@ -557,17 +558,17 @@ void write_body(Writer &w) {
     write_callback(w);
 }
 
-std::FILE *create_file(const char *cfgfile) {
-    // A FIFO that nobody reads is refused at once instead of waited on.
-    std::FILE *file = platform::open_stream(cfgfile, "w");
-    if (file != nullptr)
-        return file;
+// The new configuration grows beside the old one, which stays until the
+// new one is complete on the disk.
+bool create_file(const char *cfgfile, platform::OutputFile &file) {
+    if (file.create(cfgfile, "w"))
+        return true;
     const int error = platform::last_error();
     char text[600];
     std::snprintf(text, sizeof text, "Cannot Write \"%s\"!\n", cfgfile);
     dbg_error(text);
     dbg_error(platform::system_error_text(error).c_str());
-    return nullptr;
+    return false;
 }
 
 // A table whose map count does not match its maps is not written on: the
@@ -584,19 +585,12 @@ void report_map_count(int count, int used, char *err_str) {
     }
 }
 
-void print_version_line() {
-    char version[100];
-    get_dll_version("Vorn_B32.DLL", version, sizeof version);
-    platform::console_printf("%s\n", version);
-}
-
 } // namespace
 
 int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str) {
     dbg_printf("write_ascii_table15(\"%s\")\n", cfgfile != nullptr ? cfgfile : "NULL");
     const char *tool_name = nullptr;
-    if (get_tool_name(&tool_name) == 0 && strcasecmp(tool_name, "WBIN2CFG") == 0)
-        print_version_line();
+    get_tool_name(&tool_name);
 
     const uint8_t *devinfo = nullptr;
     void *device = nullptr;
@@ -610,15 +604,15 @@ int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str) {
     w.devinfo = devinfo;
     w.tool_name = tool_name;
     w.used = table->table_used_map_entries;
-    w.f = create_file(cfgfile);
-    if (w.f == nullptr)
+    platform::OutputFile file;
+    if (!create_file(cfgfile, file))
         return -2;
+    w.f = file.get();
 
     out_printf(w.f, "TABLE=%s (Don't touch!)\n\n", field(table->table_format).text);
     if (!table_format_ok(table)) {
         dbg_printf("\n%s\n", kWrongTableFormat);
-        close_checked(w.f);
-        return -3;
+        return file.commit() ? -3 : -2; // the file holds the TABLE line only
     }
     out_printf(w.f, "COMMENT=%s\n", field(table->table_comment).text);
     write_name(w);
@@ -626,13 +620,12 @@ int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str) {
     const int count = write_statistics(w);
     if (w.used != count) {
         report_map_count(count, w.used, err_str);
-        close_checked(w.f);
-        return -1;
+        return file.commit() ? -1 : -2; // the lines up to the statistics stay
     }
 
     sort_maps(w);
     write_body(w);
-    return close_checked(w.f) ? 0 : -2;
+    return file.commit() ? 0 : -2;
 }
 
 } // namespace vorn

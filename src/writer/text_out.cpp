@@ -28,12 +28,4 @@ void out_printf(std::FILE *file, const char *format, ...) {
     dbg_printf("%s", text);
 }
 
-bool close_checked(std::FILE *file) {
-    if (file == nullptr)
-        return false;
-    const bool written = std::fflush(file) == 0 && std::ferror(file) == 0;
-    const bool closed = std::fclose(file) == 0;
-    return written && closed;
-}
-
 } // namespace vorn

@@ -3,7 +3,8 @@
 // written.  Texts taken from a table are always arguments, never formats.
 //
 // Write errors are not checked per call: the stream keeps its error flag,
-// and close_checked() turns it into the caller's result at the end.
+// and the platform::OutputFile that owns the stream reports it at its
+// commit.
 #pragma once
 
 #include <cstddef>
@@ -18,9 +19,6 @@ void out_text(std::FILE *file, const char *text);
 // a zero byte that a %c put there) and the text to the trace.  Lines are
 // short; a text longer than 511 bytes is cut.
 [[gnu::format(printf, 2, 3)]] void out_printf(std::FILE *file, const char *format, ...);
-
-// Flushes and closes `file`; false when any write or the close failed.
-bool close_checked(std::FILE *file);
 
 // A fixed text field of a table as a terminated text: at most `size`
 // characters, however the field ends.

@@ -4,7 +4,7 @@
 // a report, only checks that the log can be converted.
 #include "command.h"
 #include "file_checks.h"
-#include "logs/alarm.h"
+#include "internal_api.h"
 
 #include <cstdio>
 #include <cstring>
@@ -39,10 +39,10 @@ int run_alarm(int argc, char **argv) {
     const char *report = files[1];
     if (!vorn::tool::job_files_ok({log}, {report}))
         return 1;
-    std::string message;
-    int result = vorn::make_alarm_report(report, log, 0, source, headline, &message);
+    const vorn::api::Outcome done = vorn::api::alarm_report(report, log, source, headline);
+    const int result = done.result;
     if (result < 0)
-        return vorn::tool::library_failed(message, result);
+        return vorn::tool::library_failed(done.message, result);
     if (report)
         std::printf("%s: report appended to %s\n", log, report);
     else

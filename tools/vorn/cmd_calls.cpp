@@ -5,8 +5,7 @@
 // calls; with --csv also a table of every record for spreadsheets.
 #include "command.h"
 #include "file_checks.h"
-#include "logs/logcall.h"
-#include "platform/platform.h"
+#include "internal_api.h"
 #include "vorn_b32.h"
 
 #include <cstdio>
@@ -36,14 +35,13 @@ bool outputs_distinct(std::initializer_list<const char *> outputs) {
 void use_temporary_folder() {
     const char *tmp = std::getenv("TMPDIR");
     std::string folder = "/tmp";
-    if (tmp != nullptr &&
-        vorn::platform::file_identity(tmp).kind == vorn::platform::FileIdentity::Folder)
+    if (tmp != nullptr && vorn::api::file_identity(tmp).kind == vorn::api::FileIdentity::Folder)
         folder = tmp;
     set_TmpPath((folder + "/vorn").c_str(), 1);
 }
 
 // Reads the command line into `job`; 0, or the exit code of a usage error.
-int parse_calls_args(int argc, char **argv, vorn::LogcallFiles &job) {
+int parse_calls_args(int argc, char **argv, vorn::api::CallListFiles &job) {
     const char *files[2] = {nullptr, nullptr};
     int file_count = 0;
     for (int i = 1; i < argc; ++i) {
@@ -74,7 +72,7 @@ int parse_calls_args(int argc, char **argv, vorn::LogcallFiles &job) {
 
 // The library's message, with the list it concerns; a failed sort has no
 // message of its own.
-int report_calls_failure(const vorn::LogcallFiles &job, int result, std::string message) {
+int report_calls_failure(const vorn::api::CallListFiles &job, int result, std::string message) {
     const char *list = result == -4   ? job.outfile
                        : result == -5 ? job.infile
                        : result == -6 ? job.rejectfile
@@ -89,7 +87,7 @@ int report_calls_failure(const vorn::LogcallFiles &job, int result, std::string 
 }
 
 int run_calls(int argc, char **argv) {
-    vorn::LogcallFiles job;
+    vorn::api::CallListFiles job;
     if (const int code = parse_calls_args(argc, argv, job))
         return code;
     if (!vorn::tool::job_files_ok({job.binfile},
@@ -98,10 +96,9 @@ int run_calls(int argc, char **argv) {
         return 1;
 
     use_temporary_folder();
-    std::string message;
-    const int result = vorn::make_logcall_lists(job, &message);
-    if (result != 0)
-        return report_calls_failure(job, result, message);
+    const vorn::api::Outcome done = vorn::api::call_lists(job);
+    if (done.result != 0)
+        return report_calls_failure(job, done.result, done.message);
     std::printf("%s: calls listed in %s", job.binfile, job.outfile);
     for (const char *extra : {job.infile, job.rejectfile, job.csvfile})
         if (extra != nullptr)

@@ -4,17 +4,14 @@
 // is reported as compilers do, "CONFIG:LINE: error: TEXT" with the line
 // below it, so that editors jump to the line.
 #include "command.h"
-#include "conf/mkconf_driver.h"
 #include "conversion_reports.h"
 #include "file_checks.h"
-#include "frame/frame.h"
-#include "platform/platform.h"
+#include "internal_api.h"
 #include "vorn_b32.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 
 namespace {
@@ -83,22 +80,14 @@ int run_compile(int argc, char **argv) {
     if (const int code = check_job_files(job))
         return code;
 
-    const char *tool = nullptr;
-    vorn::get_tool_name(&tool);
-    if (tool == nullptr || tool[0] == '\0')
+    if (vorn::api::tool_name()[0] == '\0')
         set_tool_name(kCompilerToolName);
-    vorn::platform::set_console_quiet(job.quiet);
+    vorn::api::set_console_quiet(job.quiet);
     set_optimize_files(job.listings ? 1 : 0);
 
-    std::string message;
-    int result;
-    try {
-        result = vorn::mkconf_driver(job.config, job.table, 1, &message);
-    } catch (const std::bad_alloc &) {
-        result = VORN_CONF_NO_MEMORY;
-    }
-    if (result != VORN_CONF_OK) {
-        vorn::tool::report_compile_failure(job.config, result, message);
+    const vorn::api::Outcome done = vorn::api::compile_config(job.config, job.table);
+    if (done.result != VORN_CONF_OK) {
+        vorn::tool::report_compile_failure(job.config, done.result, done.message);
         return 1;
     }
     if (!job.quiet)

@@ -5,16 +5,13 @@
 // Without --tool-name the tool calls itself WBIN2CFG, the name under which
 // the library prints its version line; --quiet prints nothing on success.
 #include "command.h"
-#include "conf/mkconf_driver.h"
 #include "conversion_reports.h"
 #include "file_checks.h"
-#include "frame/frame.h"
-#include "platform/platform.h"
+#include "internal_api.h"
 #include "vorn_b32.h"
 
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 
 namespace {
@@ -43,17 +40,11 @@ int run_decompile(int argc, char **argv) {
     if (!tool::job_files_ok({table}, {config}))
         return 1;
 
-    const char *name = nullptr;
-    if (get_tool_name(&name) == 0 && name[0] == '\0')
+    if (api::tool_name()[0] == '\0')
         set_tool_name("WBIN2CFG");
-    platform::set_console_quiet(quiet);
+    api::set_console_quiet(quiet);
 
-    int result;
-    try {
-        result = mkconf_driver(config, table, 0);
-    } catch (const std::bad_alloc &) {
-        result = VORN_CONF_NO_MEMORY;
-    }
+    const int result = api::decompile_table(table, config).result;
     if (result != VORN_CONF_OK)
         return tool::job_failed(tool::decompile_failure_text(result, table, config));
     if (!quiet)

@@ -18,18 +18,14 @@
 //
 // Exit status as diff(1): 0 the same, 1 different, 2 trouble.
 #include "command.h"
-#include "conf/mkconf_driver.h"
 #include "conversion_reports.h"
 #include "file_checks.h"
-#include "frame/frame.h"
-#include "platform/platform.h"
-#include "table/table.h"
+#include "internal_api.h"
 #include "unified_diff.h"
 #include "vorn_b32.h"
 
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -63,23 +59,23 @@ class TempFiles {
     TempFiles &operator=(const TempFiles &) = delete;
     ~TempFiles() {
         for (const std::string &path : m_paths)
-            platform::remove_file(path.c_str());
+            api::remove_file(path.c_str());
     }
     // A new empty file in the temporary folder whose name starts with the
     // six characters of `stem`; empty (the user told) when none was had.
     std::string make(const char *stem) {
         // make_fname takes the name behind the last "\\" before any "/", so
         // the name joins a Windows folder with its own separator.
-        const std::string folder = platform::temp_folder();
+        const std::string folder = api::temp_folder();
         const char *separator = folder.find('\\') != std::string::npos ? "\\" : "/";
         const std::string pattern = folder + separator + stem;
         char name[260];
-        platform::set_last_error(0);
+        api::set_last_error(0);
         if (pattern.size() + 12 >= sizeof name ||
             make_fname(pattern.c_str(), name, nullptr) == nullptr) {
-            const int error = platform::last_error();
+            const int error = api::last_error();
             tool::job_failed("cannot create a temporary file in \"" + folder + "\"" +
-                             (error != 0 ? ": " + platform::system_error_text(error)
+                             (error != 0 ? ": " + api::system_error_text(error)
                                          : std::string(": its name is too long")));
             return {};
         }
@@ -93,7 +89,7 @@ class TempFiles {
 
 // Reads a whole file; false when it cannot be read.
 bool read_whole(const char *path, std::string &text) {
-    std::FILE *file = platform::open_regular_file(path);
+    std::FILE *file = api::open_regular_file(path);
     if (file == nullptr)
         return false;
     char buffer[8192];
@@ -110,10 +106,10 @@ bool read_whole(const char *path, std::string &text) {
 // Whether `path` holds a binary table (see the head comment); false and a
 // message when it cannot be read.
 bool is_binary_table(const char *path, bool &binary) {
-    std::FILE *file = platform::open_regular_file(path);
+    std::FILE *file = api::open_regular_file(path);
     if (file == nullptr) {
         tool::job_failed(std::string("cannot read \"") + path +
-                         "\": " + platform::system_error_text(platform::last_error()));
+                         "\": " + api::system_error_text(api::last_error()));
         return false;
     }
     char head[kTableHeadSize];
@@ -134,11 +130,11 @@ int convert(const char *cfgfile, const char *binfile, int mode, bool own_tool_na
             std::string *message) {
     if (!own_tool_name)
         set_tool_name(mode == 1 ? "WCFG2BIN" : "WBIN2CFG");
-    try {
-        return mkconf_driver(cfgfile, binfile, mode, message);
-    } catch (const std::bad_alloc &) {
-        return VORN_CONF_NO_MEMORY;
-    }
+    const api::Outcome done =
+        mode == 1 ? api::compile_config(cfgfile, binfile) : api::decompile_table(binfile, cfgfile);
+    if (message != nullptr)
+        *message = done.message;
+    return done.result;
 }
 
 // The canonical configuration text of `path`; false (the user told) when it
@@ -169,7 +165,7 @@ bool canonical_text(const char *path, bool own_tool_name, TempFiles &temps, std:
     }
     if (!read_whole(config.c_str(), text)) {
         tool::job_failed("cannot read the decompiled \"" + config +
-                         "\": " + platform::system_error_text(platform::last_error()));
+                         "\": " + api::system_error_text(api::last_error()));
         return false;
     }
     return true;
@@ -225,11 +221,10 @@ int run_diff(int argc, char **argv) {
     if (!tool::job_files_ok({files[0], files[1]}, {}))
         return kTrouble;
 
-    const char *name = nullptr;
-    const bool own_tool_name = get_tool_name(&name) == 0 && name != nullptr && name[0] != '\0';
+    const bool own_tool_name = api::tool_name()[0] != '\0';
     // The compiler's progress lines and the version line would mix with the
     // difference on standard output.
-    platform::set_console_quiet(true);
+    api::set_console_quiet(true);
     set_optimize_files(0);
 
     tool::DiffSide sides[2];
@@ -248,13 +243,13 @@ int run_diff(int argc, char **argv) {
     const std::string difference = tool::unified_diff(sides[0], sides[1]);
     if (difference.empty())
         return kSame;
-    platform::set_last_error(0);
+    api::set_last_error(0);
     const bool written =
         std::fwrite(difference.data(), 1, difference.size(), stdout) == difference.size();
     if (!written || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        const int error = platform::last_error();
+        const int error = api::last_error();
         tool::job_failed("cannot write the difference" +
-                         (error != 0 ? ": " + platform::system_error_text(error) : std::string()));
+                         (error != 0 ? ": " + api::system_error_text(error) : std::string()));
         return kTrouble;
     }
     return kDifferent;

@@ -5,8 +5,7 @@
 // FIRST; the replacement is a single rename, so FIRST is never lost.
 #include "command.h"
 #include "file_checks.h"
-#include "logs/logcall.h"
-#include "platform/platform.h"
+#include "internal_api.h"
 
 #include <cctype>
 #include <cstdio>
@@ -23,8 +22,8 @@ bool names_first(const char *destination, const char *first) {
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (a == b)
         return true;
-    const auto id = vorn::platform::file_identity(destination);
-    const auto first_id = vorn::platform::file_identity(first);
+    const auto id = vorn::api::file_identity(destination);
+    const auto first_id = vorn::api::file_identity(first);
     return id.kind != id.Missing && id.device == first_id.device && id.inode == first_id.inode;
 }
 
@@ -58,7 +57,8 @@ int run_merge(int argc, char **argv) {
     const bool replace = destination == nullptr || names_first(destination, first);
     if (!vorn::tool::job_files_ok({first, second}, {replace ? nullptr : destination}))
         return 1;
-    const int result = vorn::merge_call_lists(first, second, replace ? nullptr : destination);
+    const int result =
+        vorn::api::merge_call_lists(first, second, replace ? nullptr : destination).result;
     const char *target = replace ? first : destination;
     if (result != 0)
         return vorn::tool::job_failed(std::string("merging into ") + target + ": " +

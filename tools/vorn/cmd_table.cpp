@@ -5,12 +5,8 @@
 // that when it loads it), so this is where a user finds a damaged file
 // before sending it to the box.
 #include "command.h"
-#include "conf/mkconf_driver.h"
 #include "file_checks.h"
-#include "frame/frame.h"
-#include "platform/platform.h"
-#include "table/bin_table.h"
-#include "table/table.h"
+#include "internal_api.h"
 
 #include <cstdio>
 #include <cstring>
@@ -37,10 +33,6 @@ template <size_t N> std::string field_text(const char (&field)[N]) {
 // it goes out of scope.
 class LoadedTable {
   public:
-    ~LoadedTable() {
-        myFree(m_table, "pTable");
-        set_instance_table(nullptr);
-    }
     // Reads `path`; on failure returns false with the reason in `why` (empty
     // when the file checks already told the user).
     bool load(const char *path, std::string &why) {
@@ -49,14 +41,13 @@ class LoadedTable {
         const std::string name = std::string("\"") + path + "\"";
         std::FILE *file = std::fopen(path, "rb");
         if (file == nullptr) {
-            why = "cannot read " + name + " (" +
-                  platform::system_error_text(platform::last_error()) + ")";
+            why = "cannot read " + name + " (" + api::system_error_text(api::last_error()) + ")";
             return false;
         }
         table_t head{};
         const size_t got = std::fread(&head, 1, kTableHeadSize, file);
         std::fclose(file);
-        platform::file_size(path, &m_file_size);
+        api::file_size(path, &m_file_size);
         // Say what is wrong before the reader refuses the file.
         const std::string holds = name + " holds " + std::to_string(m_file_size) + " bytes";
         if (got < kTableHeadSize) {
@@ -81,17 +72,18 @@ class LoadedTable {
                   std::to_string(needed);
             return false;
         }
-        if (read_hex_file(&m_table, path) != 0 || m_table == nullptr) {
+        m_table = api::read_table_file(path);
+        if (m_table == nullptr) {
             why = "cannot read " + name + " as a binary table";
             return false;
         }
         return true;
     }
-    table_t *get() const { return m_table; }
+    table_t *get() const { return m_table.get(); }
     uint64_t file_size() const { return m_file_size; }
 
   private:
-    table_t *m_table = nullptr;
+    api::OwnedTable m_table;
     uint64_t m_file_size = 0;
 };
 
@@ -130,8 +122,8 @@ int run_verify(int argc, char **argv) {
         return why.empty() ? 1 : tool::job_failed(why);
 
     const table_t *t = loaded.get();
-    const uint16_t computed = table_crc(t);
-    const size_t expected_size = used_table_size(t);
+    const uint16_t computed = api::table_checksum(t);
+    const size_t expected_size = api::used_table_size(t);
     std::printf("file:     %s\n", path);
     std::printf("format:   %s\n", field_text(t->table_format).c_str());
     std::printf("maps:     %d of %d\n", t->table_used_map_entries, MAX_MAP_TABLE_ENTRIES);
@@ -185,7 +177,7 @@ std::vector<Field> head_fields(const table_t *t) {
     std::vector<Field> f;
 
     f.emplace_back("crc16", json_string(hex4(t->table_crc16)));
-    f.emplace_back("crc16_computed", json_string(hex4(table_crc(t))));
+    f.emplace_back("crc16_computed", json_string(hex4(api::table_checksum(t))));
     f.emplace_back("format", json_string(field_text(t->table_format)));
     f.emplace_back("comment", json_string(field_text(t->table_comment)));
     f.emplace_back("init_name", json_string(field_text(t->table_init_name)));

@@ -5,8 +5,7 @@
 // for Wireshark and tshark.
 #include "command.h"
 #include "file_checks.h"
-#include "logs/prot_trace.h"
-#include "platform/platform.h"
+#include "internal_api.h"
 
 #include <cstdio>
 #include <cstring>
@@ -68,12 +67,13 @@ int run_trace(int argc, char **argv) {
     if (job.pcapng != nullptr && vorn::tool::same_output(job.text, job.pcapng))
         return vorn::tool::usage_error("trace", "OUT.txt and OUT.pcapng must be two files");
 
-    std::string message;
-    const int result = vorn::make_trace(job.trace, job.text, job.label, job.pcapng, &message);
+    const vorn::api::Outcome done =
+        vorn::api::protocol_trace(job.trace, job.text, job.label, job.pcapng);
+    const int result = done.result;
     if (job.label != nullptr && result >= 0)
         std::printf("\n"); // ends the progress line of a conversion that ran
     if (result < 0)
-        return report_trace_failure(job, result, message);
+        return report_trace_failure(job, result, done.message);
     if (result == 1)
         std::printf("%s: converted to %s up to invalid data (result 1)\n", job.trace, job.text);
     else

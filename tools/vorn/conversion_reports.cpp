@@ -2,8 +2,7 @@
 // that compile and decompile.
 #include "conversion_reports.h"
 
-#include "conf/mkconf_driver.h"
-#include "frame/frame.h"
+#include "internal_api.h"
 #include "vorn_b32.h"
 
 #include <cstdio>
@@ -57,7 +56,7 @@ std::string message_lines(const std::string &message, const char *words, const c
 } // namespace
 
 void report_compile_failure(const char *config, int result, const std::string &message) {
-    const char *words = vorn::mkconf_result_words(result);
+    const char *words = vorn::api::mkconf_result_words(result);
     // "Line 12:@MAPOUT0=1 FOO\n@Syntax Error": the parser names a line.
     long line = 0;
     if (message.compare(0, 5, "Line ") == 0)
@@ -98,7 +97,7 @@ std::string decompile_failure_text(int result, const char *table, const char *co
         why = "cannot decompile " + quoted(table);
         break;
     }
-    return why + " (result " + std::to_string(result) + ": " + vorn::error_text(-result) + ")";
+    return why + " (result " + std::to_string(result) + ": " + vorn::api::error_text(-result) + ")";
 }
 
 } // namespace vorn::tool

@@ -1,7 +1,7 @@
 // The tool's checks of input and output paths (see file_checks.h).
 #include "file_checks.h"
 
-#include "platform/platform.h"
+#include "internal_api.h"
 
 #include <cstdio>
 #include <cstring>
@@ -10,7 +10,8 @@ namespace vorn::tool {
 
 namespace {
 
-using vorn::platform::FileIdentity;
+using vorn::api::FileIdentity;
+namespace platform = vorn::api;
 
 const char *kind_text(FileIdentity::Kind kind) {
     switch (kind) {

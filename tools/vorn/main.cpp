@@ -1,8 +1,7 @@
 // vorn: the command-line face of the Vorn_B32 library.  Global options come
 // first, then one subcommand per job; each job is in its own cmd_*.cpp.
 #include "command.h"
-#include "frame/frame.h"
-#include "platform/platform.h"
+#include "internal_api.h"
 #include "vorn_b32.h"
 
 #include <algorithm>
@@ -103,7 +102,7 @@ int main(int argc, char **argv) {
             return 0;
         }
         if (std::strcmp(opt, "--debug") == 0) {
-            vorn::platform::set_debug_output_stderr();
+            vorn::api::set_debug_output_stderr();
             set_debug(1);
             continue;
         }

@@ -9,8 +9,8 @@ extern "C" int32_t mkconf(const char *cfgfile, const char *binfile, int32_t mode
     try {
         return vorn::mkconf_driver(cfgfile, binfile, mode);
     } catch (const std::bad_alloc &) {
-        return -17; // alloc error
+        return VORN_CONF_NO_MEMORY;
     } catch (...) {
-        return -7; // unknown error
+        return VORN_CONF_WRITE_FAILED; // the host's answer to any other failure
     }
 }

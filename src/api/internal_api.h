@@ -1,0 +1,124 @@
+// The internal API: what the vorn tool may use from inside the library
+// beyond the 26 exports of vorn_b32.h.  The tool sees this folder and the
+// public header only; every other folder under src/ belongs to its layer.
+// The tests, benchmarks and fuzz targets use it too where the exports are
+// not enough.
+//
+// Every entry states why the tool may reuse it rather than go through an
+// export.  Adding an entry: put it into its section below with its reason,
+// either as a using-declaration of a layer's function that is fit as it is,
+// or as a declaration defined in internal_api.cpp when the tool needs it in
+// another shape (a result with its message, an owning type).  Keep entries
+// small and stable: the tool is built against them.
+#pragma once
+
+// The record layout and the operating-system services that entries below
+// hand out; the tool names them only through vorn::api.
+#include "../platform/platform.h"
+#include "../table/table.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vorn::api {
+
+// ---- conversions ------------------------------------------------------------------
+// The exports report a failure as a number and put the text into the trace;
+// the tool must show the user the text the library composed.  These calls
+// hand back both and never throw: a failed allocation is
+// VORN_CONF_NO_MEMORY and any other failure -7, as the exports answer.
+
+struct Outcome {
+    int result = 0;      // 0 or the negative result the export would return
+    std::string message; // what the library composed for the user; may be empty
+};
+
+// mkconf from ASCII to binary: the message carries the parser's
+// "Line n:@TEXT@" head, which the tool turns into "CONFIG:LINE: error:".
+Outcome compile_config(const char *config, const char *table);
+// mkconf from binary to ASCII.
+Outcome decompile_table(const char *table, const char *config);
+
+// mkalarm with the message as a string rather than the host's buffer.
+Outcome alarm_report(const char *report, const char *log, const char *source, const char *headline);
+
+// mklogcall: the tool also writes the CSV list, which the export has no
+// argument for.  Unused lists are nullptr.
+struct CallListFiles {
+    const char *binfile = nullptr;
+    const char *outfile = nullptr;
+    const char *infile = nullptr;
+    const char *rejectfile = nullptr;
+    const char *csvfile = nullptr;
+};
+Outcome call_lists(const CallListFiles &files);
+
+// merge_logcall; a null destination replaces `first`.
+Outcome merge_call_lists(const char *first, const char *second, const char *destination);
+
+// mktrace: the tool also writes the pcapng capture (pcapng may be nullptr).
+Outcome protocol_trace(const char *binfile, const char *textfile, const char *label,
+                       const char *pcapng);
+
+// ---- texts of results -------------------------------------------------------------
+// The tool words a failure as the library's own vocabulary does.
+
+// The words of an error kind for a result of mkconf ("Syntax Error", ...).
+const char *mkconf_result_words(int result);
+// The error vocabulary's text of code 0..89 ("" for others).
+const char *error_text(int code);
+
+// ---- per-thread settings ----------------------------------------------------------
+
+// The tool name set for this thread ("" when none): the tool only names
+// itself after the job when the user gave no name.
+const char *tool_name();
+
+// ---- binary tables ----------------------------------------------------------------
+// `vorn verify` and `vorn info` check and show a table file beside the
+// conversions, with the library's own reader and checksum.
+
+// A table working buffer that goes back to the library, and is forgotten
+// by the thread, when its owner ends.
+struct TableRelease {
+    void operator()(table_t *table) const;
+};
+using OwnedTable = std::unique_ptr<table_t, TableRelease>;
+
+// Reads a binary table file as mkconf does; nullptr when it cannot be read.
+OwnedTable read_table_file(const char *path);
+// The CRC-16 the box expects in table_crc16.
+uint16_t table_checksum(const table_t *table);
+// The bytes a table file with this record holds.
+using vorn::used_table_size;
+// A fixed-size text field as a terminated string (out: size + 1 bytes).
+using vorn::copy_field;
+// The sizes and the format a table file is checked against.
+using vorn::kMapSize;
+using vorn::kTableFormat;
+using vorn::kTableFormatLength;
+using vorn::kTableHeadSize;
+using vorn::MAX_MAP_TABLE_ENTRIES;
+using vorn::table_reserved_t;
+using vorn::table_t;
+
+// ---- platform services ------------------------------------------------------------
+// The tool checks its files and writes its own temporary files the way the
+// library does on every system, so it takes the same services.
+
+using platform::file_identity;
+using platform::file_size;
+using platform::FileIdentity;
+using platform::last_error;
+using platform::open_regular_file;
+using platform::remove_file;
+using platform::set_last_error;
+using platform::system_error_text;
+using platform::temp_folder;
+// --quiet: the progress lines of the conversions go to the console.
+using platform::set_console_quiet;
+// --debug: the trace goes to standard error instead of the debugger output.
+using platform::set_debug_output_stderr;
+
+} // namespace vorn::api

@@ -67,7 +67,7 @@ using tool::Kind;
 VORN_COMMAND("report", {{"INPUT", Kind::InText}},
              {{"--output", 'o', Kind::OutText, "PAGE.html",
                "write the page there instead of to standard output"}},
-             "make an HTML page of a table, configuration, call log, call list or event log",
+             "make an HTML page of a table, a configuration or a log",
              "INPUT's bytes tell what it is: a binary table, an ASCII configuration\n"
              "(compiled in memory; its page lists the warnings of \"vorn check\"), a\n"
              "binary call log, a call list or a binary event log.  The page needs\n"

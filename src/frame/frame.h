@@ -7,6 +7,8 @@
 // myFree with the same tag; both write one trace line with the live count.
 #pragma once
 
+#include "platform/platform.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -35,7 +37,7 @@ class CInstanceGlobals {
     char m_szPassword[80] = {};
     uint8_t *m_pDevInfo = nullptr; // kDevInfoSize bytes from myAlloc
     void *m_pDevice = nullptr;
-    char m_szTmpPath[260] = {};
+    char m_szTmpPath[platform::kPathMax] = {};
     char m_szConnectDate[20] = {};
     uint32_t m_dwOptimizeFiles = 0;
     uint32_t m_dwOptimizeEx = 0;

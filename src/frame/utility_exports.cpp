@@ -16,7 +16,7 @@ using namespace vorn;
 
 namespace {
 
-constexpr size_t kPathMax = 260;
+using platform::kPathMax;
 
 void copy_path(char *dst, const char *src) {
     std::strncpy(dst, src, kPathMax - 1);

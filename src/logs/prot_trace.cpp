@@ -6,6 +6,7 @@
 #include "logs/converter.h"
 #include "logs/pcapng.h"
 #include "platform/output_file.h"
+#include "platform/platform.h"
 #include "trace/trace.h"
 #include "vorn_b32.h"
 
@@ -273,8 +274,8 @@ void TraceWalk::progress(bool new_mark) {
     if (m_label == nullptr || m_left + kProgressStep > m_mark)
         return;
     // Shown as the box's 32-bit counter would show it.
-    std::printf("\r%s %-8lu", m_label, static_cast<unsigned long>(static_cast<uint32_t>(m_left)));
-    std::fflush(stdout);
+    platform::console_progress("\r%s %-8lu", m_label,
+                               static_cast<unsigned long>(static_cast<uint32_t>(m_left)));
     if (new_mark)
         m_mark = m_left;
 }
@@ -305,9 +306,7 @@ int TraceWalk::run() {
         m_last_ss = ss;
     }
     if (m_label != nullptr) {
-        std::printf("\r%s         ", m_label);
-        std::printf("\r%s", m_label);
-        std::fflush(stdout);
+        platform::console_progress("\r%s         \r%s", m_label, m_label);
     }
     m_out.printf("[%2u.%02u.%02u %02u:%02u:%02u]\n", m_day, m_month, m_year, m_hour, m_last_mm,
                  m_last_ss);

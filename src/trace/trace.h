@@ -9,15 +9,13 @@
 // long).  One call writes at most 254 characters including the prefix.
 #pragma once
 
+#include "platform/platform.h"
+
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
 namespace vorn {
-
-namespace platform {
-class TimedMutex;
-}
 
 // One trace line under construction: 256 bytes on the stack, at most 254
 // characters stored.
@@ -63,7 +61,7 @@ class CMyTrace {
 };
 
 // Module label of every trace line the library writes.
-inline constexpr const char *kModuleLabel = "Vorn_B32.DLL";
+using platform::kModuleLabel;
 
 // Debug print: written only while debugging is on for this thread (set_debug)
 // or for the process (the Vorn_B32_DEBUG setting).

@@ -2,6 +2,7 @@
 // become lines of the outgoing, incoming and reject lists.
 #include "logs/converter.h"
 #include "logs/logcall.h"
+#include "logs/logcall_sorted.h"
 #include "logs/logcall_text.h"
 #include "logs/text_buffer.h"
 #include "trace/trace.h"
@@ -320,6 +321,35 @@ class StreamRecords {
     size_t m_next = 0;
 };
 
+// The records of a sorted log in memory, gathered many at a time into a
+// piece of their own (a few dozen when there is no memory for more).
+class MemoryRecords {
+  public:
+    explicit MemoryRecords(const logs::SortedLogcall &log)
+        : m_log(log), m_many(new (std::nothrow) logcall_t[kManyRecords]),
+          m_records(m_many ? m_many.get() : m_few),
+          m_per_piece(m_many ? kManyRecords : kFewRecords) {}
+
+    const logcall_t *next() {
+        if (m_next == m_held) {
+            m_held = m_log.gather(m_taken, m_records, m_per_piece);
+            m_taken += m_held;
+            m_next = 0;
+        }
+        return m_next < m_held ? &m_records[m_next++] : nullptr;
+    }
+
+  private:
+    const logs::SortedLogcall &m_log;
+    logcall_t m_few[kFewRecords];
+    std::unique_ptr<logcall_t[]> m_many;
+    logcall_t *m_records;
+    size_t m_per_piece;
+    size_t m_taken = 0;
+    size_t m_held = 0;
+    size_t m_next = 0;
+};
+
 // One record of the sorted log as a line of its list.
 void convert_record(const Streams &s, const logcall_t &r, unsigned &counter, logs::LineText &text) {
     const Address address(r);
@@ -371,6 +401,14 @@ int convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE 
     if (sorted == nullptr || out == nullptr)
         return 0;
     StreamRecords records(sorted);
+    return convert_records(records, out, in, reject);
+}
+
+int logs::convert_sorted_logcall(const SortedLogcall &log, std::FILE *out, std::FILE *in,
+                                 std::FILE *reject) {
+    if (out == nullptr)
+        return 0;
+    MemoryRecords records(log);
     return convert_records(records, out, in, reject);
 }
 
@@ -444,6 +482,34 @@ std::string lists_message(int result, const LogcallFiles &files) {
     }
 }
 
+// Sorts the copy and writes the lists (and the CSV table).  While the debug
+// trace is on, the copy is sorted in place and converted from the file, as
+// the trace tells it step by step; otherwise the sorted records are
+// converted straight from memory, which spares writing the copy back and
+// reading it again.  The lists are the same bytes either way.
+int sort_and_convert(std::FILE *copy, CallLists &lists) {
+    if (dbg_enabled()) {
+        int result = sort_logcall(copy);
+        if (result == 0) {
+            result = convert_logcall(copy, lists.out.get(), lists.in_stream, lists.reject_stream);
+            if (lists.csv) {
+                std::rewind(copy);
+                write_logcall_csv(copy, lists.csv.get());
+            }
+        }
+        return result;
+    }
+    logs::SortedLogcall sorted;
+    int result = sorted.read_and_sort(copy);
+    if (result == 0) {
+        result = logs::convert_sorted_logcall(sorted, lists.out.get(), lists.in_stream,
+                                              lists.reject_stream);
+        if (lists.csv)
+            logs::write_sorted_logcall_csv(sorted, lists.csv.get());
+    }
+    return result;
+}
+
 } // namespace
 
 int make_logcall_lists(const LogcallFiles &files, std::string *message) {
@@ -464,15 +530,7 @@ int make_logcall_lists(const LogcallFiles &files, std::string *message) {
     if (lists.csv)
         csv_buffer.attach(lists.csv.get());
     if (result == 0)
-        result = sort_logcall(copy.stream());
-    if (result == 0) {
-        result =
-            convert_logcall(copy.stream(), lists.out.get(), lists.in_stream, lists.reject_stream);
-        if (lists.csv) {
-            std::rewind(copy.stream());
-            write_logcall_csv(copy.stream(), lists.csv.get());
-        }
-    }
+        result = sort_and_convert(copy.stream(), lists);
     result = close_lists(lists, result);
 
     const std::string text = lists_message(result, files);

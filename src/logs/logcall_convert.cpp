@@ -8,6 +8,7 @@
 #include "trace/trace.h"
 #include "vorn_b32.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -36,21 +37,18 @@ constexpr size_t kManyRecords = 1024; // 75 KiB
 void add_time(logs::LineText &text, const logcall_time_t &t) {
     const uint8_t fields[6] = {t.day, t.month, t.year, t.hour, t.minute, t.second};
     const char after[6] = {kDate, kDate, kDateTime, kTime, kTime, kField};
-    char line[18];
+    // Only an unknown end day (255) is wider than two digits.
+    const bool narrow = std::max({t.day, t.month, t.year, t.hour, t.minute, t.second}) < 100;
+    char *at = narrow ? text.extend(18) : nullptr;
     for (size_t i = 0; i < 6; ++i) {
-        // Only an unknown end day (255) is wider than two digits.
-        if (fields[i] >= 100) {
-            text.add(line, 3 * i);
-            for (; i < 6; ++i) {
-                text.two_digits(fields[i]);
-                text.add(after[i]);
-            }
-            return;
+        if (at == nullptr) {
+            text.two_digits(fields[i]);
+            text.add(after[i]);
+            continue;
         }
-        logs::LineText::put_pair(line + 3 * i, fields[i]);
-        line[3 * i + 2] = after[i];
+        logs::LineText::put_pair(at + 3 * i, fields[i]);
+        at[3 * i + 2] = after[i];
     }
-    text.add(line, sizeof line);
 }
 
 // "%2u/%-2u;"

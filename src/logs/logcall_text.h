@@ -25,6 +25,16 @@ class LineText {
         return m_text;
     }
 
+    // Room for `n` more characters, taken at once for the caller to fill;
+    // nullptr when the text has no room for them.
+    char *extend(size_t n) {
+        if (n > kCapacity - m_length)
+            return nullptr;
+        char *at = m_text + m_length;
+        m_length += n;
+        return at;
+    }
+
     void add(char c) {
         if (m_length < kCapacity)
             m_text[m_length++] = c;

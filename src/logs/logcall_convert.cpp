@@ -365,9 +365,9 @@ void convert_record(const Streams &s, const logcall_t &r, unsigned &counter, log
     }
 }
 
-// The conversion of a sorted copy.  Each list's text goes to its
-// stream in large blocks; a list named for two streams shares one buffer,
-// so its lines keep their order.
+// The conversion of sorted records, from the copy or from memory.  Each
+// list's text goes to its stream in large blocks; a list named for two
+// streams shares one buffer, so its lines keep their order.
 template <class Records>
 int convert_records(Records &records, std::FILE *out, std::FILE *in, std::FILE *reject) {
     logs::TextBuffer out_text(out);

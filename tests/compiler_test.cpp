@@ -140,10 +140,21 @@ TEST(TableTools, SessionOfCommands) {
     damaged("head.bin", 0, "", 100);
     damaged("gap.bin", 2540 + 40, std::string(13, '\0'), 0);
     write_file(dir.file("letters.bin"), std::string(3000, 'A'));
+    // The check's own example, with the holiday file it names beside it.
+    ::mkdir(dir.file("check").c_str(), 0700);
+    write_file(dir.file("check/HoliDay.cfg"), "HOLIDAY=01.01\nHOLIDAY=25.12\n");
+    const std::string check_cfg =
+        read_file(std::string(VORN_SOURCE_DIR) + "/tests/golden/compiler/check.cfg");
+    write_file(dir.file("check/check.cfg"),
+               replaced(check_cfg, "{dir}", dir.file("check")) + std::string(200, ';') + "\n");
 
     const std::string session = run_session("compiler/tools.commands", dir.path());
     expect_golden("compiler/tools.golden", stable(session, dir.path()));
     EXPECT_EQ(read_file(dir.file("box.map")), example);
+    // The tool writes the table it checked; mkconf's own compile gives the
+    // same bytes.
+    ASSERT_EQ(mkconf(dir.file("box.cfg").c_str(), dir.file("mkconf.bin").c_str(), 1), 0);
+    EXPECT_EQ(read_file(dir.file("mkconf.bin")), read_file(dir.file("out.bin")));
 }
 
 } // namespace

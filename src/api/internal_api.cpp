@@ -1,14 +1,20 @@
 // The internal API's own entries: the conversions with their messages and
 // the owned table, over the conf, logs, table and frame layers.
 #include "api/internal_api.h"
+#include "conf/check.h"
 #include "conf/mkconf_driver.h"
 #include "frame/frame.h"
 #include "logs/alarm.h"
 #include "logs/logcall.h"
 #include "logs/prot_trace.h"
+#include "report/report.h"
 #include "table/bin_table.h"
 #include "vorn_b32.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace vorn::api {
@@ -30,7 +36,134 @@ template <class Job> Outcome guarded(Job &&job) {
     return outcome;
 }
 
+// The bytes of `path`; false when it cannot be read whole.
+bool read_whole(const char *path, std::string &bytes) {
+    std::FILE *file = std::fopen(path, "rb");
+    if (file == nullptr)
+        return false;
+    char buffer[65536];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        bytes.append(buffer, got);
+    const bool read = std::ferror(file) == 0;
+    std::fclose(file);
+    return read;
+}
+
+// A value too long for its field refuses the file with mkconf's "Warning"
+// result; the check calls such a line a warning, yet it is the line that
+// stopped the compile, so the tool shows it as the error it became.
+void mark_refusing_line(CheckReport &report) {
+    if (report.result == VORN_CONF_OK || report.message.compare(0, 5, "Line ") != 0)
+        return;
+    const int line = std::atoi(report.message.c_str() + 5);
+    const auto on_line = [line](const Diagnostic &d) { return d.line == line; };
+    const bool named =
+        std::any_of(report.diagnostics.begin(), report.diagnostics.end(), [&](const Diagnostic &d) {
+            return on_line(d) && d.severity == Severity::Error;
+        });
+    if (named)
+        return;
+    for (Diagnostic &d : report.diagnostics)
+        if (on_line(d))
+            d.severity = Severity::Error;
+}
+
+ConfigCheck checked(const char *config, const CheckOptions &options) {
+    auto report = std::make_shared<CheckReport>(vorn::check_config(config, options));
+    mark_refusing_line(*report);
+    ConfigCheck check;
+    check.result = report->result;
+    check.message = report->message;
+    check.note = report->note;
+    std::string source;
+    if (!report->diagnostics.empty())
+        read_whole(config, source); // without it the records stand without their lines
+    for (const Diagnostic &d : report->diagnostics)
+        check.findings.push_back(
+            {d.line, d.severity == Severity::Error, format_diagnostic(config, source, d)});
+    check.report = std::move(report);
+    return check;
+}
+
+// The warnings of a configuration as its page lists them, one line each.
+std::vector<std::string> page_warnings(const CheckReport &report) {
+    std::vector<std::string> lines;
+    for (const Diagnostic &d : report.diagnostics)
+        if (d.severity == Severity::Warning)
+            lines.push_back(d.line > 0 ? "line " + std::to_string(d.line) + ": " + d.text : d.text);
+    return lines;
+}
+
+int config_report_page(const char *path, report::PageInfo &info, std::string &page,
+                       std::string &why) {
+    CheckOptions options;
+    options.keep_table = true;
+    const ConfigCheck check = checked(path, options);
+    if (check.result != VORN_CONF_OK) {
+        for (const Finding &f : check.findings)
+            if (f.error && f.line > 0)
+                why += f.text;
+        if (why.empty())
+            why = check.message + (check.note.empty() ? "" : " (" + check.note + ")");
+        while (!why.empty() && why.back() == '\n')
+            why.pop_back();
+        return check.result;
+    }
+    info.warnings = page_warnings(*check.report);
+    page = report::table_page(*check.report->table, info);
+    return 0;
+}
+
 } // namespace
+
+int ConfigCheck::errors() const {
+    return static_cast<int>(
+        std::count_if(findings.begin(), findings.end(), [](const Finding &f) { return f.error; }));
+}
+
+int ConfigCheck::warnings() const {
+    return static_cast<int>(findings.size()) - errors();
+}
+
+ConfigCheck check_config(const char *config, bool keep_going, bool keep_table) {
+    CheckOptions options;
+    options.keep_going = keep_going;
+    options.keep_table = keep_table;
+    try {
+        return checked(config, options);
+    } catch (const std::bad_alloc &) {
+        ConfigCheck failed;
+        failed.result = VORN_CONF_NO_MEMORY;
+        failed.message = vorn::mkconf_result_words(VORN_CONF_NO_MEMORY);
+        return failed;
+    }
+}
+
+Outcome write_checked_table(const ConfigCheck &check, const char *table) {
+    return guarded([&](std::string *m) {
+        if (check.report == nullptr || check.report->table == nullptr)
+            return static_cast<int>(VORN_CONF_CANNOT_WRITE);
+        char err[kErrStrSize] = {};
+        const int result =
+            mkconf_bin_write_result(write_hex_file(check.report->table.get(), table), err, table);
+        m->assign(err, ::strnlen(err, sizeof err));
+        return result;
+    });
+}
+
+int report_page(const char *path, const std::string &shown, std::string &page, std::string &why) {
+    try {
+        report::PageInfo info;
+        info.source = shown;
+        std::string bytes;
+        if (read_whole(path, bytes) && report::input_kind(bytes) == report::InputKind::Config)
+            return config_report_page(path, info, page, why);
+        return report::page_for_file(path, info, page, why);
+    } catch (const std::bad_alloc &) {
+        why = vorn::mkconf_result_words(VORN_CONF_NO_MEMORY);
+        return VORN_CONF_NO_MEMORY;
+    }
+}
 
 Outcome compile_config(const char *config, const char *table) {
     return guarded([&](std::string *m) { return mkconf_driver(config, table, 1, m); });

@@ -14,12 +14,18 @@
 
 // The record layout and the operating-system services that entries below
 // hand out; the tool names them only through vorn::api.
+#include "../platform/output_file.h"
 #include "../platform/platform.h"
 #include "../table/table.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+namespace vorn {
+struct CheckReport;
+}
 
 namespace vorn::api {
 
@@ -64,6 +70,52 @@ Outcome merge_call_lists(const char *first, const char *second, const char *dest
 // mktrace: the tool also writes the pcapng capture (pcapng may be nullptr).
 Outcome protocol_trace(const char *binfile, const char *textfile, const char *label,
                        const char *pcapng);
+
+// ---- configuration check ----------------------------------------------------------
+// `vorn check` and `vorn compile` show what every line of a configuration
+// did, in the compiler form the library composes, and `vorn compile` writes
+// the very table it checked: the file is read once, by mkconf's own reader,
+// and written by mkconf's own writer.
+
+// One finding of the check in compiler form: "CONFIG:LINE:COLUMN: error:
+// TEXT", the source line and a caret under the offending word.
+struct Finding {
+    int line = 0; // 0: the file as a whole
+    bool error = false;
+    std::string text; // every line ends in "\n"
+};
+
+struct ConfigCheck {
+    int result = 0;                // what mkconf returns for reading the file
+    std::string message;           // the library's message for it
+    std::string note;              // the cause behind a refusal that the message leaves open
+    std::vector<Finding> findings; // by line, errors and warnings mixed
+    // The report behind the findings; holds the compiled table when it was
+    // kept and the file was read cleanly.
+    std::shared_ptr<const CheckReport> report;
+
+    int errors() const;
+    int warnings() const;
+};
+
+// Reads `config` with the thread's settings (tool name, listings) as
+// mkconf does.  With `keep_going` every failing line is listed, otherwise
+// the first one ends the read as in mkconf.  Never throws: a failed
+// allocation is VORN_CONF_NO_MEMORY without findings.
+ConfigCheck check_config(const char *config, bool keep_going, bool keep_table);
+
+// Writes the table a check kept to `table` as mkconf does after a clean
+// read, with mkconf's result and message ("Cannot Write ...").
+Outcome write_checked_table(const ConfigCheck &check, const char *table);
+
+// ---- report pages -----------------------------------------------------------------
+// `vorn report` makes the library's HTML page of a table, a configuration or
+// a log; the page of a configuration shows the warnings of its check.
+
+// The page of the file `path`; `shown` is its name on the page and in the
+// warnings.  0, or a negative result with the reason in `why` (the kinds of
+// input the page knows when the file is none of them).
+int report_page(const char *path, const std::string &shown, std::string &page, std::string &why);
 
 // ---- texts of results -------------------------------------------------------------
 // The tool words a failure as the library's own vocabulary does.
@@ -133,5 +185,8 @@ using platform::kModuleLabel;
 using platform::kPathMax;
 // --debug: the trace goes to standard error instead of the debugger output.
 using platform::set_debug_output_stderr;
+// The tool's own outputs (a report page) replace the old file only when
+// complete, as the library's outputs do.
+using platform::OutputFile;
 
 } // namespace vorn::api

@@ -1,6 +1,9 @@
-// vorn compile: compiles an ASCII configuration into the box's binary table.  A failure
-// is reported as compilers do, "CONFIG:LINE: error: TEXT" with the line
-// below it, so that editors jump to the line.
+// vorn compile: compiles an ASCII configuration into the box's binary table.  The first
+// failing line ends the job, as in the box's own compiler; it and the
+// warnings of the lines before are reported as C compilers do,
+// "CONFIG:LINE:COLUMN: error: TEXT" with the line and a caret below, so that
+// editors jump to them.  The table is written by mkconf's own writer from
+// the table the check read, so it is byte for byte mkconf's.
 #include "command.h"
 #include "conversion_reports.h"
 #include "file_checks.h"
@@ -22,6 +25,7 @@ struct CompileJob {
     const char *config = nullptr;
     const char *table = nullptr;
     bool listings = false;
+    bool werror = false;
 };
 
 // The listings are written beside the configuration under its name with
@@ -51,6 +55,7 @@ int run_compile(const vorn::tool::Args &args) {
     job.config = args.operand(0);
     job.table = args.operand(1);
     job.listings = args.flag("--listings");
+    job.werror = args.flag("--werror");
     if (job.listings && vorn::tool::shown_names(job.config) != job.config)
         return vorn::tool::usage_error("compile", "--listings are written beside a CONFIG file, "
                                                   "not beside standard input");
@@ -61,7 +66,18 @@ int run_compile(const vorn::tool::Args &args) {
         set_tool_name(kCompilerToolName);
     set_optimize_files(job.listings ? 1 : 0);
 
-    const vorn::api::Outcome done = vorn::api::compile_config(job.config, job.table);
+    const vorn::api::ConfigCheck check = vorn::api::check_config(job.config, false, true);
+    vorn::tool::report_findings(job.config, check);
+    const int result = check.result;
+    if (result != VORN_CONF_OK)
+        return vorn::tool::job_failed(std::string("compile failed: ") +
+                                      vorn::api::mkconf_result_words(result) + " (result " +
+                                      std::to_string(result) + ")");
+    if (const int warnings = check.warnings(); job.werror && warnings > 0)
+        return vorn::tool::job_failed("compile failed: " + std::to_string(warnings) +
+                                      (warnings == 1 ? " warning" : " warnings") +
+                                      " with --werror; no table written");
+    const vorn::api::Outcome done = vorn::api::write_checked_table(check, job.table);
     if (done.result != VORN_CONF_OK) {
         vorn::tool::report_compile_failure(job.config, done.result, done.message);
         return 1;
@@ -76,7 +92,10 @@ using vorn::tool::Kind;
 
 VORN_COMMAND("compile", {{"CONFIG", Kind::InText}, {"TABLE", Kind::OutFile}},
              {{"--listings", 0, Kind::Flag, nullptr,
-               "also write CONFIG's .map and .del listings beside it"}},
+               "also write CONFIG's .map and .del listings beside it"},
+              {"--werror", 0, Kind::Flag, nullptr, "a warning fails the job; no table is written"}},
              "compile an ASCII configuration into a binary table",
-             "A failure is reported as \"CONFIG:LINE: error: TEXT\" with the line below it.\n",
+             "The first error ends the job.  It and the warnings are reported as\n"
+             "\"CONFIG:LINE:COLUMN: error: TEXT\" with the line and a caret below;\n"
+             "\"vorn check\" lists every error.\n",
              &run_compile);

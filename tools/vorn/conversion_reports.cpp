@@ -56,6 +56,13 @@ std::string message_lines(const std::string &message, const char *words, const c
 
 } // namespace
 
+// "CONFIG: error: WORDS" and the driver's message lines, for a failure
+// that names no line.
+std::string whole_file_error(const char *config, int result, const std::string &message) {
+    const char *words = vorn::api::mkconf_result_words(result);
+    return std::string(config) + ": error: " + words + "\n" + message_lines(message, words, "    ");
+}
+
 void report_compile_failure(const char *config, int result, const std::string &message) {
     const char *words = vorn::api::mkconf_result_words(result);
     // "Line 12:@MAPOUT0=1 FOO\n@Syntax Error": the parser names a line.
@@ -67,10 +74,32 @@ void report_compile_failure(const char *config, int result, const std::string &m
         report = std::string(config) + ":" + std::to_string(line) + ": error: " + words + "\n" +
                  "    " + config_line(config, line) + "\n";
     else
-        report = std::string(config) + ": error: " + words + "\n" +
-                 message_lines(message, words, "    ");
+        report = whole_file_error(config, result, message);
     say_error(report + "vorn: compile failed: " + words + " (result " + std::to_string(result) +
               ")\n");
+}
+
+void report_findings(const char *config, const vorn::api::ConfigCheck &check) {
+    std::string errors, warnings;
+    for (const vorn::api::Finding &f : check.findings) {
+        // The record of the file as a whole repeats the refusal told below.
+        if (f.error && f.line > 0)
+            errors += f.text;
+        else if (!f.error)
+            warnings += f.text;
+    }
+    if (check.result != VORN_CONF_OK && errors.empty()) {
+        errors = whole_file_error(config, check.result, check.message);
+        if (!check.note.empty())
+            errors += std::string(config) + ": note: " + check.note + "\n";
+    }
+    say_error(errors + warnings);
+}
+
+std::string findings_count(const vorn::api::ConfigCheck &check) {
+    const int e = check.errors(), w = check.warnings();
+    return std::to_string(e) + (e == 1 ? " error, " : " errors, ") + std::to_string(w) +
+           (w == 1 ? " warning" : " warnings");
 }
 
 std::string decompile_failure_text(int result, const char *table, const char *config) {

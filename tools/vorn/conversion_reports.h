@@ -3,6 +3,8 @@
 // report its failures in the same words.
 #pragma once
 
+#include "internal_api.h"
+
 #include <string>
 
 namespace vorn::tool {
@@ -12,6 +14,15 @@ namespace vorn::tool {
 // when it names no line), then "vorn: compile failed: ...", to standard
 // error.  `message` is what the driver composed.
 void report_compile_failure(const char *config, int result, const std::string &message);
+
+// Prints what the check of `config` found to standard error, as compilers
+// do: every error with its line and a caret under the offending word (or,
+// when the library refused the file as a whole, "CONFIG: error: WORDS", its
+// message and a note with the cause), then every warning.
+void report_findings(const char *config, const vorn::api::ConfigCheck &check);
+
+// "N errors, M warnings" (singular where one).
+std::string findings_count(const vorn::api::ConfigCheck &check);
 
 // What a failed decompilation of `table` into `config` means for the user,
 // by the driver's result, with the result and its error text.

@@ -13,6 +13,10 @@
 
 namespace vorn::platform {
 
+// The failure result of the services that follow the system's own
+// convention: -1 with errno (or the last error) set.
+inline constexpr int kSystemFailed = -1;
+
 // ---- debugger output ------------------------------------------------------
 
 // Hands one finished trace string to the debug sink: the system's debugger
@@ -47,7 +51,7 @@ LocalTime local_time();
 
 // Seconds since 1970 (UTC) of a wall-clock time in the local zone, with the
 // TZ rules and daylight saving as the zone had them; fields beyond their
-// range carry over (minute 75 is the next hour's minute 15).  -1 when the
+// range carry over (minute 75 is the next hour's minute 15).  kSystemFailed when the
 // time cannot be represented.
 int64_t local_to_epoch(int year, int month, int day, int hour, int minute, int second);
 
@@ -129,7 +133,7 @@ std::FILE *open_scratch_file(const char *path);
 // Copies up to `limit` bytes from the read position of `from` to `to`, in
 // the kernel where the system can (copy_file_range, sendfile).  Neither
 // stream may hold buffered data.  Returns the bytes copied, 0 at the end of
-// `from`, or -1 (errno set) when a read or write failed.
+// `from`, or kSystemFailed (errno set) when a read or write failed.
 long long copy_file_piece(std::FILE *from, std::FILE *to, size_t limit);
 
 // fopen for the modes "r", "w" and "a" (with "+", "b" or "t" behind), whose

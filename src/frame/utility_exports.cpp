@@ -16,8 +16,6 @@ using namespace vorn;
 
 namespace {
 
-constexpr size_t kPathMax = 260;
-
 void copy_path(char *dst, const char *src) {
     std::strncpy(dst, src, kPathMax - 1);
     dst[kPathMax - 1] = '\0';

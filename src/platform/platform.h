@@ -13,6 +13,10 @@
 
 namespace vorn::platform {
 
+// The library's module name: the version services know the library by it
+// and the trace labels its lines with it.
+inline constexpr const char *kLibraryModule = "Vorn_B32.DLL";
+
 // The failure result of the services that follow the system's own
 // convention: -1 with errno (or the last error) set.
 inline constexpr int kSystemFailed = -1;
@@ -172,7 +176,7 @@ void set_console_quiet(bool quiet);
 // The library's own file version ("1.0.0.0").
 const char *library_version();
 // Size of the version information of `module`, a module name or path; 0 when
-// it has none.  "Vorn_B32.DLL" (any case) and the path of the loaded library
+// it has none.  kLibraryModule (any case) and the path of the loaded library
 // file name this library.
 size_t version_info_size(const char *module);
 // Reads the version information of `module` into `block` of `size` bytes.

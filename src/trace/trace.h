@@ -9,6 +9,8 @@
 // long).  One call writes at most 254 characters including the prefix.
 #pragma once
 
+#include "platform/platform.h"
+
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
@@ -63,7 +65,7 @@ class CMyTrace {
 };
 
 // Module label of every trace line the library writes.
-inline constexpr const char *kModuleLabel = "Vorn_B32.DLL";
+inline constexpr const char *kModuleLabel = platform::kLibraryModule;
 
 // Debug print: written only while debugging is on for this thread (set_debug)
 // or for the process (the Vorn_B32_DEBUG setting).

@@ -74,7 +74,8 @@ TEST(DiffTool, ComparesTablesAndConfigurationsInTheirCanonicalForm) {
     const std::string env = "TZ=UTC SOURCE_DATE_EPOCH=1796393109 TMPDIR=" + shell_quote(tmp);
 
     std::string out = run_session("diff/tools.commands", dir.path(), env);
-    // No temporary folder, and an output that cannot be written.
+    // A TMPDIR that names no folder (the files go to /tmp), and an output
+    // that cannot be written.
     out += tool_run("diff a.cfg b.cfg", in_dir + "1 TMPDIR=" + shell_quote(dir.file("none")));
     const ToolRun full =
         run_shell("cd " + shell_quote(dir.path()) + " && " + env + " " +

@@ -55,11 +55,11 @@ std::string joined(const std::vector<std::string> &words, const char *separator)
     return text;
 }
 
-// What `vorn --help` says: its two usage lines, the global options and one
-// synopsis per command.
+// What `vorn --help` says: its two usage lines, the global options, the
+// long options every command takes and one synopsis per command.
 struct Help {
     std::string text;
-    std::vector<std::string> usage, globals, synopses;
+    std::vector<std::string> usage, globals, common, synopses;
 };
 
 Help read_help() {
@@ -79,7 +79,9 @@ Help read_help() {
             section = line;
         else if (line.size() > 2 && line[2] != ' ' && section == "global options:")
             help.globals.push_back(line.substr(2, line.find(' ', 2) - 2));
-        else if (line.size() > 2 && line[2] != ' ' && section == "commands:") {
+        else if (section == "options of every command:" && !line.empty())
+            help.common.push_back(*long_options(line).begin());
+        else if (line.size() > 2 && line[2] != ' ' && section.starts_with("commands")) {
             // A synopsis too long for its column stands alone on its line.
             const bool alone = i + 1 < lines.size() && lines[i + 1].rfind("   ", 0) == 0;
             help.synopses.push_back(trimmed(alone ? line : line.substr(0, 42)));
@@ -193,7 +195,8 @@ TEST(ToolDocs, BashCompletionOffersTheCommandsOptionsAndFilesOfTheHelp) {
     // what completes, sorted, separated by blanks.
     std::vector<std::pair<std::string, std::string>> rows = {
         {"vorn co", "compile"},
-        {"vorn compile --", "--listings --quiet"},
+        {"vorn compile --l", "--listings"},
+        {"vorn password encode --q", "--quiet"},
         {"vorn --debug --tool-name X co", "compile"},
         {"vorn compile examples/vorn-box.c", "examples/vorn-box.cfg"},
         {"vorn calls x --csv examples/vorn-box.c", "examples/vorn-box.cfg"},
@@ -206,7 +209,8 @@ TEST(ToolDocs, BashCompletionOffersTheCommandsOptionsAndFilesOfTheHelp) {
     for (const std::string &synopsis : help.synopses) {
         const std::string name = synopsis.substr(0, synopsis.find(' '));
         names.insert(name);
-        const std::set<std::string> options = long_options(synopsis);
+        std::set<std::string> options = long_options(synopsis);
+        options.insert(help.common.begin(), help.common.end());
         rows.push_back({"vorn " + name + " --", joined({options.begin(), options.end()}, " ")});
     }
     rows.push_back({"vorn ", joined({names.begin(), names.end()}, " ")});

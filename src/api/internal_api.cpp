@@ -18,8 +18,10 @@ namespace {
 // Runs one conversion; a throw becomes the result the export would give.
 template <class Job> Outcome guarded(Job &&job) {
     Outcome outcome;
+    platform::set_last_error(0);
     try {
         outcome.result = job(&outcome.message);
+        outcome.error = outcome.result < 0 ? platform::last_error() : 0;
     } catch (const std::bad_alloc &) {
         outcome.result = VORN_CONF_NO_MEMORY;
     } catch (...) {

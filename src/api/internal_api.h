@@ -33,6 +33,10 @@ namespace vorn::api {
 struct Outcome {
     int result = 0;      // 0 or the negative result the export would return
     std::string message; // what the library composed for the user; may be empty
+    // The system's error number as the job left it (0 when it set none): a
+    // message of the box's hosts may name another file than the one that
+    // failed, and the tool adds the system's reason.
+    int error = 0;
 };
 
 // mkconf from ASCII to binary: the message carries the parser's
@@ -114,8 +118,17 @@ using platform::remove_file;
 using platform::set_last_error;
 using platform::system_error_text;
 using platform::temp_folder;
-// --quiet: the progress lines of the conversions go to the console.
+// The tool keeps standard output for data: the console lines of the
+// conversions go to standard error, progress only on a terminal, none
+// with --quiet.
+using platform::console_progress_shown;
+using platform::ConsoleSettings;
+using platform::is_terminal;
+using platform::set_console;
 using platform::set_console_quiet;
+// The library's module name (`vorn --version`) and the hosts' path size.
+using platform::kModuleLabel;
+using platform::kPathMax;
 // --debug: the trace goes to standard error instead of the debugger output.
 using platform::set_debug_output_stderr;
 

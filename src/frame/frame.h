@@ -8,6 +8,7 @@
 #pragma once
 
 #include "frame/results.h"
+#include "platform/platform.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,8 +21,6 @@ class CMyTrace;
 struct table_t;
 
 inline constexpr size_t kDevInfoSize = 90;
-// The longest path the box's host programs pass, with its terminator.
-inline constexpr size_t kPathMax = 260;
 
 class CInstanceGlobals {
   public:
@@ -39,7 +38,7 @@ class CInstanceGlobals {
     char m_szPassword[80] = {};
     uint8_t *m_pDevInfo = nullptr; // kDevInfoSize bytes from myAlloc
     void *m_pDevice = nullptr;
-    char m_szTmpPath[kPathMax] = {};
+    char m_szTmpPath[platform::kPathMax] = {};
     char m_szConnectDate[20] = {};
     uint32_t m_dwOptimizeFiles = 0;
     uint32_t m_dwOptimizeEx = 0;

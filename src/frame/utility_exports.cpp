@@ -16,6 +16,8 @@ using namespace vorn;
 
 namespace {
 
+using platform::kPathMax;
+
 void copy_path(char *dst, const char *src) {
     std::strncpy(dst, src, kPathMax - 1);
     dst[kPathMax - 1] = '\0';

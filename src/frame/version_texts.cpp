@@ -6,6 +6,7 @@
 #include "vorn_b32.h"
 
 #include <cstring>
+#include <string>
 
 using namespace vorn;
 
@@ -95,13 +96,13 @@ extern "C" VORN_B32_API int32_t get_vorn_b32_dll_version(char *buffer, int32_t s
         if (buffer == nullptr || size <= 0)
             return 0;
         const char *module = kModuleLabel;
-        const std::string named = std::string(module) + " "; // the module's name ahead
+        const std::string head = std::string(kModuleLabel) + " ";
         if (size >= 49)
-            return compose(module, buffer, size, named.c_str(), size - 13, true);
+            return compose(module, buffer, size, head.c_str(), size - 13, true);
         if (size >= 33)
-            return compose(module, buffer, size, named.c_str(), 21, true);
+            return compose(module, buffer, size, head.c_str(), 21, true);
         if (size >= 22)
-            return compose(module, buffer, size, named.c_str(), 10, true);
+            return compose(module, buffer, size, head.c_str(), 10, true);
         if (size >= 18)
             return compose(module, buffer, size, "Vorn_B32 ", 10, true);
         if (size >= 8)

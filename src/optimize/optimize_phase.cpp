@@ -60,7 +60,7 @@ void set_escape_lengths(table_t *table) {
 int optimize_passes(ParseState &ps, std::FILE *dfp, unsigned *missing_periods) {
     table_t *table = ps.table;
     if (ps.verbose)
-        platform::console_printf("optimizing (%4u) ...\r", detail::used_count(table));
+        platform::console_progress("optimizing (%4u) ...\r", detail::used_count(table));
     if (dfp != nullptr)
         std::fputs("opt  : optimized\n", dfp);
     handle_periods(table, ps.mpde);
@@ -81,12 +81,12 @@ int optimize_passes(ParseState &ps, std::FILE *dfp, unsigned *missing_periods) {
         banner_row();
         ++pass;
         if (ps.verbose)
-            platform::console_printf("optimizing (%4u) ...\r", detail::used_count(table));
+            platform::console_progress("optimizing (%4u) ...\r", detail::used_count(table));
         handle_periods(table, ps.mpde);
         removed = sort_and_delete_map(table, 0, ps.mpde, dfp);
     } while (removed != 0);
     if (ps.verbose)
-        platform::console_printf("optimizing (%4u) ...\n", detail::used_count(table));
+        platform::console_progress("optimizing (%4u) ...\n", detail::used_count(table));
     return 0;
 }
 
@@ -160,7 +160,7 @@ int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err
     dbg_printf("#%u: Sort and optimize _____________\n", kLineSortBanner);
     banner_row();
     if (ps.verbose)
-        platform::console_printf("Sorting (%u) ...\n", detail::used_count(table));
+        platform::console_progress("Sorting (%u) ...\n", detail::used_count(table));
 
     set_escape_lengths(table);
     ListingFile del_listing("dfp");

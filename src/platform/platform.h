@@ -13,9 +13,11 @@
 
 namespace vorn::platform {
 
-// The library's module name: the version services know the library by it
-// and the trace labels its lines with it.
-inline constexpr const char *kLibraryModule = "Vorn_B32.DLL";
+// The name under which hosts know the library: its module name on Windows,
+// the label of its trace lines and the name its version is asked under.
+inline constexpr const char *kModuleLabel = "Vorn_B32.DLL";
+// The size of the hosts' path buffers (MAX_PATH), terminator included.
+inline constexpr size_t kPathMax = 260;
 
 // The failure result of the services that follow the system's own
 // convention: -1 with errno (or the last error) set.
@@ -164,11 +166,26 @@ bool read_text_line(std::FILE *file, char *buf, size_t cap);
 
 // ---- console -----------------------------------------------------------------
 
-// Progress lines of the configuration compiler on standard output (printf
-// format of the C runtime).  A tool that must stay silent switches them off
-// for the whole process.
+// The library's console lines (printf format of the C runtime): notes such
+// as the compiler's version line, and progress lines that count a job down
+// or overwrite themselves with "\r".  Hosts get both on standard output, as
+// the box's command-line tools printed them.  A process that keeps its
+// standard output for data (the vorn tool) sends them elsewhere, shows
+// progress only on a terminal, or silences them, for the whole process.
+struct ConsoleSettings {
+    std::FILE *stream = nullptr; // nullptr: standard output
+    bool quiet = false;          // no console lines at all
+    bool progress = true;        // the progress lines too
+};
+void set_console(const ConsoleSettings &settings);
 void console_printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void console_progress(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// Whether progress lines are shown now (a caller ends its last one).
+bool console_progress_shown();
+// set_console with only `quiet` changed.
 void set_console_quiet(bool quiet);
+// Whether `stream` is a terminal (a user watching rather than a file).
+bool is_terminal(std::FILE *stream);
 
 // ---- version resource ------------------------------------------------------
 // (GetFileVersionInfoSizeA, GetFileVersionInfoA, VerQueryValueA)
@@ -176,7 +193,7 @@ void set_console_quiet(bool quiet);
 // The library's own file version ("1.0.0.0").
 const char *library_version();
 // Size of the version information of `module`, a module name or path; 0 when
-// it has none.  kLibraryModule (any case) and the path of the loaded library
+// it has none.  kModuleLabel (any case) and the path of the loaded library
 // file name this library.
 size_t version_info_size(const char *module);
 // Reads the version information of `module` into `block` of `size` bytes.

@@ -17,10 +17,6 @@
 
 namespace vorn {
 
-namespace platform {
-class TimedMutex;
-}
-
 // One trace line under construction: 256 bytes on the stack, at most 254
 // characters stored.
 struct TraceLine {
@@ -65,7 +61,7 @@ class CMyTrace {
 };
 
 // Module label of every trace line the library writes.
-inline constexpr const char *kModuleLabel = platform::kLibraryModule;
+using platform::kModuleLabel;
 
 // Debug print: written only while debugging is on for this thread (set_debug)
 // or for the process (the Vorn_B32_DEBUG setting).

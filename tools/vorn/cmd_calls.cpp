@@ -1,11 +1,11 @@
-// vorn calls LOG.bin OUT.txt [--in IN.txt] [--reject REJECT.txt] [--csv CALLS.csv]
-//
-// Sorts a fetched call log and writes the box's call lists: one combined
+// vorn calls: sorts a fetched call log and writes the box's call lists: one combined
 // list in OUT.txt, or separate lists of outgoing, incoming and rejected
 // calls; with --csv also a table of every record for spreadsheets.
 #include "command.h"
 #include "file_checks.h"
 #include "internal_api.h"
+#include "messages.h"
+#include "temp_files.h"
 #include "vorn_b32.h"
 
 #include <cstdio>
@@ -30,46 +30,6 @@ bool outputs_distinct(std::initializer_list<const char *> outputs) {
     return true;
 }
 
-// The copy of the log goes to the user's temporary folder ($TMPDIR when it
-// names a folder, else /tmp), not to the folder the tool was started in.
-void use_temporary_folder() {
-    const char *tmp = std::getenv("TMPDIR");
-    std::string folder = "/tmp";
-    if (tmp != nullptr && vorn::api::file_identity(tmp).kind == vorn::api::FileIdentity::Folder)
-        folder = tmp;
-    set_TmpPath((folder + "/vorn").c_str(), 1);
-}
-
-// Reads the command line into `job`; 0, or the exit code of a usage error.
-int parse_calls_args(int argc, char **argv, vorn::api::CallListFiles &job) {
-    const char *files[2] = {nullptr, nullptr};
-    int file_count = 0;
-    for (int i = 1; i < argc; ++i) {
-        const char *arg = argv[i];
-        const char **option = std::strcmp(arg, "--in") == 0       ? &job.infile
-                              : std::strcmp(arg, "--reject") == 0 ? &job.rejectfile
-                              : std::strcmp(arg, "--csv") == 0    ? &job.csvfile
-                                                                  : nullptr;
-        if (option != nullptr) {
-            if (i + 1 >= argc)
-                return vorn::tool::usage_error("calls",
-                                               (std::string(arg) + " needs a file name").c_str());
-            *option = argv[++i];
-        } else if (std::strncmp(arg, "--", 2) == 0) {
-            return vorn::tool::unknown_option("calls", arg);
-        } else if (file_count < 2) {
-            files[file_count++] = arg;
-        } else {
-            return vorn::tool::usage_error("calls", "calls takes one LOG.bin and one OUT.txt");
-        }
-    }
-    if (file_count < 2)
-        return vorn::tool::usage_error("calls", "calls needs the call log LOG.bin and OUT.txt");
-    job.binfile = files[0];
-    job.outfile = files[1];
-    return 0;
-}
-
 // The library's message, with the list it concerns; a failed sort has no
 // message of its own.
 int report_calls_failure(const vorn::api::CallListFiles &job, int result, std::string message) {
@@ -86,28 +46,44 @@ int report_calls_failure(const vorn::api::CallListFiles &job, int result, std::s
     return vorn::tool::library_failed(message, result);
 }
 
-int run_calls(int argc, char **argv) {
+int run_calls(const vorn::tool::Args &args) {
     vorn::api::CallListFiles job;
-    if (const int code = parse_calls_args(argc, argv, job))
-        return code;
+    job.binfile = args.operand(0);
+    job.outfile = args.operand(1);
+    job.infile = args.value("--in");
+    job.rejectfile = args.value("--reject");
+    job.csvfile = args.value("--csv");
     if (!vorn::tool::job_files_ok({job.binfile},
                                   {job.outfile, job.infile, job.rejectfile, job.csvfile}) ||
         !outputs_distinct({job.outfile, job.infile, job.rejectfile, job.csvfile}))
         return 1;
 
-    use_temporary_folder();
+    // The copy of the log goes to the user's temporary folder, not to the
+    // folder the tool was started in.
+    vorn::tool::use_temporary_folder();
     const vorn::api::Outcome done = vorn::api::call_lists(job);
-    if (done.result != 0)
-        return report_calls_failure(job, done.result, done.message);
-    std::printf("%s: calls listed in %s", job.binfile, job.outfile);
+    if (done.result != 0) {
+        report_calls_failure(job, done.result, done.message);
+        vorn::tool::add_system_reason(done.error);
+        return 1;
+    }
+    std::string listed = std::string(job.binfile) + ": calls listed in " + job.outfile;
     for (const char *extra : {job.infile, job.rejectfile, job.csvfile})
         if (extra != nullptr)
-            std::printf(", %s", extra);
-    std::printf("\n");
+            listed += std::string(", ") + extra;
+    vorn::tool::note(listed);
     return 0;
 }
 
 } // namespace
 
-VORN_COMMAND("calls", "calls LOG.bin OUT.txt [--in IN.txt] [--reject REJECT.txt] [--csv CALLS.csv]",
-             "sort a call log into call lists (and a CSV table)", &run_calls);
+using vorn::tool::Kind;
+
+VORN_COMMAND("calls", {{"LOG.bin", Kind::InFile}, {"OUT.txt", Kind::OutText}},
+             {{"--in", 0, Kind::OutText, "IN.txt", "incoming calls in a list of their own"},
+              {"--reject", 0, Kind::OutText, "REJECT.txt", "rejected calls in a list of their own"},
+              {"--csv", 0, Kind::OutText, "CALLS.csv", "every record as a table for spreadsheets"}},
+             "sort a call log into call lists (and a CSV table)",
+             "Without --in and --reject OUT.txt lists every call; with them it lists the\n"
+             "outgoing calls.  The sorted copy of the log goes to $TMPDIR (else /tmp).\n",
+             &run_calls);

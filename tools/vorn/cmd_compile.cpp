@@ -1,12 +1,11 @@
-// vorn compile CONFIG TABLE [--quiet] [--listings]
-//
-// Compiles an ASCII configuration into the box's binary table.  A failure
+// vorn compile: compiles an ASCII configuration into the box's binary table.  A failure
 // is reported as compilers do, "CONFIG:LINE: error: TEXT" with the line
 // below it, so that editors jump to the line.
 #include "command.h"
 #include "conversion_reports.h"
 #include "file_checks.h"
 #include "internal_api.h"
+#include "messages.h"
 #include "vorn_b32.h"
 
 #include <cstdio>
@@ -22,34 +21,8 @@ constexpr const char *kCompilerToolName = "WCFG2BIN";
 struct CompileJob {
     const char *config = nullptr;
     const char *table = nullptr;
-    bool quiet = false;
     bool listings = false;
 };
-
-// Reads the command line into `job`; 0, or the exit code of a usage error.
-int parse_compile_args(int argc, char **argv, CompileJob &job) {
-    const char *files[2] = {nullptr, nullptr};
-    int file_count = 0;
-    for (int i = 1; i < argc; ++i) {
-        const char *arg = argv[i];
-        if (std::strcmp(arg, "--quiet") == 0) {
-            job.quiet = true;
-        } else if (std::strcmp(arg, "--listings") == 0) {
-            job.listings = true;
-        } else if (std::strncmp(arg, "--", 2) == 0) {
-            return vorn::tool::unknown_option("compile", arg);
-        } else if (file_count < 2) {
-            files[file_count++] = arg;
-        } else {
-            return vorn::tool::usage_error("compile", "too many files");
-        }
-    }
-    if (file_count < 2)
-        return vorn::tool::usage_error("compile", "needs CONFIG and TABLE");
-    job.config = files[0];
-    job.table = files[1];
-    return 0;
-}
 
 // The listings are written beside the configuration under its name with
 // .map and .del; none of the outputs may be the configuration, and no
@@ -73,16 +46,19 @@ int check_job_files(const CompileJob &job) {
     return 0;
 }
 
-int run_compile(int argc, char **argv) {
+int run_compile(const vorn::tool::Args &args) {
     CompileJob job;
-    if (const int code = parse_compile_args(argc, argv, job))
-        return code;
+    job.config = args.operand(0);
+    job.table = args.operand(1);
+    job.listings = args.flag("--listings");
+    if (job.listings && vorn::tool::shown_names(job.config) != job.config)
+        return vorn::tool::usage_error("compile", "--listings are written beside a CONFIG file, "
+                                                  "not beside standard input");
     if (const int code = check_job_files(job))
         return code;
 
     if (vorn::api::tool_name()[0] == '\0')
         set_tool_name(kCompilerToolName);
-    vorn::api::set_console_quiet(job.quiet);
     set_optimize_files(job.listings ? 1 : 0);
 
     const vorn::api::Outcome done = vorn::api::compile_config(job.config, job.table);
@@ -90,12 +66,17 @@ int run_compile(int argc, char **argv) {
         vorn::tool::report_compile_failure(job.config, done.result, done.message);
         return 1;
     }
-    if (!job.quiet)
-        std::printf("%s -> %s\n", job.config, job.table);
+    vorn::tool::note(std::string(job.config) + " -> " + job.table);
     return 0;
 }
 
 } // namespace
 
-VORN_COMMAND("compile", "compile CONFIG TABLE [--quiet] [--listings]",
-             "compile an ASCII configuration into a binary table", &run_compile);
+using vorn::tool::Kind;
+
+VORN_COMMAND("compile", {{"CONFIG", Kind::InText}, {"TABLE", Kind::OutFile}},
+             {{"--listings", 0, Kind::Flag, nullptr,
+               "also write CONFIG's .map and .del listings beside it"}},
+             "compile an ASCII configuration into a binary table",
+             "A failure is reported as \"CONFIG:LINE: error: TEXT\" with the line below it.\n",
+             &run_compile);

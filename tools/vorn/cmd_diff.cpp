@@ -1,6 +1,4 @@
-// vorn diff A B [--all]
-//
-// Shows how two tables differ, as a unified diff of their configurations in
+// vorn diff: shows how two tables differ, as a unified diff of their configurations in
 // the one form the library writes.  A and B may each be a binary table or an
 // ASCII configuration; a file is taken for a binary table when its first
 // 2540 bytes (a table's head) hold a zero byte, which every table's head
@@ -21,6 +19,8 @@
 #include "conversion_reports.h"
 #include "file_checks.h"
 #include "internal_api.h"
+#include "messages.h"
+#include "temp_files.h"
 #include "unified_diff.h"
 #include "vorn_b32.h"
 
@@ -34,58 +34,6 @@ namespace {
 using namespace vorn;
 
 constexpr int kSame = 0, kDifferent = 1, kTrouble = 2;
-
-constexpr const char *kHelp =
-    "usage: vorn diff A B [--all]\n\n"
-    "Shows how two tables differ as a unified diff (diff -u) of their\n"
-    "configurations in the form `vorn decompile` writes, headed by the names\n"
-    "A and B as given.  Each of A and B is a binary table or an ASCII\n"
-    "configuration: a file with a zero byte in its first 2540 bytes is read\n"
-    "as a binary table, any other as a configuration, which is compiled\n"
-    "first.  Temporary files go to $TMPDIR (else /tmp) and are removed.\n\n"
-    "Left out of the comparison unless --all: the date of the TABLE line, a\n"
-    "COMMENT that is a compiler stamp (\"write by ...\" without \"mkroute\")\n"
-    "and the \";***<tab>get table by ...\" line.  Hunk line numbers count the\n"
-    "lines of the whole canonical texts.\n\n"
-    "  --all   compare the stamp lines too\n\n"
-    "exit status: 0 the same, 1 different, 2 trouble (a file missing or\n"
-    "unreadable, a failed compile or decompile, a failed write)\n";
-
-// Temporary files of one run, removed when the run ends, whichever way.
-class TempFiles {
-  public:
-    TempFiles() = default;
-    TempFiles(const TempFiles &) = delete;
-    TempFiles &operator=(const TempFiles &) = delete;
-    ~TempFiles() {
-        for (const std::string &path : m_paths)
-            api::remove_file(path.c_str());
-    }
-    // A new empty file in the temporary folder whose name starts with the
-    // six characters of `stem`; empty (the user told) when none was had.
-    std::string make(const char *stem) {
-        // make_fname takes the name behind the last "\\" before any "/", so
-        // the name joins a Windows folder with its own separator.
-        const std::string folder = api::temp_folder();
-        const char *separator = folder.find('\\') != std::string::npos ? "\\" : "/";
-        const std::string pattern = folder + separator + stem;
-        char name[260];
-        api::set_last_error(0);
-        if (pattern.size() + 12 >= sizeof name ||
-            make_fname(pattern.c_str(), name, nullptr) == nullptr) {
-            const int error = api::last_error();
-            tool::job_failed("cannot create a temporary file in \"" + folder + "\"" +
-                             (error != 0 ? ": " + api::system_error_text(error)
-                                         : std::string(": its name is too long")));
-            return {};
-        }
-        m_paths.emplace_back(name);
-        return name;
-    }
-
-  private:
-    std::vector<std::string> m_paths;
-};
 
 // Reads a whole file; false when it cannot be read.
 bool read_whole(const char *path, std::string &text) {
@@ -139,7 +87,8 @@ int convert(const char *cfgfile, const char *binfile, int mode, bool own_tool_na
 
 // The canonical configuration text of `path`; false (the user told) when it
 // cannot be had.
-bool canonical_text(const char *path, bool own_tool_name, TempFiles &temps, std::string &text) {
+bool canonical_text(const char *path, bool own_tool_name, tool::TempFiles &temps,
+                    std::string &text) {
     bool binary = false;
     if (!is_binary_table(path, binary))
         return false;
@@ -197,44 +146,25 @@ std::vector<std::string> comparison_keys(const std::vector<std::string> &lines) 
     return keys;
 }
 
-int run_diff(int argc, char **argv) {
-    const char *files[2] = {nullptr, nullptr};
-    int file_count = 0;
-    bool all = false;
-    for (int i = 1; i < argc; ++i) {
-        const char *arg = argv[i];
-        if (std::strcmp(arg, "--all") == 0) {
-            all = true;
-        } else if (std::strcmp(arg, "--help") == 0) {
-            std::fputs(kHelp, stdout);
-            return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? kSame : kTrouble;
-        } else if (arg[0] == '-' && arg[1] != '\0') {
-            return tool::unknown_option("diff", arg);
-        } else if (file_count < 2) {
-            files[file_count++] = arg;
-        } else {
-            return tool::usage_error("diff", "diff compares two files");
-        }
-    }
-    if (file_count != 2)
-        return tool::usage_error("diff", "diff needs the two files A and B");
+int run_diff(const tool::Args &args) {
+    const char *files[2] = {args.operand(0), args.operand(1)};
+    const bool all = args.flag("--all");
     if (!tool::job_files_ok({files[0], files[1]}, {}))
         return kTrouble;
 
     const bool own_tool_name = api::tool_name()[0] != '\0';
-    // The compiler's progress lines and the version line would mix with the
-    // difference on standard output.
+    // The compiler's version and progress lines are not what was asked for.
     api::set_console_quiet(true);
     set_optimize_files(0);
 
     tool::DiffSide sides[2];
     {
-        TempFiles temps;
+        tool::TempFiles temps;
         for (int s = 0; s < 2; ++s) {
             std::string text;
             if (!canonical_text(files[s], own_tool_name, temps, text))
                 return kTrouble;
-            sides[s].label = files[s];
+            sides[s].label = tool::shown_names(files[s]);
             sides[s].lines = tool::split_lines(text);
             if (!all)
                 sides[s].keys = comparison_keys(sides[s].lines);
@@ -243,19 +173,28 @@ int run_diff(int argc, char **argv) {
     const std::string difference = tool::unified_diff(sides[0], sides[1]);
     if (difference.empty())
         return kSame;
-    api::set_last_error(0);
-    const bool written =
-        std::fwrite(difference.data(), 1, difference.size(), stdout) == difference.size();
-    if (!written || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        const int error = api::last_error();
-        tool::job_failed("cannot write the difference" +
-                         (error != 0 ? ": " + api::system_error_text(error) : std::string()));
-        return kTrouble;
-    }
+    // A failed write is found when standard output is closed (exit 2).
+    std::fwrite(difference.data(), 1, difference.size(), stdout);
     return kDifferent;
 }
 
 } // namespace
 
-VORN_COMMAND("diff", "diff A B [--all]", "compare two tables or configurations (unified diff)",
-             &run_diff);
+using tool::Kind;
+
+VORN_COMMAND("diff", {{"A", Kind::InText}, {"B", Kind::InText}},
+             {{"--all", 0, Kind::Flag, nullptr, "compare the stamp lines too"}},
+             "compare two tables or configurations (unified diff)",
+             "Shows how two tables differ as a unified diff (diff -u) of their\n"
+             "configurations in the form `vorn decompile` writes, headed by the names\n"
+             "A and B as given.  Each of A and B is a binary table or an ASCII\n"
+             "configuration: a file with a zero byte in its first 2540 bytes is read\n"
+             "as a binary table, any other as a configuration, which is compiled\n"
+             "first.  Temporary files go to $TMPDIR (else /tmp) and are removed.\n\n"
+             "Left out of the comparison unless --all: the date of the TABLE line, a\n"
+             "COMMENT that is a compiler stamp (\"write by ...\" without \"mkroute\")\n"
+             "and the \";***<tab>get table by ...\" line.  Hunk line numbers count the\n"
+             "lines of the whole canonical texts.\n\n"
+             "exit status: 0 the same, 1 different, 2 trouble (a file missing or\n"
+             "unreadable, a failed compile or decompile, a failed write)\n",
+             &run_diff, kTrouble);

@@ -1,11 +1,10 @@
-// vorn merge FIRST SECOND [DESTINATION]
-//
-// Merges two call lists into one ordered by the end time of each call.
+// vorn merge: merges two call lists into one ordered by the end time of each call.
 // Without DESTINATION (or when it names FIRST) the merged list replaces
 // FIRST; the replacement is a single rename, so FIRST is never lost.
 #include "command.h"
 #include "file_checks.h"
 #include "internal_api.h"
+#include "messages.h"
 
 #include <cctype>
 #include <cstdio>
@@ -44,16 +43,12 @@ const char *reason(int result) {
     }
 }
 
-int run_merge(int argc, char **argv) {
-    if (argc < 3 || argc > 4)
-        return vorn::tool::usage_error("merge",
-                                       "merge needs FIRST and SECOND, and at most a DESTINATION");
-    for (int i = 1; i < argc; ++i)
-        if (argv[i][0] == '-' && argv[i][1] == '-')
-            return vorn::tool::unknown_option("merge", argv[i]);
-    const char *first = argv[1];
-    const char *second = argv[2];
-    const char *destination = argc == 4 ? argv[3] : nullptr;
+int run_merge(const vorn::tool::Args &args) {
+    const char *first = args.operand(0);
+    const char *second = args.operand(1);
+    const char *destination = args.operand(2);
+    if (destination == nullptr && vorn::tool::shown_names(first) != first)
+        return vorn::tool::usage_error("merge", "FIRST from standard input needs a DESTINATION");
     const bool replace = destination == nullptr || names_first(destination, first);
     if (!vorn::tool::job_files_ok({first, second}, {replace ? nullptr : destination}))
         return 1;
@@ -63,11 +58,16 @@ int run_merge(int argc, char **argv) {
     if (result != 0)
         return vorn::tool::job_failed(std::string("merging into ") + target + ": " +
                                       reason(result) + " (result " + std::to_string(result) + ")");
-    std::printf("%s and %s merged into %s\n", first, second, target);
+    vorn::tool::note(std::string(first) + " and " + second + " merged into " + target);
     return 0;
 }
 
 } // namespace
 
-VORN_COMMAND("merge", "merge FIRST SECOND [DESTINATION]", "merge two call lists by end time",
-             &run_merge);
+using vorn::tool::Kind;
+
+VORN_COMMAND(
+    "merge",
+    {{"FIRST", Kind::InText}, {"SECOND", Kind::InText}, {"DESTINATION", Kind::OutText, true}}, {},
+    "merge two call lists by end time",
+    "Without DESTINATION, or when it names FIRST, the merged list replaces FIRST.\n", &run_merge);

@@ -1,6 +1,4 @@
-// vorn password encode|decode TEXT
-//
-// Scrambles a password as hosts store it, or turns a stored one back into
+// vorn password: scrambles a password as hosts store it, or turns a stored one back into
 // plain text, through the library's password exports.
 #include "command.h"
 #include "vorn_b32.h"
@@ -11,14 +9,13 @@
 
 namespace {
 
-int run_password(int argc, char **argv) {
-    if (argc != 3)
-        return vorn::tool::usage_error("password", "password needs a direction and a TEXT");
-    const char *text = argv[2];
+int run_password(const vorn::tool::Args &args) {
+    const char *direction = args.operand(0);
+    const char *text = args.operand(1);
     std::vector<char> result(std::strlen(text) + 1);
-    if (std::strcmp(argv[1], "encode") == 0)
+    if (std::strcmp(direction, "encode") == 0)
         CodePassWord(text, result.data());
-    else if (std::strcmp(argv[1], "decode") == 0)
+    else if (std::strcmp(direction, "decode") == 0)
         DecodePassWord(text, result.data());
     else
         return vorn::tool::usage_error("password", "direction must be 'encode' or 'decode'");
@@ -28,5 +25,8 @@ int run_password(int argc, char **argv) {
 
 } // namespace
 
-VORN_COMMAND("password", "password encode|decode TEXT",
-             "scramble or unscramble a password as hosts store it", &run_password);
+using vorn::tool::Kind;
+
+VORN_COMMAND("password", {{"encode|decode", Kind::Word}, {"TEXT", Kind::Word}}, {},
+             "scramble or unscramble a password as hosts store it",
+             "A TEXT that starts with \"-\" follows \"--\".\n", &run_password);

@@ -1,5 +1,5 @@
-// vorn verify TABLE.bin      - checks a binary table file and its checksum
-// vorn info TABLE.bin [--json] - prints the head fields of a binary table
+// vorn verify checks a binary table file and its checksum; vorn info
+// prints the head fields of a binary table.
 //
 // The library reads a table without comparing its checksum (the box does
 // that when it loads it), so this is where a user finds a damaged file
@@ -7,6 +7,7 @@
 #include "command.h"
 #include "file_checks.h"
 #include "internal_api.h"
+#include "messages.h"
 
 #include <cstdio>
 #include <cstring>
@@ -112,10 +113,8 @@ std::string hex4(unsigned value) {
     return text;
 }
 
-int run_verify(int argc, char **argv) {
-    if (argc != 2 || argv[1][0] == '-')
-        return tool::usage_error("verify", "verify needs exactly one TABLE.bin");
-    const char *path = argv[1];
+int run_verify(const tool::Args &args) {
+    const char *path = args.operand(0);
     LoadedTable loaded;
     std::string why;
     if (!loaded.load(path, why))
@@ -124,22 +123,36 @@ int run_verify(int argc, char **argv) {
     const table_t *t = loaded.get();
     const uint16_t computed = api::table_checksum(t);
     const size_t expected_size = api::used_table_size(t);
-    std::printf("file:     %s\n", path);
-    std::printf("format:   %s\n", field_text(t->table_format).c_str());
-    std::printf("maps:     %d of %d\n", t->table_used_map_entries, MAX_MAP_TABLE_ENTRIES);
-    std::printf("size:     %llu bytes\n", static_cast<unsigned long long>(loaded.file_size()));
-    std::printf("stored:   %s\n", hex4(t->table_crc16).c_str());
-    std::printf("computed: %s\n", hex4(computed).c_str());
+    const bool size_ok = loaded.file_size() == expected_size;
+    const bool crc_ok = computed == t->table_crc16;
+    if (args.flag("--json")) {
+        std::printf("{\n  \"file\": %s,\n  \"format\": %s,\n  \"maps\": %d,\n  \"max_maps\": %d,\n"
+                    "  \"size\": %llu,\n  \"expected_size\": %llu,\n  \"stored\": \"%s\",\n"
+                    "  \"computed\": \"%s\",\n  \"ok\": %s\n}\n",
+                    json_string(tool::shown_names(path)).c_str(),
+                    json_string(field_text(t->table_format)).c_str(), t->table_used_map_entries,
+                    MAX_MAP_TABLE_ENTRIES, static_cast<unsigned long long>(loaded.file_size()),
+                    static_cast<unsigned long long>(expected_size), hex4(t->table_crc16).c_str(),
+                    hex4(computed).c_str(), size_ok && crc_ok ? "true" : "false");
+    } else {
+        std::printf("file:     %s\n", path);
+        std::printf("format:   %s\n", field_text(t->table_format).c_str());
+        std::printf("maps:     %d of %d\n", t->table_used_map_entries, MAX_MAP_TABLE_ENTRIES);
+        std::printf("size:     %llu bytes\n", static_cast<unsigned long long>(loaded.file_size()));
+        std::printf("stored:   %s\n", hex4(t->table_crc16).c_str());
+        std::printf("computed: %s\n", hex4(computed).c_str());
+    }
 
-    if (loaded.file_size() != expected_size)
+    if (!size_ok)
         return tool::job_failed("file holds " + std::to_string(loaded.file_size()) +
                                 " bytes; a table with " +
                                 std::to_string(t->table_used_map_entries) + " maps holds " +
                                 std::to_string(expected_size));
-    if (computed != t->table_crc16)
+    if (!crc_ok)
         return tool::job_failed("checksum mismatch: stored " + hex4(t->table_crc16) +
                                 ", computed " + hex4(computed));
-    std::printf("checksum OK\n");
+    if (!args.flag("--json"))
+        std::printf("checksum OK\n");
     return 0;
 }
 
@@ -173,7 +186,9 @@ void add_reserved_fields(std::vector<Field> &f, const table_reserved_t &r) {
     f.emplace_back("own_msn", json_string(field_text(r.table_own_msn)));
 }
 
-std::vector<Field> head_fields(const table_t *t) {
+// The remote password is shown only on request: the fields are often
+// pasted into tickets and logs.
+std::vector<Field> head_fields(const table_t *t, bool show_password) {
     std::vector<Field> f;
 
     f.emplace_back("crc16", json_string(hex4(t->table_crc16)));
@@ -181,7 +196,9 @@ std::vector<Field> head_fields(const table_t *t) {
     f.emplace_back("format", json_string(field_text(t->table_format)));
     f.emplace_back("comment", json_string(field_text(t->table_comment)));
     f.emplace_back("init_name", json_string(field_text(t->table_init_name)));
-    f.emplace_back("password", json_string(field_text(t->table_password)));
+    const std::string password = field_text(t->table_password);
+    f.emplace_back("password",
+                   json_string(show_password || password.empty() ? password : "********"));
     f.emplace_back("remote_code", json_string(field_text(t->table_remote_code)));
     f.emplace_back("remote_oad", text_array(t->table_remote_oad, 3));
     f.emplace_back("remote_callback", json_string(field_text(t->table_remote_callback)));
@@ -208,28 +225,16 @@ std::vector<Field> head_fields(const table_t *t) {
     return f;
 }
 
-int run_info(int argc, char **argv) {
-    const char *path = nullptr;
-    bool json = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--json") == 0)
-            json = true;
-        else if (argv[i][0] == '-')
-            return tool::unknown_option("info", argv[i]);
-        else if (path == nullptr)
-            path = argv[i];
-        else
-            return tool::usage_error("info", "info takes one TABLE.bin");
-    }
-    if (path == nullptr)
-        return tool::usage_error("info", "info needs a TABLE.bin");
+int run_info(const tool::Args &args) {
+    const char *path = args.operand(0);
+    const bool json = args.flag("--json");
 
     LoadedTable loaded;
     std::string why;
     if (!loaded.load(path, why))
         return why.empty() ? 1 : tool::job_failed(why);
 
-    const std::vector<Field> fields = head_fields(loaded.get());
+    const std::vector<Field> fields = head_fields(loaded.get(), args.flag("--show-password"));
     if (json) {
         std::printf("{\n");
         for (size_t i = 0; i < fields.size(); ++i)
@@ -245,7 +250,13 @@ int run_info(int argc, char **argv) {
 
 } // namespace
 
-VORN_COMMAND("verify", "verify TABLE.bin", "check a binary table file: format, size and checksum",
-             &run_verify);
-VORN_COMMAND("info", "info TABLE.bin [--json]", "print the head fields of a binary table file",
-             &run_info);
+using tool::Kind;
+
+VORN_COMMAND("verify", {{"TABLE.bin", Kind::InFile}},
+             {{"--json", 0, Kind::Flag, nullptr, "the findings as one JSON object"}},
+             "check a binary table file: format, size and checksum", nullptr, &run_verify);
+VORN_COMMAND("info", {{"TABLE.bin", Kind::InFile}},
+             {{"--json", 0, Kind::Flag, nullptr, "the fields as one JSON object"},
+              {"--show-password", 0, Kind::Flag, nullptr,
+               "the remote password as stored, not masked"}},
+             "print the head fields of a binary table file", nullptr, &run_info);

@@ -3,6 +3,7 @@
 #include "conversion_reports.h"
 
 #include "internal_api.h"
+#include "messages.h"
 #include "vorn_b32.h"
 
 #include <cstdio>
@@ -61,14 +62,15 @@ void report_compile_failure(const char *config, int result, const std::string &m
     long line = 0;
     if (message.compare(0, 5, "Line ") == 0)
         line = std::strtol(message.c_str() + 5, nullptr, 10);
-    if (line > 0) {
-        std::fprintf(stderr, "%s:%ld: error: %s\n", config, line, words);
-        std::fprintf(stderr, "    %s\n", config_line(config, line).c_str());
-    } else {
-        std::fprintf(stderr, "%s: error: %s\n", config, words);
-        std::fputs(message_lines(message, words, "    ").c_str(), stderr);
-    }
-    std::fprintf(stderr, "vorn: compile failed: %s (result %d)\n", words, result);
+    std::string report;
+    if (line > 0)
+        report = std::string(config) + ":" + std::to_string(line) + ": error: " + words + "\n" +
+                 "    " + config_line(config, line) + "\n";
+    else
+        report = std::string(config) + ": error: " + words + "\n" +
+                 message_lines(message, words, "    ");
+    say_error(report + "vorn: compile failed: " + words + " (result " + std::to_string(result) +
+              ")\n");
 }
 
 std::string decompile_failure_text(int result, const char *table, const char *config) {

@@ -1,127 +1,123 @@
 // vorn: the command-line face of the Vorn_B32 library.  Global options come
-// first, then one subcommand per job; each job is in its own cmd_*.cpp.
+// first, then one command of the table in command.h; main sets up what every
+// command shares (the console, "-" for standard input and output) and
+// closes standard output, whose failure fails the run like any other write.
 #include "command.h"
 #include "internal_api.h"
+#include "messages.h"
+#include "stdio_files.h"
 #include "vorn_b32.h"
 
-#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-namespace vorn::tool {
-
 namespace {
 
-std::vector<Command> &registry() {
-    static std::vector<Command> list;
-    return list;
+using namespace vorn;
+
+// "vorn 1.0.0.0 (Vorn_B32 library 1.0.0.0)".
+void print_version() {
+    char text[100];
+    get_dll_version(api::kModuleLabel, text, sizeof text);
+    const char *number = std::strrchr(text, ' ');
+    std::printf("vorn %s (Vorn_B32 library %s)\n", VORN_TOOL_VERSION,
+                number != nullptr ? number + 1 : "unknown");
 }
 
-const Command *find(const char *name) {
-    for (const Command &c : registry())
-        if (std::strcmp(c.name, name) == 0)
-            return &c;
-    return nullptr;
+// Standard output is flushed and closed here; a failure is a failed run
+// (`trouble`, the command's code for it), told on standard error.
+int close_stdout(int code, int trouble) {
+    api::set_last_error(0);
+    const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    const int error = api::last_error();
+    const bool closed = std::fclose(stdout) == 0;
+    if (written && closed)
+        return code;
+    const int why = error != 0 ? error : api::last_error();
+    tool::job_failed("cannot write standard output" +
+                     (why != 0 ? ": " + api::system_error_text(why) : std::string()));
+    return code == 0 || code == 1 ? trouble : code;
 }
 
-void print_help(std::FILE *out) {
-    std::fprintf(out, "usage: vorn [--debug] [--tool-name NAME] COMMAND [ARGS...]\n"
-                      "       vorn --help | --version\n\n"
-                      "Configuration and service tool of the Vorn-Box.\n\n"
-                      "global options:\n"
-                      "  --debug            write the library's debug trace to standard error\n"
-                      "  --tool-name NAME   name under which host trace lines appear\n"
-                      "  --help             this text\n"
-                      "  --version          the library's version\n\n"
-                      "commands:\n");
-    std::vector<Command> sorted = registry();
-    std::sort(sorted.begin(), sorted.end(),
-              [](const Command &a, const Command &b) { return std::strcmp(a.name, b.name) < 0; });
-    for (const Command &c : sorted) {
-        if (std::strlen(c.synopsis) <= 40)
-            std::fprintf(out, "  %-40s %s\n", c.synopsis, c.summary);
-        else
-            std::fprintf(out, "  %s\n  %-40s %s\n", c.synopsis, "", c.summary);
-    }
-}
-
-} // namespace
-
-bool register_command(const Command &command) {
-    registry().push_back(command);
-    return true;
-}
-
-const std::vector<Command> &commands() {
-    return registry();
-}
-
-int usage_error(const char *command, const char *message) {
-    std::fprintf(stderr, "vorn: %s\n", message);
-    if (command != nullptr)
-        if (const Command *c = find(command)) {
-            std::fprintf(stderr, "usage: vorn %s\n", c->synopsis);
-            return 2;
-        }
-    std::fprintf(stderr, "Try 'vorn --help'.\n");
-    return 2;
-}
-
-int unknown_option(const char *command, const char *option) {
-    const std::string message = std::string("unknown option '") + option + "'";
-    return usage_error(command, message.c_str());
-}
-
-int job_failed(const std::string &message) {
-    std::fprintf(stderr, "vorn: %s\n", message.c_str());
-    return 1;
-}
-
-int library_failed(std::string message, int result) {
-    while (!message.empty() && message.back() == '\n')
-        message.pop_back();
-    return job_failed(message + " (result " + std::to_string(result) + ")");
-}
-
-} // namespace vorn::tool
-
-int main(int argc, char **argv) {
-    using namespace vorn::tool;
-    int i = 1;
+// The global options before the command; -1 to go on with argv[i], else
+// the exit code.
+int global_options(int argc, char **argv, int &i) {
     for (; i < argc && argv[i][0] == '-'; ++i) {
         const char *opt = argv[i];
         if (std::strcmp(opt, "--help") == 0 || std::strcmp(opt, "-h") == 0) {
-            print_help(stdout);
+            tool::print_help(stdout);
             return 0;
         }
         if (std::strcmp(opt, "--version") == 0) {
-            char text[100];
-            get_dll_version("Vorn_B32.DLL", text, sizeof text);
-            std::printf("%s\n", text);
+            print_version();
             return 0;
         }
         if (std::strcmp(opt, "--debug") == 0) {
-            vorn::api::set_debug_output_stderr();
+            api::set_debug_output_stderr();
             set_debug(1);
             continue;
         }
         if (std::strcmp(opt, "--tool-name") == 0) {
             if (i + 1 >= argc)
-                return usage_error(nullptr, "--tool-name needs a NAME");
+                return tool::usage_error(nullptr, "option '--tool-name' needs NAME");
             if (std::strlen(argv[i + 1]) > 79)
-                return usage_error(nullptr, "--tool-name: NAME has at most 79 characters");
+                return tool::usage_error(nullptr, "--tool-name: NAME has at most 79 characters");
             set_tool_name(argv[++i]);
             continue;
         }
-        return unknown_option(nullptr, opt);
+        return tool::usage_error(nullptr, std::string("unknown option '") + opt + "'");
     }
     if (i >= argc)
-        return usage_error(nullptr, "no command given");
-    const Command *command = find(argv[i]);
-    if (command == nullptr) {
-        std::string msg = std::string("unknown command '") + argv[i] + "'";
-        return usage_error(nullptr, msg.c_str());
+        return tool::usage_error(nullptr, "no command given");
+    return -1;
+}
+
+// Runs the command at argv[0] with its arguments.
+int run_command(const tool::Command &command, int argc, char **argv) {
+    tool::Args args;
+    if (const int code = tool::parse_command_line(command, argc, argv, args); code >= 0)
+        return code;
+    tool::set_quiet(args.quiet);
+    // The library's console lines would mix with the data on standard
+    // output: they go to standard error, progress only where a user watches.
+    api::ConsoleSettings console;
+    console.stream = stderr;
+    console.quiet = args.quiet;
+    console.progress = args.verbose || api::is_terminal(stderr);
+    api::set_console(console);
+
+    tool::StdioFiles stdio;
+    if (const int code = stdio.prepare(command, args); code >= 0)
+        return code;
+    const int code = command.run(args);
+    if (code == 0 && !stdio.deliver())
+        return command.trouble;
+    return code;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+#ifdef SIGXFSZ
+    // A file-size limit fails the write ("File too large") instead of
+    // killing the tool before it can say so.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    int i = 1;
+    int code = global_options(argc, argv, i);
+    int trouble = 1;
+    if (code < 0) {
+        if (const tool::Command *command = tool::find_command(argv[i])) {
+            trouble = command->trouble;
+            code = run_command(*command, argc - i, argv + i);
+        } else {
+            code = tool::usage_error(nullptr, std::string("unknown command '") + argv[i] + "'");
+        }
     }
-    return command->run(argc - i, argv + i);
+    code = close_stdout(code, trouble);
+    if (code == 0)
+        tool::show_notes();
+    return code;
 }

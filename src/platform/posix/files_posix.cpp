@@ -237,3 +237,11 @@ int replace_file(const char *from, const char *to) {
 }
 
 } // namespace vorn::platform
+
+namespace vorn::platform {
+
+bool is_terminal(std::FILE *stream) {
+    return stream != nullptr && ::isatty(::fileno(stream)) != 0;
+}
+
+} // namespace vorn::platform

@@ -12,11 +12,11 @@
 namespace vorn::platform {
 namespace {
 
-// kLibraryModule (any case) or the path of the loaded library file.
+// kModuleLabel (any case) or the path of the loaded library file.
 bool module_is_library(const char *module) {
     if (module == nullptr)
         return false;
-    if (strcasecmp(module, kLibraryModule) == 0)
+    if (strcasecmp(module, kModuleLabel) == 0)
         return true;
     Dl_info info{};
     if (::dladdr(reinterpret_cast<void *>(&module_is_library), &info) == 0 ||

@@ -40,7 +40,7 @@ std::string version_file(const char *module) {
         return std::string();
     std::string self = own_path();
     if (!self.empty()) {
-        if (_stricmp(module, kLibraryModule) == 0)
+        if (_stricmp(module, kModuleLabel) == 0)
             return self;
         std::string full = full_path(module);
         if (!full.empty() && _stricmp(full.c_str(), self.c_str()) == 0)

@@ -1,0 +1,35 @@
+// Where the tool's own lines go.  Standard output carries only what the
+// user asked for (a report, a list, a table's fields); notes of a finished
+// job go to standard error and --quiet silences them; errors always go to
+// standard error, "error:" and "warning:" in colour on a terminal unless
+// NO_COLOR is set.
+#pragma once
+
+#include <string>
+
+namespace vorn::tool {
+
+// --quiet of the running command.
+void set_quiet(bool quiet);
+bool quiet();
+
+// A note on a finished job ("x.cfg -> x.bin"), one line, unless --quiet;
+// shown by show_notes() once the run succeeded, standard output included.
+void note(const std::string &line);
+void show_notes();
+
+// Writes `text` to standard error: the names of the stand-in files of "-"
+// are shown as the user wrote them, "error:" and "warning:" coloured.
+void say_error(const std::string &text);
+
+// `path` stands for what the user called `shown` ("-"); messages that name
+// the path name `shown` instead.
+void name_stand_in(const std::string &path, const std::string &shown);
+// `text` with every stand-in path given its shown name.
+std::string shown_names(std::string text);
+
+// One more line under a library's message: the system's reason for the
+// failure, when the message names a file other than the one that failed.
+void add_system_reason(int error);
+
+} // namespace vorn::tool

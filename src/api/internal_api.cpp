@@ -213,11 +213,6 @@ const char *tool_name() {
     return name != nullptr ? name : "";
 }
 
-void TableRelease::operator()(table_t *table) const {
-    myFree(table, "pTable");
-    set_instance_table(nullptr);
-}
-
 OwnedTable read_table_file(const char *path) {
     table_t *table = nullptr;
     const int r = read_hex_file(&table, path);

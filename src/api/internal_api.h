@@ -16,6 +16,7 @@
 // hand out; the tool names them only through vorn::api.
 #include "../platform/output_file.h"
 #include "../platform/platform.h"
+#include "../table/owned_table.h"
 #include "../table/table.h"
 
 #include <cstdint>
@@ -137,10 +138,7 @@ const char *tool_name();
 
 // A table working buffer that goes back to the library, and is forgotten
 // by the thread, when its owner ends.
-struct TableRelease {
-    void operator()(table_t *table) const;
-};
-using OwnedTable = std::unique_ptr<table_t, TableRelease>;
+using vorn::OwnedTable;
 
 // Reads a binary table file as mkconf does; nullptr when it cannot be read.
 OwnedTable read_table_file(const char *path);

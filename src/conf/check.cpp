@@ -129,7 +129,7 @@ class CheckObserver final : public ParseObserver {
         records.push_back(check::describe_failure(m_view, ps, level));
         if (failure != 0)
             return;
-        failure = ps.wrong_table_format ? -9 : -3 - level;
+        failure = ps.wrong_table_format ? code(ParseResult::WrongTableFormat) : line_failed(level);
         if (ps.wrong_table_format)
             return; // the library names no line for it
         char head[kErrStrSize];
@@ -283,12 +283,13 @@ std::string refusal_note(int r, const char *cfgfile, uint64_t size, bool exists,
         return "the file does not exist";
     if (size < kMinAsciiFileSize)
         return "a configuration must be at least 200 bytes long";
-    if (r == -2 && obs.failure == -2)
+    constexpr int kCannotRead = code(ParseResult::CannotRead);
+    if (r == kCannotRead && obs.failure == kCannotRead)
         return "the holiday file exists but cannot be opened";
-    if (r == -2 && !obs.saw_lines)
+    if (r == kCannotRead && !obs.saw_lines)
         return platform::file_readable(cfgfile) == 0 ? "no TABLE=TF01.5 line"
                                                      : "the file cannot be opened";
-    if (r == -9 && !obs.saw_lines)
+    if (r == code(ParseResult::WrongTableFormat) && !obs.saw_lines)
         return "the TABLE line names another format than TF01.5";
     return "";
 }
@@ -318,7 +319,7 @@ CheckReport check_config(const char *cfgfile, const CheckOptions &options) {
     const bool exists = cfgfile != nullptr && platform::file_size(cfgfile, &size);
     std::vector<char> err(kErrStrSize, '\0');
     table_t *table = nullptr;
-    int r = -2;
+    int r = code(ParseResult::CannotRead);
     if (exists && size >= kMinAsciiFileSize) {
         const ScopedParseObserver watching(&obs);
         const ScopedMapOrigins following(&origins);

@@ -62,7 +62,8 @@ struct CheckReport {
 CheckReport check_config(const char *cfgfile, const CheckOptions &options = {});
 
 // Writes the report's table (kept with keep_table) to `binfile` as mkconf
-// does after a clean read.  Returns mkconf's result (-12 without a table).
+// does after a clean read.  Returns mkconf's result (VORN_CONF_CANNOT_WRITE
+// without a table).
 int write_checked_table(const CheckReport &report, const char *binfile);
 
 // "CONFIG:LINE:COLUMN: warning: TEXT" (or error), the source line and a

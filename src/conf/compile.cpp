@@ -28,8 +28,8 @@ int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str) {
     // sort finds no room for its buffer and throws.
     ListingFile map_listing("mfp");
     const int optimized = optimize_maps(ps, cfgfile, err_str, kErrStrSize, map_listing);
-    if (optimized != kOptimizeOk)
-        return optimized; // -4 "Too many entries!", -12 a listing not written
+    if (optimized != code(OptimizeResult::Ok))
+        return optimized; // the reader results Warning and ListingNotWritten
 
     // ---- output step: the .map listing's head, the escape-length index,
     // the map lines and the legend (only the index without a listing) ----
@@ -37,16 +37,16 @@ int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str) {
     if (!map_listing.close()) {
         std::snprintf(err_str, kErrStrSize, "%s",
                       file_message(FileMessage::CannotWrite, map_listing.path.c_str()).c_str());
-        return kOptimizeCannotWrite;
+        return code(ParseResult::ListingNotWritten);
     }
 
     // ---- final check ----
     if (!table_format_ok(ps.table)) {
         dbg_printf("\npt->table_format=%s\n", ps.table->table_format);
         dbg_printf("%s\n", "Wrong Table Format (TABLE=TFxx.x)");
-        return -9;
+        return code(ParseResult::WrongTableFormat);
     }
-    return 0;
+    return code(ParseResult::Ok);
 }
 
 } // namespace vorn

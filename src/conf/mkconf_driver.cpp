@@ -7,8 +7,10 @@
 #include "frame/blank_text.h"
 #include "frame/file_messages.h"
 #include "frame/frame.h"
+#include "parser/parser.h"
 #include "platform/platform.h"
 #include "table/bin_table.h"
+#include "table/owned_table.h"
 #include "table/split_numbers.h"
 #include "trace/trace.h"
 #include "vorn_b32.h"
@@ -36,40 +38,7 @@ constexpr size_t kScanLineSize = 120;
 // read_bin_table looks at this many bytes for the version.
 constexpr size_t kVersionProbeSize = 200;
 
-constexpr const char *kTooManyEntries = "Too many entries!";
-constexpr const char *kWrongTableFormat = "Wrong Table Format (TABLE=TFxx.x)";
 constexpr const char *kNoMemory = "Not Enough Memory For This Operation!\n";
-
-// What the ASCII-to-binary direction makes of a reader result: the words
-// appended to the message head and the result of mkconf.
-struct ReaderOutcome {
-    int reader_result;
-    const char *words;
-    int result;
-};
-
-constexpr ReaderOutcome kReaderOutcomes[] = {
-    {-4, "Warning", VORN_CONF_WARNING},
-    {-5, "Syntax Error", VORN_CONF_SYNTAX_ERROR},
-    {-6, "Wrong Value", VORN_CONF_WRONG_VALUE},
-    {-8, kNoMemory, VORN_CONF_NO_MEMORY},
-    {-9, kWrongTableFormat, VORN_CONF_WRONG_FORMAT},
-    {-11, kTooManyEntries, VORN_CONF_TOO_MANY},
-};
-
-// One line of err_str on the error trace.
-void print(const char *err_str) {
-    dbg_error(err_str);
-}
-
-void append(char *err_str, const char *text) {
-    const size_t used = ::strnlen(err_str, kErrStrSize - 1);
-    std::snprintf(err_str + used, kErrStrSize - used, "%s", text);
-}
-
-void set_file_message(char *err_str, FileMessage kind, const char *path) {
-    std::snprintf(err_str, kErrStrSize, "%s", file_message(kind, path).c_str());
-}
 
 struct MapModeName {
     const char *name;
@@ -88,177 +57,109 @@ constexpr MapModeName kMapModeNames[] = {
     {"MAP_DATA", MAP_DATA},
 };
 
-// What one mkconf call holds and must give back.
+void release_err_str(char *err_str) {
+    myFree(err_str, "err_str");
+    dbg_printf("err_str freed\n");
+}
+
+// The internal status that mkconf's last trace line shows.
+enum class MkconfStatus : int {
+    Clean = 0,
+    HandledError = 1,  // also an exception on the way
+    EarlyFailure = -1, // BIN->ASCII: the source missing, too small or unreadable
+};
+
+// The last line of every mkconf call, also of one left through an exception.
+struct ReturnLine {
+    MkconfStatus status = MkconfStatus::HandledError;
+    ~ReturnLine() { dbg_printf("mkconf return(%d)\n", code(status)); }
+};
+
+// What one mkconf call holds.  It all goes back when the call ends, in the
+// order the trace shows: the table (and the thread forgets it), err_str,
+// then the return line.
 struct MkconfState {
-    table_t *table = nullptr;
-    char *err_str = nullptr;
-    int status = 0;                 // 0 clean, 1 handled error, -1 early failure of BIN->ASCII
-    std::string *message = nullptr; // receives err_str before it is released
+    explicit MkconfState(std::string *message)
+        : err_str(static_cast<char *>(myAlloc(kErrStrSize, "err_str"))), m_message(message) {}
+    MkconfState(const MkconfState &) = delete;
+    MkconfState &operator=(const MkconfState &) = delete;
+    ~MkconfState() {
+        dbg_printf("free pTable=%p\n", static_cast<void *>(table.get()));
+        if (m_message != nullptr && err_str.get() != nullptr)
+            m_message->assign(err_str.get(), ::strnlen(err_str.get(), kErrStrSize));
+    }
+
+    ReturnLine end;
+    HeldBlock<char, release_err_str> err_str;
+    HeldTable table;
+
+  private:
+    std::string *m_message; // receives err_str before it is released
 };
 
 int ascii_to_bin(const char *cfgfile, const char *binfile, MkconfState &state) {
     uint64_t size = 0;
     int r;
     if (!platform::file_size(cfgfile, &size)) {
-        r = -2;
+        r = code(ParseResult::CannotRead);
     } else {
         dbg_printf("conftool#%u: read_ascii_table: size=%u\n", kLineAsciiSize,
                    static_cast<unsigned>(size));
         if (size < kMinAsciiFileSize) {
-            r = -2;
+            r = code(ParseResult::CannotRead);
         } else {
             dbg_printf("conftool#%u: call read_ascii_table(,%s,%p)\n", kLineCallRead, cfgfile,
-                       static_cast<void *>(state.err_str));
-            r = read_ascii_table(&state.table, cfgfile, state.err_str);
+                       static_cast<void *>(state.err_str.get()));
+            r = read_ascii_table(state.table.out(), cfgfile, state.err_str.get());
             dbg_printf("conftool#%u: after read_ascii_table() err=%d pTable=%p err_str=<%s>\n",
-                       kLineAfterRead, r, static_cast<void *>(state.table), state.err_str);
+                       kLineAfterRead, r, static_cast<void *>(state.table.get()),
+                       state.err_str.get());
         }
     }
     if (r != 0) {
-        state.status = 1;
-        return mkconf_ascii_read_failed(r, state.err_str, cfgfile);
+        state.end.status = MkconfStatus::HandledError;
+        return mkconf_ascii_read_failed(r, state.err_str.get(), cfgfile);
     }
 
     dbg_printf("ASCII(%s)->BIN(%s) conversion OK\n", cfgfile, binfile);
-    const int w = write_hex_file(state.table, binfile);
+    const int w = write_hex_file(state.table.get(), binfile);
     dbg_printf("conftool#%u: mkconf: err=%d\n", kLineWritten, w);
-    const int result = mkconf_bin_write_result(w, state.err_str, binfile);
-    state.status = result == 0 ? 0 : 1;
+    const int result = mkconf_bin_write_result(w, state.err_str.get(), binfile);
+    state.end.status = result == VORN_CONF_OK ? MkconfStatus::Clean : MkconfStatus::HandledError;
     return result;
 }
 
 int bin_to_ascii(const char *cfgfile, const char *binfile, MkconfState &state) {
     uint64_t size = 0;
     if (!platform::file_size(binfile, &size)) {
-        state.status = -1;
+        state.end.status = MkconfStatus::EarlyFailure;
         return VORN_CONF_CANNOT_READ;
     }
     dbg_printf("conftool#%u: read_ascii_table: size=%u (min. %u)\n", kLineBinSize,
                static_cast<unsigned>(size), static_cast<unsigned>(kMinBinFileSize));
     if (size < kMinBinFileSize) {
-        state.status = -1;
+        state.end.status = MkconfStatus::EarlyFailure;
         return VORN_CONF_CANNOT_READ;
     }
 
     dbg_printf("call read_hex_file(,%s)\n", binfile);
-    const int r = read_hex_file(&state.table, binfile);
+    const int r = read_hex_file(state.table.out(), binfile);
     if (r != 0) {
-        state.status = r == -11 ? 1 : -1;
-        return mkconf_bin_read_failed(r, state.err_str);
+        state.end.status = r == code(TableFileResult::TooManyEntries) ? MkconfStatus::HandledError
+                                                                      : MkconfStatus::EarlyFailure;
+        return mkconf_bin_read_failed(r, state.err_str.get());
     }
 
     dbg_printf("call write_ascii_table pTable=%p cfg=%s err_str=%p\n",
-               static_cast<void *>(state.table), cfgfile, static_cast<void *>(state.err_str));
-    const int w = write_ascii_table(state.table, cfgfile, state.err_str);
-    const int result = mkconf_ascii_write_result(w, state.err_str, cfgfile);
-    state.status = result == 0 ? 0 : 1;
+               static_cast<void *>(state.table.get()), cfgfile,
+               static_cast<void *>(state.err_str.get()));
+    const int w = write_ascii_table(state.table.get(), cfgfile, state.err_str.get());
+    const int result = mkconf_ascii_write_result(w, state.err_str.get(), cfgfile);
+    state.end.status = result == VORN_CONF_OK ? MkconfStatus::Clean : MkconfStatus::HandledError;
     return result;
 }
 
-// Releases the table and the message buffer and forgets the registered
-// table, whatever happened before.
-void mkconf_end(MkconfState &state) {
-    dbg_printf("free pTable=%p\n", static_cast<void *>(state.table));
-    myFree(state.table, "pTable");
-    state.table = nullptr;
-    set_instance_table(nullptr);
-    if (state.message != nullptr && state.err_str != nullptr)
-        state.message->assign(state.err_str, ::strnlen(state.err_str, kErrStrSize));
-    myFree(state.err_str, "err_str");
-    state.err_str = nullptr;
-    dbg_printf("err_str freed\n");
-    dbg_printf("mkconf return(%d)\n", state.status);
-}
-
 } // namespace
-
-// ---- result tables ----------------------------------------------------------------
-
-int mkconf_ascii_read_failed(int r, char *err_str, const char *cfgfile) {
-    if (r == -2) {
-        print(err_str);
-        set_file_message(err_str, FileMessage::CannotRead, cfgfile);
-        print(err_str);
-        return VORN_CONF_CANNOT_READ;
-    }
-    if (r == -12) { // a listing beside the configuration: err_str names it
-        print(err_str);
-        return VORN_CONF_CANNOT_WRITE;
-    }
-    for (const ReaderOutcome &o : kReaderOutcomes) {
-        if (o.reader_result == r) {
-            print(err_str);
-            append(err_str, o.words);
-            print(err_str);
-            return o.result;
-        }
-    }
-    // Not a result the parser gives; the message head is all there is.
-    print(err_str);
-    return VORN_CONF_WRITE_FAILED;
-}
-
-const char *mkconf_result_words(int result) {
-    switch (result) {
-    case VORN_CONF_OK:
-        return "OK";
-    case VORN_CONF_CANNOT_READ:
-        return "Cannot Read";
-    case VORN_CONF_CANNOT_WRITE:
-        return "Cannot Write";
-    case VORN_CONF_WRITE_FAILED:
-        return "Conversion failed";
-    default:
-        for (const ReaderOutcome &o : kReaderOutcomes)
-            if (o.result == result)
-                return o.words == kNoMemory ? "Not Enough Memory For This Operation!" : o.words;
-        return "Conversion failed";
-    }
-}
-
-int mkconf_bin_write_result(int w, char *err_str, const char *binfile) {
-    switch (w) {
-    case 0:
-        return VORN_CONF_OK;
-    case -11:
-        std::snprintf(err_str, kErrStrSize, "%s", kTooManyEntries);
-        print(err_str);
-        return VORN_CONF_TOO_MANY;
-    case -1:
-        set_file_message(err_str, FileMessage::CannotWrite, binfile);
-        print(err_str);
-        return VORN_CONF_CANNOT_WRITE;
-    default:
-        return VORN_CONF_CANNOT_WRITE;
-    }
-}
-
-int mkconf_bin_read_failed(int r, char *err_str) {
-    if (r == -11) {
-        std::snprintf(err_str, kErrStrSize, "%s", kTooManyEntries);
-        print(err_str);
-        return VORN_CONF_TOO_MANY;
-    }
-    return VORN_CONF_CANNOT_READ;
-}
-
-int mkconf_ascii_write_result(int w, char *err_str, const char *cfgfile) {
-    switch (w) {
-    case 0:
-        return VORN_CONF_OK;
-    case -3:
-        print(err_str);
-        dbg_error(kWrongTableFormat);
-        return VORN_CONF_WRONG_FORMAT;
-    case -2:
-        print(err_str);
-        set_file_message(err_str, FileMessage::CannotWrite, cfgfile);
-        print(err_str);
-        return VORN_CONF_CANNOT_WRITE;
-    default:
-        return VORN_CONF_WRITE_FAILED;
-    }
-}
 
 // ---- driver -----------------------------------------------------------------------
 
@@ -280,29 +181,15 @@ int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode, std::s
     for (const MapModeName &m : kMapModeNames)
         dbg_printf("%20s=%02x\n", m.name, m.value);
 
-    MkconfState state;
-    state.message = message;
-    state.err_str = static_cast<char *>(myAlloc(kErrStrSize, "err_str"));
-    if (state.err_str == nullptr) {
+    MkconfState state(message);
+    if (state.err_str.get() == nullptr) {
         // Without the message buffer nothing is converted; the user still
         // learns why.
         dbg_error(kNoMemory);
-        state.status = 1;
-        mkconf_end(state);
         return VORN_CONF_NO_MEMORY;
     }
-
-    int result;
-    try {
-        result = to_binary ? ascii_to_bin(cfgfile, binfile, state)
-                           : bin_to_ascii(cfgfile, binfile, state);
-    } catch (...) {
-        state.status = 1;
-        mkconf_end(state);
-        throw;
-    }
-    mkconf_end(state);
-    return result;
+    return to_binary ? ascii_to_bin(cfgfile, binfile, state)
+                     : bin_to_ascii(cfgfile, binfile, state);
 }
 
 // ---- version --------------------------------------------------------------------
@@ -334,7 +221,7 @@ int read_ascii_table(table_t **table, const char *cfgfile, char *err_str) {
     dbg_printf("read_ascii_table(%s): err_str=%p\n", cfgfile, static_cast<void *>(err_str));
     std::FILE *file = cfgfile != nullptr ? std::fopen(cfgfile, "r") : nullptr;
     if (file == nullptr)
-        return -2;
+        return code(ParseResult::CannotRead);
 
     uint16_t version = 0;
     char line[kScanLineSize];
@@ -357,9 +244,9 @@ int read_ascii_table(table_t **table, const char *cfgfile, char *err_str) {
     dbg_printf("read_ascii_table(%s): tversion=%04x\n", cfgfile, version);
 
     if (version == 0)
-        return -2;
+        return code(ParseResult::CannotRead);
     if (version != kTableVersion)
-        return -9;
+        return code(ParseResult::WrongTableFormat);
     return read_ascii_table15(table, cfgfile, err_str);
 }
 
@@ -377,7 +264,7 @@ int write_ascii_table(table_t *table, const char *cfgfile, char *err_str) {
     const uint16_t version = table_version(table);
     dbg_printf("write_ascii_table: pTable=%p tversion=%04x\n", static_cast<void *>(table), version);
     if (version != kTableVersion)
-        return -1;
+        return code(WriterResult::Failed);
     announce_conversion(kDecompilerHost);
     return write_ascii_table15(table, cfgfile, err_str);
 }
@@ -387,7 +274,7 @@ int read_hex_file(table_t **table, const char *binfile) {
     std::FILE *file = binfile != nullptr ? std::fopen(binfile, "rb") : nullptr;
     if (file == nullptr) {
         dbg_error(file_message(FileMessage::CannotOpen, binfile).c_str());
-        return -1;
+        return code(TableFileResult::Failed);
     }
 
     std::fseek(file, 0, SEEK_END);
@@ -395,7 +282,7 @@ int read_hex_file(table_t **table, const char *binfile) {
     dbg_printf("READ  bin file \"%s\" size = %ld\n", binfile, length);
     std::fseek(file, 0, SEEK_SET);
 
-    int result = 0;
+    int result = code(TableFileResult::Ok);
     if (length != 0) {
         result = read_bin_table(table, file);
         if (result < 0)
@@ -411,13 +298,13 @@ int read_bin_table(table_t **table, std::FILE *stream) {
     // text behind "TF" always ends inside it.
     char probe[kVersionProbeSize + 1] = {};
     if (std::fread(probe, 1, kVersionProbeSize, stream) < kVersionProbeSize)
-        return -1;
+        return code(TableFileResult::Failed);
     constexpr size_t kBehindTf = offsetof(table_t, table_format) + 2;
     const uint16_t version = get_table_version(probe + kBehindTf);
     std::rewind(stream);
     dbg_printf("read_bin_table: tversion=%04x\n", version);
     if (version != kTableVersion)
-        return -1;
+        return code(TableFileResult::Failed);
     return read_bin_table15(table, stream);
 }
 
@@ -432,7 +319,8 @@ int write_hex_file(table_t *table, const char *binfile) {
 int write_bin_table(table_t *table, const char *binfile) {
     const uint16_t version = table_version(table);
     dbg_printf("write_bin_table: tversion=%04x\n", version);
-    const int result = version != kTableVersion ? -1 : write_bin_table15(table, binfile);
+    const int result = version != kTableVersion ? code(TableFileResult::Failed)
+                                                : write_bin_table15(table, binfile);
     dbg_printf("%s#%u: write_bin_table: err=%d\n", source_tail(kDriverSource), kLineWriteBinTable,
                result);
     return result;

@@ -1,10 +1,11 @@
 // The conversion driver behind the mkconf export and the thin wrappers
 // between it and the readers and writers of the two table files.
 //
-// Result conventions: the wrappers return the small internal codes that the
-// driver turns into the error vocabulary (0 success, -1, -2, -3, ... as
-// listed per function); mkconf_driver returns 0 or the negative of an error
-// code (the VORN_CONF_ results of vorn_b32.h).
+// Result conventions: the wrappers return the named results of the layer
+// they hand on to (ParseResult, TableFileResult, WriterResult) as numbers;
+// the driver turns them into the error vocabulary through one table
+// (conversion_results.cpp).  mkconf_driver returns 0 or the negative of an
+// error code (the VORN_CONF_ results of vorn_b32.h).
 #pragma once
 
 #include "parser/parse_state.h"
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace vorn {
 
@@ -46,8 +48,8 @@ uint16_t get_table_version(const char *text);
 uint16_t table_version(const table_t *table);
 
 // Pre-scans cfgfile for its TABLE line and hands a "TF01.5" file to
-// read_ascii_table15.  Returns -2 (cannot open, no TABLE line), -9 (other
-// version) or the parser's result.
+// read_ascii_table15.  Returns ParseResult::CannotRead (cannot open, no
+// TABLE line), WrongTableFormat (other version) or the parser's result.
 int read_ascii_table(table_t **table, const char *cfgfile, char *err_str);
 
 // The console lines of the box's own conversion programs, decided here
@@ -60,35 +62,35 @@ inline constexpr const char *kDecompilerHost = "WBIN2CFG";
 bool announce_conversion(const char *host);
 
 // Checks the table's version and hands it to write_ascii_table15.  Returns
-// -1 for another version, else the writer's result.
+// WriterResult::Failed for another version, else the writer's result.
 int write_ascii_table(table_t *table, const char *cfgfile, char *err_str);
 
 // Opens binfile and reads it with read_bin_table.  *table is set to nullptr
 // first; on success it holds a registered working buffer (tag "pTable") that
-// the caller releases.  Returns -1 (cannot open, or the reader failed with
-// -1), -11 (map part too big) or 0 (also for an empty file: no table).
+// the caller releases.  Returns TableFileResult::Failed (cannot open, or the
+// reader failed), TooManyEntries (map part too big) or Ok (also for an
+// empty file: no table).
 int read_hex_file(table_t **table, const char *binfile);
 
 // Reads the first 200 bytes, checks the version at byte 4 (behind "TF"),
-// rewinds and calls read_bin_table15.  Returns -1 for a short file or
-// another version, else read_bin_table15's result.
+// rewinds and calls read_bin_table15.  Returns TableFileResult::Failed for a
+// short file or another version, else read_bin_table15's result.
 int read_bin_table(table_t **table, std::FILE *stream);
 
 // write_bin_table with its trace line.
 int write_hex_file(table_t *table, const char *binfile);
 
-// Checks the table's version (-1 for another) and calls write_bin_table15.
+// Checks the table's version (TableFileResult::Failed for another) and
+// calls write_bin_table15.
 int write_bin_table(table_t *table, const char *binfile);
 
 // ---- the compiler: parser, optimizer and listings ----------------------------------
 
 // Reads a "TF01.5" ASCII configuration into a fresh working buffer (stored
 // in *table and registered as soon as it exists; the caller releases it).
-// Results: 0, -2 (missing or unreadable), -4 (warning, also "Too many
-// entries!" of the period separation), -5 (syntax), -6 (wrong value), -8
-// (no memory), -9 (wrong table format), -11 (too many entries), -12 (a
-// .map or .del listing could not be written; err_str holds the "Cannot
-// Write" message).  err_str (kErrStrSize bytes) receives the message head.
+// Results: a ParseResult; Warning also for "Too many entries!" of the
+// period separation, ListingNotWritten with err_str holding the "Cannot
+// Write" message of the listing.  err_str (kErrStrSize bytes) receives the message head.
 int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str);
 
 // ---- the driver's result tables, one row per reader or writer result ---------------
@@ -102,5 +104,13 @@ int mkconf_bin_write_result(int w, char *err_str, const char *binfile);
 int mkconf_bin_read_failed(int r, char *err_str);
 // Binary to ASCII, writer result w of write_ascii_table.
 int mkconf_ascii_write_result(int w, char *err_str, const char *cfgfile);
+
+// Every row of the result tables: a reader's or writer's result (1 for the
+// row of any other result) and mkconf's result for it.
+struct ConversionResult {
+    int cause;
+    int result;
+};
+std::vector<ConversionResult> conversion_results();
 
 } // namespace vorn

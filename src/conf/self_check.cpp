@@ -4,6 +4,7 @@
 
 #include "conf/mkconf_driver.h"
 #include "frame/frame.h"
+#include "parser/parser.h"
 #include "platform/platform.h"
 #include "vorn_b32.h"
 
@@ -73,7 +74,7 @@ SelfCheckResult self_check(const std::string &text, const table_t &table,
     SelfCheckResult out;
     const std::string path = write_temporary(text);
     if (path.empty()) {
-        out.result = -2;
+        out.result = code(ParseResult::CannotRead);
         out.message = "Cannot Write a temporary file";
         return out;
     }

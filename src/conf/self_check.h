@@ -13,7 +13,7 @@
 namespace vorn {
 
 struct SelfCheckResult {
-    // The compiler's result (read_ascii_table: 0, -2, -4, -5, ...) and its
+    // The compiler's result (read_ascii_table: a ParseResult) and its
     // message head ("Line n:@TEXT@") when it failed.
     int result = 0;
     std::string message;

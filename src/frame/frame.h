@@ -7,6 +7,7 @@
 // myFree with the same tag; both write one trace line with the live count.
 #pragma once
 
+#include "frame/results.h"
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -67,7 +68,7 @@ const char *source_tail(const char *file);
 uint32_t app_reg_debug();
 void set_app_reg_debug(uint32_t value); // for tests and the tool
 
-// Accessors: 0 on success, -1 when no state object could be had (the output
+// Accessors: AccessResult::Ok, or NoState when no state object could be had (the output
 // is then untouched).
 int set_instance_table(table_t *table);
 int get_instance_table(table_t **out);

@@ -9,6 +9,8 @@ namespace {
 
 constexpr int kKey = 23;
 constexpr int kAlphabet = 62;
+// A character outside the alphabet: left as it is.
+constexpr int kNotInAlphabet = -1;
 
 // a..z = 0..25, A..Z = 26..51, 0..9 = 52..61
 int plain_number(char c) {
@@ -18,7 +20,7 @@ int plain_number(char c) {
         return 26 + (c - 'A');
     if (c >= '0' && c <= '9')
         return 52 + (c - '0');
-    return -1;
+    return kNotInAlphabet;
 }
 
 char plain_char(int p) {
@@ -37,7 +39,7 @@ int scrambled_number(char c) {
         return 10 + (c - 'A');
     if (c >= 'a' && c <= 'z')
         return 36 + (c - 'a');
-    return -1;
+    return kNotInAlphabet;
 }
 
 char scrambled_char(int s) {
@@ -61,7 +63,7 @@ extern "C" VORN_B32_API void CodePassWord(const char *plain, char *result) {
     size_t i = 0;
     for (; plain[i] != '\0'; ++i) {
         int p = plain_number(plain[i]);
-        if (p < 0) {
+        if (p == kNotInAlphabet) {
             result[i] = plain[i];
             continue;
         }
@@ -82,7 +84,7 @@ extern "C" VORN_B32_API void DecodePassWord(const char *scrambled, char *result)
     size_t i = 0;
     for (; scrambled[i] != '\0'; ++i) {
         int s = scrambled_number(scrambled[i]);
-        if (s < 0) {
+        if (s == kNotInAlphabet) {
             result[i] = scrambled[i];
             continue;
         }

@@ -120,20 +120,20 @@ void set_app_reg_debug(uint32_t value) {
 int set_instance_table(table_t *table) {
     CInstanceGlobals *g = get_instance_globals();
     if (g == nullptr)
-        return -1;
+        return code(AccessResult::NoState);
     if (table != nullptr && g->m_pTable != nullptr && g->m_pTable != table)
         myFree(g->m_pTable, "pInstanceGlobals->m_pTable");
     g->m_pTable = table;
-    return 0;
+    return code(AccessResult::Ok);
 }
 
 #define VORN_ACCESSOR(name, type, expr)                                                            \
     int name(type *out) {                                                                          \
         CInstanceGlobals *g = get_instance_globals();                                              \
         if (g == nullptr || out == nullptr)                                                        \
-            return -1;                                                                             \
+            return code(AccessResult::NoState);                                                    \
         *out = (expr);                                                                             \
-        return 0;                                                                                  \
+        return code(AccessResult::Ok);                                                             \
     }
 
 VORN_ACCESSOR(get_instance_table, table_t *, g->m_pTable)

@@ -164,24 +164,24 @@ extern "C" VORN_B32_API int32_t file_remove(const char *pattern) {
         remove_matching_files(pattern);
     } catch (...) {
     }
-    return -1;
+    return code(UtilityResult::Failed);
 }
 
 extern "C" VORN_B32_API int32_t remove_hexfile(const char *path) {
     try {
         dbg_printf("remove_hexfile(%s)\n", path);
         if (path == nullptr)
-            return -1;
+            return code(UtilityResult::Failed);
         // Only a regular file is overwritten and removed: writes into a FIFO
         // block once its buffer is full, and a device or folder is nothing a
         // host's table file could be.  Such a name is left alone.
         const platform::FileIdentity::Kind kind = platform::file_identity(path).kind;
         if (kind != platform::FileIdentity::Regular && kind != platform::FileIdentity::Missing)
-            return -1;
+            return code(UtilityResult::Failed);
         std::FILE *f = std::fopen(path, "r+b");
         if (f == nullptr) {
             platform::remove_file(path);
-            return -1;
+            return code(UtilityResult::Failed);
         }
         constexpr size_t kSize = 65535;
         if (auto *block = static_cast<unsigned char *>(myAlloc(kSize, "p"))) {
@@ -197,9 +197,9 @@ extern "C" VORN_B32_API int32_t remove_hexfile(const char *path) {
         }
         std::fclose(f);
         platform::remove_file(path);
-        return 0;
+        return code(UtilityResult::Ok);
     } catch (...) {
-        return -1;
+        return code(UtilityResult::Failed);
     }
 }
 

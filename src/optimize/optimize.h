@@ -128,13 +128,15 @@ struct ListingFile {
 };
 
 // Results of optimize_maps, as read_ascii_table15 returns them.
-inline constexpr int kOptimizeOk = 0;
-// Period separation ran out of working slots or period records (the
-// warning level of a parse): err_str holds "Too many entries! (+n)@".
-inline constexpr int kOptimizeTooManyEntries = -4;
-// A write to the .del listing or its close failed: err_str holds the
-// "Cannot Write" message of the file.
-inline constexpr int kOptimizeCannotWrite = -12;
+enum class OptimizeResult : int {
+    Ok = 0,
+    // Period separation ran out of working slots or period records (the
+    // warning level of a parse): err_str holds "Too many entries! (+n)@".
+    TooManyEntries = -4,
+    // A write to the .del listing or its close failed: err_str holds the
+    // "Cannot Write" message of the file.
+    CannotWrite = -12,
+};
 
 // The optimisation phase of a compilation: escape lengths, listings (when
 // the thread asked for them with set_optimize_files), the first sort, and

@@ -177,16 +177,16 @@ int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err
                           detail::used_count(table) - r + kTooManyEntriesBase);
         del_listing.close();
         map_listing.close();
-        return kOptimizeTooManyEntries;
+        return code(OptimizeResult::TooManyEntries);
     }
 
     if (!del_listing.close()) {
         map_listing.close();
         std::snprintf(err_str, err_size, "%s",
                       file_message(FileMessage::CannotWrite, del_listing.path.c_str()).c_str());
-        return kOptimizeCannotWrite;
+        return code(OptimizeResult::CannotWrite);
     }
-    return kOptimizeOk;
+    return code(OptimizeResult::Ok);
 }
 
 } // namespace vorn

@@ -115,7 +115,8 @@ void upper_case(char *text) {
 // The first pass decides whether the line is looked at at all.
 bool line_has_key_and_value(const LineWords &w, int split) {
     const char *key = w.tokens[0];
-    if (split == -1 || key == nullptr || strcasecmp(key, "rem") == 0)
+    if (split == code(LineSplitResult::NoFirstWord) || key == nullptr ||
+        strcasecmp(key, "rem") == 0)
         return false;
     return w.tokens[1] != nullptr || key[0] == '[';
 }
@@ -129,7 +130,7 @@ void handle_line(ParseState &ps) {
     std::memcpy(ps.scratch, ps.line, sizeof ps.scratch);
     upper_case(ps.scratch);
     std::memcpy(ps.upper_line, ps.scratch, sizeof ps.upper_line);
-    if (parse_line(ps.scratch, ps.words) == -1)
+    if (parse_line(ps.scratch, ps.words) == code(LineSplitResult::NoFirstWord))
         return;
     dispatch_key(ps);
 }
@@ -174,7 +175,7 @@ int fail_at_line(ParseState &ps, char *err_str) {
                           ps.upper_line);
     }
     release_period_block(ps);
-    return -3 - ps.error_level;
+    return line_failed(ps.error_level);
 }
 
 // Holidays, map count and period bookkeeping after the last line.
@@ -223,7 +224,7 @@ int start_parse(ParseState &ps, table_t **table, const char *cfgfile, std::FILE 
     banner('A', "#%u: Open file <%s> _____________\n", kLineOpen, cfgfile);
     *file = cfgfile != nullptr && cfgfile[0] != '\0' ? std::fopen(cfgfile, "r") : nullptr;
     if (*file == nullptr)
-        return -2;
+        return code(ParseResult::CannotRead);
 
     banner('B', "#%u: Beginn of initializing _____________\n", kLineInit);
     void *block = myAlloc(kWorkBufferSize, "pt");
@@ -235,12 +236,12 @@ int start_parse(ParseState &ps, table_t **table, const char *cfgfile, std::FILE 
     size_report();
     if (ps.table == nullptr) {
         dbg_printf("%s#%u: pt==NULL\n", kSourceLabel, kLineNoTable);
-        return -8;
+        return code(ParseResult::NoMemory);
     }
     ps.mpde = static_cast<mpde_t *>(myAlloc(kPeriodBlockSize, "mpde"));
     if (ps.mpde == nullptr) {
         dbg_printf("%s#%u: mpde==NULL\n", kSourceLabel, kLineNoPeriodBlock);
-        return -8;
+        return code(ParseResult::NoMemory);
     }
     std::memset(static_cast<void *>(ps.mpde), 0, kPeriodBlockSize);
     init_table(ps.table);
@@ -303,7 +304,7 @@ int parse_ascii_config(ParseState &ps, table_t **table, const char *cfgfile, cha
         }
         if (ps.wrong_table_format) {
             release_period_block(ps);
-            return -9;
+            return code(ParseResult::WrongTableFormat);
         }
         if (ps.error_level != CONF_OK) {
             closer.close();

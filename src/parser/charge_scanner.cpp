@@ -228,7 +228,7 @@ int scan_charge_parameter(char *const *words, uint32_t *charge_word, uint32_t *u
         *charge_word = 0;
     Scanned s;
     if (words == nullptr || !read_parameters(words, s, unit))
-        return -1;
+        return code(ChargeResult::Invalid);
 
     const uint32_t m1 = cap(s.value[M1], 1270);
     const uint32_t f_m1 = (m1 + 5) / 10;
@@ -237,7 +237,7 @@ int scan_charge_parameter(char *const *words, uint32_t *charge_word, uint32_t *u
 
     uint32_t f_s1 = 0;
     if (!first_step_code(s, f_m1, unit, f_s1))
-        return -1;
+        return code(ChargeResult::Invalid);
     w |= f_s1 << 16;
 
     const uint32_t t = cap(s.value[T1] / 1000, 930);

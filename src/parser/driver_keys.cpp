@@ -119,11 +119,11 @@ void key_table_format(ParseState &ps) {
 
 void key_period(ParseState &ps) {
     switch (mk_period(ps.tokens(), ps.mpde, ps.map_count, &ps.current_period)) {
-    case -1:
+    case code(PeriodResult::Invalid):
         dbg_printf("invalid map period entry\n");
         ps.error_level = CONF_SYNTAX;
         break;
-    case -3:
+    case code(PeriodResult::NoFreeEntry):
         dbg_printf("map period alloc error \n");
         ps.error_level = CONF_NO_PERIOD;
         break;
@@ -139,15 +139,15 @@ void key_holiday(ParseState &ps) {
     parse_line(ps.line, written);
     char **tokens = written.tokens[1] != nullptr ? written.tokens : ps.tokens();
     switch (parse_holiday(ps.table, tokens)) {
-    case -1:
+    case code(HolidayResult::NotADate):
         dbg_printf("invalid holiday entry\n");
         ps.error_level = CONF_SYNTAX;
         break;
-    case -2:
+    case code(HolidayResult::OutOfRange):
         dbg_printf("invalid holiday value\n");
         ps.error_level = CONF_WRONG_VALUE;
         break;
-    case -3:
+    case code(HolidayResult::NoHolidayFile):
         ps.error_level = CONF_NO_HOLIDAYS;
         break;
     default:

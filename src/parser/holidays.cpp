@@ -60,10 +60,10 @@ int load_holiday_file(table_t *table, const std::string &path) {
     dbg_printf("parse_holiday#%u:open HolidayPath=<%s>\n", kLineOpen, path.c_str());
     // Only a plain file is read: a FIFO would block and a device need not end.
     if (platform::file_identity(path.c_str()).kind != platform::FileIdentity::Regular)
-        return -3;
+        return code(HolidayResult::NoHolidayFile);
     std::FILE *file = std::fopen(path.c_str(), "r");
     if (file == nullptr)
-        return -3;
+        return code(HolidayResult::NoHolidayFile);
     if (table->table_holiday_entries != 0) {
         dbg_printf("delete old %u holiday entries\n",
                    static_cast<unsigned>(table->table_holiday_entries));
@@ -90,13 +90,13 @@ int add_holiday(table_t *table, const char *text) {
     while (slot < MAX_HOLIDAYS && table->table_holiday[slot].holiday_day != 0)
         ++slot;
     if (slot >= MAX_HOLIDAYS)
-        return -1;
+        return code(HolidayResult::NotADate);
     uint16_t day = 0;
     uint16_t month = 0;
     if (split_numbers(text, ".", &day, &month, nullptr) != 0)
-        return -1;
+        return code(HolidayResult::NotADate);
     if (day < 1 || day > 31 || month < 1 || month > 12)
-        return -2;
+        return code(HolidayResult::OutOfRange);
 
     holiday_t &h = table->table_holiday[slot];
     h.holiday_day = static_cast<uint8_t>(day);
@@ -144,7 +144,7 @@ int parse_holiday(table_t *table, char **tokens) {
     // No holiday file in this process: the line's value is a date.
     if (tokens == nullptr)
         return 0;
-    return value != nullptr ? add_holiday(table, value) : -1;
+    return value != nullptr ? add_holiday(table, value) : code(HolidayResult::NotADate);
 }
 
 int cmp_holiday(const void *a, const void *b) {

@@ -53,7 +53,8 @@ int parse_line(const char *line, LineWords &words) {
         if (*p != '\0')
             *p++ = '\0';
     }
-    return words.tokens[0] == nullptr ? -1 : 0;
+    return words.tokens[0] == nullptr ? code(LineSplitResult::NoFirstWord)
+                                      : code(LineSplitResult::Ok);
 }
 
 } // namespace vorn

@@ -7,6 +7,7 @@
 // map entry builder, the charge parameter scanner and the holiday order.
 #pragma once
 
+#include "frame/results.h"
 #include "parser/parse_state.h"
 #include "parser/period_block.h"
 #include "table/table.h"
@@ -19,17 +20,38 @@ namespace vorn {
 
 // ---- the parse -------------------------------------------------------------------
 
+// Results of reading a configuration file, which the conversion driver
+// turns into mkconf's results (conf/conversion_results.cpp).  A line that
+// sets an error level ends the read with LineFailed minus that level.
+enum class ParseResult : int {
+    Ok = 0,
+    CannotRead = -2, // no path, no TABLE line, the file or holiday file unreadable
+    LineFailed = -3, // the base of the line errors below
+    Warning = -4,    // a value was cut; also the optimizer's "Too many entries!"
+    SyntaxError = -5,
+    WrongValue = -6,
+    NoMemory = -8, // no working buffer, or no free period record
+    WrongTableFormat = -9,
+    TooManyEntries = -11,
+    ListingNotWritten = -12, // a .map or .del listing beside the file
+};
+
+// From a line's error level to the read's result.
+constexpr int line_failed(int error_level) {
+    return code(ParseResult::LineFailed) - error_level;
+}
+
 // Reads `cfgfile` into a new working buffer (tag "pt"), stored in *table
 // and registered with set_instance_table as soon as it exists; the caller
 // releases it, also after a failure.  `ps` is the caller's fresh state.
 //
 // Returns 0 with ps.mpde holding the period definition block (tag "mpde"),
 // which the caller releases with release_period_block.  Any other result
-// has released the block: -2 (no path, file cannot be opened, or the
-// holiday file cannot be read), -4 (warning), -5 (syntax), -6 (wrong
-// value), -8 (no memory), -9 (TABLE value not "TF01.5..."), -11 (too many
-// maps).  err_str (at least kErrStrSize bytes) receives "Line n:@text@" for
-// the failing line.
+// has released the block: CannotRead (no path, file cannot be opened, or
+// the holiday file cannot be read), the line errors (Warning, SyntaxError,
+// WrongValue, NoMemory, TooManyEntries), NoMemory (no working buffer) or
+// WrongTableFormat (TABLE value not "TF01.5...").  err_str (at least kErrStrSize bytes) receives
+// "Line n:@text@" for the failing line.
 int parse_ascii_config(ParseState &ps, table_t **table, const char *cfgfile, char *err_str);
 
 // Releases ps.mpde (tag "mpde") and forgets it.
@@ -88,21 +110,31 @@ void add_standard_maps(ParseState &ps);
 
 // Reads named charge parameters (M1=0.12 T1=60 I=30 ...) from `words` (up
 // to the first missing or empty one) and packs them into *charge_word.
-// Returns 0, or -1 for no words, no working memory, or U1 without a U value
+// Returns Ok, or Invalid for no words, no working memory, or U1 without a U value
 // when `unit` is given.  `unit` may be nullptr.
+enum class ChargeResult : int {
+    Ok = 0,
+    Invalid = -1,
+};
 int scan_charge_parameter(char *const *words, uint32_t *charge_word, uint32_t *unit);
 
 // ---- holidays ----------------------------------------------------------------------------
 
 // Adds "dd.mm" to the table's holidays (duplicates are dropped again).
-// Returns the holiday count, -1 (no free record or not a date) or -2 (day
+// Returns the holiday count, NotADate (no free record or not a date) or OutOfRange (day
 // or month out of range).
+enum class HolidayResult : int {
+    Ok = 0,
+    NotADate = -1,
+    OutOfRange = -2,
+    NoHolidayFile = -3,
+};
 int add_holiday(table_t *table, const char *text);
 
 // A Holiday line (`tokens` given) or the end-of-parse default (nullptr):
 // loads the holiday file once per process, or adds the line's date when no
-// holiday file exists.  Returns 0, add_holiday's negative result, or -3 when
-// the holiday file cannot be opened.
+// holiday file exists.  Returns 0, add_holiday's negative result, or
+// NoHolidayFile when the holiday file cannot be opened.
 int parse_holiday(table_t *table, char **tokens);
 
 // The holiday file this process has read ("" when none): from then on

@@ -3,6 +3,8 @@
 // lines; the optimizer renumbers, separates and joins the periods with it.
 #pragma once
 
+#include "frame/results.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -42,8 +44,12 @@ static_assert(kPeriodBlockSize == 1088);
 
 // Handles one period line (tokens from parse_line, token 0 begins with
 // "[").  map_count is the number of maps stored so far; *period receives
-// the entry that the following map lines belong to.  0 = done, -1 =
-// invalid time or day, -3 = no free entry.
+// the entry that the following map lines belong to.
+enum class PeriodResult : int {
+    Ok = 0,
+    Invalid = -1, // invalid time or day
+    NoFreeEntry = -3,
+};
 int mk_period(char **tokens, mpde_t *block, uint32_t map_count, uint32_t *period);
 
 } // namespace vorn

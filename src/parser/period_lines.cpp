@@ -90,16 +90,16 @@ void format_day_bits(uint8_t mask, char out[9]) {
 int mk_period(char **tokens, mpde_t *block, uint32_t map_count, uint32_t *period) {
     if (tokens == nullptr || tokens[0] == nullptr || tokens[0][0] == '\0' || block == nullptr ||
         period == nullptr)
-        return -1;
+        return code(PeriodResult::Invalid);
     uint16_t hour = 0;
     uint16_t minute = 0;
     if (split_numbers(tokens[0] + 1, ":.", &hour, &minute, nullptr) != 0) {
         dbg_printf("mk_period: invalid time value <%s>\n", tokens[0]);
-        return -1;
+        return code(PeriodResult::Invalid);
     }
     uint8_t days = 0;
     if (!day_mask(tokens, &days))
-        return -1;
+        return code(PeriodResult::Invalid);
 
     if (block[0].mpde_days == 0)
         block[0].mpde_days = 0xFF;
@@ -112,7 +112,7 @@ int mk_period(char **tokens, mpde_t *block, uint32_t map_count, uint32_t *period
         ++n;
     if (n >= kPeriodBlockEntries) {
         dbg_printf("mk_period: no empty structure element (n=%d, h=%d)\n", n, kPeriodBlockEntries);
-        return -3;
+        return code(PeriodResult::NoFreeEntry);
     }
 
     mpde_t &entry = block[n];

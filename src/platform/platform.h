@@ -19,6 +19,10 @@ inline constexpr const char *kModuleLabel = "Vorn_B32.DLL";
 // The size of the hosts' path buffers (MAX_PATH), terminator included.
 inline constexpr size_t kPathMax = 260;
 
+// The failure result of the services that follow the system's own
+// convention: -1 with errno (or the last error) set.
+inline constexpr int kSystemFailed = -1;
+
 // ---- debugger output ------------------------------------------------------
 
 // Hands one finished trace string to the debug sink: the system's debugger
@@ -53,7 +57,7 @@ LocalTime local_time();
 
 // Seconds since 1970 (UTC) of a wall-clock time in the local zone, with the
 // TZ rules and daylight saving as the zone had them; fields beyond their
-// range carry over (minute 75 is the next hour's minute 15).  -1 when the
+// range carry over (minute 75 is the next hour's minute 15).  kSystemFailed when the
 // time cannot be represented.
 int64_t local_to_epoch(int year, int month, int day, int hour, int minute, int second);
 
@@ -135,7 +139,7 @@ std::FILE *open_scratch_file(const char *path);
 // Copies up to `limit` bytes from the read position of `from` to `to`, in
 // the kernel where the system can (copy_file_range, sendfile).  Neither
 // stream may hold buffered data.  Returns the bytes copied, 0 at the end of
-// `from`, or -1 (errno set) when a read or write failed.
+// `from`, or kSystemFailed (errno set) when a read or write failed.
 long long copy_file_piece(std::FILE *from, std::FILE *to, size_t limit);
 
 // fopen for the modes "r", "w" and "a" (with "+", "b" or "t" behind), whose
@@ -189,7 +193,7 @@ bool is_terminal(std::FILE *stream);
 // The library's own file version ("1.0.0.0").
 const char *library_version();
 // Size of the version information of `module`, a module name or path; 0 when
-// it has none.  "Vorn_B32.DLL" (any case) and the path of the loaded library
+// it has none.  kModuleLabel (any case) and the path of the loaded library
 // file name this library.
 size_t version_info_size(const char *module);
 // Reads the version information of `module` into `block` of `size` bytes.

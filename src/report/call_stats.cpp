@@ -40,13 +40,16 @@ std::vector<std::string_view> split(std::string_view line) {
     return fields;
 }
 
+// A field that holds no number.
+constexpr long kNoNumber = -1;
+
 long number_of(std::string_view text) {
     if (text.empty() || text.size() > 9)
-        return -1;
+        return kNoNumber;
     long value = 0;
     for (char c : text) {
         if (c < '0' || c > '9')
-            return -1;
+            return kNoNumber;
         value = value * 10 + (c - '0');
     }
     return value;
@@ -83,7 +86,7 @@ bool add_separate(CallStats &s, std::string_view line) {
     if ((f.size() == 5 || f.size() == 7) && time_of(f[1]).known) {
         const bool out = !f[3].empty() && outgoing_address(f[3][0]);
         s.add_call(out, time_of(f[0]), time_of(f[1]), std::string(f[2]), "",
-                   f.size() == 7 ? number_of(f[6]) : -1);
+                   f.size() == 7 ? number_of(f[6]) : kNoNumber);
         return true;
     }
     if (f.size() == 6 && time_of(f[0]).known) {

@@ -77,7 +77,7 @@ int converted_lines(const char *binfile, std::vector<std::string> &lines, std::s
     File text(std::tmpfile());
     if (!binary || !text) {
         why = binary ? "no room for the decoded events" : "cannot read the event log";
-        return -1;
+        return code(PageResult::CannotRead);
     }
     const int result = convert_alarm(binary.get(), text.get(), nullptr, nullptr);
     if (result != 0) {
@@ -94,7 +94,7 @@ int converted_lines(const char *binfile, std::vector<std::string> &lines, std::s
     }
     if (std::ferror(text.get())) {
         why = "cannot read the decoded events back";
-        return -3;
+        return code(PageResult::DecodedUnreadable);
     }
     return 0;
 }

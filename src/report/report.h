@@ -13,6 +13,7 @@
 //   - an event log: events over time by kind and the list of events.
 #pragma once
 
+#include "frame/results.h"
 #include "table/table.h"
 
 #include <cstddef>
@@ -55,6 +56,15 @@ int event_log_page(const char *binfile, const PageInfo &info, std::string &page,
 // What an input file holds, judged from its bytes.
 enum class InputKind { Table, Config, CallLog, CallList, EventLog, Unknown };
 InputKind input_kind(const std::string &bytes);
+
+// The page's own failures; the pages of a configuration and of an event log
+// also pass on the result of the conversion beneath them.
+enum class PageResult : int {
+    Ok = 0,
+    CannotRead = -1,
+    UnknownInput = -2,      // no table, configuration, call log or event log
+    DecodedUnreadable = -3, // the converted events could not be read back
+};
 
 // The page of any of the inputs above, read from `path`.  Returns 0 or a
 // negative result with the reason in `why`.

@@ -68,7 +68,7 @@ int page_for_file(const char *path, const PageInfo &info, std::string &page, std
     if (!read_bytes(path, bytes)) {
         why = std::string("cannot read \"") + path +
               "\": " + platform::system_error_text(platform::last_error());
-        return -1;
+        return code(PageResult::CannotRead);
     }
     switch (input_kind(bytes)) {
     case InputKind::Table: {
@@ -95,7 +95,7 @@ int page_for_file(const char *path, const PageInfo &info, std::string &page, std
         break;
     }
     why = std::string("\"") + path + "\" is no table, configuration, call log or event log";
-    return -2;
+    return code(PageResult::UnknownInput);
 }
 
 bool write_page(std::ostream &out, const std::string &page) {

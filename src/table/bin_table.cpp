@@ -120,19 +120,19 @@ bool create_table_file(const char *path, platform::OutputFile &file) {
     return false;
 }
 
-// Stores a fresh checksum; -11 (and the old checksum kept) when more maps
+// Stores a fresh checksum; TooManyEntries (and the old checksum kept) when more maps
 // are in use than the record holds.
 int store_checksum(table_t *table) {
     const int used = table->table_used_map_entries;
     if (used > MAX_MAP_TABLE_ENTRIES) {
         dbg_printf("write_bin_table15: too many entries (+%u)\n",
                    static_cast<unsigned>(used - MAX_MAP_TABLE_ENTRIES));
-        return -11;
+        return code(TableFileResult::TooManyEntries);
     }
     table->table_crc16 = table_crc(table);
     dbg_printf("write_bin_table15: crc16=%04x pTable=%p\n", table->table_crc16,
                static_cast<void *>(table));
-    return 0;
+    return code(TableFileResult::Ok);
 }
 
 // Writes the head, the used maps and the end slot; false when a write came
@@ -181,10 +181,10 @@ int write_bin_table15(table_t *table, const char *path) {
     dbg_printf("%s", kBanner);
     dbg_printf("write_bin_table15(%p, \"%s\")\n", static_cast<void *>(table), path);
     if (table == nullptr)
-        return -1;
+        return code(TableFileResult::Failed);
     platform::OutputFile file;
     if (!create_table_file(path, file))
-        return -1;
+        return code(TableFileResult::Failed);
 
     const int result = store_checksum(table);
     // A table that did not reach the disk whole must not be taken for one:
@@ -196,7 +196,7 @@ int write_bin_table15(table_t *table, const char *path) {
         const int error = write_error != 0 ? write_error : platform::last_error();
         file.discard();
         report_write_failure(path, error);
-        return result != 0 ? result : -1;
+        return result != 0 ? result : code(TableFileResult::Failed);
     }
     return result;
 }
@@ -205,7 +205,7 @@ int read_bin_table15(table_t **table, std::FILE *stream) {
     auto *bytes = static_cast<uint8_t *>(myAlloc(kWorkBufferSize, "pTable"));
     if (bytes == nullptr) {
         dbg_error("Not Enough Memory For This Operation!\n");
-        return -1;
+        return code(TableFileResult::Failed);
     }
     table_t *t = reinterpret_cast<table_t *>(bytes);
     *table = t;
@@ -214,7 +214,7 @@ int read_bin_table15(table_t **table, std::FILE *stream) {
     dbg_printf("read_bin_table15#%04u: size1 = %lu ; table without map\xB4s\n", kLineReadHead,
                static_cast<unsigned long>(kTableHeadSize));
     if (stream == nullptr || std::fread(bytes, 1, kTableHeadSize, stream) != kTableHeadSize)
-        return -1;
+        return code(TableFileResult::Failed);
 
     const int used = t->table_used_map_entries;
     const long map_part = static_cast<long>(used + 1) * static_cast<long>(kMapSize);
@@ -226,14 +226,14 @@ int read_bin_table15(table_t **table, std::FILE *stream) {
     if (map_part < 0 || map_part > kMapPartLimit || map_part > kMapArraySize) {
         dbg_printf("size to big\n");
         dbg_error("size to big");
-        return -11;
+        return code(TableFileResult::TooManyEntries);
     }
 
     const size_t wanted = static_cast<size_t>(map_part);
     const size_t got = wanted > 0 ? std::fread(bytes + kTableHeadSize, 1, wanted, stream) : 0;
     if (got < wanted) {
         report_short_maps(wanted, got);
-        return -1;
+        return code(TableFileResult::Failed);
     }
 
     char format[sizeof t->table_format + 1];
@@ -245,7 +245,7 @@ int read_bin_table15(table_t **table, std::FILE *stream) {
     std::memset(bytes + kTableHeadSize + wanted, UNUSED_BYTE, kTableSize - kTableHeadSize - wanted);
 
     table_crc(t);
-    return 0;
+    return code(TableFileResult::Ok);
 }
 
 } // namespace vorn

@@ -1,6 +1,8 @@
 // The number splitter with the "^" hundredths rule (see split_numbers.h).
 #include "table/split_numbers.h"
 
+#include "frame/results.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -43,29 +45,29 @@ int split_numbers(const char *text, const char *delimiters, uint16_t *a, uint16_
     if (a != nullptr)
         *a = 0;
     if (text == nullptr || delimiters == nullptr)
-        return -1;
+        return code(SplitResult::MissingPiece);
     const std::string copy(text);
     size_t pos = 0;
     std::string piece;
 
     if (!next_piece(copy, delimiters, pos, piece))
-        return -1;
+        return code(SplitResult::MissingPiece);
     if (a != nullptr)
         *a = decimal_value(piece);
 
     if (b != nullptr) {
         *b = 0;
         if (!next_piece(copy, delimiters, pos, piece))
-            return -1;
+            return code(SplitResult::MissingPiece);
         *b = delimiters[0] == '^' ? hundredths_value(piece) : decimal_value(piece);
     }
     if (c != nullptr) {
         *c = 0;
         if (!next_piece(copy, delimiters, pos, piece))
-            return -1;
+            return code(SplitResult::MissingPiece);
         *c = decimal_value(piece);
     }
-    return 0;
+    return code(SplitResult::Ok);
 }
 
 } // namespace vorn

@@ -15,9 +15,13 @@ namespace vorn {
 // hundredths: one digit d gives d * 10, two digits their value, longer
 // pieces the value of their first two characters.
 //
-// Each wanted output is set to 0 before its piece is looked for.  Returns 0
-// when every wanted number had its piece, -1 otherwise (also when there is
-// no first piece, or text or delimiters is nullptr).
+// Each wanted output is set to 0 before its piece is looked for.  Returns Ok
+// when every wanted number had its piece, MissingPiece otherwise (also when
+// there is no first piece, or text or delimiters is nullptr).
+enum class SplitResult : int {
+    Ok = 0,
+    MissingPiece = -1,
+};
 int split_numbers(const char *text, const char *delimiters, uint16_t *a, uint16_t *b, uint16_t *c);
 
 } // namespace vorn

@@ -650,9 +650,9 @@ int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str,
     const uint8_t *devinfo = nullptr;
     void *device = nullptr;
     if (get_dev_info(&devinfo) != 0 || get_device(&device) != 0)
-        return -255;
+        return code(WriterResult::NoThreadState);
     if (table == nullptr || cfgfile == nullptr)
-        return -2;
+        return code(WriterResult::CannotWrite);
 
     Writer w{};
     w.t = table;
@@ -662,13 +662,15 @@ int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str,
     w.lossless = options.lossless;
     platform::OutputFile file;
     if (!create_file(cfgfile, file))
-        return -2;
+        return code(WriterResult::CannotWrite);
     w.f = file.get();
 
     out_printf(w.f, "TABLE=%s (Don't touch!)\n\n", field(table->table_format).text);
     if (!table_format_ok(table)) {
         dbg_printf("\n%s\n", kWrongTableFormat);
-        return file.commit() ? -3 : -2; // the file holds the TABLE line only
+        return file.commit()
+                   ? code(WriterResult::WrongTableFormat)
+                   : code(WriterResult::CannotWrite); // the file holds the TABLE line only
     }
     out_printf(w.f, "COMMENT=%s\n", field(table->table_comment).text);
     write_name(w);
@@ -676,12 +678,14 @@ int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str,
     const int count = write_statistics(w);
     if (w.used != count) {
         report_map_count(count, w.used, err_str);
-        return file.commit() ? -1 : -2; // the lines up to the statistics stay
+        return file.commit()
+                   ? code(WriterResult::Failed)
+                   : code(WriterResult::CannotWrite); // the lines up to the statistics stay
     }
 
     sort_maps(w);
     write_body(w);
-    return file.commit() ? 0 : -2;
+    return file.commit() ? code(WriterResult::Ok) : code(WriterResult::CannotWrite);
 }
 
 } // namespace vorn

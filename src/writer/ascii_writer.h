@@ -9,8 +9,19 @@ namespace vorn {
 // Size of the message buffer that the writer may fill (the driver's err_str).
 inline constexpr size_t kWriterMessageSize = 500;
 
-// Writes the table as an ASCII configuration.  Results: 0, -2 (cannot
-// write), -3 (wrong table format), other negative values (failed).
+// Results of the ASCII writer, which the conversion driver turns into
+// mkconf's results (conf/conversion_results.cpp).
+enum class WriterResult : int {
+    Ok = 0,
+    // The statistics counted other maps than the table holds; for
+    // write_ascii_table also a table of another version.
+    Failed = -1,
+    CannotWrite = -2,
+    WrongTableFormat = -3, // the file holds the TABLE line only
+    NoThreadState = -255,  // the thread's device record could not be had
+};
+
+// Writes the table as an ASCII configuration.  Results: a WriterResult.
 // err_str (kWriterMessageSize bytes) may receive a message.
 int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str);
 

@@ -38,7 +38,7 @@ std::string sibling_name(const std::string &path) {
     return name + "~";
 }
 
-// A new named file beside `path`; -1 (errno set) when none could be made.
+// A new named file beside `path`; kSystemFailed (errno set) when none could be made.
 int create_sibling(const std::string &path, std::string &name) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         name = sibling_name(path);
@@ -46,7 +46,7 @@ int create_sibling(const std::string &path, std::string &name) {
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
-    return -1;
+    return kSystemFailed;
 }
 
 // Copies everything of `from` (from its start) to `to`; 0 or errno.
@@ -287,7 +287,7 @@ long long copy_file_piece(std::FILE *from, std::FILE *to, size_t limit) {
             continue;
         if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP &&
             errno != EBADF)
-            return -1;
+            return kSystemFailed;
         break;
     }
     // Systems or file systems without copy_file_range: the kernel still
@@ -298,13 +298,13 @@ long long copy_file_piece(std::FILE *from, std::FILE *to, size_t limit) {
     char buffer[65536];
     const ssize_t got = ::read(in, buffer, limit < sizeof buffer ? limit : sizeof buffer);
     if (got <= 0)
-        return got == 0 ? 0 : -1;
+        return got == 0 ? 0 : kSystemFailed;
     for (ssize_t done = 0; done < got;) {
         const ssize_t put = ::write(out, buffer + done, static_cast<size_t>(got - done));
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
-            return -1;
+            return kSystemFailed;
         done += put;
     }
     return got;

@@ -56,7 +56,7 @@ int64_t local_to_epoch(int year, int month, int day, int hour, int minute, int s
     const int64_t wall = days * 86400 + static_cast<int64_t>(hour) * 3600 +
                          static_cast<int64_t>(minute) * 60 + second;
     if (wall < -11644473600LL || wall > 910692730085LL)
-        return -1;
+        return kSystemFailed;
     ULARGE_INTEGER ticks;
     ticks.QuadPart = static_cast<ULONGLONG>(wall * 10000000LL + kEpochOffset);
     FILETIME wall_file{ticks.LowPart, ticks.HighPart};
@@ -66,7 +66,7 @@ int64_t local_to_epoch(int year, int month, int day, int hour, int minute, int s
     if (!FileTimeToSystemTime(&wall_file, &local) ||
         !TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
         !SystemTimeToFileTime(&utc, &utc_file))
-        return -1;
+        return kSystemFailed;
     ticks.LowPart = utc_file.dwLowDateTime;
     ticks.HighPart = utc_file.dwHighDateTime;
     return (static_cast<int64_t>(ticks.QuadPart) - kEpochOffset) / 10000000LL;

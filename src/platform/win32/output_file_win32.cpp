@@ -216,13 +216,13 @@ long long copy_file_piece(std::FILE *from, std::FILE *to, size_t limit) {
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kBuffer]);
     if (buffer == nullptr) {
         errno = ENOMEM;
-        return -1;
+        return kSystemFailed;
     }
     const size_t got = std::fread(buffer.get(), 1, limit < kBuffer ? limit : kBuffer, from);
     if (got == 0)
         return std::ferror(from) ? -1 : 0;
     if (std::fwrite(buffer.get(), 1, got, to) != got)
-        return -1;
+        return kSystemFailed;
     return static_cast<long long>(got);
 }
 

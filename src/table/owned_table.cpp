@@ -1,0 +1,13 @@
+// The release of a table working buffer shared by its owners.
+#include "table/owned_table.h"
+
+#include "frame/frame.h"
+
+namespace vorn {
+
+void release_table(table_t *table) {
+    myFree(table, "pTable");
+    set_instance_table(nullptr);
+}
+
+} // namespace vorn

@@ -1,0 +1,27 @@
+// Owners of a table working buffer: it goes back to the tracked allocator
+// (tag "pTable") and the thread forgets it when its owner ends.
+#pragma once
+
+// Relative, as the internal API hands OwnedTable to the tool.
+#include "../frame/held_block.h"
+#include "table.h"
+
+#include <memory>
+
+namespace vorn {
+
+// Releases a working buffer with myFree (an empty one only writes myFree's
+// trace line) and registers an empty table for the thread.
+void release_table(table_t *table);
+
+// A table that may be handed on, released only when there is one.
+struct TableRelease {
+    void operator()(table_t *table) const { release_table(table); }
+};
+using OwnedTable = std::unique_ptr<table_t, TableRelease>;
+
+// A table held by one conversion to its end; the release runs also when no
+// table was read, as the conversion's trace shows it.
+using HeldTable = HeldBlock<table_t, release_table>;
+
+} // namespace vorn

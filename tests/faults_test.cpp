@@ -121,7 +121,15 @@ class Faults : public testing::Test {
         m_files["folder"] = m_files["fifo"] = m_files["lst.map"] = std::nullopt;
         set_DevInfo(std::string(kDevInfoSize, '0').data()); // the thread's copy, kept
     }
-    void TearDown() override { fs::current_path(m_previous_cwd); }
+    void TearDown() override {
+        fs::current_path(m_previous_cwd);
+        // The thread's device record would change what later tests of this
+        // thread decompile; no export takes it back, so the frame does.
+        with_instance_globals([](CInstanceGlobals &g) {
+            myFree(g.m_pDevInfo, "pGlobalDevInfo");
+            g.m_pDevInfo = nullptr;
+        });
+    }
 
     // Runs `row` with its `fail_at`-th tracked allocation failing (0: none):
     // "result R[, message M]" and what the work folder holds beyond its files.

@@ -3,6 +3,7 @@
 // same run; the counter `ratio` is the conversion's time over the copy's.
 // The log is written below $TMPDIR (or /tmp) and removed at the end.
 #include "logs/logcall.h"
+#include "report/report.h"
 #include "vorn_b32.h"
 
 #include <benchmark/benchmark.h>
@@ -125,6 +126,36 @@ void BM_MklogcallBesideCopy(benchmark::State &state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kRecords * 75));
 }
 BENCHMARK(BM_MklogcallBesideCopy)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The report page of the same log beside mklogcall of it: reading the file
+// and making the page, against copying, sorting and listing.
+void BM_ReportBesideMklogcall(benchmark::State &state) {
+    Workspace &work = workspace();
+    const std::string log = work.file("calls.bin");
+    double report_total = 0, convert_total = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        char message[400] = {};
+        if (mklogcall(log.c_str(), work.file("out.txt").c_str(), work.file("in.txt").c_str(),
+                      work.file("reject.txt").c_str(), message) != 0)
+            state.SkipWithError(message);
+        const double convert = seconds_since(start);
+        start = Clock::now();
+        std::string page, why;
+        if (vorn::report::page_for_file(log.c_str(), {"calls.bin", {}}, page, why) != 0)
+            state.SkipWithError(why.c_str());
+        const double report = seconds_since(start);
+        benchmark::DoNotOptimize(page.data());
+        state.SetIterationTime(report);
+        report_total += report;
+        convert_total += convert;
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["report_ms"] = report_total / n * 1000;
+    state.counters["mklogcall_ms"] = convert_total / n * 1000;
+    state.counters["ratio"] = report_total / convert_total;
+}
+BENCHMARK(BM_ReportBesideMklogcall)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 // The sort alone, on a copy of the shuffled log.
 void BM_SortLogcall(benchmark::State &state) {

@@ -58,6 +58,9 @@ def main():
     logcall = get("BM_MklogcallBesideCopy/iterations:3/manual_time")
     ratio("mklogcall (1,000,000 records, separate lists) / cp of the log",
           logcall["ratio"] if logcall else None, "<= about 10")
+    page = get("BM_ReportBesideMklogcall/iterations:3/manual_time")
+    ratio("report page of the 1,000,000-record log / mklogcall of it",
+          page["ratio"] if page else None, "<= 2")
     trace = get("BM_MktraceAgainstXxd/iterations:3/real_time")
     ratio("xxd of a 64 MiB trace / mktrace of it",
           trace["xxd_per_mktrace"] if trace else None, ">= 1, goal 2")
@@ -67,6 +70,9 @@ def main():
     traced = get("BM_MkconfLargestConfig/10/1")
     ratio("mkconf 507 map lines, debug trace on / off",
           ns(traced) / ns(small) if small and traced else None, "(cost of the trace)")
+    plain, checked = get("BM_CheckLargestConfig/0"), get("BM_CheckLargestConfig/1")
+    ratio("compile 5,070 map lines with warnings collected / without",
+          ns(checked) / ns(plain) if plain and checked else None, "<= 1.10")
     on, off = get("BM_DbgPrintfOn"), get("BM_DbgPrintfOff")
     rows.append(("trace formatter: one debug line, trace on",
                  "%.0f ns" % ns(on) if on else "missing", "(per line)"))

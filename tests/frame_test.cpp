@@ -263,7 +263,11 @@ TEST(Trace, FormatterAgainstTheGoldenTranscript) {
     run("formatter.txt", [](Transcript &log) {
         const char *no_text = nullptr;
         const uint16_t wide[] = {'W', 0x141, 'd', 0}, *no_wide = nullptr;
-        void *pointer = reinterpret_cast<void *>(static_cast<uintptr_t>(0xabcdef1234ull));
+        // The transcript is the same for 32-bit and 64-bit pointers; the
+        // check below holds %p to the whole width of this build's pointers.
+        void *pointer = reinterpret_cast<void *>(static_cast<uintptr_t>(0x89abcdefu));
+        void *widest = reinterpret_cast<void *>(UINTPTR_MAX);
+        EXPECT_EQ(format("%p", widest), std::string(2 * sizeof widest, 'F'));
         STEP(format("%u|%d|%5d|%05d|%-5u|%03u|%.3d", 4294967295u, -42, -42, -42, 7, 7, 12345));
         STEP(format("%x|%04x|[%03x]|[%03x]|%X|%o|%b|%08b", 255, 420, 420, 6724, 0xdeadbeefu, 8, 5,
                     5));
@@ -324,4 +328,48 @@ TEST(FrameExports, SerialTextsOfConcurrentThreadsStayApart) {
         threads.push_back(std::async(std::launch::async, foreign_texts, digit));
     for (std::future<int> &thread : threads)
         EXPECT_EQ(thread.get(), 0);
+}
+
+// The platform's clock and files past the limits of 32-bit time_t and off_t
+// (a 32-bit build sees the same as a 64-bit one): pinned instants on both
+// sides of January 2038 and back to seconds in a zone with daylight saving,
+// and a sparse file of 3 GiB.
+TEST(Platform, TimesPast2038AndFilesPast2GiB) {
+    const char *berlin = "CET-1CEST,M3.5.0,M10.5.0/3";
+    const struct {
+        long long epoch;
+        const char *zone;
+        platform::LocalTime local;
+    } cases[] = {
+        {0, "UTC", {1970, 1, 1, 0, 0, 0, 0, 4}},
+        {2147483647, "UTC", {2038, 1, 19, 3, 14, 7, 0, 2}},
+        {2147483648, "UTC", {2038, 1, 19, 3, 14, 8, 0, 2}},
+        {2224749600, berlin, {2040, 7, 1, 12, 0, 0, 0, 0}},
+        {4102444800, "UTC", {2100, 1, 1, 0, 0, 0, 0, 5}},
+    };
+    for (const auto &c : cases) {
+        PinnedClock clock(c.epoch, c.zone);
+        const platform::LocalTime t = platform::local_time(), &e = c.local;
+        EXPECT_EQ(std::vector<int>({t.year, t.month, t.day, t.hour, t.minute, t.second,
+                                    t.millisecond, t.weekday}),
+                  std::vector<int>({e.year, e.month, e.day, e.hour, e.minute, e.second,
+                                    e.millisecond, e.weekday}))
+            << c.epoch;
+        EXPECT_EQ(platform::local_to_epoch(e.year, e.month, e.day, e.hour, e.minute, e.second),
+                  c.epoch);
+    }
+
+    TempDir dir;
+    const std::string big = dir.file("big.bin");
+    const uint64_t three_gib = uint64_t{3} << 30;
+    write_file(big, "");
+    fs::resize_file(big, three_gib);
+    uint64_t size = 0;
+    EXPECT_TRUE(platform::file_size(big.c_str(), &size));
+    EXPECT_EQ(size, three_gib);
+    EXPECT_EQ(platform::file_identity(big.c_str()).kind, platform::FileIdentity::Regular);
+    std::FILE *file = platform::open_regular_file(big.c_str());
+    EXPECT_NE(file, nullptr) << std::strerror(errno);
+    if (file != nullptr)
+        std::fclose(file);
 }

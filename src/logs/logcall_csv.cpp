@@ -2,6 +2,7 @@
 // technician can open the calls in a spreadsheet or load them into a
 // database.  The box's own lists stay as they are; this is an extra view of
 // the same sorted records.
+#include "logs/call_time.h"
 #include "logs/logcall.h"
 #include "logs/logcall_text.h"
 
@@ -13,42 +14,6 @@ namespace {
 constexpr const char *kHeader = "slot,state,start,end,direction,address,first_number,"
                                 "second_number,first_port,second_port,status,value,code,"
                                 "subcode,duration\r\n";
-
-// Days since 1 January 1970 of a proleptic Gregorian date.
-long days_from_civil(int year, unsigned month, unsigned day) {
-    year -= month <= 2;
-    const int era = (year >= 0 ? year : year - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(year - era * 400);
-    const unsigned doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return static_cast<long>(era) * 146097 + static_cast<long>(doe) - 719468;
-}
-
-bool leap(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-// A stored time that names a real moment; the box's two-digit years 97 to
-// 99 are 1997 to 1999, all others 2000 and later.
-struct CallTime {
-    bool known = false;
-    int year = 0;
-    long seconds = 0; // since 1970, for durations
-
-    explicit CallTime(const logcall_time_t &t) {
-        static const unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-        if (t.day == kUnknownDay || t.year > 99 || t.month < 1 || t.month > 12 || t.day < 1 ||
-            t.hour > 23 || t.minute > 59 || t.second > 59)
-            return;
-        year = t.year >= 97 ? 1900 + t.year : 2000 + t.year;
-        const unsigned days = kDays[t.month - 1] + (t.month == 2 && leap(year) ? 1 : 0);
-        if (t.day > days)
-            return;
-        known = true;
-        seconds = days_from_civil(year, t.month, t.day) * 86400L + t.hour * 3600L + t.minute * 60L +
-                  t.second;
-    }
-};
 
 // "yyyy-mm-ddThh:mm:ss", nothing when the time is unknown or impossible.
 void add_iso_time(logs::LineText &text, const logcall_time_t &t) {

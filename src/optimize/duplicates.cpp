@@ -2,6 +2,7 @@
 // escape already does its work (the same map twice, a period map under a
 // time-independent one, the same map in an equal period).  Deleted slots are
 // cleared to zero and moved behind the entries, which closes the array.
+#include "optimize/map_origins.h"
 #include "optimize/optimize.h"
 #include "optimize/optimize_detail.h"
 #include "tabletext/map_text.h"
@@ -95,6 +96,8 @@ class DuplicateScan {
             print_map_entry(m_table, "     ", &slot(kept), kept, nullptr);
         if (tracing || m_dfp != nullptr)
             print_map_entry(m_table, mark, &slot(gone), gone, m_dfp);
+        if (MapOrigins *origins = map_origins_of(m_table))
+            origins->erased(gone, kept, mark);
         std::memset(&slot(gone), 0, sizeof(map_t));
         ++m_deleted;
     }

@@ -1,12 +1,14 @@
 // The orders of map entries and period entries, the sorts that use them, and
 // the small helpers that every step of the optimizer shares.
 #include "frame/frame.h"
+#include "optimize/map_origins.h"
 #include "optimize/optimize.h"
 #include "optimize/optimize_detail.h"
 #include "optimize/stable_sort.h"
 #include "trace/trace.h"
 
 #include <cstring>
+#include <vector>
 
 namespace vorn {
 
@@ -232,6 +234,37 @@ int cmp_period(const void *a, const void *b) {
     return detail::compare_mpde(*static_cast<const mpde_t *>(a), *static_cast<const mpde_t *>(b));
 }
 
+namespace {
+
+// A map and its origin, sorted together when a check follows the table.
+struct TrackedMap {
+    map_t map;
+    uint32_t origin;
+};
+
+// Sorts the maps with `compare`; the origins of a tracker, when there is
+// one, move with their maps.  The same stable sort decides both orders, so
+// the maps come out the same with or without a tracker.
+template <class Compare>
+void sort_range(map_t *maps, unsigned from, unsigned count, MapOrigins *origins, Compare compare) {
+    if (origins == nullptr || origins->origin.size() < from + count) {
+        stable_merge_sort(maps, count, compare);
+        return;
+    }
+    std::vector<TrackedMap> items(count);
+    for (unsigned i = 0; i < count; ++i)
+        items[i] = {maps[i], origins->origin[from + i]};
+    stable_merge_sort(items.data(), count, [&compare](const TrackedMap &a, const TrackedMap &b) {
+        return compare(a.map, b.map);
+    });
+    for (unsigned i = 0; i < count; ++i) {
+        maps[i] = items[i].map;
+        origins->origin[from + i] = items[i].origin;
+    }
+}
+
+} // namespace
+
 void sort_maps(table_t *table, unsigned from, unsigned count, MapOrder order) {
     if (from >= static_cast<unsigned>(WORK_MAP_SLOTS))
         return;
@@ -239,19 +272,20 @@ void sort_maps(table_t *table, unsigned from, unsigned count, MapOrder order) {
         count = WORK_MAP_SLOTS - from;
     map_t *maps = table_map_slot(table, from);
     const table_t *periods = detail::period_table(table);
+    MapOrigins *origins = map_origins_of(table);
     switch (order) {
     case MapOrder::LenHoliday:
-        stable_merge_sort(maps, count, [periods](const map_t &a, const map_t &b) {
+        sort_range(maps, from, count, origins, [periods](const map_t &a, const map_t &b) {
             return detail::compare_len_holiday(a, b, periods);
         });
         break;
     case MapOrder::Mode:
-        stable_merge_sort(maps, count, [periods](const map_t &a, const map_t &b) {
+        sort_range(maps, from, count, origins, [periods](const map_t &a, const map_t &b) {
             return detail::compare_mode(a, b, periods);
         });
         break;
     case MapOrder::Period:
-        stable_merge_sort(maps, count, detail::compare_period);
+        sort_range(maps, from, count, origins, detail::compare_period);
         break;
     }
 }

@@ -23,6 +23,7 @@
 //     the same start and days as an existing one is joined to it by the
 //     next map_2period_index.
 // Entry 0 is the time-independent period in every numbering.
+#include "optimize/map_origins.h"
 #include "optimize/optimize.h"
 #include "optimize/optimize_detail.h"
 #include "tabletext/map_text.h"
@@ -264,7 +265,10 @@ unsigned split_sections(table_t *table, mpde_t *mpde, LineWords &work, const Sep
         table->table_period[c] = {mpde[c].mpde_hour, mpde[c].mpde_minute, mpde[c].mpde_days};
         table->table_period[j].period_days = DAY_HO;
         old.mpde_days = DAY_HO;
+        MapOrigins *origins = map_origins_of(table);
         for (uint32_t m = sep.first_map[j]; m <= sep.last_map[j]; ++m) {
+            if (origins != nullptr)
+                origins->copied(m, next);
             map_t *copy = table_map_slot(table, next++);
             *copy = *table_map_slot(table, m);
             copy->map_period = static_cast<uint8_t>(c);

@@ -4,6 +4,7 @@
 // maps and the period test.  The compiler above hands the result to the
 // optimizer.
 #include "frame/frame.h"
+#include "parser/parse_observer.h"
 #include "parser/parser.h"
 #include "platform/platform.h"
 #include "trace/trace.h"
@@ -278,6 +279,7 @@ int parse_ascii_config(ParseState &ps, table_t **table, const char *cfgfile, cha
         *table = nullptr;
     if (err_str != nullptr)
         err_str[0] = '\0';
+    ps.observer = current_parse_observer();
 
     FileCloser closer;
     table_t *unused = nullptr;
@@ -292,7 +294,13 @@ int parse_ascii_config(ParseState &ps, table_t **table, const char *cfgfile, cha
         platform::console_printf("Parsing table...\n");
     while (read_line(closer.file, ps.line, ps.line_number + 1)) {
         ++ps.line_number;
+        if (ps.observer != nullptr)
+            ps.observer->before_line(ps);
         handle_line(ps);
+        if (ps.observer != nullptr && ps.observer->after_line(ps)) {
+            ps.error_level = CONF_OK; // noted by the observer: read on
+            ps.wrong_table_format = false;
+        }
         if (ps.wrong_table_format) {
             release_period_block(ps);
             return -9;
@@ -311,6 +319,8 @@ int parse_ascii_config(ParseState &ps, table_t **table, const char *cfgfile, cha
     }
     if ((ps.option_word & OPT2_PERIOD_TEST) != 0)
         period_test(ps);
+    if (ps.observer != nullptr)
+        ps.observer->parse_done(ps);
     return 0;
 }
 

@@ -157,6 +157,12 @@ int cmp_holiday(const void *a, const void *b) {
     return x->holiday_day - y->holiday_day;
 }
 
+std::string holiday_file_read() {
+    HolidayFileState &state = holiday_file_state();
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    return state.path;
+}
+
 void reset_holiday_file_state_for_tests() {
     HolidayFileState &state = holiday_file_state();
     const std::lock_guard<std::mutex> lock(state.mutex);

@@ -75,6 +75,23 @@ bool matches(const KeyRow &row, const char *key) {
 
 } // namespace
 
+const char *matched_key(const char *key) {
+    if (key == nullptr)
+        return nullptr;
+    for (const KeyRow &row : kKeyTable)
+        if (matches(row, key))
+            return row.key;
+    return nullptr;
+}
+
+const char *key_table_name(size_t index, bool *whole_word) {
+    if (index >= std::size(kKeyTable))
+        return nullptr;
+    if (whole_word != nullptr)
+        *whole_word = kKeyTable[index].prefix == kWholeWord;
+    return kKeyTable[index].key;
+}
+
 void dispatch_key(ParseState &ps) {
     const char *key = ps.tokens()[0];
     if (key == nullptr)

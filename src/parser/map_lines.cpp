@@ -223,30 +223,42 @@ int mk_map_add(table_t *table, const char *escape, const uint32_t *period, const
         return r;
     };
 
+    // Every map of period 0 with this escape and direction counts, not only
+    // the first: the file may split the two services over two lines (as
+    // the writer prints a table compiled from one DATA line plus the
+    // standard VOICE map), and a standard map must not take the place of
+    // either of them.  A map that serves both services, or neither (a
+    // COMPRESS map), leaves nothing to supply.
+    int found = -1;
+    uint8_t served = 0;
     for (int i = 0; i < used; ++i) {
         const map_t &m = *table_map_slot(table, static_cast<size_t>(i));
         if ((m.map_mode & kDirectionBits) != (mode & kDirectionBits) || m.map_period != 0 ||
             strncasecmp(m.map_escape, escape, sizeof m.map_escape) != 0)
             continue;
         print_map_entry(table, "mk_map_add found ", &m, static_cast<unsigned>(i), nullptr);
+        if (found < 0)
+            found = i;
         const uint8_t services = m.map_mode & kAnyService;
-        const char *missing = nullptr;
-        if (services == MAP_DATA) {
-            dbg_printf("mk_map_add#%u: found map_i=%u/%u DATA\n", kLineFoundData, i, used);
-            missing = "VOICE";
-        } else if (services == MAP_VOICE) {
-            dbg_printf("mk_map_add#%u: found map_i=%u/%u VOICE\n", kLineFoundVoice, i, used);
-            missing = "DATA";
-        } else {
-            dbg_printf("mk_map_add#%u: found map_i=%u/%u\n", kLineFoundBoth, i, used);
-            return 0;
-        }
-        const int r = append(missing);
-        const unsigned added = static_cast<unsigned>(table->table_used_map_entries - 1);
-        print_map_entry(table, "mk_map_add new ", table_map_slot(table, added), added, nullptr);
-        return r;
+        served |= services == 0 ? kAnyService : services;
     }
-    return append(service);
+    if (found < 0)
+        return append(service);
+    const char *missing = nullptr;
+    if (served == MAP_DATA) {
+        dbg_printf("mk_map_add#%u: found map_i=%u/%u DATA\n", kLineFoundData, found, used);
+        missing = "VOICE";
+    } else if (served == MAP_VOICE) {
+        dbg_printf("mk_map_add#%u: found map_i=%u/%u VOICE\n", kLineFoundVoice, found, used);
+        missing = "DATA";
+    } else {
+        dbg_printf("mk_map_add#%u: found map_i=%u/%u\n", kLineFoundBoth, found, used);
+        return 0;
+    }
+    const int r = append(missing);
+    const unsigned added = static_cast<unsigned>(table->table_used_map_entries - 1);
+    print_map_entry(table, "mk_map_add new ", table_map_slot(table, added), added, nullptr);
+    return r;
 }
 
 const char *mk_cbout(char *text, int32_t *error_level) {

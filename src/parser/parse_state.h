@@ -16,6 +16,8 @@
 
 namespace vorn {
 
+class ParseObserver;
+
 // A configuration line holds at most 99 characters and its line end.
 inline constexpr size_t kLineBufferSize = 100;
 // Words of one line: token 0 is the key, tokens 1.. the values.
@@ -83,6 +85,9 @@ struct ParseState {
     char upper_line[kLineBufferSize] = {};
     // A TABLE line named another format: the parse stops at once.
     bool wrong_table_format = false;
+    // Watches the parse line by line (parser/parse_observer.h); none for a
+    // plain compile.
+    ParseObserver *observer = nullptr;
 };
 
 } // namespace vorn

@@ -11,7 +11,9 @@
 #include "parser/period_block.h"
 #include "table/table.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace vorn {
 
@@ -37,6 +39,13 @@ void release_period_block(ParseState &ps);
 // to the handler of its key.  Keys that match no row are ignored.
 void dispatch_key(ParseState &ps);
 
+// The key of the row that token 0 `key` dispatches to, as the key table
+// writes it ("MapOut", "CountryCode"), or nullptr when no row matches.
+const char *matched_key(const char *key);
+// Row `index` of the key table (nullptr past its end); *whole_word tells
+// whether the key is compared as a whole word or on its prefix.
+const char *key_table_name(size_t index, bool *whole_word);
+
 // ---- map entries -------------------------------------------------------------------
 
 // mk_map results, taken over as error levels.
@@ -52,8 +61,9 @@ int mk_map(table_t *table, uint32_t *count, const char *escape, const uint32_t *
            const char *code, const char *service, uint8_t mode, char *const *charges);
 
 // Adds a standard map at table_used_map_entries unless period 0 already has
-// a map of the same escape and direction; completes such a map that serves
-// only DATA or only VOICE with the other service.  `file_maps` is the map
+// a map of the same escape and direction; when the maps of period 0 with
+// that escape and direction together serve only DATA or only VOICE, adds
+// the other service.  `file_maps` is the map
 // count of the file, for the trace.  Returns mk_map's result or 0.
 int mk_map_add(table_t *table, const char *escape, const uint32_t *period, const char *code,
                const char *service, uint8_t mode, char *const *charges, uint32_t file_maps);
@@ -94,6 +104,10 @@ int add_holiday(table_t *table, const char *text);
 // holiday file exists.  Returns 0, add_holiday's negative result, or -3 when
 // the holiday file cannot be opened.
 int parse_holiday(table_t *table, char **tokens);
+
+// The holiday file this process has read ("" when none): from then on
+// Holiday lines are not looked at.
+std::string holiday_file_read();
 
 // qsort order of holiday_t records: free ones (day 0) last, then by month
 // and day.

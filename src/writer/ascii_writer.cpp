@@ -15,6 +15,7 @@
 #include "trace/trace.h"
 #include "vorn_b32.h"
 #include "writer/field_formatters.h"
+#include "writer/lossless_lines.h"
 #include "writer/text_out.h"
 
 #include <algorithm>
@@ -41,6 +42,13 @@ struct Writer {
     // Maps written in the remote block, as index + 1, in table order.
     int remote[kMaxRemoteMapIns];
     int remote_count = 0;
+    // Lossless text: lines that compile to the table's own bytes.  When a
+    // minute-model table has a charge that its words cannot carry, every map
+    // is written with the three charge fields and the minute model's M
+    // follows the maps.
+    bool lossless = false;
+    bool minute_words = false;
+    bool minute_after_maps = false;
 };
 
 const map_t &map_at(const Writer &w, int i) {
@@ -74,7 +82,8 @@ void take_device_name(Writer &w) {
 }
 
 void write_name(Writer &w) {
-    take_device_name(w);
+    if (!w.lossless) // the lossless text shows the table as it is
+        take_device_name(w);
     const auto name = field(w.t->table_init_name);
     if (name.text[0] != '\0') {
         out_printf(w.f, "PABXName=%-40.40s\n\n", name.text);
@@ -130,8 +139,14 @@ void sort_maps(Writer &w) {
 
 // ---- protocols and options -------------------------------------------------------
 
+void write_s2m_mode(Writer &w);
+
 void write_protocols(Writer &w) {
     out_text(w.f, "; L3 protocols and HDLC modes\n");
+    if (w.lossless && write_protocols_lossless(w.f, w.t)) {
+        write_s2m_mode(w);
+        return;
+    }
     dbg_printf("table_te_protocol\t\t= %02x\n", w.t->table_te_protocol);
     dbg_printf("table_te_l2mode \t\t= %02x\n", w.t->table_te_l2mode);
     dbg_printf("table_nt_protocol\t\t= %02x\n", w.t->table_nt_protocol);
@@ -155,7 +170,10 @@ void write_protocols(Writer &w) {
     dbg_printf("L2ModeInt\t\t\t\t= %02x\n", v.int_l2mode);
     out_printf(w.f, "ProtExt=%s %s\n", protocol_word(v.ext_protocol), l2mode_word(v.ext_l2mode));
     out_printf(w.f, "ProtInt=%s %s\n", protocol_word(v.int_protocol), l2mode_word(v.int_l2mode));
+    write_s2m_mode(w);
+}
 
+void write_s2m_mode(Writer &w) {
     switch (w.t->table_reserved.table_s2m_l1mode) {
     case S2M_L1_CRC4:
         out_text(w.f, "S2M_L1Mode=CRC4 ; AUTO | DOUBLEFRAME\n");
@@ -198,8 +216,10 @@ void write_options_section(Writer &w) {
         out_text(w.f, "Ctrl2=ASSOCIATE\n");
     else
         out_text(w.f, "Ctrl2;=[ASSOCIATE|ESCAPE]\n");
-    write_subscribers(w.f, w.t);
-    write_free_tone(w);
+    if (!w.lossless || !write_subscribers_lossless(w.f, w.t))
+        write_subscribers(w.f, w.t);
+    if (!w.lossless || !write_free_tone_lossless(w.f, w.t))
+        write_free_tone(w);
     write_options(w.f, r.table_options, r.table_options2, true);
 
     bool first = true;
@@ -243,6 +263,14 @@ void write_country_and_currency(Writer &w) {
     dbg_printf("Currency: mode=%u value=%u div=%u sign=<%s> %s\n",
                static_cast<unsigned>(c.currency_mode), c.currency_value, c.currency_div, sign.text,
                minute_model ? "minute model" : "");
+    if (w.lossless) {
+        w.minute_words = minute_model && maps_fit_minute_words(w.t);
+        w.minute_after_maps = minute_model && !w.minute_words;
+        if (write_currency_lossless(w.f, w.t, w.minute_words))
+            return;
+        w.minute_words = minute_model; // the usual line sets the model here
+        w.minute_after_maps = false;
+    }
     out_text(w.f, "Currency=");
     out_text(w.f, c.currency_mode >= 0 && c.currency_mode < CURRENCY_MODES
                       ? kModes[static_cast<int>(c.currency_mode)]
@@ -312,7 +340,10 @@ void write_remote_map_ins(Writer &w, const char *remote_code) {
         w.remote[w.remote_count] = i + 1;
         const char *direction = (map.map_mode & MAP_OUT) != 0 ? "All" : "In";
         const auto escape = field(map.map_escape);
-        if (kind == 1)
+        char line[kMapLineSize];
+        if (w.lossless && lossless_map_line(w.t, &map, w.minute_words, line, sizeof line))
+            out_printf(w.f, "%s ; MapIn for %s\n", line, kind == 1 ? "Remote" : "Ping");
+        else if (kind == 1)
             out_printf(w.f, "%sMap%s%s=%s DATA ; MapIn for Remote\n", rc_set ? "" : ";", direction,
                        escape.text, rc_set ? remote_code : "xxxxxxx");
         else
@@ -350,7 +381,8 @@ void write_remote_access(Writer &w) {
 
 void write_map_line(Writer &w, const map_t &map) {
     char line[kMapLineSize];
-    format_map_line(w.t, &map, line, sizeof line);
+    if (!w.lossless || !lossless_map_line(w.t, &map, w.minute_words, line, sizeof line))
+        format_map_line(w.t, &map, line, sizeof line);
     out_text(w.f, line);
     out_text(w.f, "\n");
 }
@@ -362,10 +394,14 @@ void write_msns(Writer &w) {
         out_printf(w.f, "OwnMSN=%s\n", field(r.table_own_msn).text);
     // CmpMSN maps: first those whose code does not begin with I, then those
     // whose code does not begin with R.
+    // The lossless text writes each once, and those of a period section in
+    // that section.
     for (const char skipped : {'I', 'R'}) {
         for (int i = 0; i < w.used; ++i) {
             const map_t &map = map_at(w, i);
-            if (map.map_mode == 0 && map.map_escape[0] != '\0' && map.map_code[0] != skipped)
+            if (map.map_mode == 0 && map.map_escape[0] != '\0' && map.map_code[0] != skipped &&
+                (!w.lossless ||
+                 (map.map_period == 0 && (skipped == 'I' || map.map_code[0] == 'I'))))
                 write_map_line(w, map);
         }
     }
@@ -407,7 +443,9 @@ void write_main_maps(Writer &w) {
     for (int i = 0; i < w.used; ++i) {
         const map_t &map = map_at(w, i);
         const auto first = static_cast<uint8_t>(map.map_escape[0]);
-        if (map.map_mode == 0 || first == 0 || (map.map_mode == 0xFF && first == 0xFF)) {
+        const bool section_msn = w.lossless && map.map_mode == 0 && map.map_period != 0;
+        if ((map.map_mode == 0 && !section_msn) || first == 0 ||
+            (map.map_mode == 0xFF && first == 0xFF)) {
             dbg_printf("map[%u] not used (0x%02x)\n", static_cast<unsigned>(i), first);
             continue;
         }
@@ -493,6 +531,8 @@ void write_redirects(Writer &w) {
             out_printf(w.f, " %02d", r.redirect_sin);
         out_text(w.f, "\n");
     }
+    if (w.lossless && write_redirect_limits_lossless(w.f, w.t, redirects))
+        return;
     if (redirects != 0)
         write_redirect_limits(w);
 }
@@ -512,20 +552,25 @@ void write_callback(Writer &w) {
 
     const int providers =
         std::clamp<int>(w.t->table_max_callback_providers, 0, MAX_CALLBACK_PROVIDERS);
+    const bool pins_lossless = w.lossless && pins_carry(w.t);
     for (int p = 1; p <= providers; ++p) {
         const int k = p - 1;
         out_printf(w.f, "; provider %d\n", p);
         out_printf(w.f, "MapCallBackDialFirst%d=%s\n", p, field(cb.mapcb_dial_first[k]).text);
         out_printf(w.f, "MapCallBackDialEnd%d=%s\n", p, field(cb.mapcb_dial_end[k]).text);
-        out_printf(w.f, "MapCallBackPin%u=%s", static_cast<unsigned>(p),
-                   field(cb.mapcb_pin[k]).text);
-        for (int slot = 1; slot < MAX_CALLBACK_PINS; ++slot) {
-            const auto pin = field(r.table_callback_pins[k][slot]);
-            if (pin.text[0] == '\0')
-                break;
-            out_printf(w.f, ",%s", pin.text);
+        if (pins_lossless) {
+            write_provider_pins_lossless(w.f, w.t, p);
+        } else {
+            out_printf(w.f, "MapCallBackPin%u=%s", static_cast<unsigned>(p),
+                       field(cb.mapcb_pin[k]).text);
+            for (int slot = 1; slot < MAX_CALLBACK_PINS; ++slot) {
+                const auto pin = field(r.table_callback_pins[k][slot]);
+                if (pin.text[0] == '\0')
+                    break;
+                out_printf(w.f, ",%s", pin.text);
+            }
+            out_text(w.f, "\n");
         }
-        out_text(w.f, "\n");
         out_printf(w.f, "MapCallBackArea%u=%2.2s\n", static_cast<unsigned>(p),
                    field(r.table_callback_area[k]).text);
         out_printf(w.f, "MapCallBackToUSA%u=%c\n", static_cast<unsigned>(p),
@@ -534,6 +579,9 @@ void write_callback(Writer &w) {
                    (cb.mapcb_flags[k] & MAPCB_FLAG_BUSY) != 0 ? '1' : '0');
         out_text(w.f, "\n");
     }
+
+    if (pins_lossless)
+        write_common_pin_lossless(w.f, w.t);
 
     const dtmf_t &d = w.t->table_dtmf;
     out_printf(w.f, "DTMFWaitDtmf=%d\n", d.dtmf_wait_dtmf);
@@ -554,6 +602,8 @@ void write_body(Writer &w) {
     write_periods(w);
     trace_maps(w.t, 0);
     write_main_maps(w);
+    if (w.minute_after_maps)
+        write_currency_lossless(w.f, w.t, true);
     write_redirects(w);
     write_callback(w);
 }
@@ -588,6 +638,11 @@ void report_map_count(int count, int used, char *err_str) {
 } // namespace
 
 int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str) {
+    return write_ascii_table15(table, cfgfile, err_str, WriterOptions{});
+}
+
+int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str,
+                        const WriterOptions &options) {
     dbg_printf("write_ascii_table15(\"%s\")\n", cfgfile != nullptr ? cfgfile : "NULL");
     const char *tool_name = nullptr;
     get_tool_name(&tool_name);
@@ -604,6 +659,7 @@ int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str) {
     w.devinfo = devinfo;
     w.tool_name = tool_name;
     w.used = table->table_used_map_entries;
+    w.lossless = options.lossless;
     platform::OutputFile file;
     if (!create_file(cfgfile, file))
         return -2;

@@ -14,4 +14,18 @@ inline constexpr size_t kWriterMessageSize = 500;
 // err_str (kWriterMessageSize bytes) may receive a message.
 int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str);
 
+// How the writer writes.  The usual text is the reference form that the
+// mkconf export writes.  The lossless text writes, for each setting whose
+// usual line does not compile to the table's own bytes, a line that does
+// where the language has one (an unset protocol side, the service word of
+// a call-back map, CmpMSN lines of a period section, charges that the
+// usual words drop, ...); everything else as in the usual text.  It also
+// leaves the table's name as it is instead of taking the host's.
+struct WriterOptions {
+    bool lossless = false;
+};
+
+int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str,
+                        const WriterOptions &options);
+
 } // namespace vorn

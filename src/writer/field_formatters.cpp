@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 namespace vorn {
 
@@ -67,6 +68,10 @@ void append_charge(const table_t *table, const map_t *map, char *buffer, size_t 
 
 } // namespace
 
+const char *map_key_word(uint8_t mode) {
+    return map_key(mode);
+}
+
 void format_map_line(const table_t *table, const map_t *map, char *buffer, size_t capacity) {
     if (buffer == nullptr || capacity == 0)
         return;
@@ -99,31 +104,37 @@ void format_map_line(const table_t *table, const map_t *map, char *buffer, size_
     append_charge(table, map, buffer, capacity);
 }
 
-void write_period(std::FILE *file, const table_t *table, unsigned period, bool aligned) {
+std::string period_heading(const table_t *table, unsigned period, bool aligned) {
     static const struct {
         uint8_t bit;
         const char *word;
     } kDays[] = {{DAY_HO, "HO"}, {DAY_SU, "SU"}, {DAY_MO, "MO"}, {DAY_TU, "TU"},
                  {DAY_WE, "WE"}, {DAY_TH, "TH"}, {DAY_FR, "FR"}, {DAY_SA, "SA"}};
     const map_period_t p = table_period_record(table, period);
-    char words[40] = "";
+    char heading[48];
+    std::snprintf(heading, sizeof heading, "[%02u.%02d]", p.period_hour, p.period_minute);
+    std::string text = heading;
     for (const auto &day : kDays) {
-        if ((p.period_days & day.bit) != 0) {
-            const size_t used = std::strlen(words);
-            std::snprintf(words + used, sizeof words - used, " %2.2s", day.word);
-        } else if (aligned) {
-            std::strcat(words, "   ");
-        }
+        if ((p.period_days & day.bit) != 0)
+            text.append(" ").append(day.word);
+        else if (aligned)
+            text.append("   ");
     }
+    return text;
+}
+
+void write_period(std::FILE *file, const table_t *table, unsigned period, bool aligned) {
+    const map_period_t p = table_period_record(table, period);
+    const std::string heading = period_heading(table, period, aligned);
     if (file != nullptr)
-        std::fprintf(file, "[%02u.%02d]%s  ;(%02x)\n", p.period_hour, p.period_minute, words,
-                     p.period_days);
+        std::fprintf(file, "%s  ;(%02x)\n", heading.c_str(), p.period_days);
     char mask[9];
     for (int bit = 7; bit >= 0; --bit)
         mask[7 - bit] = (p.period_days >> bit) & 1 ? '1' : '0';
     mask[8] = '\0';
+    // The trace shows the day words alone, behind the time.
     dbg_printf("PERIOD[%02u] (%02u%02u-%s) (%s)\n", period, p.period_hour, p.period_minute, mask,
-               words);
+               heading.c_str() + heading.find(']') + 1);
 }
 
 unsigned append_option_word(std::FILE *file, const char *prefix, unsigned column,

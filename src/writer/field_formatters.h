@@ -14,12 +14,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace vorn {
 
 // Room for the longest map line (key, escape, "|" code, service and charge
 // words).
 inline constexpr size_t kMapLineSize = 160;
+
+// The key of a map line for the low four mode bits ("MapOut", ...), or
+// nullptr for a mode that has no key.
+const char *map_key_word(uint8_t mode);
 
 // The configuration line of `map`, without line end, into `buffer`
 // (capacity bytes; cut to fit).  Empty for an unused slot (escape FFh) and
@@ -31,6 +36,8 @@ void format_map_line(const table_t *table, const map_t *map, char *buffer, size_
 // missing day when aligned) and "  ;(mask)".  Periods past the 64 records
 // read the bytes behind them (table_period_record).
 void write_period(std::FILE *file, const table_t *table, unsigned period, bool aligned);
+// The same line without its "  ;(mask)" comment, as a string.
+std::string period_heading(const table_t *table, unsigned period, bool aligned);
 
 // The Optimize and Options lines, with the help comments when asked.
 void write_options(std::FILE *file, uint8_t options, uint16_t options2, bool help);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 
 namespace vorn::test {
 
@@ -221,9 +223,57 @@ const char *const kSettings[] = {
     "40 Subscriber01=CHINC[{n1-30},{n1-30}] CHSTART[{n1-30},{LIN|CYC|INV|ANY}]",
 };
 
-std::string settings_lines(Random &rng, bool optimize) {
+// The forms that only the lossless text carries, in three groups: lines
+// read in the normal charge model, then (sometimes) the minute model with
+// map lines of its own, and a period section at the end.  Keys of
+// kSettings that these replace are left out of the settings.
+const char *const kReplacedSettings[] = {"ProtExt",    "FreeTone", "Currency",      "NMSPollCLI",
+                                         "Subscriber", "Redirect", "MapCallBackPin"};
+const char *const kLossyNormal[] = {
+    "100 {ProtExt={DSS1|1TR6|AUTO}{| PMP| AUTO}|ProtInt={DSS1|BILING|AUTO}{| PMP| PP}|"
+    "ProtExt=DSS1 PP\nProtInt=DSS1 PP\nProtInt={DSS1|1TR6} PMP|"
+    "ProtExt={1TR6|AUTO} PMP\nProtInt=BILING PMP}",
+    "*3 MapCallBackOut{1|2|3}{d2-6}={d1-8}{| VOICE| DATA| DTMF| SCALL| DIRECT| DDIRECT| CHARGE|"
+    " COMPRESS}{?40: {n0-90}.{n0-99} {n0-3}/{n1-3}| 655.35}",
+    "*2 MapCallBackIn{1|2|3}={d2-6}{| VOICE| DTMF| DIRECT| DDIRECT| CHARGE| COMPRESS| SCALL}",
+    "*3 MapOut{d3-7}={d1-5}{| DTMF| SCALL| DDIRECT| CHARGE| COMPRESS| VOICE}"
+    "{| 0.05| 0 {n1-3}/{n1-3}| 655.35 {n0-3}/{n1-3}| ORG}",
+    "20 MapIn8XXXXXXX={d1-5}{| VOICE}",
+    "60 {Subscriber00|Subscriber01}=CHINC[{n1-30},{1|{n1-30}}] CHSTART[{n1-30},{LIN|CYC|INV|ANY}]",
+    "70 {Currency={CH|NL|AOCU|E2} {n0-99} {n1-99} {\"\"|\"\"{L1-3}\"|\"\"\"|{L1-5}}|"
+    "Currency=CH {n0-99} {n1-99}|Currency=NL}",
+    "60 {Redirect{1|2|3|5}{d1-8}={d2-9}\n|}{?50:NoRedirectCause={x128-255}\n}"
+    "{?50:AlternativeLimit={0|{n1-60}} {HOURLY|DAILY}{?50: ALARM}}",
+    "50 MapCallBackPin{1|2|3}={d1-6},{d1-6}{?50:,{d1-6}}\nMapCallBackPin={d1-6}",
+    "60 FreeTone={FOO|25500 1000|NORMAL|{n1-254}00 {n1-254}00}",
+    "50 NMSPollCLI={MAX0 {d1-9}|MAX{n1-255} SERIAL {d1-9}|SERIAL}",
+};
+const char *const kLossyMinute[] = {
+    "100 {Currency={AOCU|E|P} {n0-99} {n1-99} {\"\"|{L1-4}} M|"
+    "Currency=CH 7 3 \"\" M\nCurrency=CH 7 3}",
+    "*4 MapOut{d3-7}={d1-5}{| VOICE} {T1=60 I=30|I=15|ST2 I=60|M1=0.12 ST1 M2=8.191 I=30|"
+    "M1=0.{n10-99} S1=0.{n10-50} T1={n0-900} M2=0.{n1-9}{n0-9} S2=0.{n0-9} I={5|15|30|60}|ORG}",
+    "*2 MapCallBackOut{1|2|3}{d2-6}={d1-8} {VOICE|DIRECT} {M1=0.20 U1 I=60|M2=1.5 S2=2 ST1}",
+};
+const char *const kLossySection[] = {
+    "80 [{n0-23}:{n0-5}{n0-9}] {MO|SA SU|HO MO}\nCmpMSN={d3-8} {I|R|}{d2-6}"
+    "{?40:\nCmpMSN={d3-8} {d2-6}}",
+};
+
+bool replaced_by_lossy_forms(const char *entry) {
+    for (const char *key : kReplacedSettings)
+        if (std::strstr(entry, key) != nullptr)
+            return true;
+    return false;
+}
+
+// Lines of a pattern list, as kSettings below describes them.
+std::string pattern_lines(Random &rng, const char *const *entries, size_t count, bool lossy_forms) {
     std::string t;
-    for (const char *entry : kSettings) {
+    for (size_t e = 0; e < count; ++e) {
+        const char *entry = entries[e];
+        if (lossy_forms && replaced_by_lossy_forms(entry))
+            continue;
         unsigned n = 0;
         int skip = 0;
         const bool repeated = entry[0] == '*';
@@ -238,13 +288,26 @@ std::string settings_lines(Random &rng, bool optimize) {
                 t += expand(rng, line) + "\n";
             }
     }
+    return t;
+}
+
+std::string settings_lines(Random &rng, bool optimize, bool lossy_forms) {
+    std::string t = pattern_lines(rng, kSettings, std::size(kSettings), lossy_forms);
     if (rng.chance(60)) {
         const std::string code = expand(rng, "#{d1-6}");
         t += "RemoteCode=" + code + "\n";
         for (unsigned n = rng.below(5); n > 0; --n)
             t += expand(rng, "{MapAll|MapIn|MapIn}{d2-9}=" + code + "{*|} DATA\n");
+        // An incoming map whose code only begins with the remote code.
+        if (lossy_forms)
+            t += expand(rng, "MapIn{d2-9}=" + code + "{d1-4}{| VOICE 12.50 1/1}\n");
     }
-    if (optimize)
+    if (lossy_forms) {
+        t += pattern_lines(rng, kLossyNormal, std::size(kLossyNormal), false);
+        if (rng.chance(40))
+            t += pattern_lines(rng, kLossyMinute, std::size(kLossyMinute), false);
+    }
+    if (optimize && !lossy_forms)
         for (unsigned n = rng.below(4); n > 0; --n)
             t += expand(rng, "CmpMSN={d1-12} {I|R|}{d1-10}\n");
     return t;
@@ -296,7 +359,7 @@ GeneratedConfig generate_config(uint64_t seed, const ConfigKnobs &knobs) {
     if (knobs.settings) {
         // A generator of its own, so that the maps of a seed stay the same.
         Random settings_rng(seed ^ 0x5E77196u);
-        t += settings_lines(settings_rng, knobs.optimize);
+        t += settings_lines(settings_rng, knobs.optimize, knobs.lossy_forms);
     }
     for (const Line &line : lines[0])
         t += line_text(line);
@@ -307,6 +370,10 @@ GeneratedConfig generate_config(uint64_t seed, const ConfigKnobs &knobs) {
         t += head + day_words(section.days) + "\n";
         for (const Line &line : lines[s + 1])
             t += line_text(line);
+    }
+    if (knobs.settings && knobs.lossy_forms) {
+        Random section_rng(seed ^ 0x10551E55u);
+        t += pattern_lines(section_rng, kLossySection, std::size(kLossySection), false);
     }
     while (t.size() < 200)
         t += "; padding of a short configuration\n";

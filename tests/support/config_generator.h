@@ -29,6 +29,14 @@ struct ConfigKnobs {
     // in forms that a table keeps: what the writer writes back parses to
     // the same table.
     bool settings = false;
+    // With the settings: also the forms whose usual decompiled line does
+    // not compile to the same table (an unset protocol side, service words
+    // of call-back maps, CmpMSN lines in a section of their own, a CHINC
+    // number of 1, empty and quoted currency signs, one cause value, a PIN
+    // list apart from the PIN, charges that the usual words drop, minute
+    // model after a normal charge, ...), all of them forms the lossless
+    // text carries.
+    bool lossy_forms = false;
 };
 
 struct GeneratedSection {

@@ -1,0 +1,80 @@
+// The check of a configuration: compiles it in memory as mkconf would and
+// tells what each line did.  Besides the library's own result and message
+// it collects structured records: the errors of failing lines (with the
+// column and length of the offending word and the words expected), and
+// warnings for every line whose content does not reach the table as
+// written (a map made redundant by another line, a value cut to its field,
+// an unknown key, a number with characters the parser ignores, a period
+// time out of range, a key whose later line wins, ...), naming the line
+// that wins where there is one.  Nothing is printed; the tool renders the
+// records (format_diagnostic gives the compiler-style form).
+//
+// The compile itself is the library's: the table bytes, the traces and the
+// listings are those of mkconf.
+#pragma once
+
+#include "table/table.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vorn {
+
+enum class Severity { Warning, Error };
+
+struct Diagnostic {
+    int line = 0;   // configuration line (1, 2, ...); 0 = the file as a whole
+    int column = 0; // of the offending word (1 = first byte); 0 = none
+    int length = 0; // of the offending word; 0 = none
+    Severity severity = Severity::Warning;
+    std::string text;     // what happened, in one line
+    int related_line = 0; // the line that wins over this one; 0 = none
+};
+
+struct CheckOptions {
+    // Go on after a failing line (noting it) instead of stopping there, so
+    // that every error of the file is listed.  The result stays the one of
+    // the first failing line.
+    bool keep_going = false;
+    // Keep the compiled table in the report (only when the result is 0).
+    bool keep_table = false;
+};
+
+// Releases a table working buffer of a report.
+struct CheckedTableRelease {
+    void operator()(table_t *table) const;
+};
+
+struct CheckReport {
+    int result = 0;      // what mkconf would return for reading the file (VORN_CONF_...)
+    std::string message; // the library's message for it ("Line 3:@TEXT@Syntax Error")
+    std::string note;    // the cause behind a refusal the message does not name
+    std::vector<Diagnostic> diagnostics; // by line, errors and warnings mixed
+    std::unique_ptr<table_t, CheckedTableRelease> table;
+
+    int errors() const;
+    int warnings() const;
+};
+
+// Compiles `cfgfile` with the thread's settings (listings, debug) and
+// reports.  Throws only what the standard library throws.
+CheckReport check_config(const char *cfgfile, const CheckOptions &options = {});
+
+// Writes the report's table (kept with keep_table) to `binfile` as mkconf
+// does after a clean read.  Returns mkconf's result (-12 without a table).
+int write_checked_table(const CheckReport &report, const char *binfile);
+
+// "CONFIG:LINE:COLUMN: warning: TEXT" (or error), the source line and a
+// caret under the offending word, each line ending in "\n"; `source` is the
+// text of the configuration (its line is shown when it has one).  A record
+// of the whole file reads "CONFIG: error: TEXT".
+std::string format_diagnostic(const std::string &config_name, const std::string &source,
+                              const Diagnostic &d);
+
+// Every record of the report in that form, then the note and a summary
+// line "N errors, M warnings".
+std::string format_report(const std::string &config_name, const std::string &source,
+                          const CheckReport &report);
+
+} // namespace vorn

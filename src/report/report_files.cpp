@@ -1,0 +1,107 @@
+// Reports from files: what an input holds, judged from its bytes, and the
+// page made of it; writing a page out.
+#include "logs/alarm.h"
+#include "logs/logcall.h"
+#include "platform/platform.h"
+#include "report/report.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace vorn::report {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE *file) const { std::fclose(file); }
+};
+
+bool read_bytes(const char *path, std::string &bytes) {
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+    if (!file)
+        return false;
+    char buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+        bytes.append(buffer, got);
+    return std::ferror(file.get()) == 0;
+}
+
+// An event log of version 2 names a ring of 40 or 100 entries that the
+// file holds; one of version 1 is exactly one buffer.
+bool looks_like_events(const std::string &bytes) {
+    if (bytes.empty())
+        return false;
+    if (bytes[0] == 1)
+        return bytes.size() == sizeof(alarm_buffer_t);
+    if (bytes[0] != 2 || bytes.size() < sizeof(alarm_buffer2_t))
+        return false;
+    int16_t ring = 0;
+    std::memcpy(&ring, bytes.data() + offsetof(alarm_buffer2_t, acq), sizeof ring);
+    return (ring == kAlarmEventsV1 || ring == kAlarmEventsV2) &&
+           bytes.size() >= sizeof(alarm_buffer2_t) + static_cast<size_t>(ring) * 75;
+}
+
+} // namespace
+
+InputKind input_kind(const std::string &bytes) {
+    if (bytes.size() >= kTableHeadSize &&
+        bytes.compare(offsetof(table_t, table_format), kTableFormatLength, kTableFormat) == 0)
+        return InputKind::Table;
+    if (looks_like_events(bytes))
+        return InputKind::EventLog;
+    const bool text = bytes.find('\0') == std::string::npos;
+    if (text) {
+        size_t at = 0;
+        while ((at = bytes.find("TABLE", at)) != std::string::npos) {
+            if ((at == 0 || bytes[at - 1] == '\n') && bytes.compare(at + 5, 1, "=") == 0)
+                return InputKind::Config;
+            at += 5;
+        }
+        return bytes.empty() ? InputKind::Unknown : InputKind::CallList;
+    }
+    return bytes.size() >= kLogcallSize ? InputKind::CallLog : InputKind::Unknown;
+}
+
+int page_for_file(const char *path, const PageInfo &info, std::string &page, std::string &why) {
+    std::string bytes;
+    if (!read_bytes(path, bytes)) {
+        why = std::string("cannot read \"") + path +
+              "\": " + platform::system_error_text(platform::last_error());
+        return -1;
+    }
+    switch (input_kind(bytes)) {
+    case InputKind::Table: {
+        // The record is read whole; a file cut after its maps leaves the
+        // rest unused.
+        auto table = std::make_unique<table_t>();
+        std::memset(static_cast<void *>(table.get()), 0xFF, sizeof(table_t));
+        std::memcpy(static_cast<void *>(table.get()), bytes.data(),
+                    std::min(bytes.size(), sizeof(table_t)));
+        page = table_page(*table, info);
+        return 0;
+    }
+    case InputKind::Config:
+        return config_page(path, info, page, why);
+    case InputKind::EventLog:
+        return event_log_page(path, info, page, why);
+    case InputKind::CallLog:
+        page = call_log_page(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), info);
+        return 0;
+    case InputKind::CallList:
+        page = call_list_page(bytes, info);
+        return 0;
+    case InputKind::Unknown:
+        break;
+    }
+    why = std::string("\"") + path + "\" is no table, configuration, call log or event log";
+    return -2;
+}
+
+bool write_page(std::ostream &out, const std::string &page) {
+    out.write(page.data(), static_cast<std::streamsize>(page.size()));
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+} // namespace vorn::report

@@ -94,6 +94,7 @@ struct MkconfState {
     char *err_str = nullptr;
     int status = 0;                 // 0 clean, 1 handled error, -1 early failure of BIN->ASCII
     std::string *message = nullptr; // receives err_str before it is released
+    WriterOptions writer;           // how the ASCII text is written
 };
 
 int ascii_to_bin(const char *cfgfile, const char *binfile, MkconfState &state) {
@@ -149,7 +150,7 @@ int bin_to_ascii(const char *cfgfile, const char *binfile, MkconfState &state) {
 
     dbg_printf("call write_ascii_table pTable=%p cfg=%s err_str=%p\n",
                static_cast<void *>(state.table), cfgfile, static_cast<void *>(state.err_str));
-    const int w = write_ascii_table(state.table, cfgfile, state.err_str);
+    const int w = write_ascii_table(state.table, cfgfile, state.err_str, state.writer);
     const int result = mkconf_ascii_write_result(w, state.err_str, cfgfile);
     state.status = result == 0 ? 0 : 1;
     return result;
@@ -262,7 +263,8 @@ int mkconf_ascii_write_result(int w, char *err_str, const char *cfgfile) {
 
 // ---- driver -----------------------------------------------------------------------
 
-int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode, std::string *message) {
+int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode, std::string *message,
+                  const WriterOptions &writer) {
     if (message != nullptr)
         message->clear();
     dbg_printf("mkconf(\"%s\", \"%s\", %d) pTable=%p\n", cfgfile, binfile, mode,
@@ -282,6 +284,7 @@ int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode, std::s
 
     MkconfState state;
     state.message = message;
+    state.writer = writer;
     state.err_str = static_cast<char *>(myAlloc(kErrStrSize, "err_str"));
     if (state.err_str == nullptr) {
         // Without the message buffer nothing is converted; the user still
@@ -373,13 +376,14 @@ bool announce_conversion(const char *host) {
     return true;
 }
 
-int write_ascii_table(table_t *table, const char *cfgfile, char *err_str) {
+int write_ascii_table(table_t *table, const char *cfgfile, char *err_str,
+                      const WriterOptions &options) {
     const uint16_t version = table_version(table);
     dbg_printf("write_ascii_table: pTable=%p tversion=%04x\n", static_cast<void *>(table), version);
     if (version != kTableVersion)
         return -1;
     announce_conversion(kDecompilerHost);
-    return write_ascii_table15(table, cfgfile, err_str);
+    return write_ascii_table15(table, cfgfile, err_str, options);
 }
 
 int read_hex_file(table_t **table, const char *binfile) {

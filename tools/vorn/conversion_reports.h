@@ -3,6 +3,8 @@
 // report its failures in the same words.
 #pragma once
 
+#include "internal_api.h"
+
 #include <string>
 
 namespace vorn::tool {
@@ -16,5 +18,11 @@ void report_compile_failure(const char *config, int result, const std::string &m
 // What a failed decompilation of `table` into `config` means for the user,
 // by the driver's result, with the result and its error text.
 std::string decompile_failure_text(int result, const char *table, const char *config);
+
+// One difference of a text's compiled record from `table`, as a warning
+// says it: "table_te_l2mode: TABLE holds 3 (03h), the text gives 255
+// (FFh)", or for a map that one side lacks, "map ...: the text leaves it
+// out" and "map ...: the text adds it".
+std::string difference_text(const api::RecordDifference &difference, const char *table);
 
 } // namespace vorn::tool

@@ -109,7 +109,8 @@ std::string difference_text(const api::RecordDifference &difference, const char 
     if (d.actual == "-")
         return d.field + " " + d.expected + ": the text leaves it out";
     const std::string what = d.field == "map" ? "map " + d.expected : d.field;
-    const std::string held = d.field == "map" ? "" : std::string(table) + " holds " + d.expected + ", ";
+    const std::string held =
+        d.field == "map" ? "" : std::string(table) + " holds " + d.expected + ", ";
     return what + ": " + held + "the text gives " + d.actual;
 }
 

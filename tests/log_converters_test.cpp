@@ -572,6 +572,11 @@ TEST(LogTools, RunsOfTheTool) {
     ASSERT_EQ(::symlink(dir.file("events.bin").c_str(), dir.file("link.txt").c_str()), 0);
     const std::string out = run_session("logs/tools.commands", dir.path(), "TMPDIR=" + dir.path());
     expect_golden("logs/tools.txt", stable(out + files_left(dir.path()), dir.path()));
+    std::filesystem::create_directory(dir.file("tmp"));
+    const std::string conventions =
+        run_session("logs/conventions.commands", dir.path(), "TMPDIR=" + dir.file("tmp"));
+    expect_golden("logs/conventions.txt",
+                  stable(conventions + files_left(dir.file("tmp")), dir.path()));
     const std::pair<const char *, std::string> inputs[] = {
         {"events.bin", events_example()}, {"calls.bin", calls_example()}, {"t.bin", call_trace()}};
     for (const auto &[name, bytes] : inputs) {

@@ -84,8 +84,13 @@ std::string section(const std::string &name, int result, const char *message,
     return out;
 }
 
-std::string tool_run(const std::string &args, const std::string &env) {
-    const ToolRun run = run_tool(args, env);
+std::string tool_run(const std::string &args, const std::string &env, const std::string &folder) {
+    // In the folder through the shell, so that redirections in `args` name
+    // its files.
+    const ToolRun run = folder.empty() ? run_tool(args, env)
+                                       : run_shell("cd " + shell_quote(folder) + " && " +
+                                                   (env.empty() ? "" : "env " + env + " ") +
+                                                   shell_quote(VORN_TOOL_PATH) + " " + args);
     auto part = [](const char *name, const std::string &text) {
         return text.empty() ? "" : name + printable(text) + (text.back() == '\n' ? "" : "\n");
     };
@@ -115,7 +120,7 @@ std::string run_session(const std::string &name, const std::string &folder,
             out += "(in " + rest.substr(0, rest.find(' ')) + ")\n" +
                    tool_run(rest.substr(rest.find(' ') + 1), "-C " + shell_quote(file) + " " + env);
         } else if (!line.empty() && !line.starts_with("#")) {
-            out += tool_run(line, "-C " + shell_quote(folder) + " " + env);
+            out += tool_run(line, env, folder);
         }
     }
     return out;

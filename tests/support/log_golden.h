@@ -32,8 +32,10 @@ std::string stable_trace(const TraceCapture &capture, const std::string &dir);
 std::string section(const std::string &name, int result, const char *message,
                     std::initializer_list<std::string> files);
 // "$ vorn ARGS", the exit code and what the tool printed (`env` as for
-// run_tool).
-std::string tool_run(const std::string &args, const std::string &env = "");
+// run_tool); with a `folder`, run there through the shell, so that the
+// redirections of ARGS ("< in.cfg", "> /dev/full") name its files.
+std::string tool_run(const std::string &args, const std::string &env = "",
+                     const std::string &folder = "");
 // The session of tests/golden/`name` run in `folder`, as one text: each line
 // a tool command, shown as tool_run shows it (`env` and "-C FOLDER" given to
 // it; "-C SUB" first: in the sub-folder SUB); "@file NAME TEXT" writes a file

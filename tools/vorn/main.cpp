@@ -116,5 +116,8 @@ int main(int argc, char **argv) {
             code = tool::usage_error(nullptr, std::string("unknown command '") + argv[i] + "'");
         }
     }
-    return close_stdout(code, trouble);
+    code = close_stdout(code, trouble);
+    if (code == 0)
+        tool::show_notes();
+    return code;
 }

@@ -41,9 +41,20 @@ bool quiet() {
     return g_quiet;
 }
 
+static std::vector<std::string> &pending_notes() {
+    static std::vector<std::string> notes;
+    return notes;
+}
+
 void note(const std::string &line) {
     if (!g_quiet)
-        std::fprintf(stderr, "%s\n", shown_names(line).c_str());
+        pending_notes().push_back(shown_names(line));
+}
+
+void show_notes() {
+    for (const std::string &line : pending_notes())
+        std::fprintf(stderr, "%s\n", line.c_str());
+    pending_notes().clear();
 }
 
 void say_error(const std::string &text) {

@@ -13,8 +13,10 @@ namespace vorn::tool {
 void set_quiet(bool quiet);
 bool quiet();
 
-// A note on a finished job ("x.cfg -> x.bin"), one line, unless --quiet.
+// A note on a finished job ("x.cfg -> x.bin"), one line, unless --quiet;
+// shown by show_notes() once the run succeeded, standard output included.
 void note(const std::string &line);
+void show_notes();
 
 // Writes `text` to standard error: the names of the stand-in files of "-"
 // are shown as the user wrote them, "error:" and "warning:" coloured.

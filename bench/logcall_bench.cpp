@@ -1,7 +1,12 @@
 // mklogcall on a call log of 1,000,000 records (75 MB, generated here and
 // shuffled) in separate mode, beside a plain `cp` of the same file in the
 // same run; the counter `ratio` is the conversion's time over the copy's.
-// The log is written below $TMPDIR (or /tmp) and removed at the end.
+// merge_logcall of two lists of 1,000,000 lines each, beside `cp` of both.
+// Each job's output is held to the bytes it has always written (a recorded
+// hash per file), and the job is run once more as the tool, in a process
+// of its own, for its peak memory beside the size of its input.
+// The files are written below $TMPDIR (or /tmp) and removed at the end.
+#include "job_check.h"
 #include "logs/logcall.h"
 #include "report/report.h"
 #include "vorn_b32.h"
@@ -37,8 +42,8 @@ void pack_digits(uint8_t (&field)[11], std::mt19937 &rng) {
 
 // Calls of one year in time order, then shuffled: a few not finished, not
 // closed or saved before, as a busy box's log holds them.
-std::string generate_log() {
-    std::mt19937 rng(4711);
+std::string generate_log(unsigned seed) {
+    std::mt19937 rng(seed);
     std::vector<vorn::logcall_t> records(kRecords);
     for (size_t i = 0; i < kRecords; ++i) {
         vorn::logcall_t &r = records[i];
@@ -79,12 +84,24 @@ struct Workspace {
         const char *tmp = std::getenv("TMPDIR");
         folder = fs::path(tmp && *tmp ? tmp : "/tmp") / "vorn_logcall_bench";
         fs::create_directories(folder);
-        const std::string log = generate_log();
-        std::FILE *f = std::fopen(file("calls.bin").c_str(), "wb");
+        write_log(file("calls.bin"), 4711);
+        set_TmpPath(file("x").c_str(), 1);
+        // Two combined lists of a million lines each, for the merge.
+        for (const char *name : {"first", "second"}) {
+            const std::string log = file(name) + ".bin";
+            write_log(log, name[0] == 'f' ? 1 : 2);
+            if (mklogcall(log.c_str(), (file(name) + ".txt").c_str(), nullptr, nullptr, nullptr) !=
+                0)
+                std::abort();
+            fs::remove(log);
+        }
+    }
+    static void write_log(const std::string &path, unsigned seed) {
+        const std::string log = generate_log(seed);
+        std::FILE *f = std::fopen(path.c_str(), "wb");
         if (f == nullptr || std::fwrite(log.data(), 1, log.size(), f) != log.size() ||
             std::fclose(f) != 0)
             std::abort();
-        set_TmpPath(file("x").c_str(), 1);
     }
     ~Workspace() { fs::remove_all(folder); }
     std::string file(const char *name) const { return (folder / name).string(); }
@@ -97,6 +114,34 @@ Workspace &workspace() {
 
 double seconds_since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The bytes the jobs have always written for these inputs.  A faster path
+// that changes a single byte of them fails its benchmark.
+struct Expected {
+    const char *file;
+    uint64_t hash;
+};
+constexpr Expected kMklogcallOutputs[] = {{"out.txt", 0xf0ad6d6238c682ca},
+                                          {"in.txt", 0x3f2ea3ea5b758792},
+                                          {"reject.txt", 0x47136a63b1fadf00}};
+constexpr Expected kMergeOutputs[] = {{"merged.txt", 0x16bd1e004675cfcc}};
+
+template <size_t N>
+bool same_bytes(benchmark::State &state, const Workspace &work, const Expected (&files)[N]) {
+    bool same = true;
+    for (const Expected &e : files) {
+        const uint64_t hash = bench::file_hash(work.file(e.file));
+        if (hash != e.hash) {
+            std::fprintf(stderr, "%s: hash %016llx, expected %016llx\n", e.file,
+                         static_cast<unsigned long long>(hash),
+                         static_cast<unsigned long long>(e.hash));
+            same = false;
+        }
+    }
+    if (!same)
+        state.SkipWithError("output differs from the recorded bytes");
+    return same;
 }
 
 void BM_MklogcallBesideCopy(benchmark::State &state) {
@@ -119,10 +164,17 @@ void BM_MklogcallBesideCopy(benchmark::State &state) {
         copy_total += copy;
         convert_total += convert;
     }
+    if (!same_bytes(state, work, kMklogcallOutputs))
+        return;
     const double n = static_cast<double>(state.iterations());
     state.counters["cp_ms"] = copy_total / n * 1000;
     state.counters["mklogcall_ms"] = convert_total / n * 1000;
     state.counters["ratio"] = convert_total / copy_total;
+    state.counters["log_mib"] = static_cast<double>(fs::file_size(log)) / (1 << 20);
+    state.counters["peak_mib"] =
+        bench::tool_peak_mib({"calls", log, work.file("out.txt"), "--in", work.file("in.txt"),
+                              "--reject", work.file("reject.txt")},
+                             work.file("peak.txt"));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kRecords * 75));
 }
 BENCHMARK(BM_MklogcallBesideCopy)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
@@ -156,6 +208,41 @@ void BM_ReportBesideMklogcall(benchmark::State &state) {
     state.counters["ratio"] = report_total / convert_total;
 }
 BENCHMARK(BM_ReportBesideMklogcall)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// merge_logcall of two lists of a million lines into a third file, beside
+// cp of both lists; `ratio` is the merge's time over the copies'.
+void BM_MergeBesideCopy(benchmark::State &state) {
+    Workspace &work = workspace();
+    const std::string first = work.file("first.txt"), second = work.file("second.txt");
+    const std::string merged = work.file("merged.txt");
+    const std::string cp = "cp '" + first + "' '" + work.file("copy1.txt") + "' && cp '" + second +
+                           "' '" + work.file("copy2.txt") + "'";
+    double copy_total = 0, merge_total = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        if (std::system(cp.c_str()) != 0)
+            state.SkipWithError("cp failed");
+        const double copy = seconds_since(start);
+        start = Clock::now();
+        if (merge_logcall(first.c_str(), second.c_str(), merged.c_str()) != 0)
+            state.SkipWithError("merge failed");
+        const double merge = seconds_since(start);
+        state.SetIterationTime(merge);
+        copy_total += copy;
+        merge_total += merge;
+    }
+    if (!same_bytes(state, work, kMergeOutputs))
+        return;
+    const double n = static_cast<double>(state.iterations());
+    state.counters["cp_ms"] = copy_total / n * 1000;
+    state.counters["merge_ms"] = merge_total / n * 1000;
+    state.counters["ratio"] = merge_total / copy_total;
+    state.counters["lists_mib"] =
+        static_cast<double>(fs::file_size(first) + fs::file_size(second)) / (1 << 20);
+    state.counters["peak_mib"] =
+        bench::tool_peak_mib({"merge", first, second, merged}, work.file("peak.txt"));
+}
+BENCHMARK(BM_MergeBesideCopy)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 // The sort alone, on a copy of the shuffled log.
 void BM_SortLogcall(benchmark::State &state) {

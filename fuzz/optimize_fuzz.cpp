@@ -135,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     char err_str[500] = {};
     ListingFile map_listing("mfp");
     const int r = optimize_maps(ps, nullptr, err_str, sizeof err_str, map_listing);
-    require(map_listing.file == nullptr);
+    require(map_listing.file() == nullptr);
     if (r == kOptimizeTooManyEntries) {
         require(std::strncmp(err_str, "Too many entries! (+", 20) == 0);
     } else {

@@ -2,14 +2,18 @@
 // become lines of the outgoing, incoming and reject lists.
 #include "logs/converter.h"
 #include "logs/logcall.h"
+#include "logs/logcall_sorted.h"
 #include "logs/logcall_text.h"
+#include "logs/text_buffer.h"
 #include "platform/output_file.h"
 #include "trace/trace.h"
 #include "vorn_b32.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 namespace vorn {
 namespace {
@@ -32,18 +36,20 @@ constexpr size_t kManyRecords = 1024; // 75 KiB
 
 // "dd.mm.yy-hh:mm:ss;"
 void add_time(logs::LineText &text, const logcall_time_t &t) {
-    text.two_digits(t.day);
-    text.add(kDate);
-    text.two_digits(t.month);
-    text.add(kDate);
-    text.two_digits(t.year);
-    text.add(kDateTime);
-    text.two_digits(t.hour);
-    text.add(kTime);
-    text.two_digits(t.minute);
-    text.add(kTime);
-    text.two_digits(t.second);
-    text.add(kField);
+    const uint8_t fields[6] = {t.day, t.month, t.year, t.hour, t.minute, t.second};
+    const char after[6] = {kDate, kDate, kDateTime, kTime, kTime, kField};
+    // Only an unknown end day (255) is wider than two digits.
+    const bool narrow = std::max({t.day, t.month, t.year, t.hour, t.minute, t.second}) < 100;
+    char *at = narrow ? text.extend(18) : nullptr;
+    for (size_t i = 0; i < 6; ++i) {
+        if (at == nullptr) {
+            text.two_digits(fields[i]);
+            text.add(after[i]);
+            continue;
+        }
+        logs::LineText::put_pair(at + 3 * i, fields[i]);
+        at[3 * i + 2] = after[i];
+    }
 }
 
 // "%2u/%-2u;"
@@ -67,12 +73,14 @@ void decode_number(const uint8_t (&field)[11], char *out) {
     } else {
         // Twenty half-bytes, high one first; 1 to 10 are the digits 0 to 9,
         // 11 ends the number.
-        for (size_t i = 0; i < 20; ++i) {
-            const uint8_t byte = field[i / 2];
-            const unsigned half = i % 2 == 0 ? byte >> 4 : byte & 0x0F;
-            if (half == 11)
+        for (size_t i = 0; i < 10; ++i) {
+            const unsigned high = field[i] >> 4, low = field[i] & 0x0F;
+            if (high == 11)
                 break;
-            out[n++] = static_cast<char>(0x2F + half);
+            out[n++] = static_cast<char>(0x2F + high);
+            if (low == 11)
+                break;
+            out[n++] = static_cast<char>(0x2F + low);
         }
     }
     out[n] = '\0';
@@ -95,30 +103,32 @@ bool is_outgoing(const logcall_t &r) {
     return r.dad[0] == '8' || r.dad[0] == '6';
 }
 
-// The streams of one conversion and what their identity means.
+// The lists of one conversion (a list named twice is one buffer) and what
+// their identity means.
 struct Streams {
-    std::FILE *out;
-    std::FILE *in;
-    std::FILE *reject;
+    logs::TextBuffer *out;
+    logs::TextBuffer *in;
+    logs::TextBuffer *reject;
+    bool traced; // the debug trace is on: every line is traced too
     bool combined() const { return out == in; }
     bool marked() const { return out == reject; }
-    bool failed() const { return std::ferror(out) || std::ferror(in) || std::ferror(reject); }
+    bool failed() const { return out->failed() || in->failed() || reject->failed(); }
 };
 
-void put(std::FILE *stream, const char *text, size_t length) {
-    std::fwrite(text, 1, length, stream);
+void put(logs::TextBuffer *list, const char *text, size_t length) {
+    list->put(text, length);
 }
 
-void put(std::FILE *stream, const logs::LineText &text) {
-    text.write_to(stream);
+void put(logs::TextBuffer *list, const logs::LineText &text) {
+    list->put(text.data(), text.size());
 }
 
 // The start of a finished call's line: the arrow of the combined list, the
 // reject marker, the start time (none when unknown) and the end time.
 // Returns the line's stream: the reject stream when the start is unknown.
-std::FILE *begin_call(const Streams &s, const logcall_t &r, logs::LineText &text) {
+logs::TextBuffer *begin_call(const Streams &s, const logcall_t &r, logs::LineText &text) {
     const bool outgoing = is_outgoing(r);
-    std::FILE *line = outgoing ? s.out : s.in;
+    logs::TextBuffer *line = outgoing ? s.out : s.in;
     if (s.combined())
         put(line, outgoing ? "->" : "<-", 2);
 
@@ -141,18 +151,22 @@ std::FILE *begin_call(const Streams &s, const logcall_t &r, logs::LineText &text
 // The rest of a line of the combined list: the ports (when the call had a
 // second one), both numbers, the address, status, code, subcode and value.
 void add_combined_fields(logs::LineText &text, const logcall_t &r, unsigned counter,
-                         const char *first, const char *second, const Address &address) {
+                         const char *first, const char *second, const Address &address,
+                         bool traced) {
     if (r.port2 == kNoPort) {
         text.add(kField), text.add(first), text.add(kField);
         text.add(second), text.add(kField), text.add(kField);
-        dbg_printf("%4u: %c%s%c%s%c%c\n", counter, kField, first, kField, second, kField, kField);
+        if (traced)
+            dbg_printf("%4u: %c%s%c%s%c%c\n", counter, kField, first, kField, second, kField,
+                       kField);
     } else {
         add_port(text, r.port1);
         text.add(first), text.add(kField), text.add(second), text.add(kField);
         add_port(text, r.port2);
         const PortPair p1 = logcall_port(r.port1), p2 = logcall_port(r.port2);
-        dbg_printf("%4u: %2u%c%-2u%c%s%c%s%c%2u%c%-2u%c\n", counter, p1.hi, kPort, p1.lo, kField,
-                   first, kField, second, kField, p2.hi, kPort, p2.lo, kField);
+        if (traced)
+            dbg_printf("%4u: %2u%c%-2u%c%s%c%s%c%2u%c%-2u%c\n", counter, p1.hi, kPort, p1.lo,
+                       kField, first, kField, second, kField, p2.hi, kPort, p2.lo, kField);
     }
     // The combined list leaves out the address's first digit (the direction
     // prefix); an address the box did not store stays empty.
@@ -173,9 +187,10 @@ void add_combined_fields(logs::LineText &text, const logcall_t &r, unsigned coun
 // a line of the incoming list adds the value, one of the reject list the
 // code and subcode (both, when the two lists are one file).
 void add_list_fields(logs::LineText &text, const logcall_t &r, unsigned counter, const char *first,
-                     const Address &address, bool incoming, bool rejected) {
+                     const Address &address, bool incoming, bool rejected, bool traced) {
     text.add(first), text.add(kField);
-    dbg_printf("%4u: %s%c\n", counter, first, kField);
+    if (traced)
+        dbg_printf("%4u: %s%c\n", counter, first, kField);
     text.add(address.text);
     text.add(kField);
     text.hex(r.status, 4);
@@ -197,15 +212,15 @@ void add_list_fields(logs::LineText &text, const logcall_t &r, unsigned counter,
 // A finished call: arrow, marker, times, numbers and tail on the line's
 // stream (the reject stream when the start time is unknown).
 void write_call(const Streams &s, const logcall_t &r, unsigned counter, logs::LineText &text) {
-    std::FILE *line = begin_call(s, r, text);
+    logs::TextBuffer *line = begin_call(s, r, text);
     char first[kLogcallNumberSize];
     char second[kLogcallNumberSize];
     get_logcall_numbers(&r, first, second);
     const Address address(r);
     if (s.combined())
-        add_combined_fields(text, r, counter, first, second, address);
+        add_combined_fields(text, r, counter, first, second, address, s.traced);
     else
-        add_list_fields(text, r, counter, first, address, line == s.in, line == s.reject);
+        add_list_fields(text, r, counter, first, address, line == s.in, line == s.reject, s.traced);
     text.add('\n');
     put(line, text);
 }
@@ -225,7 +240,8 @@ void write_not_finished(const Streams &s, const logcall_t &r, unsigned counter, 
     text.number(slot);
     text.add("])!\n");
     put(s.reject, text);
-    dbg_printf("%s", text.c_str());
+    if (s.traced)
+        dbg_printf("%s", text.c_str());
 }
 
 // "plc[%u] dad<%s>" and the rest, for records that are no call to list.
@@ -238,25 +254,22 @@ void write_slot_line(const Streams &s, unsigned slot, const char *address, const
     text.add(address);
     text.add(rest);
     put(s.reject, text);
-    dbg_printf("%s", text.c_str());
+    if (s.traced)
+        dbg_printf("%s", text.c_str());
 }
 
-// Output buffers for up to four lists; a list without one keeps stdio's.
-class ListBuffers {
+// A 64 KiB stdio buffer for the CSV table, which is written row by row.
+class CsvBuffer {
   public:
     static constexpr size_t kSize = 64 * 1024;
     void attach(std::FILE *stream) {
-        if (m_used == 4)
-            return;
-        std::unique_ptr<char[]> &buffer = m_buffers[m_used];
-        buffer.reset(new (std::nothrow) char[kSize]);
-        if (buffer && std::setvbuf(stream, buffer.get(), _IOFBF, kSize) == 0)
-            ++m_used;
+        m_buffer.reset(new (std::nothrow) char[kSize]);
+        if (m_buffer && std::setvbuf(stream, m_buffer.get(), _IOFBF, kSize) != 0)
+            m_buffer.reset();
     }
 
   private:
-    std::unique_ptr<char[]> m_buffers[4];
-    size_t m_used = 0;
+    std::unique_ptr<char[]> m_buffer;
 };
 
 } // namespace
@@ -278,50 +291,124 @@ void get_logcall_numbers(const logcall_t *record, char *first, char *second) {
         decode_number(record->number2, second);
 }
 
+namespace {
+
+// The records of a sorted copy, read many at a time (a few dozen when there
+// is no memory for more); a short last record is never looked at.
+class StreamRecords {
+  public:
+    explicit StreamRecords(std::FILE *sorted)
+        : m_file(sorted), m_many(new (std::nothrow) logcall_t[kManyRecords]),
+          m_records(m_many ? m_many.get() : m_few),
+          m_per_read(m_many ? kManyRecords : kFewRecords) {}
+
+    const logcall_t *next() {
+        if (m_next == m_held) {
+            m_held = std::fread(m_records, sizeof(logcall_t), m_per_read, m_file);
+            m_next = 0;
+        }
+        return m_next < m_held ? &m_records[m_next++] : nullptr;
+    }
+
+  private:
+    std::FILE *m_file;
+    logcall_t m_few[kFewRecords];
+    std::unique_ptr<logcall_t[]> m_many;
+    logcall_t *m_records;
+    size_t m_per_read;
+    size_t m_held = 0;
+    size_t m_next = 0;
+};
+
+// The records of a sorted log in memory, gathered many at a time into a
+// piece of their own (a few dozen when there is no memory for more).
+class MemoryRecords {
+  public:
+    explicit MemoryRecords(const logs::SortedLogcall &log)
+        : m_log(log), m_many(new (std::nothrow) logcall_t[kManyRecords]),
+          m_records(m_many ? m_many.get() : m_few),
+          m_per_piece(m_many ? kManyRecords : kFewRecords) {}
+
+    const logcall_t *next() {
+        if (m_next == m_held) {
+            m_held = m_log.gather(m_taken, m_records, m_per_piece);
+            m_taken += m_held;
+            m_next = 0;
+        }
+        return m_next < m_held ? &m_records[m_next++] : nullptr;
+    }
+
+  private:
+    const logs::SortedLogcall &m_log;
+    logcall_t m_few[kFewRecords];
+    std::unique_ptr<logcall_t[]> m_many;
+    logcall_t *m_records;
+    size_t m_per_piece;
+    size_t m_taken = 0;
+    size_t m_held = 0;
+    size_t m_next = 0;
+};
+
+// One record of the sorted log as a line of its list.
+void convert_record(const Streams &s, const logcall_t &r, unsigned &counter, logs::LineText &text) {
+    const Address address(r);
+    const unsigned slot = r.plc & 0x7FFFu;
+    if (r.plc & kLogcallNotClosed) {
+        write_slot_line(s, slot, address.text, "> not closed\n", text);
+    } else if (r.status == 0) {
+        write_slot_line(s, slot, address.text, "> saved before \n", text);
+    } else {
+        ++counter;
+        if (r.end.day == kUnknownDay)
+            write_not_finished(s, r, counter, slot, address.text, text);
+        else
+            write_call(s, r, counter, text);
+    }
+}
+
+// The conversion of sorted records, from the copy or from memory.  Each
+// list's text goes to its stream in large blocks; a list named for two
+// streams shares one buffer, so its lines keep their order.
+template <class Records>
+int convert_records(Records &records, std::FILE *out, std::FILE *in, std::FILE *reject) {
+    logs::TextBuffer out_text(out);
+    std::optional<logs::TextBuffer> in_text, reject_text;
+    logs::TextBuffer *in_list = in && in != out ? &in_text.emplace(in) : &out_text;
+    logs::TextBuffer *reject_list = &out_text;
+    if (reject && reject != out)
+        reject_list = reject == in ? in_list : &reject_text.emplace(reject);
+    const Streams s{&out_text, in_list, reject_list, dbg_enabled()};
+    logs::LineText text;
+    unsigned counter = 0;
+    // A full disk ends the conversion: the caller finds the failed stream
+    // when it closes the files.
+    const logcall_t *r;
+    while (!s.failed() && (r = records.next()) != nullptr && r->plc != kLogcallEnd)
+        convert_record(s, *r, counter, text);
+    out_text.flush();
+    if (in_text)
+        in_text->flush();
+    if (reject_text)
+        reject_text->flush();
+    dbg_printf("%s#%u: end convert_logcall\n", "LOGCALL", static_cast<unsigned>(__LINE__));
+    return 0;
+}
+
+} // namespace
+
 int convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE *reject) {
     if (sorted == nullptr || out == nullptr)
         return 0;
-    const Streams s{out, in ? in : out, reject ? reject : out};
-    logs::LineText text;
-    unsigned counter = 0;
-    // Records are read many at a time (a few dozen when there is no memory
-    // for more); a short last record is never looked at.
-    logcall_t few[kFewRecords];
-    std::unique_ptr<logcall_t[]> many(new (std::nothrow) logcall_t[kManyRecords]);
-    logcall_t *records = many ? many.get() : few;
-    const size_t per_read = many ? kManyRecords : kFewRecords;
-    size_t held = 0;
-    size_t next = 0;
-    // A full disk ends the conversion: the caller finds the failed stream
-    // when it closes the files.
-    for (;;) {
-        if (next == held) {
-            if (s.failed())
-                break;
-            held = std::fread(records, sizeof(logcall_t), per_read, sorted);
-            next = 0;
-        }
-        if (next == held || records[next].plc == kLogcallEnd)
-            break;
-        const logcall_t &r = records[next++];
-        const Address address(r);
-        const unsigned slot = r.plc & 0x7FFFu;
-        if (r.plc & kLogcallNotClosed) {
-            write_slot_line(s, slot, address.text, "> not closed\n", text);
-        } else if (r.status == 0) {
-            write_slot_line(s, slot, address.text, "> saved before \n", text);
-        } else {
-            ++counter;
-            if (r.end.day == kUnknownDay)
-                write_not_finished(s, r, counter, slot, address.text, text);
-            else
-                write_call(s, r, counter, text);
-        }
-        if (next == held && std::feof(sorted))
-            break;
-    }
-    dbg_printf("%s#%u: end convert_logcall\n", "LOGCALL", static_cast<unsigned>(__LINE__));
-    return 0;
+    StreamRecords records(sorted);
+    return convert_records(records, out, in, reject);
+}
+
+int logs::convert_sorted_logcall(const SortedLogcall &log, std::FILE *out, std::FILE *in,
+                                 std::FILE *reject) {
+    if (out == nullptr)
+        return 0;
+    MemoryRecords records(log);
+    return convert_records(records, out, in, reject);
 }
 
 namespace {
@@ -396,6 +483,34 @@ std::string lists_message(int result, const LogcallFiles &files) {
     }
 }
 
+// Sorts the copy and writes the lists (and the CSV table).  While the debug
+// trace is on, the copy is sorted in place and converted from the file, as
+// the trace tells it step by step; otherwise the sorted records are
+// converted straight from memory, which spares writing the copy back and
+// reading it again.  The lists are the same bytes either way.
+int sort_and_convert(std::FILE *copy, CallLists &lists) {
+    if (dbg_enabled()) {
+        int result = sort_logcall(copy);
+        if (result == 0) {
+            result = convert_logcall(copy, lists.out.get(), lists.in_stream, lists.reject_stream);
+            if (lists.csv) {
+                std::rewind(copy);
+                write_logcall_csv(copy, lists.csv.get());
+            }
+        }
+        return result;
+    }
+    logs::SortedLogcall sorted;
+    int result = sorted.read_and_sort(copy);
+    if (result == 0) {
+        result = logs::convert_sorted_logcall(sorted, lists.out.get(), lists.in_stream,
+                                              lists.reject_stream);
+        if (lists.csv)
+            logs::write_sorted_logcall_csv(sorted, lists.csv.get());
+    }
+    return result;
+}
+
 } // namespace
 
 int make_logcall_lists(const LogcallFiles &files, std::string *message) {
@@ -406,26 +521,17 @@ int make_logcall_lists(const LogcallFiles &files, std::string *message) {
                text_or_null(files.rejectfile));
 
     int result = copy.copy_from(files.binfile);
-    // Larger buffers than stdio's 4 KiB: a million lines otherwise take
-    // tens of thousands of writes.  Declared before the lists, so that they
-    // outlive them on every way out.
-    ListBuffers buffers;
+    // A larger buffer than stdio's 4 KiB for the CSV table (the lists have
+    // their own).  Declared before the lists, so that it outlives them on
+    // every way out.
+    CsvBuffer csv_buffer;
     CallLists lists;
     if (result == 0)
         result = open_lists(files, lists);
-    for (platform::OutputFile *list : {&lists.out, &lists.in, &lists.reject, &lists.csv})
-        if (*list)
-            buffers.attach(list->get());
+    if (lists.csv)
+        csv_buffer.attach(lists.csv.get());
     if (result == 0)
-        result = sort_logcall(copy.stream());
-    if (result == 0) {
-        result =
-            convert_logcall(copy.stream(), lists.out.get(), lists.in_stream, lists.reject_stream);
-        if (lists.csv) {
-            std::rewind(copy.stream());
-            write_logcall_csv(copy.stream(), lists.csv.get());
-        }
-    }
+        result = sort_and_convert(copy.stream(), lists);
     result = close_lists(lists, result);
 
     const std::string text = lists_message(result, files);

@@ -4,6 +4,7 @@
 // the same sorted records.
 #include "logs/call_time.h"
 #include "logs/logcall.h"
+#include "logs/logcall_sorted.h"
 #include "logs/logcall_text.h"
 
 #include <cstring>
@@ -117,19 +118,37 @@ void add_row(logs::LineText &text, const logcall_t &r) {
 
 } // namespace
 
-int write_logcall_csv(std::FILE *sorted, std::FILE *csv) {
-    if (sorted == nullptr || csv == nullptr)
-        return 0;
+namespace {
+
+// The header row and one row per record that `next` gives, up to the end
+// mark of the log.
+template <class Next> int write_rows(Next next, std::FILE *csv) {
     std::fputs(kHeader, csv);
     logs::LineText text;
-    logcall_t r;
-    while (!std::ferror(csv) && std::fread(&r, 1, sizeof r, sorted) == sizeof r &&
-           r.plc != kLogcallEnd) {
+    const logcall_t *r;
+    while (!std::ferror(csv) && (r = next()) != nullptr && r->plc != kLogcallEnd) {
         text.clear();
-        add_row(text, r);
+        add_row(text, *r);
         text.write_to(csv);
     }
     return 0;
+}
+
+} // namespace
+
+int write_logcall_csv(std::FILE *sorted, std::FILE *csv) {
+    if (sorted == nullptr || csv == nullptr)
+        return 0;
+    logcall_t r;
+    return write_rows(
+        [&]() { return std::fread(&r, 1, sizeof r, sorted) == sizeof r ? &r : nullptr; }, csv);
+}
+
+int logs::write_sorted_logcall_csv(const SortedLogcall &log, std::FILE *csv) {
+    if (csv == nullptr)
+        return 0;
+    size_t next = 0;
+    return write_rows([&]() { return next < log.size() ? &log[next++] : nullptr; }, csv);
 }
 
 } // namespace vorn

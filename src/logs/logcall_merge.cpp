@@ -10,13 +10,17 @@
 #include "frame/frame.h"
 #include "logs/converter.h"
 #include "logs/logcall.h"
+#include "logs/text_buffer.h"
 #include "platform/output_file.h"
 #include "platform/platform.h"
 #include "trace/trace.h"
 #include "vorn_b32.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 
 namespace vorn {
@@ -36,7 +40,11 @@ constexpr long kEndYear = 24;
 constexpr long kEndRest = 26; // the "-" before the end time of day
 
 // One input list: the piece last read, its merge key and the read position.
+// The list is read through a block of its own and scanned for line ends,
+// instead of a stream call per character.
 struct ListReader {
+    static constexpr size_t kBlock = 64 * 1024;
+
     std::FILE *file;
     long length;
     long position = 0; // bytes taken from the file, CR of CR LF included
@@ -46,25 +54,35 @@ struct ListReader {
     char key[kLineBuffer];
     size_t key_size = 0;
 
-    ListReader(std::FILE *f) : file(f), length(logs::stream_length(f)) {}
+    explicit ListReader(std::FILE *f)
+        : file(f), length(logs::stream_length(f)), m_block(new (std::nothrow) char[kBlock]),
+          m_text(m_block ? m_block.get() : m_fallback),
+          m_capacity(m_block ? kBlock : sizeof m_fallback) {}
 
     // The next piece: up to a line feed (kept) or 253 characters.  A CR LF
     // end counts as one line feed, as text mode reads it.
     void read() {
         size = 0;
-        int c = 0;
-        while (size < kPieceMax && (c = std::getc(file)) != EOF) {
-            ++position;
-            if (c == '\r') {
-                int next = std::getc(file);
-                if (next == '\n') {
-                    ++position;
-                    c = '\n';
-                } else if (next != EOF) {
-                    std::ungetc(next, file);
-                }
+        while (size < kPieceMax && (m_at < m_filled || fill())) {
+            // The characters up to the next CR or LF go as they are.
+            const size_t room = std::min(kPieceMax - size, m_filled - m_at);
+            const char *from = m_text + m_at;
+            const void *lf = std::memchr(from, '\n', room);
+            size_t plain = lf ? static_cast<size_t>(static_cast<const char *>(lf) - from) : room;
+            if (const void *cr = std::memchr(from, '\r', plain))
+                plain = static_cast<size_t>(static_cast<const char *>(cr) - from);
+            std::memcpy(line + size, from, plain);
+            size += plain;
+            advance(plain);
+            if (plain == room)
+                continue;
+            char c = m_text[m_at];
+            advance(1);
+            if (c == '\r' && (m_at < m_filled || fill()) && m_text[m_at] == '\n') {
+                advance(1);
+                c = '\n';
             }
-            line[size++] = static_cast<char>(c);
+            line[size++] = c;
             if (c == '\n')
                 break;
         }
@@ -77,8 +95,11 @@ struct ListReader {
     // Characters of the line only: where a short line has none, the key
     // part stays empty, so such lines order by what they do hold.
     void take(long from, long count) {
-        for (long i = from; i < from + count && i >= 0 && static_cast<size_t>(i) < size; ++i)
-            key[key_size++] = line[i];
+        if (from < 0 || static_cast<size_t>(from) >= size)
+            return;
+        const size_t n = std::min(static_cast<size_t>(count), size - static_cast<size_t>(from));
+        std::memcpy(key + key_size, line + from, n);
+        key_size += n;
     }
 
     // End year, month and day, then the rest of the line from the "-"
@@ -95,6 +116,29 @@ struct ListReader {
         take(p + kEndDay, 2);
         take(p + kEndRest, static_cast<long>(kLineBuffer));
     }
+
+  private:
+    // Moves the read position `n` characters on.
+    void advance(size_t n) {
+        m_at += n;
+        position += static_cast<long>(n);
+    }
+    // The next block of the list; false at its end (or a read error, which
+    // stays the end from then on).
+    bool fill() {
+        m_at = 0;
+        m_filled = m_eof ? 0 : std::fread(m_text, 1, m_capacity, file);
+        m_eof = m_filled == 0;
+        return !m_eof;
+    }
+
+    std::unique_ptr<char[]> m_block;
+    char m_fallback[kLineBuffer];
+    char *m_text;
+    size_t m_capacity;
+    size_t m_at = 0;
+    size_t m_filled = 0;
+    bool m_eof = false;
 };
 
 int lower(unsigned char c) {
@@ -140,6 +184,9 @@ int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out) {
     dbg_printf("size FileIn1 = %ld\n", first.length);
     dbg_printf("size FileIn2 = %ld\n", second.length);
     enum { Both, First, Second } side = Both;
+    // The merged lines go out in large blocks; a block that could not be
+    // written ends the merge as a failed line write would.
+    logs::TextBuffer merged(out);
     for (;;) {
         if (side != Second)
             first.read();
@@ -159,12 +206,15 @@ int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out) {
         // On equal keys the second list's line goes first.
         const bool take_first = second.ended || (!first.ended && compare_keys(first, second) < 0);
         const ListReader &chosen = take_first ? first : second;
-        if (std::fwrite(chosen.line, 1, chosen.size, out) != chosen.size) {
+        merged.put(chosen.line, chosen.size);
+        if (merged.failed()) {
             result = -4;
             break;
         }
         side = take_first ? First : Second;
     }
+    if (!merged.flush())
+        result = -4;
     dbg_printf("size FileOut = %ld\n", std::ftell(out));
     return result;
 }

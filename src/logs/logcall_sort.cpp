@@ -3,6 +3,7 @@
 #include "frame/frame.h"
 #include "logs/converter.h"
 #include "logs/logcall.h"
+#include "logs/logcall_sorted.h"
 #include "trace/trace.h"
 
 #include <algorithm>
@@ -53,16 +54,74 @@ int compare_body(const logcall_t &a, const logcall_t &b) {
                        reinterpret_cast<const uint8_t *>(&b) + kBody, kLogcallSize - kBody);
 }
 
-// A record's key beside its place in the block, 16 bytes.  Sorting these
-// instead of the 75-byte records keeps a million records well below a
-// second; equal records keep their order in the file, so a sort always
-// gives the same bytes.
-struct Entry {
-    uint64_t high;
-    uint32_t low;
-    uint32_t index;
-};
+using Entry = logs::SortedLogcall::Entry;
 static_assert(sizeof(Entry) == 16);
+
+// The order of two entries: key, then the other bytes, then the place in
+// the file.  Equal records keep their order in the file, so a sort always
+// gives the same bytes.
+struct EntryLess {
+    const logcall_t *records;
+    bool operator()(const Entry &a, const Entry &b) const {
+        if (a.high != b.high)
+            return a.high < b.high;
+        if (a.low != b.low)
+            return a.low < b.low;
+        if (int body = compare_body(records[a.index], records[b.index]))
+            return body < 0;
+        return a.index < b.index;
+    }
+};
+
+// Key byte `at` of an entry, 0 the most significant of the twelve.
+constexpr size_t kKeyBytes = 12;
+unsigned key_byte(const Entry &e, size_t at) {
+    return at < 8 ? static_cast<unsigned>(e.high >> (56 - 8 * at)) & 0xFF
+                  : (e.low >> (24 - 8 * (at - 8))) & 0xFF;
+}
+
+// Sorts the entries in place by their key bytes from `at` on, most
+// significant first (American flag sort): each pass counts the entries per
+// byte value and swaps every entry into its bucket, then each bucket is
+// sorted by the next byte.  Small buckets, and buckets whose keys are all
+// equal, are left to the comparison sort, which also orders equal keys.
+// Every entry differs in its place, so the result is the one order that
+// EntryLess defines, whatever the algorithm.  No memory beyond the entries.
+void radix_sort(Entry *first, Entry *last, size_t at, const EntryLess &less) {
+    constexpr size_t kSmall = 64;
+    for (;;) {
+        const size_t n = static_cast<size_t>(last - first);
+        if (n < kSmall || at == kKeyBytes) {
+            std::sort(first, last, less);
+            return;
+        }
+        size_t count[256] = {};
+        for (const Entry *e = first; e != last; ++e)
+            ++count[key_byte(*e, at)];
+        if (count[key_byte(*first, at)] == n) {
+            ++at; // one value only: nothing to move at this byte
+            continue;
+        }
+        size_t next[256], end[256];
+        for (size_t b = 0, sum = 0; b < 256; ++b) {
+            next[b] = sum;
+            sum += count[b];
+            end[b] = sum;
+        }
+        for (size_t b = 0; b < 256; ++b) {
+            while (next[b] < end[b]) {
+                Entry e = first[next[b]];
+                for (unsigned d = key_byte(e, at); d != b; d = key_byte(e, at))
+                    std::swap(e, first[next[d]++]);
+                first[next[b]++] = e;
+            }
+        }
+        for (size_t b = 0, begin = 0; b < 256; begin = end[b++])
+            if (end[b] - begin > 1)
+                radix_sort(first + begin, first + end[b], at + 1, less);
+        return;
+    }
+}
 
 // The places of the records in sorted order; false without memory.
 bool sorted_order(const logcall_t *records, size_t count, std::vector<Entry> &order) {
@@ -75,36 +134,21 @@ bool sorted_order(const logcall_t *records, size_t count, std::vector<Entry> &or
         const SortKey key(records[i]);
         order.push_back(Entry{key.high, key.low, static_cast<uint32_t>(i)});
     }
-    std::sort(order.begin(), order.end(), [records](const Entry &a, const Entry &b) {
-        if (a.high != b.high)
-            return a.high < b.high;
-        if (a.low != b.low)
-            return a.low < b.low;
-        if (int body = compare_body(records[a.index], records[b.index]))
-            return body < 0;
-        return a.index < b.index;
-    });
+    radix_sort(order.data(), order.data() + order.size(), 0, EntryLess{records});
     return true;
 }
 
 // Writes the records in sorted order, gathered piece by piece into a buffer
-// of whole records.  The next records are fetched ahead: they lie anywhere
-// in the block, and waiting for each in turn would cost more than the sort.
-size_t write_sorted(std::FILE *binary, const logcall_t *records, const std::vector<Entry> &order) {
+// of whole records.
+size_t write_sorted(std::FILE *binary, const logs::SortedLogcall &log) {
     constexpr size_t kPiece = 1024;
-    constexpr size_t kAhead = 16;
     // 75 KiB: too much for a host thread's stack.
     std::unique_ptr<logcall_t[]> piece(new (std::nothrow) logcall_t[kPiece]);
     if (!piece)
         return 0;
     size_t written = 0;
-    for (size_t at = 0; at < order.size(); at += kPiece) {
-        const size_t n = std::min(kPiece, order.size() - at);
-        for (size_t i = 0; i < n; ++i) {
-            if (at + i + kAhead < order.size())
-                __builtin_prefetch(&records[order[at + i + kAhead].index]);
-            piece[i] = records[order[at + i].index];
-        }
+    for (size_t at = 0; at < log.size(); at += kPiece) {
+        const size_t n = log.gather(at, piece.get(), kPiece);
         const size_t put = std::fwrite(piece.get(), kLogcallSize, n, binary);
         written += put;
         if (put != n)
@@ -126,21 +170,29 @@ int compare_logcall(const logcall_t *a, const logcall_t *b) {
 }
 
 int sort_logcall(std::FILE *binary) {
-    const long length = binary ? logs::stream_length(binary) : -1;
+    logs::SortedLogcall log;
+    const int result = log.read_and_sort(binary);
+    return result != 0 ? result : log.write_back(binary);
+}
+
+namespace logs {
+
+int SortedLogcall::read_and_sort(std::FILE *binary) {
+    const long length = binary ? stream_length(binary) : -1;
     dbg_printf("sort_logcall: allsize=%lu\n", length);
     if (length < 0) {
         dbg_printf("fread(, %d, %d,) -> fret=%d (err=%d)\n", static_cast<int>(kLogcallSize), 0, 0,
                    -7);
         return -7;
     }
-    logs::TrackedBlock block(static_cast<size_t>(length), "buf");
-    if (!block)
+    m_block.reset(new (std::nothrow) TrackedBlock(static_cast<size_t>(length), "buf"));
+    if (!m_block || !*m_block)
         return -2;
-    const size_t count = block.size() / kLogcallSize;
+    const size_t count = m_block->size() / kLogcallSize;
     if (count > UINT32_MAX)
         return -2;
     std::rewind(binary);
-    const size_t got = std::fread(block.data(), kLogcallSize, count, binary);
+    const size_t got = std::fread(m_block->data(), kLogcallSize, count, binary);
     if (got < count) {
         dbg_printf("fread(, %d, %d,) -> fret=%d (err=%d)\n", static_cast<int>(kLogcallSize),
                    static_cast<int>(count), static_cast<int>(got), -7);
@@ -148,13 +200,25 @@ int sort_logcall(std::FILE *binary) {
     }
     dbg_printf("sort_logcall: elements=%u size=%d\n", static_cast<unsigned>(count),
                static_cast<int>(kLogcallSize));
+    m_records = reinterpret_cast<const logcall_t *>(m_block->data());
+    return sorted_order(m_records, count, m_order) ? 0 : -2;
+}
 
-    const auto *records = reinterpret_cast<const logcall_t *>(block.data());
-    std::vector<Entry> order;
-    if (!sorted_order(records, count, order))
-        return -2;
+size_t SortedLogcall::gather(size_t i, logcall_t *out, size_t count) const {
+    constexpr size_t kAhead = 16;
+    const size_t n = i < size() ? std::min(count, size() - i) : 0;
+    for (size_t k = 0; k < n; ++k) {
+        if (i + k + kAhead < size())
+            __builtin_prefetch(&m_records[m_order[i + k + kAhead].index]);
+        out[k] = m_records[m_order[i + k].index];
+    }
+    return n;
+}
+
+int SortedLogcall::write_back(std::FILE *binary) const {
+    const size_t count = size();
     std::rewind(binary);
-    size_t put = write_sorted(binary, records, order);
+    size_t put = write_sorted(binary, *this);
     // The converter reads the copy back at once: a piece that did not reach
     // the file counts as not written.
     if (put == count && std::fflush(binary) != 0)
@@ -170,4 +234,5 @@ int sort_logcall(std::FILE *binary) {
     return 0;
 }
 
+} // namespace logs
 } // namespace vorn

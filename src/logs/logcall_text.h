@@ -25,6 +25,16 @@ class LineText {
         return m_text;
     }
 
+    // Room for `n` more characters, taken at once for the caller to fill;
+    // nullptr when the text has no room for them.
+    char *extend(size_t n) {
+        if (n > kCapacity - m_length)
+            return nullptr;
+        char *at = m_text + m_length;
+        m_length += n;
+        return at;
+    }
+
     void add(char c) {
         if (m_length < kCapacity)
             m_text[m_length++] = c;
@@ -61,12 +71,26 @@ class LineText {
             number(value, 2, true);
             return;
         }
-        m_text[m_length++] = static_cast<char>('0' + value / 10);
-        m_text[m_length++] = static_cast<char>('0' + value % 10);
+        put_pair(m_text + m_length, value);
+        m_length += 2;
+    }
+    // The two digits of a value below 100 at `at`, from a table of pairs.
+    static void put_pair(char *at, unsigned value) {
+        static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324"
+                                         "25262728293031323334353637383940414243444546474849"
+                                         "50515253545556575859606162636465666768697071727374"
+                                         "75767778798081828384858687888990919293949596979899";
+        std::memcpy(at, kPairs + 2 * value, 2);
     }
     // "%0<digits>x": lower-case hexadecimal, at least `digits` digits.
     void hex(unsigned value, unsigned digits) {
-        static const char kHex[] = "0123456789abcdef";
+        static constexpr char kHex[] = "0123456789abcdef";
+        if (digits == 4 && value <= 0xFFFF && m_length + 4 <= kCapacity) {
+            for (unsigned i = 0; i < 4; ++i)
+                m_text[m_length + i] = kHex[(value >> (12 - 4 * i)) & 0xF];
+            m_length += 4;
+            return;
+        }
         char out[8];
         size_t n = 0;
         do {

@@ -37,11 +37,12 @@ constexpr long kProgressStart = 1048576;
 constexpr long kProgressStep = 1024;
 constexpr size_t kInvalidBytesTraced = 20;
 constexpr size_t kWindowSize = 65536;
-constexpr size_t kTextBufferSize = 65536;
+constexpr size_t kTextBufferSize = 256 * 1024;
 // The longest line a record writes at once: a frame piece of 292 bytes at
-// three characters each, behind its prefix; the header fields are at most
-// five digits wide.
-constexpr size_t kLongestLine = 64 + 3 * kTraceDataSize;
+// three characters each (and the one character that the hex writer puts
+// beyond), behind its prefix; the header fields are at most five digits
+// wide.
+constexpr size_t kLongestLine = 64 + 3 * kTraceDataSize + 1;
 
 // Reads the copy through a window of its own: the walk reads 8 bytes at a
 // time, and a stream call per header would cost more than the conversion.
@@ -164,6 +165,29 @@ char *put_two(char *p, unsigned v, char fill) {
     return p;
 }
 
+// " %02x" of every byte value, four bytes apart, so that a frame byte is
+// one four-byte copy of which three characters count.
+struct SpacedHex {
+    char text[256][4];
+    constexpr SpacedHex() : text() {
+        constexpr char kDigits[] = "0123456789abcdef";
+        for (unsigned b = 0; b < 256; ++b) {
+            text[b][0] = ' ';
+            text[b][1] = kDigits[b >> 4];
+            text[b][2] = kDigits[b & 0xF];
+            text[b][3] = ' ';
+        }
+    }
+};
+constexpr SpacedHex kSpacedHex;
+
+// The bytes as " %02x" each; writes one character beyond the text.
+char *put_spaced_hex(char *p, const uint8_t *bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i, p += 3)
+        std::memcpy(p, kSpacedHex.text[bytes[i]], 4);
+    return p;
+}
+
 char *put_hex(char *p, unsigned byte) {
     static const char kDigits[] = "0123456789abcdef";
     *p++ = kDigits[(byte >> 4) & 0xF];
@@ -268,6 +292,9 @@ class TraceWalk {
     unsigned m_last_mm = 0, m_last_ss = 0;
     unsigned m_day = 0, m_month = 0, m_year = 0, m_hour = 0;
     int m_stop = 0;
+    // The debug trace is on: the per-record trace lines are written.  Asked
+    // once, as a million records would otherwise ask a million times.
+    const bool m_traced = dbg_enabled();
 };
 
 void TraceWalk::progress(bool new_mark) {
@@ -298,7 +325,8 @@ int TraceWalk::run() {
         m_left -= static_cast<long>(sizeof(trace_header_t));
         record(mm, ss, hh);
         m_out.put("\n", 1);
-        dbg_printf("\n");
+        if (m_traced)
+            dbg_printf("\n");
         progress(true);
         if (m_stop || m_out.failed())
             break;
@@ -349,8 +377,10 @@ void TraceWalk::skip_ff_run() {
         if (m_left <= 0)
             break;
         m_in.read(m_buf, std::min(sizeof(trace_header_t), static_cast<size_t>(m_left)));
-        dbg_printf("pos=%ld, all=%ld:", p, m_left);
-        trace_bytes(m_buf);
+        if (m_traced) {
+            dbg_printf("pos=%ld, all=%ld:", p, m_left);
+            trace_bytes(m_buf);
+        }
         if (m_in.eof())
             break;
     }
@@ -492,10 +522,7 @@ void TraceWalk::frame_line(char *p, long size, unsigned pp, bool sent) {
     for (long rest = size; rest > 0;) {
         const size_t piece = std::min(static_cast<size_t>(rest), kTraceDataSize);
         const size_t got = m_in.read(m_data, piece);
-        for (size_t i = 0; i < got; ++i) {
-            *p++ = ' ';
-            p = put_hex(p, m_data[i]);
-        }
+        p = put_spaced_hex(p, m_data, got);
         m_out.commit(p);
         if (m_frames)
             m_frames->add(m_data, got);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <sys/mman.h>
 
 namespace vorn::platform {
 namespace {
@@ -12,6 +13,26 @@ namespace {
 struct alignas(16) BlockHeader {
     size_t size;
 };
+
+// Large blocks (the call log sort holds a whole log in one) are backed by
+// huge pages where the system offers them on request: a fraction of the
+// page faults, and records gathered from anywhere in the block miss the
+// address cache far less often.  Only advice: the block works without it.
+void advise_huge_pages(void *block, size_t size) {
+#ifdef MADV_HUGEPAGE
+    constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+    if (size < 4 * kHugePage)
+        return;
+    const auto begin = reinterpret_cast<uintptr_t>(block);
+    const uintptr_t from = (begin + kHugePage - 1) & ~(kHugePage - 1);
+    const uintptr_t to = (begin + size) & ~(kHugePage - 1);
+    if (to > from)
+        madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)size;
+#endif
+}
 
 } // namespace
 
@@ -22,6 +43,7 @@ void *global_alloc(size_t size) {
     if (header == nullptr)
         return nullptr;
     header->size = size;
+    advise_huge_pages(header + 1, size);
     return header + 1;
 }
 

@@ -1,0 +1,61 @@
+// A binary call log held in memory with the sorted order of its records.
+//
+// sort_logcall reads the whole log into one block, sorts small entries (key
+// and place) instead of the 75-byte records and writes the records back in
+// that order.  mklogcall, while the debug trace is off, keeps the block
+// instead and writes the lists straight from it: the sorted copy would
+// only be written to the file to be read back at once.
+#pragma once
+
+#include "logs/converter.h"
+#include "logs/logcall.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace vorn::logs {
+
+class SortedLogcall {
+  public:
+    // A record's key beside its place in the block, 16 bytes: the twelve key
+    // bytes as two big-endian numbers, and the record's index.
+    struct Entry {
+        uint64_t high;
+        uint32_t low;
+        uint32_t index;
+    };
+
+    // Reads the whole records of `binary` from its start and sorts them,
+    // with sort_logcall's trace lines.  Returns 0; -2 without memory, -7 when
+    // fewer records could be read than the length promised.
+    int read_and_sort(std::FILE *binary);
+
+    // Writes the records back from the start of `binary` in sorted order and
+    // rewinds it.  Returns 0, or -8 when not all of them reached the file.
+    int write_back(std::FILE *binary) const;
+
+    size_t size() const { return m_order.size(); }
+    // The i-th record in sorted order.
+    const logcall_t &operator[](size_t i) const { return m_records[m_order[i].index]; }
+    // Copies up to `count` records from the i-th on, in sorted order, to
+    // `out`; returns how many.  The records lie anywhere in the block: a tight
+    // copy loop has many of them on their way at once, where a conversion
+    // that waited for each in turn would take longer than the sort.
+    size_t gather(size_t i, logcall_t *out, size_t count) const;
+
+  private:
+    std::unique_ptr<TrackedBlock> m_block;
+    const logcall_t *m_records = nullptr;
+    std::vector<Entry> m_order;
+};
+
+// convert_logcall over the records of a sorted log in memory.
+int convert_sorted_logcall(const SortedLogcall &log, std::FILE *out, std::FILE *in,
+                           std::FILE *reject);
+
+// write_logcall_csv over the records of a sorted log in memory.
+int write_sorted_logcall_csv(const SortedLogcall &log, std::FILE *csv);
+
+} // namespace vorn::logs

@@ -3,6 +3,8 @@
 #include "api/internal_api.h"
 #include "conf/check.h"
 #include "conf/mkconf_driver.h"
+#include "conf/self_check.h"
+#include "frame/file_messages.h"
 #include "frame/frame.h"
 #include "logs/alarm.h"
 #include "logs/logcall.h"
@@ -169,8 +171,10 @@ Outcome compile_config(const char *config, const char *table) {
     return guarded([&](std::string *m) { return mkconf_driver(config, table, 1, m); });
 }
 
-Outcome decompile_table(const char *table, const char *config) {
-    return guarded([&](std::string *m) { return mkconf_driver(config, table, 0, m); });
+Outcome decompile_table(const char *table, const char *config, bool lossless) {
+    WriterOptions writer;
+    writer.lossless = lossless;
+    return guarded([&](std::string *m) { return mkconf_driver(config, table, 0, m, writer); });
 }
 
 Outcome alarm_report(const char *report, const char *log, const char *source,
@@ -197,6 +201,71 @@ Outcome merge_call_lists(const char *first, const char *second, const char *dest
 Outcome protocol_trace(const char *binfile, const char *textfile, const char *label,
                        const char *pcapng) {
     return guarded([&](std::string *m) { return make_trace(binfile, textfile, label, pcapng, m); });
+}
+
+namespace {
+
+// A whole text file as the compiler reads it (text mode); false when it
+// cannot be read.
+bool read_text(const char *path, std::string &text) {
+    std::FILE *file = std::fopen(path, "r");
+    if (file == nullptr)
+        return false;
+    char buffer[8192];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, got);
+    const bool ok = std::ferror(file) == 0;
+    return std::fclose(file) == 0 && ok;
+}
+
+std::vector<RecordDifference> api_differences(const std::vector<vorn::RecordDifference> &from) {
+    std::vector<RecordDifference> out;
+    out.reserve(from.size());
+    for (const vorn::RecordDifference &d : from)
+        out.push_back({d.field, d.expected, d.actual});
+    return out;
+}
+
+} // namespace
+
+std::string describe_differences(const std::vector<RecordDifference> &differences) {
+    std::vector<vorn::RecordDifference> library;
+    library.reserve(differences.size());
+    for (const RecordDifference &d : differences)
+        library.push_back({d.field, d.expected, d.actual});
+    return vorn::describe_differences(library);
+}
+
+TextCheck check_decompiled(const char *table, const char *config) {
+    TextCheck check;
+    const OwnedTable record = read_table_file(table);
+    std::string text;
+    if (record == nullptr || !read_text(config, text)) {
+        check.result = -2;
+        check.message = file_message(FileMessage::CannotRead, record == nullptr ? table : config);
+        return check;
+    }
+    SelfCheckResult done = self_check(text, *record);
+    check.result = done.result;
+    check.message = std::move(done.message);
+    check.differences = api_differences(done.differences);
+    return check;
+}
+
+bool compare_table_files(const char *a, const char *b, bool stamps,
+                         std::vector<RecordDifference> &differences) {
+    const OwnedTable first = read_table_file(a);
+    if (first == nullptr)
+        return false;
+    // The reader registers each table it reads; the first one stays ours.
+    set_instance_table(nullptr);
+    const OwnedTable second = read_table_file(b);
+    if (second == nullptr)
+        return false;
+    RecordCompareOptions options;
+    options.stamps = stamps;
+    differences = api_differences(compare_records(*first, *second, options));
+    return true;
 }
 
 const char *mkconf_result_words(int result) {

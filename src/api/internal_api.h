@@ -48,8 +48,11 @@ struct Outcome {
 // mkconf from ASCII to binary: the message carries the parser's
 // "Line n:@TEXT@" head, which the tool turns into "CONFIG:LINE: error:".
 Outcome compile_config(const char *config, const char *table);
-// mkconf from binary to ASCII.
-Outcome decompile_table(const char *table, const char *config);
+// mkconf from binary to ASCII.  `lossless` writes, for each setting whose
+// usual line would compile to other bytes, the line that gives the table's
+// own where the language has one; without it the text is the export's,
+// byte for byte.
+Outcome decompile_table(const char *table, const char *config, bool lossless = false);
 
 // mkalarm with the message as a string rather than the host's buffer.
 Outcome alarm_report(const char *report, const char *log, const char *source, const char *headline);
@@ -117,6 +120,42 @@ Outcome write_checked_table(const ConfigCheck &check, const char *table);
 // warnings.  0, or a negative result with the reason in `why` (the kinds of
 // input the page knows when the file is none of them).
 int report_page(const char *path, const std::string &shown, std::string &page, std::string &why);
+
+// ---- records ---------------------------------------------------------------------
+// A text can read the same while the records behind it differ.  `vorn
+// decompile` tells the user what its text will not give back, and `vorn
+// diff` tells two tables apart beyond their texts, both by the library's
+// own field-by-field comparison, so that the tool names fields as the
+// library's tests do.
+
+// One field (or "map") in which two records differ, with the values as the
+// library's comparison shows them ("-" for a map one side lacks).
+struct RecordDifference {
+    std::string field, expected, actual;
+};
+// One line per difference: "<field>: <expected> -> <actual>".
+std::string describe_differences(const std::vector<RecordDifference> &differences);
+
+// What compiling a written configuration again makes of its table.
+struct TextCheck {
+    // The compiler's result (0, or the parser's negative result) and its
+    // message when the text does not compile; -2 and a message when the
+    // table or the text cannot be read.
+    int result = 0;
+    std::string message;
+    // The fields of the table (expected) that the text gives otherwise
+    // (actual); the maps as a multiset; stamps left out.
+    std::vector<RecordDifference> differences;
+};
+
+// Compiles `config` in memory, without listings, and compares the record
+// with the table file `table`.
+TextCheck check_decompiled(const char *table, const char *config);
+
+// The differences of the table file `b` from `a`, stamps only when
+// `stamps`; false when either cannot be read as a table.
+bool compare_table_files(const char *a, const char *b, bool stamps,
+                         std::vector<RecordDifference> &differences);
 
 // ---- texts of results -------------------------------------------------------------
 // The tool words a failure as the library's own vocabulary does.

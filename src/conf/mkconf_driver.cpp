@@ -92,6 +92,7 @@ struct MkconfState {
     ReturnLine end;
     HeldBlock<char, release_err_str> err_str;
     HeldTable table;
+    WriterOptions writer; // how the ASCII text is written
 
   private:
     std::string *m_message; // receives err_str before it is released
@@ -153,7 +154,7 @@ int bin_to_ascii(const char *cfgfile, const char *binfile, MkconfState &state) {
     dbg_printf("call write_ascii_table pTable=%p cfg=%s err_str=%p\n",
                static_cast<void *>(state.table.get()), cfgfile,
                static_cast<void *>(state.err_str.get()));
-    const int w = write_ascii_table(state.table.get(), cfgfile, state.err_str.get());
+    const int w = write_ascii_table(state.table.get(), cfgfile, state.err_str.get(), state.writer);
     const int result = mkconf_ascii_write_result(w, state.err_str.get(), cfgfile);
     state.end.status = result == VORN_CONF_OK ? MkconfStatus::Clean : MkconfStatus::HandledError;
     return result;
@@ -163,7 +164,8 @@ int bin_to_ascii(const char *cfgfile, const char *binfile, MkconfState &state) {
 
 // ---- driver -----------------------------------------------------------------------
 
-int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode, std::string *message) {
+int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode, std::string *message,
+                  const WriterOptions &writer) {
     if (message != nullptr)
         message->clear();
     dbg_printf("mkconf(\"%s\", \"%s\", %d) pTable=%p\n", cfgfile, binfile, mode,
@@ -182,6 +184,7 @@ int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode, std::s
         dbg_printf("%20s=%02x\n", m.name, m.value);
 
     MkconfState state(message);
+    state.writer = writer;
     if (state.err_str.get() == nullptr) {
         // Without the message buffer nothing is converted; the user still
         // learns why.
@@ -260,13 +263,14 @@ bool announce_conversion(const char *host) {
     return true;
 }
 
-int write_ascii_table(table_t *table, const char *cfgfile, char *err_str) {
+int write_ascii_table(table_t *table, const char *cfgfile, char *err_str,
+                      const WriterOptions &options) {
     const uint16_t version = table_version(table);
     dbg_printf("write_ascii_table: pTable=%p tversion=%04x\n", static_cast<void *>(table), version);
     if (version != kTableVersion)
         return code(WriterResult::Failed);
     announce_conversion(kDecompilerHost);
-    return write_ascii_table15(table, cfgfile, err_str);
+    return write_ascii_table15(table, cfgfile, err_str, options);
 }
 
 int read_hex_file(table_t **table, const char *binfile) {

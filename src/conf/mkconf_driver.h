@@ -31,9 +31,10 @@ inline constexpr uint64_t kMinBinFileSize = kTableHeadSize;
 // when the standard library does (std::bad_alloc); the C export catches.
 // `message`, when given, receives the text composed for the user (the
 // parser's "Line n:@TEXT@" head and the words of the error kind, or a
-// "Cannot Read ..." line); empty after a clean run.
+// "Cannot Read ..." line); empty after a clean run.  `writer` says how the
+// binary-to-ASCII direction writes; the export always writes the usual text.
 int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode,
-                  std::string *message = nullptr);
+                  std::string *message = nullptr, const WriterOptions &writer = {});
 
 // The words of an error kind for a result of mkconf ("Syntax Error" for
 // VORN_CONF_SYNTAX_ERROR, ...), for tools that report to a user.
@@ -63,7 +64,8 @@ bool announce_conversion(const char *host);
 
 // Checks the table's version and hands it to write_ascii_table15.  Returns
 // WriterResult::Failed for another version, else the writer's result.
-int write_ascii_table(table_t *table, const char *cfgfile, char *err_str);
+int write_ascii_table(table_t *table, const char *cfgfile, char *err_str,
+                      const WriterOptions &options = {});
 
 // Opens binfile and reads it with read_bin_table.  *table is set to nullptr
 // first; on success it holds a registered working buffer (tag "pTable") that

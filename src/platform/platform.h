@@ -107,7 +107,7 @@ int create_new_file(const char *path);
 // match the wildcard part of the pattern; sorted by name.
 std::vector<std::string> find_files(const char *pattern);
 // The folder for a tool's temporary files: $TMPDIR on POSIX systems (when
-// set and not empty, else /tmp), the user's temporary folder on Windows;
+// it names a folder, else /tmp), the user's temporary folder on Windows;
 // without a trailing separator.
 std::string temp_folder();
 // Removes a file; true on success.

@@ -1,7 +1,10 @@
-// vorn decompile: turns a binary table back into the ASCII configuration it was compiled
-// from (as far as the format keeps it), through the library's own mkconf.
-// Without --tool-name the tool calls itself WBIN2CFG, the name under which
-// the library prints its version line.
+// vorn decompile: turns a binary table back into the ASCII configuration it
+// was compiled from, through the library's own mkconf driver.  The text is
+// the lossless one unless --reference asks for the export's own text; then
+// the text is compiled again in memory and every field or map that the
+// text would give otherwise is named in a warning, so that nothing the text
+// loses goes unnoticed.  Without --tool-name the tool calls itself
+// WBIN2CFG, the name under which the library prints its version line.
 #include "command.h"
 #include "conversion_reports.h"
 #include "file_checks.h"
@@ -17,6 +20,21 @@ namespace {
 
 using namespace vorn;
 
+// Warns of each setting of `table` that the text `config` does not carry;
+// true when it carries them all.
+bool self_check(const char *table, const char *config) {
+    const api::TextCheck check = api::check_decompiled(table, config);
+    const std::string head = std::string("vorn: warning: ") + config + ": ";
+    if (check.result != 0) {
+        tool::say_error(head + "the text does not compile again (" +
+                        api::mkconf_result_words(check.result) + "): " + check.message + "\n");
+        return false;
+    }
+    for (const api::RecordDifference &d : check.differences)
+        tool::say_error(head + tool::difference_text(d, table) + "\n");
+    return check.differences.empty();
+}
+
 int run_decompile(const tool::Args &args) {
     const char *table = args.operand(0);
     const char *config = args.operand(1);
@@ -26,10 +44,15 @@ int run_decompile(const tool::Args &args) {
     if (api::tool_name()[0] == '\0')
         set_tool_name("WBIN2CFG");
 
-    const int result = api::decompile_table(table, config).result;
+    const bool lossless = !args.flag("--reference");
+    const int result = api::decompile_table(table, config, lossless).result;
     if (result != VORN_CONF_OK)
         return tool::job_failed(tool::decompile_failure_text(result, table, config));
+    const bool carried = self_check(table, config);
     tool::note(std::string(table) + ": configuration written to " + config);
+    if (!carried && args.flag("--strict"))
+        return tool::job_failed(std::string(config) + " does not compile back to " + table +
+                                " (--strict)");
     return 0;
 }
 
@@ -37,5 +60,18 @@ int run_decompile(const tool::Args &args) {
 
 using tool::Kind;
 
-VORN_COMMAND("decompile", {{"TABLE.bin", Kind::InFile}, {"CONFIG.cfg", Kind::OutText}}, {},
-             "write the ASCII configuration of a binary table", nullptr, &run_decompile);
+VORN_COMMAND("decompile", {{"TABLE.bin", Kind::InFile}, {"CONFIG.cfg", Kind::OutText}},
+             {{"--reference", 0, Kind::Flag, nullptr,
+               "write the text of the library's mkconf export, byte for byte"},
+              {"--strict", 0, Kind::Flag, nullptr,
+               "fail (exit 1) when the text does not compile back to the table"}},
+             "write the ASCII configuration of a binary table",
+             "The text is lossless: compiling it gives the table's record again, except\n"
+             "for the few forms no line of the language can give (see vorn(1)).\n"
+             "--reference writes the text of the library's mkconf export instead.\n\n"
+             "Either text is compiled again in memory and compared with the table field\n"
+             "by field, the maps as a set, the checksum and compile stamps left out.\n"
+             "Each field or map the text would give otherwise is a warning naming it,\n"
+             "the table's value and what the text gives.  The text is written either\n"
+             "way; with --strict such a difference makes the exit status 1.\n",
+             &run_decompile);

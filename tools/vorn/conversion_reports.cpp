@@ -131,4 +131,16 @@ std::string decompile_failure_text(int result, const char *table, const char *co
     return why + " (result " + std::to_string(result) + ": " + vorn::api::error_text(-result) + ")";
 }
 
+std::string difference_text(const api::RecordDifference &difference, const char *table) {
+    const api::RecordDifference &d = difference;
+    if (d.expected == "-")
+        return d.field + " " + d.actual + ": the text adds it";
+    if (d.actual == "-")
+        return d.field + " " + d.expected + ": the text leaves it out";
+    const std::string what = d.field == "map" ? "map " + d.expected : d.field;
+    const std::string held =
+        d.field == "map" ? "" : std::string(table) + " holds " + d.expected + ", ";
+    return what + ": " + held + "the text gives " + d.actual;
+}
+
 } // namespace vorn::tool

@@ -28,4 +28,10 @@ std::string findings_count(const vorn::api::ConfigCheck &check);
 // by the driver's result, with the result and its error text.
 std::string decompile_failure_text(int result, const char *table, const char *config);
 
+// One difference of a text's compiled record from `table`, as a warning
+// says it: "table_te_l2mode: TABLE holds 3 (03h), the text gives 255
+// (FFh)", or for a map that one side lacks, "map ...: the text leaves it
+// out" and "map ...: the text adds it".
+std::string difference_text(const api::RecordDifference &difference, const char *table);
+
 } // namespace vorn::tool

@@ -5,17 +5,10 @@
 #include "internal_api.h"
 #include "vorn_b32.h"
 
-#include <cstdlib>
-
 namespace vorn::tool {
 
 std::string temporary_folder() {
-    // The system's choice (TMPDIR on POSIX systems), unless TMPDIR names
-    // no folder.
-    const char *tmp = std::getenv("TMPDIR");
-    if (tmp != nullptr && tmp[0] != '\0' &&
-        api::file_identity(tmp).kind != api::FileIdentity::Folder)
-        return "/tmp";
+    // The system's choice: TMPDIR on POSIX systems when it names a folder.
     return api::temp_folder();
 }
 

@@ -137,8 +137,13 @@ int create_new_file(const char *path) {
 }
 
 std::string temp_folder() {
+    // A TMPDIR that names no folder would make every temporary file fail;
+    // the system's folder serves instead, as mktemp(1) does.
     const char *tmpdir = std::getenv("TMPDIR");
-    std::string folder = tmpdir != nullptr && tmpdir[0] != '\0' ? tmpdir : "/tmp";
+    struct stat info {};
+    const bool usable = tmpdir != nullptr && tmpdir[0] != '\0' && ::stat(tmpdir, &info) == 0 &&
+                        S_ISDIR(info.st_mode);
+    std::string folder = usable ? tmpdir : "/tmp";
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
     return folder;

@@ -630,6 +630,12 @@ TEST(LogTools, RunsOfTheTool) {
     write_file(dir.file("events.bin"), events_example());
     write_file(dir.file("odd.bin"), "\x09 not an event log");
     write_file(dir.file("calls.bin"), calls_example());
+    // An end mark sorted between the calls: the later two stay unconverted.
+    CallRecord mark, late;
+    mark.plc = 0xFFFF;
+    mark.end.hour = late.end.hour = 14;
+    late.end.minute = 30;
+    write_file(dir.file("ended.bin"), call_log({late, CallRecord{}, late, mark}));
     write_file(dir.file("t.bin"), call_trace());
     write_file(dir.file("e.bin"), "");
     write_file(dir.file("bad.bin"), B().boot().record('?', 1, "").boot().bytes());

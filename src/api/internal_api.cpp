@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace vorn::api {
@@ -177,30 +178,78 @@ Outcome decompile_table(const char *table, const char *config, bool lossless) {
     return guarded([&](std::string *m) { return mkconf_driver(config, table, 0, m, writer); });
 }
 
-Outcome alarm_report(const char *report, const char *log, const char *source,
-                     const char *headline) {
-    return guarded(
-        [&](std::string *m) { return make_alarm_report(report, log, 0, source, headline, m); });
+Outcome alarm_report(const char *report, const char *log, const char *source, const char *headline,
+                     AlarmStats *stats) {
+    return guarded([&](std::string *m) {
+        return make_alarm_report(report, log, 0, source, headline, m, stats);
+    });
 }
 
-Outcome call_lists(const CallListFiles &files) {
+Outcome call_lists(const CallListFiles &files, LogcallStats *stats) {
     LogcallFiles job;
     job.binfile = files.binfile;
     job.outfile = files.outfile;
     job.infile = files.infile;
     job.rejectfile = files.rejectfile;
     job.csvfile = files.csvfile;
+    job.stats = stats;
     return guarded([&](std::string *m) { return make_logcall_lists(job, m); });
 }
 
-Outcome merge_call_lists(const char *first, const char *second, const char *destination) {
+Outcome merge_call_lists(const char *first, const char *second, const char *destination,
+                         MergeStats *stats) {
     return guarded(
-        [&](std::string *) { return vorn::merge_call_lists(first, second, destination); });
+        [&](std::string *) { return vorn::merge_call_lists(first, second, destination, stats); });
 }
 
 Outcome protocol_trace(const char *binfile, const char *textfile, const char *label,
-                       const char *pcapng) {
-    return guarded([&](std::string *m) { return make_trace(binfile, textfile, label, pcapng, m); });
+                       const char *pcapng, TraceStats *stats) {
+    return guarded(
+        [&](std::string *m) { return make_trace(binfile, textfile, label, pcapng, m, stats); });
+}
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE *file) const { std::fclose(file); }
+};
+
+// The head of a file that the kind checks look at, and the file's size.
+bool read_head(const char *path, std::string &head, uint64_t &size) {
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+    if (!file || !platform::file_size(path, &size))
+        return false;
+    head.resize(logs::kKindHeadSize);
+    head.resize(std::fread(head.data(), 1, head.size(), file.get()));
+    return std::ferror(file.get()) == 0;
+}
+
+} // namespace
+
+bool input_is(const char *path, InputKind expected, std::string &why) {
+    std::string head;
+    uint64_t size = 0;
+    if (!read_head(path, head, size)) {
+        why = std::string("cannot read ") + path + ": " +
+              platform::system_error_text(platform::last_error());
+        return false;
+    }
+    const logs::KindCheck check = logs::check_kind(expected, head, size);
+    if (check.fits)
+        return true;
+    const InputKind likely = report::likely_kind(head, size);
+    why = std::string(path) + " is not " + kind_name(expected) + " (";
+    if (likely != InputKind::Unknown && likely != expected)
+        why += std::string("it looks like ") + kind_name(likely) + ")";
+    else
+        why += check.reason + ")";
+    return false;
+}
+
+InputKind likely_kind(const char *path) {
+    std::string head;
+    uint64_t size = 0;
+    return read_head(path, head, size) ? report::likely_kind(head, size) : InputKind::Unknown;
 }
 
 namespace {

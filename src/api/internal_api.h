@@ -15,6 +15,8 @@
 // The record layout and the operating-system services that entries below
 // hand out; the tool names them only through vorn::api.
 #include "../platform/output_file.h"
+#include "../logs/conversion_stats.h"
+#include "../logs/input_kinds.h"
 #include "../platform/platform.h"
 #include "../table/owned_table.h"
 #include "../table/table.h"
@@ -54,8 +56,16 @@ Outcome compile_config(const char *config, const char *table);
 // byte for byte.
 Outcome decompile_table(const char *table, const char *config, bool lossless = false);
 
+// What a conversion did, for the tool's summary line: each conversion below
+// fills its record when given one, from the counts its converter keeps.
+using logs::AlarmStats;
+using logs::LogcallStats;
+using logs::MergeStats;
+using logs::TraceStats;
+
 // mkalarm with the message as a string rather than the host's buffer.
-Outcome alarm_report(const char *report, const char *log, const char *source, const char *headline);
+Outcome alarm_report(const char *report, const char *log, const char *source, const char *headline,
+                     AlarmStats *stats = nullptr);
 
 // mklogcall: the tool also writes the CSV list, which the export has no
 // argument for.  Unused lists are nullptr.
@@ -66,14 +76,30 @@ struct CallListFiles {
     const char *rejectfile = nullptr;
     const char *csvfile = nullptr;
 };
-Outcome call_lists(const CallListFiles &files);
+Outcome call_lists(const CallListFiles &files, LogcallStats *stats = nullptr);
 
 // merge_logcall; a null destination replaces `first`.
-Outcome merge_call_lists(const char *first, const char *second, const char *destination);
+Outcome merge_call_lists(const char *first, const char *second, const char *destination,
+                         MergeStats *stats = nullptr);
 
 // mktrace: the tool also writes the pcapng capture (pcapng may be nullptr).
 Outcome protocol_trace(const char *binfile, const char *textfile, const char *label,
-                       const char *pcapng);
+                       const char *pcapng, TraceStats *stats = nullptr);
+
+// ---- kinds of input ---------------------------------------------------------------
+// The exports convert whatever a host hands them; the tool refuses a file
+// of the wrong kind before it writes anything, with the library's own
+// checks of each kind and its guess of what the file is instead.
+
+using logs::InputKind;
+using logs::kind_name;
+// True when `path` holds `expected` (a log kind; an empty file is every
+// kind).  Otherwise false with `why`: "PATH is not a call log (it looks
+// like a configuration)", or the check's reason when the file looks like
+// nothing known, or the system's reason when it cannot be read.
+bool input_is(const char *path, InputKind expected, std::string &why);
+// What `path` looks like (Unknown when it cannot be read).
+InputKind likely_kind(const char *path);
 
 // ---- configuration check ----------------------------------------------------------
 // `vorn check` and `vorn compile` show what every line of a configuration

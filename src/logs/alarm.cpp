@@ -316,7 +316,7 @@ void write_counts(std::FILE *text, const Queue &q, unsigned whole_count, bool da
 // newest event carries the whole count.  A repaired header may describe a
 // ring that is no ring: the walk then stops after one round.
 void list_events(std::FILE *text, const LogBlock &log, int version, Queue &q, unsigned whole_count,
-                 bool damaged) {
+                 bool damaged, logs::AlarmStats *stats) {
     auto number = static_cast<uint16_t>(whole_count - static_cast<unsigned>(q.count) + 1);
     unsigned listed = 0;
     for (int index = next_index(q); index != q.size; index = next_index(q), ++number) {
@@ -324,7 +324,11 @@ void list_events(std::FILE *text, const LogBlock &log, int version, Queue &q, un
             break;
         ++listed;
         const EventPlace place = locate_event(version, index);
+        if (stats)
+            ++stats->events;
         if (!log.holds(place.record, place.record_size)) {
+            if (stats)
+                ++stats->invalid;
             report_invalid_entry(text, log, place, number);
             continue;
         }
@@ -354,7 +358,8 @@ void trace_v2_pointers(const LogBlock &log) {
 
 } // namespace
 
-int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const char *headline) {
+int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const char *headline,
+                  logs::AlarmStats *stats) {
     long file_length = binary ? logs::stream_length(binary) : -1;
     if (file_length <= 0)
         return -1;
@@ -391,7 +396,7 @@ int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const 
     write_counts(text, q, whole_count, damaged);
     if (version == 2)
         trace_v2_pointers(log);
-    list_events(text, log, version, q, whole_count, damaged);
+    list_events(text, log, version, q, whole_count, damaged, stats);
     if (text)
         std::fputc('\n', text);
     dbg_printf("mkalarm: end\n");
@@ -399,7 +404,8 @@ int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const 
 }
 
 int make_alarm_report(const char *textfile, const char *binfile, int32_t direction,
-                      const char *source, const char *headline, std::string *message) {
+                      const char *source, const char *headline, std::string *message,
+                      logs::AlarmStats *stats) {
     using logs::text_or_null;
     dbg_printf("mkalarm(\"%s\", \"%s\", %d, \"%s\", \"%s\",)\n", text_or_null(textfile),
                text_or_null(binfile), direction, text_or_null(source), text_or_null(headline));
@@ -423,7 +429,7 @@ int make_alarm_report(const char *textfile, const char *binfile, int32_t directi
             dbg_printf("\n");
             result = -4;
         } else {
-            result = convert_alarm(binary.get(), text.get(), source, headline);
+            result = convert_alarm(binary.get(), text.get(), source, headline, stats);
             // A report that did not reach the file is not a report: a full
             // disk must not look like success to the host, and the file is
             // cut back to the reports before it.

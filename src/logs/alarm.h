@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <string>
 
+#include "logs/conversion_stats.h"
+
 namespace vorn {
 
 #pragma pack(push, 1)
@@ -92,12 +94,15 @@ static_assert(offsetof(alarm_buffer2_t, whole_count) == 3 && offsetof(alarm_buff
 // null.  `source` names where the log came from, `headline` is written above
 // the version line; both may be null or empty.  Returns 0; -1 for an empty
 // file, -2 without memory, -3 when the file could not be read to its end, -4
-// for an unknown event version.
-int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const char *headline);
+// for an unknown event version.  The events listed are counted into
+// `stats` when it is given.
+int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const char *headline,
+                  logs::AlarmStats *stats = nullptr);
 
 // All of mkalarm: opens the files, converts, closes.  On a negative result
 // `message` (when given) receives the fixed message for the host.
 int make_alarm_report(const char *textfile, const char *binfile, int32_t direction,
-                      const char *source, const char *headline, std::string *message);
+                      const char *source, const char *headline, std::string *message,
+                      logs::AlarmStats *stats = nullptr);
 
 } // namespace vorn

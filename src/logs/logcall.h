@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <string>
 
+#include "logs/conversion_stats.h"
+
 namespace vorn {
 
 // Records are memory images of the box's little-endian layout.
@@ -87,7 +89,9 @@ PortPair logcall_port(uint8_t code);
 // the three streams.  `in` and `reject` may be the `out` stream: out == in is
 // the combined list with direction arrows, out == reject adds the markers in
 // front of the start time.  Returns 0.
-int convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE *reject);
+// The lines are counted into `stats` when it is given.
+int convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE *reject,
+                    logs::LogcallStats *stats = nullptr);
 
 // The files of one conversion.  Absent in and reject files send their lines
 // to the out file; the CSV table is the tool's addition and left out by the
@@ -98,6 +102,8 @@ struct LogcallFiles {
     const char *infile = nullptr;
     const char *rejectfile = nullptr;
     const char *csvfile = nullptr;
+    // What the conversion did, filled when given.
+    logs::LogcallStats *stats = nullptr;
 };
 
 // Result of a CSV table that could not be created or written.
@@ -132,7 +138,9 @@ int sort_logcall(std::FILE *binary);
 // Merges two call lists line by line by the end time of each line.  Returns
 // 0; -4 when a write to `out` failed, -5 when an input was read beyond the
 // length it had at the start.
-int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out);
+// The lines taken from each list are counted into `stats` when it is given.
+int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out,
+                        logs::MergeStats *stats = nullptr);
 
 // The error line "LCMERGE: ERROR <code>", with the runtime's last error in
 // angle brackets when one is set; always written.  Nothing for 0.
@@ -141,6 +149,7 @@ void report_merge_error(int code);
 // All of merge_logcall.  Returns 0; -1 first list absent or unreadable (also
 // a failed replacement), -2 second list absent or unreadable, -3 output not
 // creatable, -4 output not writable, -5 an input grew during the merge.
-int merge_call_lists(const char *first, const char *second, const char *destination);
+int merge_call_lists(const char *first, const char *second, const char *destination,
+                     logs::MergeStats *stats = nullptr);
 
 } // namespace vorn

@@ -370,7 +370,8 @@ void convert_record(const Streams &s, const logcall_t &r, unsigned &counter, log
 // list's text goes to its stream in large blocks; a list named for two
 // streams shares one buffer, so its lines keep their order.
 template <class Records>
-int convert_records(Records &records, std::FILE *out, std::FILE *in, std::FILE *reject) {
+int convert_records(Records &records, std::FILE *out, std::FILE *in, std::FILE *reject,
+                    logs::LogcallStats *stats) {
     logs::TextBuffer out_text(out);
     std::optional<logs::TextBuffer> in_text, reject_text;
     logs::TextBuffer *in_list = in && in != out ? &in_text.emplace(in) : &out_text;
@@ -383,8 +384,11 @@ int convert_records(Records &records, std::FILE *out, std::FILE *in, std::FILE *
     // A full disk ends the conversion: the caller finds the failed stream
     // when it closes the files.
     const logcall_t *r;
-    while (!s.failed() && (r = records.next()) != nullptr && r->plc != kLogcallEnd)
+    while (!s.failed() && (r = records.next()) != nullptr && r->plc != kLogcallEnd) {
         convert_record(s, *r, counter, text);
+        if (stats)
+            logs::count_logcall_line(*stats, *r);
+    }
     out_text.flush();
     if (in_text)
         in_text->flush();
@@ -396,19 +400,20 @@ int convert_records(Records &records, std::FILE *out, std::FILE *in, std::FILE *
 
 } // namespace
 
-int convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE *reject) {
+int convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE *reject,
+                    logs::LogcallStats *stats) {
     if (sorted == nullptr || out == nullptr)
         return 0;
     StreamRecords records(sorted);
-    return convert_records(records, out, in, reject);
+    return convert_records(records, out, in, reject, stats);
 }
 
 int logs::convert_sorted_logcall(const SortedLogcall &log, std::FILE *out, std::FILE *in,
-                                 std::FILE *reject) {
+                                 std::FILE *reject, LogcallStats *stats) {
     if (out == nullptr)
         return 0;
     MemoryRecords records(log);
-    return convert_records(records, out, in, reject);
+    return convert_records(records, out, in, reject, stats);
 }
 
 namespace {
@@ -488,11 +493,12 @@ std::string lists_message(int result, const LogcallFiles &files) {
 // the trace tells it step by step; otherwise the sorted records are
 // converted straight from memory, which spares writing the copy back and
 // reading it again.  The lists are the same bytes either way.
-int sort_and_convert(std::FILE *copy, CallLists &lists) {
+int sort_and_convert(std::FILE *copy, CallLists &lists, logs::LogcallStats *stats) {
     if (dbg_enabled()) {
         int result = sort_logcall(copy);
         if (result == 0) {
-            result = convert_logcall(copy, lists.out.get(), lists.in_stream, lists.reject_stream);
+            result =
+                convert_logcall(copy, lists.out.get(), lists.in_stream, lists.reject_stream, stats);
             if (lists.csv) {
                 std::rewind(copy);
                 write_logcall_csv(copy, lists.csv.get());
@@ -504,7 +510,7 @@ int sort_and_convert(std::FILE *copy, CallLists &lists) {
     int result = sorted.read_and_sort(copy);
     if (result == 0) {
         result = logs::convert_sorted_logcall(sorted, lists.out.get(), lists.in_stream,
-                                              lists.reject_stream);
+                                              lists.reject_stream, stats);
         if (lists.csv)
             logs::write_sorted_logcall_csv(sorted, lists.csv.get());
     }
@@ -531,7 +537,9 @@ int make_logcall_lists(const LogcallFiles &files, std::string *message) {
     if (lists.csv)
         csv_buffer.attach(lists.csv.get());
     if (result == 0)
-        result = sort_and_convert(copy.stream(), lists);
+        result = sort_and_convert(copy.stream(), lists, files.stats);
+    if (result == 0 && files.stats)
+        logs::count_logcall_records(*files.stats, copy.stream());
     result = close_lists(lists, result);
 
     const std::string text = lists_message(result, files);

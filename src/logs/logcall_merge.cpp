@@ -176,7 +176,7 @@ std::string folder_of(const std::string &path) {
 
 } // namespace
 
-int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out) {
+int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out, logs::MergeStats *stats) {
     if (in1 == nullptr || in2 == nullptr || out == nullptr)
         return -4;
     int result = -4;
@@ -212,6 +212,8 @@ int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out) {
             break;
         }
         side = take_first ? First : Second;
+        if (stats)
+            ++(take_first ? stats->first : stats->second);
     }
     if (!merged.flush())
         result = -4;
@@ -333,7 +335,8 @@ int finish_output(const char *first, const char *second, const char *out_name, M
 
 } // namespace
 
-int merge_call_lists(const char *first, const char *second, const char *destination) {
+int merge_call_lists(const char *first, const char *second, const char *destination,
+                     logs::MergeStats *stats) {
     // Only errors of this merge belong into its report.
     platform::set_last_error(0);
     MergeOutput m;
@@ -356,7 +359,7 @@ int merge_call_lists(const char *first, const char *second, const char *destinat
 
     const char *out_name = m.name(destination);
     dbg_printf("merge <%s>+<%s> -> <%s>\n", first, second, out_name);
-    result = merge_logcall_lines(in1.get(), in2.get(), m.out.get());
+    result = merge_logcall_lines(in1.get(), in2.get(), m.out.get(), stats);
     in1.close();
     in2.close();
     result = finish_output(first, second, out_name, m, result);

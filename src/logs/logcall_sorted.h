@@ -7,6 +7,7 @@
 // only be written to the file to be read back at once.
 #pragma once
 
+#include "logs/conversion_stats.h"
 #include "logs/converter.h"
 #include "logs/logcall.h"
 
@@ -53,7 +54,7 @@ class SortedLogcall {
 
 // convert_logcall over the records of a sorted log in memory.
 int convert_sorted_logcall(const SortedLogcall &log, std::FILE *out, std::FILE *in,
-                           std::FILE *reject);
+                           std::FILE *reject, LogcallStats *stats = nullptr);
 
 // write_logcall_csv over the records of a sorted log in memory.
 int write_sorted_logcall_csv(const SortedLogcall &log, std::FILE *csv);

@@ -267,6 +267,8 @@ class TraceWalk {
 
     // Returns the stop flag: 1 when the walk ended at invalid data.
     int run();
+    // The records written as lines so far.
+    uint64_t records() const { return m_records; }
 
   private:
     void progress(bool new_mark);
@@ -292,6 +294,7 @@ class TraceWalk {
     unsigned m_last_mm = 0, m_last_ss = 0;
     unsigned m_day = 0, m_month = 0, m_year = 0, m_hour = 0;
     int m_stop = 0;
+    uint64_t m_records = 0;
     // The debug trace is on: the per-record trace lines are written.  Asked
     // once, as a million records would otherwise ask a million times.
     const bool m_traced = dbg_enabled();
@@ -324,6 +327,7 @@ int TraceWalk::run() {
         const unsigned hh = static_cast<uint16_t>(tick * 2);
         m_left -= static_cast<long>(sizeof(trace_header_t));
         record(mm, ss, hh);
+        m_records += m_stop ? 0 : 1; // invalid data is no record
         m_out.put("\n", 1);
         if (m_traced)
             dbg_printf("\n");
@@ -567,8 +571,8 @@ const char *error_state_name(unsigned code) {
     return code < std::size(kErrorStates) ? kErrorStates[code] : "";
 }
 
-int convert_trace(std::FILE *binary, std::FILE *text, const char *label,
-                  logs::PcapngWriter *frames) {
+int convert_trace(std::FILE *binary, std::FILE *text, const char *label, logs::PcapngWriter *frames,
+                  logs::TraceStats *stats) {
     logs::TrackedBlock record(kTraceBufferSize, "tracebuf");
     std::unique_ptr<WalkBuffers> buffers(new (std::nothrow) WalkBuffers);
     if (!record || !buffers)
@@ -586,6 +590,8 @@ int convert_trace(std::FILE *binary, std::FILE *text, const char *label,
     TraceInput in(binary, buffers->window);
     TraceWalk walk(in, out, record.data(), length, label, frames);
     const int stop = walk.run();
+    if (stats)
+        stats->records = walk.records();
     return out.flush() ? stop : -4;
 }
 
@@ -595,7 +601,7 @@ namespace {
 // Returns convert_trace's result, or -4 with `unwritten` set to the file that
 // could not be written.
 int write_trace_files(std::FILE *copy, const char *textfile, const char *label, const char *pcapng,
-                      const char *&unwritten) {
+                      const char *&unwritten, logs::TraceStats *stats) {
     platform::OutputFile text;
     if (textfile == nullptr || !text.create(textfile, "wt")) {
         dbg_printf("Cannot Write \"%s\"!\n", logs::text_or_null(textfile));
@@ -610,7 +616,7 @@ int write_trace_files(std::FILE *copy, const char *textfile, const char *label, 
     std::optional<logs::PcapngWriter> frames;
     if (capture)
         frames.emplace(capture.get());
-    int result = convert_trace(copy, text.get(), label, frames ? &*frames : nullptr);
+    int result = convert_trace(copy, text.get(), label, frames ? &*frames : nullptr, stats);
     // A text or capture that did not reach the disk whole is not a
     // conversion: a full disk must not look like success, and the files
     // keep their old content.  The texts of an empty trace, of invalid data
@@ -627,7 +633,7 @@ int write_trace_files(std::FILE *copy, const char *textfile, const char *label, 
 } // namespace
 
 int make_trace(const char *binfile, const char *textfile, const char *label, const char *pcapng,
-               std::string *message) {
+               std::string *message, logs::TraceStats *stats) {
     int result;
     const char *unwritten = "DTRACE"; // the name hosts get when the text fails
     {
@@ -636,7 +642,7 @@ int make_trace(const char *binfile, const char *textfile, const char *label, con
                    logs::text_or_null(textfile));
         result = copy.copy_from(binfile);
         if (result == 0)
-            result = write_trace_files(copy.stream(), textfile, label, pcapng, unwritten);
+            result = write_trace_files(copy.stream(), textfile, label, pcapng, unwritten, stats);
     } // the copy is deleted here, after every outcome
 
     std::string text = logs::result_message(result, binfile, unwritten);

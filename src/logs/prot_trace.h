@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <string>
 
+#include "logs/conversion_stats.h"
+
 namespace vorn {
 
 namespace logs {
@@ -54,9 +56,10 @@ const char *error_state_name(unsigned code);
 // standard output.  `frames`, when given, receives the D-channel frames and
 // the times.  Returns 0 when the trace was read to its end, 1 when it ended
 // at invalid data, -2 without memory for the record buffer, -19 for an empty
-// file, -4 when the text could not be written.
+// file, -4 when the text could not be written.  The records written are
+// counted into `stats` when it is given.
 int convert_trace(std::FILE *binary, std::FILE *text, const char *label,
-                  logs::PcapngWriter *frames = nullptr);
+                  logs::PcapngWriter *frames = nullptr, logs::TraceStats *stats = nullptr);
 
 // All of mktrace: copies the trace, converts the copy, deletes it.  With a
 // `pcapng` path the frames are also written there as a capture.  On a
@@ -64,6 +67,6 @@ int convert_trace(std::FILE *binary, std::FILE *text, const char *label,
 // host: -1 and -3 name the trace, -2 is the no-memory text, -4 names
 // "DTRACE" for the text file (as hosts expect) or the capture's path.
 int make_trace(const char *binfile, const char *textfile, const char *label, const char *pcapng,
-               std::string *message);
+               std::string *message, logs::TraceStats *stats = nullptr);
 
 } // namespace vorn

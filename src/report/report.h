@@ -14,6 +14,7 @@
 #pragma once
 
 #include "frame/results.h"
+#include "logs/input_kinds.h"
 #include "table/table.h"
 
 #include <cstddef>
@@ -53,8 +54,12 @@ std::string call_list_page(std::string_view text, const PageInfo &info);
 // Returns 0, or the converter's negative result with the reason in `why`.
 int event_log_page(const char *binfile, const PageInfo &info, std::string &page, std::string &why);
 
-// What an input file holds, judged from its bytes.
-enum class InputKind { Table, Config, CallLog, CallList, EventLog, Unknown };
+// What an input file holds, judged from its bytes: a table by its format
+// text, a configuration by its TABLE line, the logs by the checks of the
+// log converters.  `head` is the file's start (logs::kKindHeadSize bytes
+// are enough), `size` its whole size.
+using logs::InputKind;
+InputKind likely_kind(std::string_view head, uint64_t size);
 InputKind input_kind(const std::string &bytes);
 
 // The page's own failures; the pages of a configuration and of an event log

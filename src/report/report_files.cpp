@@ -27,40 +27,27 @@ bool read_bytes(const char *path, std::string &bytes) {
     return std::ferror(file.get()) == 0;
 }
 
-// An event log of version 2 names a ring of 40 or 100 entries that the
-// file holds; one of version 1 is exactly one buffer.
-bool looks_like_events(const std::string &bytes) {
-    if (bytes.empty())
-        return false;
-    if (bytes[0] == 1)
-        return bytes.size() == sizeof(alarm_buffer_t);
-    if (bytes[0] != 2 || bytes.size() < sizeof(alarm_buffer2_t))
-        return false;
-    int16_t ring = 0;
-    std::memcpy(&ring, bytes.data() + offsetof(alarm_buffer2_t, acq), sizeof ring);
-    return (ring == kAlarmEventsV1 || ring == kAlarmEventsV2) &&
-           bytes.size() >= sizeof(alarm_buffer2_t) + static_cast<size_t>(ring) * 75;
-}
-
 } // namespace
 
-InputKind input_kind(const std::string &bytes) {
-    if (bytes.size() >= kTableHeadSize &&
-        bytes.compare(offsetof(table_t, table_format), kTableFormatLength, kTableFormat) == 0)
+InputKind likely_kind(std::string_view head, uint64_t size) {
+    if (size >= kTableHeadSize &&
+        head.size() >= offsetof(table_t, table_format) + kTableFormatLength &&
+        head.substr(offsetof(table_t, table_format), kTableFormatLength) == kTableFormat)
         return InputKind::Table;
-    if (looks_like_events(bytes))
-        return InputKind::EventLog;
-    const bool text = bytes.find('\0') == std::string::npos;
-    if (text) {
+    const InputKind log = logs::likely_log_kind(head, size);
+    if (log == InputKind::Text) {
         size_t at = 0;
-        while ((at = bytes.find("TABLE", at)) != std::string::npos) {
-            if ((at == 0 || bytes[at - 1] == '\n') && bytes.compare(at + 5, 1, "=") == 0)
+        while ((at = head.find("TABLE", at)) != std::string_view::npos) {
+            if ((at == 0 || head[at - 1] == '\n') && head.substr(at + 5, 1) == "=")
                 return InputKind::Config;
             at += 5;
         }
-        return bytes.empty() ? InputKind::Unknown : InputKind::CallList;
     }
-    return bytes.size() >= kLogcallSize ? InputKind::CallLog : InputKind::Unknown;
+    return log;
+}
+
+InputKind input_kind(const std::string &bytes) {
+    return likely_kind(bytes, bytes.size());
 }
 
 int page_for_file(const char *path, const PageInfo &info, std::string &page, std::string &why) {
@@ -89,8 +76,10 @@ int page_for_file(const char *path, const PageInfo &info, std::string &page, std
         page = call_log_page(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), info);
         return 0;
     case InputKind::CallList:
+    case InputKind::Text: // its lines of no known form are counted
         page = call_list_page(bytes, info);
         return 0;
+    case InputKind::Trace:
     case InputKind::Unknown:
         break;
     }

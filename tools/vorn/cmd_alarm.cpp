@@ -18,7 +18,11 @@ int run_alarm(const vorn::tool::Args &args) {
     const char *report = args.operand(1);
     if (!vorn::tool::job_files_ok({log}, {report}))
         return 1;
-    const vorn::api::Outcome done = vorn::api::alarm_report(report, log, source, headline);
+    std::string why;
+    if (!vorn::api::input_is(log, vorn::api::InputKind::EventLog, why))
+        return vorn::tool::job_failed(why);
+    vorn::api::AlarmStats stats;
+    const vorn::api::Outcome done = vorn::api::alarm_report(report, log, source, headline, &stats);
     const int result = done.result;
     if (result < 0) {
         vorn::tool::library_failed(done.message, result);
@@ -30,10 +34,14 @@ int run_alarm(const vorn::tool::Args &args) {
                                    "\" cannot be converted as an event log");
         return 1;
     }
+    std::string line = std::string(log) + ": " + std::to_string(stats.events) +
+                       (stats.events == 1 ? " event" : " events");
+    if (stats.invalid != 0)
+        line += " (" + std::to_string(stats.invalid) + " invalid)";
     if (report)
-        vorn::tool::note(std::string(log) + ": report appended to " + report);
+        vorn::tool::note(line + " converted; report appended to " + report);
     else
-        vorn::tool::note(std::string(log) + ": event log can be converted (result " +
+        vorn::tool::note(line + "; the event log can be converted (result " +
                          std::to_string(result) + ")");
     return 0;
 }

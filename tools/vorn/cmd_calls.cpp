@@ -46,6 +46,33 @@ int report_calls_failure(const vorn::api::CallListFiles &job, int result, std::s
     return vorn::tool::library_failed(message, result);
 }
 
+std::string count(uint64_t n, const char *what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
+// One line: the records read, the lines of each list (a list left out
+// takes its lines into OUT.txt), the rejects and the records from the end
+// mark on, which the box's format leaves unconverted: a warning that
+// --quiet does not silence, as those calls are in no list.
+void summarize(const vorn::api::CallListFiles &job, const vorn::api::LogcallStats &stats) {
+    const uint64_t in = job.infile ? stats.incoming : 0;
+    const uint64_t reject = job.rejectfile ? stats.rejected : 0;
+    const uint64_t out = stats.outgoing + stats.incoming + stats.rejected - in - reject;
+    std::string line = std::string(job.binfile) + ": " + count(stats.records, "record") +
+                       " read; " + count(out, "line") + " in " + job.outfile;
+    if (job.infile)
+        line += ", " + std::to_string(in) + " in " + job.infile;
+    if (job.rejectfile)
+        line += ", " + std::to_string(reject) + " in " + job.rejectfile;
+    if (job.csvfile)
+        line += std::string(", the table in ") + job.csvfile;
+    line += "; " + count(stats.rejected, "reject");
+    if (stats.unconverted == 0)
+        return vorn::tool::note(line);
+    vorn::tool::say_error("vorn: warning: " + line + "; " + count(stats.unconverted, "record") +
+                          " from the end mark on not converted\n");
+}
+
 int run_calls(const vorn::tool::Args &args) {
     vorn::api::CallListFiles job;
     job.binfile = args.operand(0);
@@ -58,20 +85,21 @@ int run_calls(const vorn::tool::Args &args) {
         !outputs_distinct({job.outfile, job.infile, job.rejectfile, job.csvfile}))
         return 1;
 
+    std::string why;
+    if (!vorn::api::input_is(job.binfile, vorn::api::InputKind::CallLog, why))
+        return vorn::tool::job_failed(why);
+
     // The copy of the log goes to the user's temporary folder, not to the
     // folder the tool was started in.
     vorn::tool::use_temporary_folder();
-    const vorn::api::Outcome done = vorn::api::call_lists(job);
+    vorn::api::LogcallStats stats;
+    const vorn::api::Outcome done = vorn::api::call_lists(job, &stats);
     if (done.result != 0) {
         report_calls_failure(job, done.result, done.message);
         vorn::tool::add_system_reason(done.error);
         return 1;
     }
-    std::string listed = std::string(job.binfile) + ": calls listed in " + job.outfile;
-    for (const char *extra : {job.infile, job.rejectfile, job.csvfile})
-        if (extra != nullptr)
-            listed += std::string(", ") + extra;
-    vorn::tool::note(listed);
+    summarize(job, stats);
     return 0;
 }
 

@@ -43,6 +43,10 @@ const char *reason(int result) {
     }
 }
 
+std::string lines(uint64_t n) {
+    return std::to_string(n) + (n == 1 ? " line" : " lines");
+}
+
 int run_merge(const vorn::tool::Args &args) {
     const char *first = args.operand(0);
     const char *second = args.operand(1);
@@ -52,13 +56,20 @@ int run_merge(const vorn::tool::Args &args) {
     const bool replace = destination == nullptr || names_first(destination, first);
     if (!vorn::tool::job_files_ok({first, second}, {replace ? nullptr : destination}))
         return 1;
+    std::string why;
+    for (const char *list : {first, second})
+        if (!vorn::api::input_is(list, vorn::api::InputKind::CallList, why))
+            return vorn::tool::job_failed(why);
+    vorn::api::MergeStats stats;
     const int result =
-        vorn::api::merge_call_lists(first, second, replace ? nullptr : destination).result;
+        vorn::api::merge_call_lists(first, second, replace ? nullptr : destination, &stats).result;
     const char *target = replace ? first : destination;
     if (result != 0)
         return vorn::tool::job_failed(std::string("merging into ") + target + ": " +
                                       reason(result) + " (result " + std::to_string(result) + ")");
-    vorn::tool::note(std::string(first) + " and " + second + " merged into " + target);
+    vorn::tool::note(std::string(first) + " (" + lines(stats.first) + ") and " + second + " (" +
+                     lines(stats.second) + ") merged into " + target + " (" +
+                     lines(stats.first + stats.second) + ")");
     return 0;
 }
 

@@ -41,10 +41,15 @@ int run_trace(const vorn::tool::Args &args) {
     if (job.pcapng != nullptr && vorn::tool::same_output(job.text, job.pcapng))
         return vorn::tool::usage_error("trace", "OUT.txt and OUT.pcapng must be two files");
 
+    std::string why;
+    if (!vorn::api::input_is(job.trace, vorn::api::InputKind::Trace, why))
+        return vorn::tool::job_failed(why);
+
     // The library's copy of the trace goes to the temporary folder.
     vorn::tool::use_temporary_folder();
+    vorn::api::TraceStats stats;
     const vorn::api::Outcome done =
-        vorn::api::protocol_trace(job.trace, job.text, job.label, job.pcapng);
+        vorn::api::protocol_trace(job.trace, job.text, job.label, job.pcapng, &stats);
     const int result = done.result;
     if (job.label != nullptr && result >= 0 && vorn::api::console_progress_shown())
         std::fputc('\n', stderr); // ends the countdown of a conversion that ran
@@ -53,13 +58,13 @@ int run_trace(const vorn::tool::Args &args) {
         vorn::tool::add_system_reason(done.error);
         return 1;
     }
-    const std::string trace = job.trace;
+    std::string line = std::string(job.trace) + ": " + std::to_string(stats.records) +
+                       (stats.records == 1 ? " record" : " records") + " converted to " + job.text;
     if (result == 1)
-        vorn::tool::note(trace + ": converted to " + job.text + " up to invalid data (result 1)");
-    else
-        vorn::tool::note(trace + ": converted to " + job.text);
+        line += " up to invalid data (result 1)";
     if (job.pcapng != nullptr)
-        vorn::tool::note(trace + ": D-channel frames written to " + job.pcapng);
+        line += std::string("; D-channel frames written to ") + job.pcapng;
+    vorn::tool::note(line);
     return 0;
 }
 

@@ -636,6 +636,8 @@ TEST(LogTools, RunsOfTheTool) {
     mark.end.hour = late.end.hour = 14;
     late.end.minute = 30;
     write_file(dir.file("ended.bin"), call_log({late, CallRecord{}, late, mark}));
+    // A log cut short inside its last record converts its whole records.
+    write_file(dir.file("cut.bin"), call_log({late, CallRecord{}}) + "\x01\x02\x03");
     write_file(dir.file("t.bin"), call_trace());
     write_file(dir.file("e.bin"), "");
     write_file(dir.file("bad.bin"), B().boot().record('?', 1, "").boot().bytes());

@@ -24,6 +24,7 @@ void count_logcall_records(LogcallStats &stats, std::FILE *log) {
     if (length < 0)
         return;
     stats.records = static_cast<uint64_t>(length) / kLogcallSize;
+    stats.tail_bytes = static_cast<uint64_t>(length) % kLogcallSize;
     const uint64_t converted = stats.outgoing + stats.incoming + stats.rejected;
     stats.unconverted = stats.records > converted ? stats.records - converted : 0;
 }

@@ -21,12 +21,13 @@ struct LogcallStats {
     uint64_t incoming = 0;    // lines that belong to the incoming list
     uint64_t rejected = 0;    // lines that belong to the reject list
     uint64_t unconverted = 0; // records from the end mark on
+    uint64_t tail_bytes = 0;  // bytes behind the last whole record (a log cut short)
 };
 
 // Counts the line that the converted record `r` became.
 void count_logcall_line(LogcallStats &stats, const logcall_t &r);
-// After a conversion of the log `log`: its whole records and those left
-// from the end mark on.
+// After a conversion of the log `log`: its whole records, those left from
+// the end mark on, and the bytes of a record cut short at its end.
 void count_logcall_records(LogcallStats &stats, std::FILE *log);
 
 // mkalarm: the events listed (invalid entries included).

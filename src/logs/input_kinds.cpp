@@ -121,9 +121,11 @@ const char *kind_name(InputKind kind) {
 KindCheck check_call_log(std::string_view head, uint64_t size) {
     if (size == 0)
         return fits();
-    if (size % kLogcallSize != 0)
-        return refused("its " + std::to_string(size) + " bytes are no whole number of " +
-                       std::to_string(kLogcallSize) + "-byte records");
+    // A log cut short still converts its whole records (the converter
+    // leaves the rest), so only a file without one is no log at all.
+    if (size < kLogcallSize)
+        return refused("its " + std::to_string(size) + " bytes are less than one " +
+                       std::to_string(kLogcallSize) + "-byte record");
     size_t seen = 0, good = 0;
     for (size_t at = 0; at + kLogcallSize <= head.size(); at += kLogcallSize) {
         logcall_t r;

@@ -67,10 +67,15 @@ void summarize(const vorn::api::CallListFiles &job, const vorn::api::LogcallStat
     if (job.csvfile)
         line += std::string(", the table in ") + job.csvfile;
     line += "; " + count(stats.rejected, "reject");
-    if (stats.unconverted == 0)
+    std::string lost;
+    if (stats.unconverted != 0)
+        lost += "; " + count(stats.unconverted, "record") + " from the end mark on not converted";
+    if (stats.tail_bytes != 0)
+        lost += "; " + count(stats.tail_bytes, "byte") +
+                " after the last whole record not converted (the log is cut short)";
+    if (lost.empty())
         return vorn::tool::note(line);
-    vorn::tool::say_error("vorn: warning: " + line + "; " + count(stats.unconverted, "record") +
-                          " from the end mark on not converted\n");
+    vorn::tool::say_error("vorn: warning: " + line + lost + "\n");
 }
 
 int run_calls(const vorn::tool::Args &args) {

@@ -11,7 +11,6 @@ namespace vorn::tool {
 namespace {
 
 using vorn::api::FileIdentity;
-namespace platform = vorn::api;
 
 const char *kind_text(FileIdentity::Kind kind) {
     switch (kind) {
@@ -33,10 +32,10 @@ bool job_files_ok(std::initializer_list<const char *> inputs,
     for (const char *input : inputs) {
         if (input == nullptr)
             continue;
-        const FileIdentity id = platform::file_identity(input);
+        const FileIdentity id = api::file_identity(input);
         if (id.kind == FileIdentity::Missing) {
             std::fprintf(stderr, "vorn: cannot read \"%s\" (%s)\n", input,
-                         platform::system_error_text(id.error).c_str());
+                         api::system_error_text(id.error).c_str());
             return false;
         }
         if (id.kind != FileIdentity::Regular) {
@@ -48,13 +47,13 @@ bool job_files_ok(std::initializer_list<const char *> inputs,
     for (const char *output : outputs) {
         if (output == nullptr)
             continue;
-        const FileIdentity out = platform::file_identity(output);
+        const FileIdentity out = api::file_identity(output);
         if (out.kind == FileIdentity::Missing)
             continue; // a new file cannot be an input
         for (const char *input : inputs) {
             if (input == nullptr)
                 continue;
-            const FileIdentity in = platform::file_identity(input);
+            const FileIdentity in = api::file_identity(input);
             if (in.device == out.device && in.inode == out.inode) {
                 std::fprintf(stderr,
                              "vorn: output \"%s\" is the input \"%s\"; refusing to overwrite it\n",
@@ -69,8 +68,8 @@ bool job_files_ok(std::initializer_list<const char *> inputs,
 bool same_output(const char *a, const char *b) {
     if (std::strcmp(a, b) == 0)
         return true;
-    const FileIdentity ia = platform::file_identity(a);
-    const FileIdentity ib = platform::file_identity(b);
+    const FileIdentity ia = api::file_identity(a);
+    const FileIdentity ib = api::file_identity(b);
     return ia.kind != FileIdentity::Missing && ib.kind != FileIdentity::Missing &&
            ia.device == ib.device && ia.inode == ib.inode;
 }

@@ -30,7 +30,6 @@ class MappedFile {
   private:
     const uint8_t *m_data = nullptr;
     size_t m_size = 0;
-    void *m_native = nullptr; // the mapping object, where the system has one
 };
 
 } // namespace vorn::platform

@@ -1,5 +1,6 @@
 // Read-only file views on Windows: a file mapping object over the stream's
-// handle and one view of it.
+// handle and one view of it.  The view holds the mapping object, so its
+// handle is closed at once.
 #include "platform/mapped_file.h"
 #include "platform/win32/system.h"
 
@@ -22,24 +23,19 @@ bool MappedFile::map(std::FILE *stream, size_t length) {
     if (mapping == nullptr)
         return false;
     void *view = ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, length);
-    if (view == nullptr) {
-        ::CloseHandle(mapping);
+    ::CloseHandle(mapping);
+    if (view == nullptr)
         return false;
-    }
     m_data = static_cast<const uint8_t *>(view);
     m_size = length;
-    m_native = mapping;
     return true;
 }
 
 void MappedFile::unmap() {
     if (m_data != nullptr)
         ::UnmapViewOfFile(m_data);
-    if (m_native != nullptr)
-        ::CloseHandle(static_cast<HANDLE>(m_native));
     m_data = nullptr;
     m_size = 0;
-    m_native = nullptr;
 }
 
 } // namespace vorn::platform

@@ -4,6 +4,7 @@
 // tests/golden/frame/: every call ("> call"), the output strings it traced
 // (quoted, one a line) and its value ("= value").
 #include "frame/frame.h"
+#include "platform/mapped_file.h"
 #include "support/log_golden.h"
 #include "support/run_tool.h"
 #include "support/text_files.h"
@@ -372,4 +373,32 @@ TEST(Platform, TimesPast2038AndFilesPast2GiB) {
     EXPECT_NE(file, nullptr) << std::strerror(errno);
     if (file != nullptr)
         std::fclose(file);
+}
+
+// A view shows the file's bytes up to the length asked for and is gone
+// with unmap(); a stream that is no file, or nothing to view, is refused, so
+// that the caller reads it instead.
+TEST(Platform, MappedFileViewsAFileAndRefusesAPipe) {
+    TempDir dir;
+    const std::string path = dir.file("view.bin");
+    write_file(path, "0123456789abcdef");
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    platform::MappedFile view;
+    EXPECT_FALSE(view.map(file, 0));
+    ASSERT_TRUE(view.map(file, 10));
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(view.data()), view.size()), "0123456789");
+    view.unmap();
+    EXPECT_FALSE(view);
+    EXPECT_EQ(view.size(), 0u);
+    std::fclose(file);
+
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    std::FILE *pipe = ::fdopen(ends[0], "rb");
+    ASSERT_NE(pipe, nullptr);
+    EXPECT_FALSE(view.map(pipe, 16));
+    EXPECT_FALSE(view);
+    std::fclose(pipe);
+    ::close(ends[1]);
 }

@@ -490,9 +490,10 @@ std::string lists_message(int result, const LogcallFiles &files) {
 
 // Sorts the copy and writes the lists (and the CSV table).  While the debug
 // trace is on, the copy is sorted in place and converted from the file, as
-// the trace tells it step by step; otherwise the sorted records are
-// converted straight from memory, which spares writing the copy back and
-// reading it again.  The lists are the same bytes either way.
+// the trace tells it step by step; otherwise the copy is viewed in memory
+// and its records are converted in sorted order where they lie, which
+// spares reading the copy into a block, writing it back and reading it
+// again.  The lists are the same bytes either way.
 int sort_and_convert(std::FILE *copy, CallLists &lists, logs::LogcallStats *stats) {
     if (dbg_enabled()) {
         int result = sort_logcall(copy);
@@ -507,7 +508,7 @@ int sort_and_convert(std::FILE *copy, CallLists &lists, logs::LogcallStats *stat
         return result;
     }
     logs::SortedLogcall sorted;
-    int result = sorted.read_and_sort(copy);
+    int result = sorted.view_and_sort(copy);
     if (result == 0) {
         result = logs::convert_sorted_logcall(sorted, lists.out.get(), lists.in_stream,
                                               lists.reject_stream, stats);

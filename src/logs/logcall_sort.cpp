@@ -178,6 +178,14 @@ int sort_logcall(std::FILE *binary) {
 namespace logs {
 
 int SortedLogcall::read_and_sort(std::FILE *binary) {
+    return load_and_sort(binary, false);
+}
+
+int SortedLogcall::view_and_sort(std::FILE *binary) {
+    return load_and_sort(binary, true);
+}
+
+int SortedLogcall::load_and_sort(std::FILE *binary, bool view) {
     const long length = binary ? stream_length(binary) : -1;
     dbg_printf("sort_logcall: allsize=%lu\n", length);
     if (length < 0) {
@@ -185,22 +193,29 @@ int SortedLogcall::read_and_sort(std::FILE *binary) {
                    -7);
         return -7;
     }
-    m_block.reset(new (std::nothrow) TrackedBlock(static_cast<size_t>(length), "buf"));
-    if (!m_block || !*m_block)
-        return -2;
-    const size_t count = m_block->size() / kLogcallSize;
-    if (count > UINT32_MAX)
-        return -2;
-    std::rewind(binary);
-    const size_t got = std::fread(m_block->data(), kLogcallSize, count, binary);
-    if (got < count) {
-        dbg_printf("fread(, %d, %d,) -> fret=%d (err=%d)\n", static_cast<int>(kLogcallSize),
-                   static_cast<int>(count), static_cast<int>(got), -7);
-        return -7;
+    size_t count = static_cast<size_t>(length) / kLogcallSize;
+    if (view && count <= UINT32_MAX && m_view.map(binary, count * kLogcallSize)) {
+        // The system's cached pages of the file are the records: no block
+        // to zero-fill, nothing to copy.
+        m_records = reinterpret_cast<const logcall_t *>(m_view.data());
+    } else {
+        m_block.reset(new (std::nothrow) TrackedBlock(static_cast<size_t>(length), "buf"));
+        if (!m_block || !*m_block)
+            return -2;
+        count = m_block->size() / kLogcallSize;
+        if (count > UINT32_MAX)
+            return -2;
+        std::rewind(binary);
+        const size_t got = std::fread(m_block->data(), kLogcallSize, count, binary);
+        if (got < count) {
+            dbg_printf("fread(, %d, %d,) -> fret=%d (err=%d)\n", static_cast<int>(kLogcallSize),
+                       static_cast<int>(count), static_cast<int>(got), -7);
+            return -7;
+        }
+        m_records = reinterpret_cast<const logcall_t *>(m_block->data());
     }
     dbg_printf("sort_logcall: elements=%u size=%d\n", static_cast<unsigned>(count),
                static_cast<int>(kLogcallSize));
-    m_records = reinterpret_cast<const logcall_t *>(m_block->data());
     return sorted_order(m_records, count, m_order) ? 0 : -2;
 }
 

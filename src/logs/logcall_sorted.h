@@ -2,14 +2,16 @@
 //
 // sort_logcall reads the whole log into one block, sorts small entries (key
 // and place) instead of the 75-byte records and writes the records back in
-// that order.  mklogcall, while the debug trace is off, keeps the block
-// instead and writes the lists straight from it: the sorted copy would
-// only be written to the file to be read back at once.
+// that order.  mklogcall, while the debug trace is off, views its copy of
+// the log in place instead and writes the lists straight from the sorted
+// entries: the sorted copy would only be written to the file to be read
+// back at once.
 #pragma once
 
 #include "logs/conversion_stats.h"
 #include "logs/converter.h"
 #include "logs/logcall.h"
+#include "platform/mapped_file.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -32,6 +34,10 @@ class SortedLogcall {
     // with sort_logcall's trace lines.  Returns 0; -2 without memory, -7 when
     // fewer records could be read than the length promised.
     int read_and_sort(std::FILE *binary);
+    // The same, with the records left where they lie: the file is viewed in
+    // memory (read into a block only where it cannot be), so it must not
+    // change while the log is in use, and write_back onto it is not allowed.
+    int view_and_sort(std::FILE *binary);
 
     // Writes the records back from the start of `binary` in sorted order and
     // rewinds it.  Returns 0, or -8 when not all of them reached the file.
@@ -47,6 +53,9 @@ class SortedLogcall {
     size_t gather(size_t i, logcall_t *out, size_t count) const;
 
   private:
+    int load_and_sort(std::FILE *binary, bool view);
+
+    platform::MappedFile m_view;
     std::unique_ptr<TrackedBlock> m_block;
     const logcall_t *m_records = nullptr;
     std::vector<Entry> m_order;

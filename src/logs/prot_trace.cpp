@@ -103,7 +103,8 @@ class TraceInput {
 };
 
 // The text output, collected in a buffer of its own and handed to the
-// stream in large pieces.  A failed write is remembered; the walk stops on
+// stream in large pieces; every few MiB the system starts writing them to
+// the disk while the walk goes on.  A failed write is remembered; the walk stops on
 // it and the conversion reports that the text could not be written.
 class TextOut {
   public:
@@ -132,15 +133,22 @@ class TextOut {
     bool flush() {
         if (m_length > 0 && !m_failed)
             m_failed = std::fwrite(m_buffer, 1, m_length, m_file) != m_length;
+        m_unsynced += m_length;
         m_length = 0;
+        if (m_unsynced >= kWriteback) {
+            platform::start_writeback(m_file);
+            m_unsynced = 0;
+        }
         return !m_failed;
     }
     bool failed() const { return m_failed; }
 
   private:
+    static constexpr size_t kWriteback = size_t{8} << 20;
     std::FILE *m_file;
     char *m_buffer;
     size_t m_length = 0;
+    size_t m_unsynced = 0;
     bool m_failed = false;
 };
 

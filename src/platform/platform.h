@@ -125,6 +125,11 @@ std::string resolved_path(const char *path);
 // Flushes a stream written with stdio and then its data to the disk.
 // Returns 0, or the errno value of the failure.
 int sync_stream(std::FILE *stream);
+// Asks the system to start writing to the disk what `stream` has handed to
+// it so far, without waiting: a job that writes a large output keeps the
+// disk busy while it works, and the sync at its end finds little left.
+// Nothing where the system has no such request or the stream is no file.
+void start_writeback(std::FILE *stream);
 // Puts the file `from` in place of `to` with one atomic rename, so that `to`
 // always names either its old or its new content, and makes the rename
 // durable.  `from` takes over the permission bits of an existing `to`.

@@ -212,6 +212,16 @@ int sync_stream(std::FILE *stream) {
     return 0;
 }
 
+void start_writeback(std::FILE *stream) {
+    // A pipe or a device refuses the request; there is nothing to start.
+#ifdef SYNC_FILE_RANGE_WRITE
+    if (stream != nullptr)
+        ::sync_file_range(::fileno(stream), 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)stream;
+#endif
+}
+
 int replace_file(const char *from, const char *to) {
     if (from == nullptr || to == nullptr) {
         errno = EINVAL;

@@ -261,9 +261,19 @@ std::FILE *open_scratch_file(const char *path) {
         errno = EINVAL;
         return nullptr;
     }
-    const int fd = ::open(path, O_RDWR | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+    // The placeholder is normally empty: it is cut only when it is not, as
+    // ext4 writes a file out when it is closed after a cut to nothing - a
+    // needless disk write of a copy that is deleted on that close.
+    const int fd = ::open(path, O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || (st.st_size != 0 && ::ftruncate(fd, 0) != 0)) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return nullptr;
+    }
     // Without a name the file goes with its last descriptor, also when the
     // process is killed.
     ::unlink(path);

@@ -191,6 +191,12 @@ int sync_stream(std::FILE *stream) {
     return 0;
 }
 
+void start_writeback(std::FILE *) {
+    // Windows writes a file's cache out lazily on its own; its one request,
+    // FlushFileBuffers, waits for the disk, which is what the sync at the
+    // end of the job is for.
+}
+
 int replace_file(const char *from, const char *to) {
     if (from == nullptr || to == nullptr) {
         errno = EINVAL;

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -116,6 +117,22 @@ TEST(Report, PeriodAtFollowsStartsAndDays) {
     EXPECT_EQ(period_count(*table), 2);
     EXPECT_EQ(period_at(*table, kHolidayRow, 600), 0);
     EXPECT_EQ(period_at(*table, 6, 600), 0);
+}
+
+// Numbers counted while the table of figures grows several times keep
+// their own figures: none is lost, doubled or mixed with another one.
+TEST(Report, PartyFiguresSurviveTheTableGrowing) {
+    PartyTable table;
+    constexpr unsigned kNumbers = 5000;
+    for (unsigned round = 0; round < 3; ++round)
+        for (unsigned n = round; n < kNumbers; ++n)
+            table[std::to_string(100000000 + n * 7919)].calls += n + 1;
+    ASSERT_EQ(table.entries().size(), kNumbers);
+    for (const PartyTable::Entry &e : table.entries()) {
+        const unsigned n =
+            static_cast<unsigned>(std::stoul(std::string(table.number(e))) - 100000000) / 7919;
+        EXPECT_EQ(e.figures.calls, (n + 1) * std::min(n + 1, 3u)) << table.number(e);
+    }
 }
 
 // The figures of the binary log equal those read back from the combined

@@ -15,6 +15,7 @@
 #include "vorn_b32.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -29,6 +30,21 @@ using check::LineView;
 constexpr uint8_t kDirection = MAP_IN | MAP_OUT;
 constexpr uint8_t kServices = MAP_DATA | MAP_VOICE;
 
+// Where the key of a map line stands: all a map line leaves until the
+// optimizer has decided the fate of its maps.
+struct KeyPlace {
+    int column = 0;
+    int length = 0;
+
+    Diagnostic at(int line) const {
+        Diagnostic d;
+        d.line = line;
+        d.column = column;
+        d.length = length;
+        return d;
+    }
+};
+
 std::string line_ref(int line) {
     return "line " + std::to_string(line);
 }
@@ -41,7 +57,7 @@ class CheckObserver final : public ParseObserver {
         : m_keep_going(keep_going), m_origins(origins) {}
 
     std::vector<Diagnostic> records;
-    std::vector<Diagnostic> map_keys; // by line: the key of each map line, for its records
+    std::vector<KeyPlace> map_keys; // by line: the key of each map line, for its records
     bool saw_lines = false;
     int failure = 0; // the reader result of the first failing line, 0 none
     std::string failure_head;
@@ -106,23 +122,26 @@ class CheckObserver final : public ParseObserver {
     // optimizer decides their fate.
     static bool plain_map_key(const char *line) {
         const char *key = first_word(line);
-        return strncasecmp(key, "MapIn", 5) == 0 || strncasecmp(key, "MapOut", 6) == 0 ||
-               strncasecmp(key, "MapAll", 6) == 0;
+        if (strncasecmp(key, "Map", 3) != 0)
+            return false;
+        key += 3;
+        return strncasecmp(key, "In", 2) == 0 || strncasecmp(key, "Out", 3) == 0 ||
+               strncasecmp(key, "All", 3) == 0;
     }
 
     // The first word of the line as a record's place.
-    static Diagnostic key_place(const ParseState &ps) {
+    static KeyPlace key_place(const ParseState &ps) {
         const char *key = first_word(ps.line);
-        Diagnostic d;
-        d.line = ps.line_number;
-        d.column = static_cast<int>(key - ps.line) + 1;
-        d.length = static_cast<int>(std::strcspn(key, " \t=;\r\n"));
-        return d;
+        return {static_cast<int>(key - ps.line) + 1,
+                static_cast<int>(std::strcspn(key, " \t=;\r\n"))};
     }
 
-    void note_map_line(int line, Diagnostic place) {
+    void note_map_line(int line, KeyPlace place) {
         map_keys.resize(std::max(map_keys.size(), static_cast<size_t>(line) + 1));
-        map_keys[static_cast<size_t>(line)] = std::move(place);
+        map_keys[static_cast<size_t>(line)] = place;
+    }
+    void note_map_line(int line, const Diagnostic &place) {
+        note_map_line(line, KeyPlace{place.column, place.length});
     }
     void note_failure(const ParseState &ps) {
         const int level = ps.wrong_table_format ? 0 : ps.error_level;
@@ -207,7 +226,7 @@ class CheckObserver final : public ParseObserver {
             if (line >= map_keys.size())
                 return;
             const char *service = (added.map_mode & kServices) == MAP_VOICE ? "VOICE" : "DATA";
-            Diagnostic d = map_keys[line];
+            Diagnostic d = map_keys[line].at(static_cast<int>(line));
             d.text = std::string("map serves only ") +
                      (std::strcmp(service, "VOICE") == 0 ? "DATA" : "VOICE") +
                      ": the standard map " + added.map_escape + "=" + added.map_code + " " +
@@ -228,10 +247,29 @@ class CheckObserver final : public ParseObserver {
     std::map<std::string, Diagnostic> m_single;
 };
 
-std::string winner_text(const MapErasure &e) {
-    if (e.kept >= kStandardMapOrigin)
-        return std::string("the standard map ") + e.kept_map.map_escape + "=" + e.kept_map.map_code;
-    return "the map of " + line_ref(static_cast<int>(e.kept));
+// "map is removed ..." and the map it gave way to, built in one string:
+// a large file loses thousands of maps to others, and a text made of
+// temporaries costs more than following the maps through the optimizer.
+std::string removal_text(const MapErasure &e) {
+    const bool timeless = std::strncmp(e.mark, "t*", 2) == 0;
+    std::string text;
+    text.reserve(96);
+    text.append(timeless ? "map is removed: " : "map is removed as identical to ");
+    if (e.kept >= kStandardMapOrigin) {
+        text.append("the standard map ")
+            .append(e.kept_map.map_escape,
+                    ::strnlen(e.kept_map.map_escape, sizeof e.kept_map.map_escape))
+            .append("=")
+            .append(e.kept_map.map_code,
+                    ::strnlen(e.kept_map.map_code, sizeof e.kept_map.map_code));
+    } else {
+        char number[16];
+        const auto end = std::to_chars(number, number + sizeof number, e.kept).ptr;
+        text.append("the map of line ").append(number, end);
+    }
+    if (timeless)
+        text.append(" applies at every time and takes its place");
+    return text;
 }
 
 // Map lines none of whose maps reached the table, each named once with the
@@ -265,14 +303,11 @@ void map_fates(const table_t *table, const MapOrigins &origins, const CheckObser
         const MapErasure *e = lost[line];
         if (e == nullptr)
             continue;
-        Diagnostic d = line < obs.map_keys.size() ? obs.map_keys[line] : Diagnostic{};
-        d.line = static_cast<int>(line);
-        d.text = std::strncmp(e->mark, "t*", 2) == 0
-                     ? "map is removed: " + winner_text(*e) +
-                           " applies at every time and takes its place"
-                     : "map is removed as identical to " + winner_text(*e);
+        Diagnostic d = (line < obs.map_keys.size() ? obs.map_keys[line] : KeyPlace{})
+                           .at(static_cast<int>(line));
+        d.text = removal_text(*e);
         d.related_line = e->kept < kStandardMapOrigin ? static_cast<int>(e->kept) : 0;
-        out.push_back(d);
+        out.push_back(std::move(d));
     }
 }
 
@@ -292,6 +327,21 @@ std::string refusal_note(int r, const char *cfgfile, uint64_t size, bool exists,
     if (r == code(ParseResult::WrongTableFormat) && !obs.saw_lines)
         return "the TABLE line names another format than TF01.5";
     return "";
+}
+
+// The records by line, those of one line in the order they were made.  The
+// parse notes its lines in order and the map fates come by line after them,
+// so two sorted runs are merged where they are sorted; anything else (a
+// record the end of the parse made for an earlier line) takes the full sort.
+void sort_by_line(std::vector<Diagnostic> &records, size_t second_run) {
+    const auto by_line = [](const Diagnostic &a, const Diagnostic &b) { return a.line < b.line; };
+    const auto middle =
+        records.begin() + static_cast<std::ptrdiff_t>(std::min(second_run, records.size()));
+    if (std::is_sorted(records.begin(), middle, by_line) &&
+        std::is_sorted(middle, records.end(), by_line))
+        std::inplace_merge(records.begin(), middle, records.end(), by_line);
+    else
+        std::stable_sort(records.begin(), records.end(), by_line);
 }
 
 } // namespace
@@ -320,10 +370,12 @@ CheckReport check_config(const char *cfgfile, const CheckOptions &options) {
     std::vector<char> err(kErrStrSize, '\0');
     table_t *table = nullptr;
     int r = code(ParseResult::CannotRead);
+    size_t fates_from = 0; // the records of map fates, behind those of the parse
     if (exists && size >= kMinAsciiFileSize) {
         const ScopedParseObserver watching(&obs);
         const ScopedMapOrigins following(&origins);
         r = read_ascii_table(&table, cfgfile, err.data());
+        fates_from = obs.records.size();
         if (r == 0 && table != nullptr)
             map_fates(table, origins, obs, obs.records);
         if (r == 0 && obs.failure != 0) { // the parse read on past its failures
@@ -339,8 +391,7 @@ CheckReport check_config(const char *cfgfile, const CheckOptions &options) {
         report.diagnostics.push_back(
             {0, 0, 0, Severity::Error,
              report.note.empty() ? mkconf_result_words(report.result) : report.note, 0});
-    std::stable_sort(report.diagnostics.begin(), report.diagnostics.end(),
-                     [](const Diagnostic &a, const Diagnostic &b) { return a.line < b.line; });
+    sort_by_line(report.diagnostics, fates_from);
     if (options.keep_table && report.result == 0)
         report.table.reset(table);
     else

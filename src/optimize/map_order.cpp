@@ -7,6 +7,7 @@
 #include "optimize/stable_sort.h"
 #include "trace/trace.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -236,31 +237,33 @@ int cmp_period(const void *a, const void *b) {
 
 namespace {
 
-// A map and its origin, sorted together when a check follows the table.
-struct TrackedMap {
-    map_t map;
-    uint32_t origin;
-};
-
 // Sorts the maps with `compare`; the origins of a tracker, when there is
-// one, move with their maps.  The same stable sort decides both orders, so
-// the maps come out the same with or without a tracker.
+// one, move with their maps.  A check then sorts the slot numbers instead
+// of the maps (four bytes moved rather than a whole map) and puts maps and
+// origins in that order afterwards.  The same stable sort and comparison
+// decide both orders, so the maps come out the same with or without a
+// tracker.
 template <class Compare>
 void sort_range(map_t *maps, unsigned from, unsigned count, MapOrigins *origins, Compare compare) {
     if (origins == nullptr || origins->origin.size() < from + count) {
         stable_merge_sort(maps, count, compare);
         return;
     }
-    std::vector<TrackedMap> items(count);
+    std::vector<uint32_t> order(count);
     for (unsigned i = 0; i < count; ++i)
-        items[i] = {maps[i], origins->origin[from + i]};
-    stable_merge_sort(items.data(), count, [&compare](const TrackedMap &a, const TrackedMap &b) {
-        return compare(a.map, b.map);
+        order[i] = i;
+    stable_merge_sort(order.data(), count, [maps, &compare](uint32_t a, uint32_t b) {
+        return compare(maps[a], maps[b]);
     });
+    std::vector<map_t> sorted(count);
+    std::vector<uint32_t> moved(count);
+    const uint32_t *origin = origins->origin.data() + from;
     for (unsigned i = 0; i < count; ++i) {
-        maps[i] = items[i].map;
-        origins->origin[from + i] = items[i].origin;
+        sorted[i] = maps[order[i]];
+        moved[i] = origin[order[i]];
     }
+    std::copy(sorted.begin(), sorted.end(), maps);
+    std::copy(moved.begin(), moved.end(), origins->origin.begin() + from);
 }
 
 } // namespace

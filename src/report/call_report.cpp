@@ -88,21 +88,33 @@ std::string when_section(const CallStats &s) {
 
 using Party = std::pair<std::string, PartyFigures>;
 
-std::vector<Party> top(const std::unordered_map<std::string, PartyFigures> &all,
-                       uint64_t PartyFigures::*by) {
-    std::vector<Party> list(all.begin(), all.end());
-    const size_t n = std::min(kTopCount, list.size());
-    std::partial_sort(list.begin(), list.begin() + static_cast<long>(n), list.end(),
-                      [by](const Party &a, const Party &b) {
-                          return a.second.*by != b.second.*by ? a.second.*by > b.second.*by
-                                                              : a.first < b.first;
-                      });
-    list.resize(n);
+// The kTopCount numbers with the largest figure `by`, ties by number.  The
+// numbers are all different, so this order is total and one pass that
+// keeps the best few finds the same list as sorting them all would.
+std::vector<Party> top(const PartyTable &all, uint64_t PartyFigures::*by) {
+    using Entry = PartyTable::Entry;
+    auto before = [&all, by](const Entry *a, const Entry *b) {
+        return a->figures.*by != b->figures.*by ? a->figures.*by > b->figures.*by
+                                                : all.number(*a) < all.number(*b);
+    };
+    const Entry *best[kTopCount];
+    size_t n = 0;
+    for (const Entry &e : all.entries()) {
+        if (n == kTopCount && !before(&e, best[n - 1]))
+            continue;
+        size_t at = n < kTopCount ? n++ : n - 1;
+        for (; at > 0 && before(&e, best[at - 1]); --at)
+            best[at] = best[at - 1];
+        best[at] = &e;
+    }
+    std::vector<Party> list;
+    list.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        list.emplace_back(std::string(all.number(*best[i])), best[i]->figures);
     return list;
 }
 
-std::string party_section(const std::string &id, const std::string &name,
-                          const std::unordered_map<std::string, PartyFigures> &all) {
+std::string party_section(const std::string &id, const std::string &name, const PartyTable &all) {
     std::string out = section_open(id, "Top " + name);
     if (all.empty())
         return out + paragraph("None recorded.") + section_close();

@@ -11,7 +11,6 @@
 #include <map>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace vorn::report {
@@ -20,6 +19,40 @@ struct PartyFigures {
     uint64_t calls = 0;
     uint64_t seconds = 0;
     uint64_t units = 0;
+};
+
+// The figures of each number named in a log.  A busy box's log names about
+// as many different numbers as it holds calls, so the figures lie in one
+// flat array (in the order the numbers first came up) with the numbers'
+// bytes in one string beside it, and an open-addressed index finds them:
+// a node and a string per number cost more than the counting itself.
+class PartyTable {
+  public:
+    struct Entry {
+        size_t offset = 0; // of the number in the bytes of the table
+        size_t length = 0;
+        PartyFigures figures;
+    };
+
+    // The figures of `number`, zero ones when it is new.
+    PartyFigures &operator[](std::string_view number);
+    // Starts fetching the slot of `number`, for a look-up soon after.
+    void prefetch(std::string_view number) const;
+    std::string_view number(const Entry &e) const { return {m_bytes.data() + e.offset, e.length}; }
+    const std::vector<Entry> &entries() const { return m_entries; }
+    bool empty() const { return m_entries.empty(); }
+    // Room for `numbers` numbers of about `length` bytes, so that a table
+    // whose size is known ahead is never rebuilt while it fills.
+    void reserve(size_t numbers, size_t length);
+
+  private:
+    void rebuild(size_t slots);
+
+    std::vector<Entry> m_entries;
+    std::string m_bytes;
+    // Per slot: the high half of the number's hash and its entry index + 1
+    // (0: an empty slot).  Never more than half full.
+    std::vector<uint64_t> m_slots;
 };
 
 struct CallStats {
@@ -35,12 +68,12 @@ struct CallStats {
     uint64_t not_read = 0; // a short tail, records after the end mark, lines of no known form
     uint64_t hour_day[7][24] = {};    // [weekday from Sunday][hour] of the call's start (or end)
     std::map<long, uint64_t> per_day; // days since 1970
-    std::unordered_map<std::string, PartyFigures> destinations; // first number of calls out
-    std::unordered_map<std::string, PartyFigures> extensions;   // second number
+    PartyTable destinations;          // first number of calls out
+    PartyTable extensions;            // second number
 
     // One finished call.  `units` < 0: none recorded.
     void add_call(bool outgoing, const CallTime &start, const CallTime &end,
-                  const std::string &destination, const std::string &extension, long units);
+                  std::string_view destination, std::string_view extension, long units);
 };
 
 // Every record of a binary log, up to its end mark.

@@ -20,6 +20,13 @@ bool read_bytes(const char *path, std::string &bytes) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
     if (!file)
         return false;
+    // Straight into the string, whole: a call log of a busy box runs to
+    // many megabytes.  A file that grew meanwhile is read on to its end.
+    uint64_t size = 0;
+    if (platform::file_size(path, &size) && size > 0 && size < bytes.max_size()) {
+        bytes.resize(static_cast<size_t>(size));
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+    }
     char buffer[65536];
     size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)

@@ -199,9 +199,9 @@ if(DEFINED WINDOWS_HOST)
     execute_process(COMMAND ${WINE} ${WINDOWS_TOOL} --version WORKING_DIRECTORY ${WORK}
       OUTPUT_VARIABLE version ERROR_VARIABLE debugger RESULT_VARIABLE rc TIMEOUT 120)
     set(ENV{WINEDEBUG} -all)
-    # "vorn 1.0.0.0 (Vorn_B32 library 1.0.0.0)": the library's own version
-    # is the one its load announces.
-    string(REGEX REPLACE ".*library ([0-9.]+)\\).*" "\\1" version "${version}")
+    # "vorn 1.0.0.0 (Vorn_B32 library 1.0.0.0)": the library announces its
+    # own version at load as "Vorn_B32.DLL 1.0.0.0".
+    string(REGEX REPLACE ".*library ([0-9.]+)\\).*" "Vorn_B32.DLL \\1" version "${version}")
     string(REPLACE "." "\\." version_pattern "${version}")
     if(NOT rc EQUAL 0 OR NOT debugger MATCHES
        "OutputDebugStringA \"\\[DEB\\] \\[[0-9A-F]+\\]\\[[0-9:,]+\\]Vorn_B32\\.DLL:${version_pattern}\\\\n\"")

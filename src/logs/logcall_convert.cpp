@@ -451,7 +451,8 @@ int open_lists(const LogcallFiles &files, CallLists &lists) {
                 return -6;
         }
     }
-    if (files.csvfile && !lists.csv.create(files.csvfile, "w"))
+    // The CSV table ends its lines in CR LF itself, on every system.
+    if (files.csvfile && !lists.csv.create(files.csvfile, "wb"))
         return kLogcallCsvFailed;
     return 0;
 }

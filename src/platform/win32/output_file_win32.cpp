@@ -37,7 +37,8 @@ bool mark_for_deletion(HANDLE file, bool mark) {
 
 // A stdio stream on a handle; the handle is closed when that fails.
 std::FILE *stream_of(HANDLE file, const char *mode) {
-    const bool text = std::strchr(mode, 't') != nullptr;
+    // As fopen does: text mode unless the mode asks for binary.
+    const bool text = std::strchr(mode, 'b') == nullptr;
     const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), text ? _O_TEXT : _O_BINARY);
     if (fd < 0) {
         CloseHandle(file);

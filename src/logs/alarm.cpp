@@ -15,6 +15,9 @@
 #include <cstring>
 
 namespace vorn {
+
+using logs::LogResult;
+
 namespace {
 
 constexpr size_t kRecordsV1 = offsetof(alarm_buffer_t, records);
@@ -360,16 +363,16 @@ void trace_v2_pointers(const LogBlock &log) {
 
 int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const char *headline,
                   logs::AlarmStats *stats) {
-    long file_length = binary ? logs::stream_length(binary) : -1;
+    long file_length = binary ? logs::stream_length(binary) : logs::kUnknownLength;
     if (file_length <= 0)
-        return -1;
+        return code(LogResult::CannotRead);
     logs::TrackedBlock block(static_cast<size_t>(file_length), "alarm_buffer");
     if (!block)
-        return -2;
+        return code(LogResult::NoMemory);
     trace_sizes(file_length);
     if (std::fread(block.data(), 1, block.size(), binary) != block.size()) {
         dbg_printf("size error\n");
-        return -3;
+        return code(LogResult::ShortRead);
     }
     const LogBlock log(block.data(), block.size());
 
@@ -381,7 +384,7 @@ int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const 
     unsigned whole_count;
     Queue q;
     if (!read_header(text, log, version, whole_count, q))
-        return -4;
+        return code(LogResult::CannotWrite);
     dbg_printf("acq->size = %d ->count = %d\n", q.size, q.count);
     if (q.size == -1 || q.count == 0) {
         dbg_printf("mkalarm: No entries\n");
@@ -423,11 +426,11 @@ int make_alarm_report(const char *textfile, const char *binfile, int32_t directi
         if (!binary) {
             dbg_printf("Cannot Read \"%s\"!\n", text_or_null(binfile));
             dbg_printf("\n");
-            result = -1;
+            result = code(LogResult::CannotRead);
         } else if (textfile && !text.append(textfile)) {
             dbg_printf("Cannot Write \"%s\"!\n", textfile);
             dbg_printf("\n");
-            result = -4;
+            result = code(LogResult::CannotWrite);
         } else {
             result = convert_alarm(binary.get(), text.get(), source, headline, stats);
             // A report that did not reach the file is not a report: a full
@@ -436,7 +439,7 @@ int make_alarm_report(const char *textfile, const char *binfile, int32_t directi
             if (text && !text.commit() && result >= 0) {
                 dbg_printf("Cannot Write \"%s\"!\n", textfile);
                 dbg_printf("\n");
-                result = -4;
+                result = code(LogResult::CannotWrite);
             }
         }
     }
@@ -462,6 +465,6 @@ extern "C" VORN_B32_API int32_t mkalarm(const char *textfile, const char *binfil
         // Only the message and trace texts allocate here; without memory the
         // host gets the no-memory result.
         vorn::logs::copy_message(message, vorn::logs::kNoMemoryText);
-        return -2;
+        return vorn::code(vorn::logs::LogResult::NoMemory);
     }
 }

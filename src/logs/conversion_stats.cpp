@@ -20,7 +20,7 @@ void count_logcall_line(LogcallStats &stats, const logcall_t &r) {
 }
 
 void count_logcall_records(LogcallStats &stats, std::FILE *log) {
-    const long length = log ? stream_length(log) : -1;
+    const long length = log ? stream_length(log) : kUnknownLength;
     if (length < 0)
         return;
     stats.records = static_cast<uint64_t>(length) / kLogcallSize;

@@ -62,10 +62,10 @@ bool same_output(const char *a, const char *b) {
 long stream_length(std::FILE *stream) {
     long position = std::ftell(stream);
     if (position < 0 || std::fseek(stream, 0, SEEK_END) != 0)
-        return -1;
+        return kUnknownLength;
     long length = std::ftell(stream);
     if (std::fseek(stream, position, SEEK_SET) != 0)
-        return -1;
+        return kUnknownLength;
     return length;
 }
 
@@ -92,12 +92,12 @@ std::string no_memory_message() {
 
 std::string result_message(int result, const char *input, const char *output) {
     switch (result) {
-    case -1:
-    case -3:
+    case code(LogResult::CannotRead):
+    case code(LogResult::ShortRead):
         return cannot_read_message(input);
-    case -2:
+    case code(LogResult::NoMemory):
         return no_memory_message();
-    case -4:
+    case code(LogResult::CannotWrite):
         return cannot_write_message(output);
     default:
         return std::string();
@@ -134,7 +134,7 @@ int TempCopy::copy_from(const char *source) {
     if (!input) {
         dbg_printf("Cannot Read \"%s\"!\n", text_or_null(source));
         dbg_printf("\n");
-        return -1;
+        return code(LogResult::CannotRead);
     }
     if (!m_name.empty() && !m_opened) {
         m_file = File(platform::open_scratch_file(m_name.c_str()));
@@ -143,13 +143,13 @@ int TempCopy::copy_from(const char *source) {
     if (!m_file) {
         dbg_printf("Cannot Write \"%s\"!\n", m_name.c_str());
         dbg_printf("\n");
-        return -1;
+        return code(LogResult::CannotRead);
     }
     TrackedBlock buffer(kBlock, "buf");
     if (!buffer) {
         dbg_printf("%s", kNoMemoryText);
         dbg_printf("\n");
-        return -2;
+        return code(LogResult::NoMemory);
     }
     int err = 0;
     bool at_end = false;
@@ -158,7 +158,7 @@ int TempCopy::copy_from(const char *source) {
         const long long put = platform::copy_file_piece(input.get(), m_file.get(), kPiece);
         if (put <= 0) {
             at_end = put == 0;
-            err = put < 0 ? -3 : 0;
+            err = put < 0 ? code(LogResult::ShortRead) : code(LogResult::Ok);
             break;
         }
         total += static_cast<unsigned long long>(put);

@@ -13,7 +13,26 @@
 #include <cstdio>
 #include <string>
 
+#include "frame/results.h"
+
 namespace vorn::logs {
+
+// The results of the log converters; the exports return these numbers to
+// their hosts.  -1 to -4 are shared by every converter and keyed on by
+// result_message; the call log adds -5 to -9, the protocol trace -19.
+enum class LogResult : int {
+    Ok = 0,
+    CannotRead = -1,        // the input cannot be opened or read (or its copy made)
+    NoMemory = -2,          // no memory for a buffer
+    ShortRead = -3,         // the input (or its copy) could not be read or copied whole
+    CannotWrite = -4,       // the output cannot be written; also an event log of unknown version
+    CannotWriteIn = -5,     // the call log's incoming list cannot be written
+    CannotWriteReject = -6, // the call log's reject list cannot be written
+    SortShortRead = -7,     // fewer call records read than the log's length promised
+    SortShortWrite = -8,    // fewer sorted call records written back
+    CsvFailed = -9,         // the call log's CSV table cannot be created or written
+    EmptyTrace = -19,       // the protocol trace has zero length
+};
 
 // The trace writes "NULL" for a text the host left out.
 inline const char *text_or_null(const char *text) {
@@ -50,8 +69,11 @@ File open_for_reading(const char *path);
 // file, or one place in one folder for a file still to be made.
 bool same_output(const char *a, const char *b);
 
+// The length of a stream that cannot be told.
+inline constexpr long kUnknownLength = -1;
+
 // Length of the file behind an open stream, whatever its read position (which
-// is left where it was); -1 when it cannot be told.
+// is left where it was); kUnknownLength when it cannot be told.
 long stream_length(std::FILE *stream);
 
 // A zero-filled block from myAlloc, given back with myFree under the same tag

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <string>
 
+#include "frame/results.h"
 #include "logs/conversion_stats.h"
 
 namespace vorn {
@@ -106,12 +107,10 @@ struct LogcallFiles {
     logs::LogcallStats *stats = nullptr;
 };
 
-// Result of a CSV table that could not be created or written.
-inline constexpr int kLogcallCsvFailed = -9;
-
 // All of mklogcall: copy, sort, convert, close, delete the copy.  Returns 0,
 // -1/-3 (log unreadable), -2 (no memory), -4/-5/-6 (out/in/reject file not
-// writable), -7/-8 (sorting failed) or kLogcallCsvFailed.  On a negative
+// writable), -7/-8 (sorting failed) or -9 (CSV table not writable); the
+// numbers of logs::LogResult.  On a negative
 // result `message` (when given) receives the host's message, empty for -7
 // and -8.
 int make_logcall_lists(const LogcallFiles &files, std::string *message);
@@ -134,6 +133,17 @@ int compare_logcall(const logcall_t *a, const logcall_t *b);
 int sort_logcall(std::FILE *binary);
 
 // ---- merging ----------------------------------------------------------------
+
+// The results of merge_logcall, the numbers it returns to its hosts.  They
+// are numbered apart from logs::LogResult: -1 and -2 name the two lists.
+enum class MergeResult : int {
+    Ok = 0,
+    FirstUnreadable = -1,  // the first list cannot be read, or not be replaced
+    SecondUnreadable = -2, // the second list cannot be read
+    CannotCreate = -3,     // the merged list cannot be created
+    CannotWrite = -4,      // the merged list cannot be written whole
+    InputGrew = -5,        // an input was read beyond the length it had at the start
+};
 
 // Merges two call lists line by line by the end time of each line.  Returns
 // 0; -4 when a write to `out` failed, -5 when an input was read beyond the

@@ -16,6 +16,9 @@
 #include <optional>
 
 namespace vorn {
+
+using logs::LogResult;
+
 namespace {
 
 // The list separators, read by position from one text: field, date, date to
@@ -428,17 +431,17 @@ struct CallLists {
 };
 
 // Opens the lists that `files` names.  Returns 0, or the result of the
-// first that cannot be opened: -4 (out), -5 (in), -6 (reject) or
-// kLogcallCsvFailed.
+// first that cannot be opened: -4 (out), -5 (in), -6 (reject) or -9 (CSV
+// table).
 int open_lists(const LogcallFiles &files, CallLists &lists) {
     if (files.outfile == nullptr || !lists.out.create(files.outfile, "w"))
-        return -4;
+        return code(LogResult::CannotWrite);
     lists.in_stream = lists.out.get();
     if (files.infile && !logs::same_output(files.infile, files.outfile)) {
         lists.in.create(files.infile, "w");
         lists.in_stream = lists.in.get();
         if (!lists.in)
-            return -5;
+            return code(LogResult::CannotWriteIn);
     }
     lists.reject_stream = lists.out.get();
     if (files.rejectfile && !logs::same_output(files.rejectfile, files.outfile)) {
@@ -448,13 +451,13 @@ int open_lists(const LogcallFiles &files, CallLists &lists) {
             lists.reject.create(files.rejectfile, "w");
             lists.reject_stream = lists.reject.get();
             if (!lists.reject)
-                return -6;
+                return code(LogResult::CannotWriteReject);
         }
     }
     // The CSV table ends its lines in CR LF itself, on every system.
     if (files.csvfile && !lists.csv.create(files.csvfile, "wb"))
-        return kLogcallCsvFailed;
-    return 0;
+        return code(LogResult::CsvFailed);
+    return code(LogResult::Ok);
 }
 
 // Puts every list in place that was written whole; the lists that a failed
@@ -464,12 +467,14 @@ int open_lists(const LogcallFiles &files, CallLists &lists) {
 int close_lists(CallLists &lists, int result) {
     const struct {
         platform::OutputFile &file;
-        int code;
-    } closing[] = {
-        {lists.out, -4}, {lists.in, -5}, {lists.reject, -6}, {lists.csv, kLogcallCsvFailed}};
+        LogResult failure;
+    } closing[] = {{lists.out, LogResult::CannotWrite},
+                   {lists.in, LogResult::CannotWriteIn},
+                   {lists.reject, LogResult::CannotWriteReject},
+                   {lists.csv, LogResult::CsvFailed}};
     for (const auto &list : closing) {
         if (list.file && !list.file.commit() && result == 0)
-            result = list.code;
+            result = code(list.failure);
     }
     return result;
 }
@@ -478,11 +483,11 @@ int close_lists(CallLists &lists, int result) {
 // box's names for them, the CSV table by its path.
 std::string lists_message(int result, const LogcallFiles &files) {
     switch (result) {
-    case -5:
+    case code(LogResult::CannotWriteIn):
         return logs::cannot_write_message("LOGin");
-    case -6:
+    case code(LogResult::CannotWriteReject):
         return logs::cannot_write_message("LOGreject");
-    case kLogcallCsvFailed:
+    case code(LogResult::CsvFailed):
         return logs::cannot_write_message(files.csvfile);
     default:
         return logs::result_message(result, files.binfile, "LOGout");
@@ -572,6 +577,6 @@ extern "C" VORN_B32_API int32_t mklogcall(const char *binfile, const char *outfi
         // Only the message and trace texts allocate here; without memory the
         // host gets the no-memory result.
         vorn::logs::copy_message(message, vorn::logs::kNoMemoryText);
-        return -2;
+        return vorn::code(vorn::logs::LogResult::NoMemory);
     }
 }

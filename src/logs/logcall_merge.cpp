@@ -178,8 +178,8 @@ std::string folder_of(const std::string &path) {
 
 int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out, logs::MergeStats *stats) {
     if (in1 == nullptr || in2 == nullptr || out == nullptr)
-        return -4;
-    int result = -4;
+        return code(MergeResult::CannotWrite);
+    int result = code(MergeResult::CannotWrite);
     ListReader first(in1), second(in2);
     dbg_printf("size FileIn1 = %ld\n", first.length);
     dbg_printf("size FileIn2 = %ld\n", second.length);
@@ -193,14 +193,14 @@ int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out, logs::Me
         if (side != First)
             second.read();
         if (first.ended && second.ended) {
-            result = 0;
+            result = code(MergeResult::Ok);
             break;
         }
         if (first.position > first.length || second.position > second.length) {
             dbg_printf("FileIn1 %ld/%ld\n", first.position, first.length);
             dbg_printf("FileIn2 %ld/%ld\n", second.position, second.length);
             dbg_printf("wrong position!!!\n");
-            result = -5;
+            result = code(MergeResult::InputGrew);
             break;
         }
         // On equal keys the second list's line goes first.
@@ -208,7 +208,7 @@ int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out, logs::Me
         const ListReader &chosen = take_first ? first : second;
         merged.put(chosen.line, chosen.size);
         if (merged.failed()) {
-            result = -4;
+            result = code(MergeResult::CannotWrite);
             break;
         }
         side = take_first ? First : Second;
@@ -216,7 +216,7 @@ int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out, logs::Me
             ++(take_first ? stats->first : stats->second);
     }
     if (!merged.flush())
-        result = -4;
+        result = code(MergeResult::CannotWrite);
     dbg_printf("size FileOut = %ld\n", std::ftell(out));
     return result;
 }
@@ -243,9 +243,9 @@ int open_inputs(const char *first, const char *second, logs::File &in1, logs::Fi
     in1 = logs::open_for_reading(first);
     int error = in1 ? 0 : platform::last_error();
     in2 = logs::open_for_reading(second);
-    int result = in1 ? 0 : -1;
+    int result = in1 ? code(MergeResult::Ok) : code(MergeResult::FirstUnreadable);
     if (!in2) {
-        result = -2;
+        result = code(MergeResult::SecondUnreadable);
         error = platform::last_error();
     }
     if (result != 0) {
@@ -306,9 +306,9 @@ int finish_output(const char *first, const char *second, const char *out_name, M
     const bool written =
         result == 0 && platform::sync_stream(m.out.get()) == 0 && std::ferror(m.out.get()) == 0;
     if (result == 0 && !written)
-        result = -4;
+        result = code(MergeResult::CannotWrite);
     dbg_printf("end merge <%s>+<%s> -> <%s>\n", first, second, out_name);
-    if (result == -5 && m.replaced == nullptr) {
+    if (result == code(MergeResult::InputGrew) && m.replaced == nullptr) {
         // An input that changed under the merge: the destination keeps the
         // lines merged so far, as a host of the list expects.
         m.out.commit();
@@ -329,7 +329,8 @@ int finish_output(const char *first, const char *second, const char *out_name, M
     if (m.replaced != nullptr)
         dbg_printf("rename <%s> to <%s>\n", m.staging.c_str(), m.resolved.c_str());
     if (!m.out.commit())
-        return m.replaced != nullptr ? -1 : -4;
+        return code(m.replaced != nullptr ? MergeResult::FirstUnreadable
+                                          : MergeResult::CannotWrite);
     return 0;
 }
 
@@ -353,8 +354,8 @@ int merge_call_lists(const char *first, const char *second, const char *destinat
     if (!open_output(destination, m)) {
         in1.close();
         in2.close();
-        report_merge_error(-3);
-        return -3;
+        report_merge_error(code(MergeResult::CannotCreate));
+        return code(MergeResult::CannotCreate);
     }
 
     const char *out_name = m.name(destination);
@@ -375,6 +376,6 @@ extern "C" VORN_B32_API int32_t merge_logcall(const char *first, const char *sec
         return vorn::merge_call_lists(first, second, destination);
     } catch (...) {
         // Only texts allocate here; without memory nothing could be written.
-        return -3;
+        return vorn::code(vorn::MergeResult::CannotCreate);
     }
 }

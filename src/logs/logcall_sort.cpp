@@ -186,12 +186,12 @@ int SortedLogcall::view_and_sort(std::FILE *binary) {
 }
 
 int SortedLogcall::load_and_sort(std::FILE *binary, bool view) {
-    const long length = binary ? stream_length(binary) : -1;
+    const long length = binary ? stream_length(binary) : kUnknownLength;
     dbg_printf("sort_logcall: allsize=%lu\n", length);
     if (length < 0) {
         dbg_printf("fread(, %d, %d,) -> fret=%d (err=%d)\n", static_cast<int>(kLogcallSize), 0, 0,
-                   -7);
-        return -7;
+                   code(LogResult::SortShortRead));
+        return code(LogResult::SortShortRead);
     }
     size_t count = static_cast<size_t>(length) / kLogcallSize;
     if (view && count <= UINT32_MAX && m_view.map(binary, count * kLogcallSize)) {
@@ -201,22 +201,24 @@ int SortedLogcall::load_and_sort(std::FILE *binary, bool view) {
     } else {
         m_block.reset(new (std::nothrow) TrackedBlock(static_cast<size_t>(length), "buf"));
         if (!m_block || !*m_block)
-            return -2;
+            return code(LogResult::NoMemory);
         count = m_block->size() / kLogcallSize;
         if (count > UINT32_MAX)
-            return -2;
+            return code(LogResult::NoMemory);
         std::rewind(binary);
         const size_t got = std::fread(m_block->data(), kLogcallSize, count, binary);
         if (got < count) {
             dbg_printf("fread(, %d, %d,) -> fret=%d (err=%d)\n", static_cast<int>(kLogcallSize),
-                       static_cast<int>(count), static_cast<int>(got), -7);
-            return -7;
+                       static_cast<int>(count), static_cast<int>(got),
+                       code(LogResult::SortShortRead));
+            return code(LogResult::SortShortRead);
         }
         m_records = reinterpret_cast<const logcall_t *>(m_block->data());
     }
     dbg_printf("sort_logcall: elements=%u size=%d\n", static_cast<unsigned>(count),
                static_cast<int>(kLogcallSize));
-    return sorted_order(m_records, count, m_order) ? 0 : -2;
+    return sorted_order(m_records, count, m_order) ? code(LogResult::Ok)
+                                                   : code(LogResult::NoMemory);
 }
 
 size_t SortedLogcall::gather(size_t i, logcall_t *out, size_t count) const {
@@ -238,7 +240,7 @@ int SortedLogcall::write_back(std::FILE *binary) const {
     // the file counts as not written.
     if (put == count && std::fflush(binary) != 0)
         put = 0;
-    const int err = put < count ? -8 : 0;
+    const int err = put < count ? code(LogResult::SortShortWrite) : code(LogResult::Ok);
     dbg_printf("sort_logcall: write %u err=%u\n", static_cast<unsigned>(count * kLogcallSize), err);
     if (err != 0) {
         dbg_printf("fwrite(, %d, %d,) -> fret=%d (err=%d)\n", static_cast<int>(kLogcallSize),

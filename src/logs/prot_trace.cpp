@@ -18,6 +18,9 @@
 #include <optional>
 
 namespace vorn {
+
+using logs::LogResult;
+
 namespace {
 
 // Line-interface states of ports 0 and 1 (terminal side) and of the others
@@ -584,7 +587,7 @@ int convert_trace(std::FILE *binary, std::FILE *text, const char *label, logs::P
     logs::TrackedBlock record(kTraceBufferSize, "tracebuf");
     std::unique_ptr<WalkBuffers> buffers(new (std::nothrow) WalkBuffers);
     if (!record || !buffers)
-        return -2;
+        return code(LogResult::NoMemory);
     // The copy is a regular file, so its length is known; a stream whose
     // length cannot be told is read as an empty one.
     const long length = std::max(logs::stream_length(binary), 0L);
@@ -593,14 +596,14 @@ int convert_trace(std::FILE *binary, std::FILE *text, const char *label, logs::P
     out.printf("binaer file length %lu bytes\n", static_cast<unsigned long>(length));
     if (length == 0) {
         out.put("binaer trace file have zero length!\nBREAK!\n");
-        return out.flush() ? -19 : -4;
+        return code(out.flush() ? LogResult::EmptyTrace : LogResult::CannotWrite);
     }
     TraceInput in(binary, buffers->window);
     TraceWalk walk(in, out, record.data(), length, label, frames);
     const int stop = walk.run();
     if (stats)
         stats->records = walk.records();
-    return out.flush() ? stop : -4;
+    return out.flush() ? stop : code(LogResult::CannotWrite);
 }
 
 namespace {
@@ -613,13 +616,13 @@ int write_trace_files(std::FILE *copy, const char *textfile, const char *label, 
     platform::OutputFile text;
     if (textfile == nullptr || !text.create(textfile, "wt")) {
         dbg_printf("Cannot Write \"%s\"!\n", logs::text_or_null(textfile));
-        return -4;
+        return code(LogResult::CannotWrite);
     }
     platform::OutputFile capture;
     if (pcapng && !capture.create(pcapng, "wb")) {
         dbg_printf("Cannot Write \"%s\"!\n", pcapng);
         unwritten = pcapng;
-        return -4;
+        return code(LogResult::CannotWrite);
     }
     std::optional<logs::PcapngWriter> frames;
     if (capture)
@@ -629,11 +632,11 @@ int write_trace_files(std::FILE *copy, const char *textfile, const char *label, 
     // conversion: a full disk must not look like success, and the files
     // keep their old content.  The texts of an empty trace, of invalid data
     // and of a missing record buffer are results of their own and stay.
-    if (result == -4 || !text.commit())
-        return -4;
+    if (result == code(LogResult::CannotWrite) || !text.commit())
+        return code(LogResult::CannotWrite);
     if (capture && !(frames->ok() && capture.commit())) {
         unwritten = pcapng;
-        return -4;
+        return code(LogResult::CannotWrite);
     }
     return result;
 }
@@ -677,6 +680,6 @@ extern "C" VORN_B32_API int32_t mktrace(const char *binfile, const char *textfil
         // Only the message and trace texts allocate here; without memory the
         // host gets the no-memory result.
         vorn::logs::copy_message(label, vorn::logs::kNoMemoryText);
-        return -2;
+        return vorn::code(vorn::logs::LogResult::NoMemory);
     }
 }

@@ -122,8 +122,14 @@ void put(logs::TextBuffer *list, const char *text, size_t length) {
     list->put(text, length);
 }
 
-void put(logs::TextBuffer *list, const logs::LineText &text) {
-    list->put(text.data(), text.size());
+// A line is put together in the free space of its list's buffer and taken
+// into the list when it is whole; nothing else is put on the list between.
+void begin_line(logs::TextBuffer *list, logs::LineText &text) {
+    text.restart(list->reserve(logs::LineText::kStorage));
+}
+
+void end_line(logs::TextBuffer *list, const logs::LineText &text) {
+    list->commit(text.data() + text.size());
 }
 
 // The start of a finished call's line: the arrow of the combined list, the
@@ -135,18 +141,19 @@ logs::TextBuffer *begin_call(const Streams &s, const logcall_t &r, logs::LineTex
     if (s.combined())
         put(line, outgoing ? "->" : "<-", 2);
 
-    text.clear();
-    if (r.start.day == kUnknownDay) {
+    const bool unknown_start = r.start.day == kUnknownDay;
+    if (unknown_start) {
         line = s.reject;
         if (s.marked()) {
             put(s.reject, "! ", 2);
             put(s.reject, &kField, 1);
         }
-    } else {
-        if (s.marked())
-            put(s.reject, "  ", 2);
-        add_time(text, r.start);
+    } else if (s.marked()) {
+        put(s.reject, "  ", 2);
     }
+    begin_line(line, text);
+    if (!unknown_start)
+        add_time(text, r.start);
     add_time(text, r.end);
     return line;
 }
@@ -225,13 +232,13 @@ void write_call(const Streams &s, const logcall_t &r, unsigned counter, logs::Li
     else
         add_list_fields(text, r, counter, first, address, line == s.in, line == s.reject, s.traced);
     text.add('\n');
-    put(line, text);
+    end_line(line, text);
 }
 
 // "%4u: <start>-<end> call to dad<%s> not finished (plc[%u])!\n"
 void write_not_finished(const Streams &s, const logcall_t &r, unsigned counter, unsigned slot,
                         const char *address, logs::LineText &text) {
-    text.clear();
+    begin_line(s.reject, text);
     text.number(counter, 4);
     text.add(": ");
     add_time(text, r.start);
@@ -242,7 +249,7 @@ void write_not_finished(const Streams &s, const logcall_t &r, unsigned counter, 
     text.add("> not finished (plc[");
     text.number(slot);
     text.add("])!\n");
-    put(s.reject, text);
+    end_line(s.reject, text);
     if (s.traced)
         dbg_printf("%s", text.c_str());
 }
@@ -250,13 +257,13 @@ void write_not_finished(const Streams &s, const logcall_t &r, unsigned counter, 
 // "plc[%u] dad<%s>" and the rest, for records that are no call to list.
 void write_slot_line(const Streams &s, unsigned slot, const char *address, const char *rest,
                      logs::LineText &text) {
-    text.clear();
+    begin_line(s.reject, text);
     text.add("plc[");
     text.number(slot);
     text.add("] dad<");
     text.add(address);
     text.add(rest);
-    put(s.reject, text);
+    end_line(s.reject, text);
     if (s.traced)
         dbg_printf("%s", text.c_str());
 }
@@ -323,32 +330,26 @@ class StreamRecords {
     size_t m_next = 0;
 };
 
-// The records of a sorted log in memory, gathered many at a time into a
-// piece of their own (a few dozen when there is no memory for more).
+// The records of a sorted log in memory, taken where they lie in sorted
+// order.  They lie anywhere in the block, so the records a few lines ahead
+// are asked for early: the conversion need not wait for each in turn.
 class MemoryRecords {
   public:
-    explicit MemoryRecords(const logs::SortedLogcall &log)
-        : m_log(log), m_many(new (std::nothrow) logcall_t[kManyRecords]),
-          m_records(m_many ? m_many.get() : m_few),
-          m_per_piece(m_many ? kManyRecords : kFewRecords) {}
+    explicit MemoryRecords(const logs::SortedLogcall &log) : m_log(log) {}
 
     const logcall_t *next() {
-        if (m_next == m_held) {
-            m_held = m_log.gather(m_taken, m_records, m_per_piece);
-            m_taken += m_held;
-            m_next = 0;
+        if (m_next + kAhead < m_log.size()) {
+            // A record may span two cache lines.
+            const char *ahead = reinterpret_cast<const char *>(&m_log[m_next + kAhead]);
+            __builtin_prefetch(ahead);
+            __builtin_prefetch(ahead + sizeof(logcall_t) - 1);
         }
-        return m_next < m_held ? &m_records[m_next++] : nullptr;
+        return m_next < m_log.size() ? &m_log[m_next++] : nullptr;
     }
 
   private:
+    static constexpr size_t kAhead = 8;
     const logs::SortedLogcall &m_log;
-    logcall_t m_few[kFewRecords];
-    std::unique_ptr<logcall_t[]> m_many;
-    logcall_t *m_records;
-    size_t m_per_piece;
-    size_t m_taken = 0;
-    size_t m_held = 0;
     size_t m_next = 0;
 };
 

@@ -15,6 +15,22 @@ class LineText {
     // Room for the longest call line: arrow, marker, two times, two ports,
     // two numbers, the address and the tail.
     static constexpr size_t kCapacity = 512;
+    // The room a text needs in storage of another: its characters and the
+    // terminator.
+    static constexpr size_t kStorage = kCapacity + 1;
+
+    LineText() : m_text(m_own) {}
+    LineText(const LineText &) = delete;
+    LineText &operator=(const LineText &) = delete;
+
+    // Starts an empty text in `storage` (kStorage characters, such as the
+    // free space of an output buffer), so that the line is put together
+    // where it is written from; restart() returns to the text's own.
+    void restart(char *storage) {
+        m_text = storage;
+        m_length = 0;
+    }
+    void restart() { restart(m_own); }
 
     void clear() { m_length = 0; }
     const char *data() const { return m_text; }
@@ -109,7 +125,8 @@ class LineText {
     }
 
   private:
-    char m_text[kCapacity + 1];
+    char m_own[kStorage];
+    char *m_text;
     size_t m_length = 0;
 };
 

@@ -57,18 +57,13 @@ class TraceInput {
     TraceInput(std::FILE *file, uint8_t *window) : m_file(file), m_window(window) {}
 
     size_t read(uint8_t *out, size_t size) {
-        size_t done = 0;
-        while (done < size) {
-            if (m_at == m_filled && !fill()) {
-                m_eof = true;
-                break;
-            }
-            const size_t piece = std::min(size - done, m_filled - m_at);
-            std::memcpy(out + done, m_window + m_at, piece);
-            m_at += piece;
-            done += piece;
+        // Most reads lie within the window.
+        if (size <= m_filled - m_at) {
+            std::memcpy(out, m_window + m_at, size);
+            m_at += size;
+            return size;
         }
-        return done;
+        return read_across(out, size);
     }
 
     bool eof() const { return m_eof; }
@@ -89,6 +84,21 @@ class TraceInput {
     }
 
   private:
+    size_t read_across(uint8_t *out, size_t size) {
+        size_t done = 0;
+        while (done < size) {
+            if (m_at == m_filled && !fill()) {
+                m_eof = true;
+                break;
+            }
+            const size_t piece = std::min(size - done, m_filled - m_at);
+            std::memcpy(out + done, m_window + m_at, piece);
+            m_at += piece;
+            done += piece;
+        }
+        return done;
+    }
+
     bool fill() {
         m_start += static_cast<long>(m_filled);
         m_at = 0;

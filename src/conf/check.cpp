@@ -64,6 +64,8 @@ class CheckObserver final : public ParseObserver {
 
     void before_line(const ParseState &ps) override {
         saw_lines = true;
+        if (Diagnostic cut; ps.cut.length != 0 && check::cut_line_warning(ps, cut))
+            records.push_back(std::move(cut));
         m_maps_before = ps.map_count;
         m_holidays_before.clear();
         if (strncasecmp(first_word(ps.line), "Holiday", 7) == 0)

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <strings.h>
 
 namespace vorn::check {
@@ -193,6 +194,30 @@ std::string single_value_identity(const LineView &view) {
         std::strcmp(sub, "Pin") != 0)
         return whole;
     return "";
+}
+
+bool cut_line_warning(const ParseState &ps, Diagnostic &out) {
+    const LineCut &cut = ps.cut;
+    // Blanks or a comment passed over take nothing from the line, nor does
+    // anything behind a comment that began in the part kept.
+    if (cut.length == 0 || cut.first_text == '\0' || cut.first_text == ';' ||
+        std::strchr(ps.line, ';') != nullptr)
+        return false;
+    LineWords words;
+    if (parse_line(ps.line, words) == 0 && strcasecmp(words.tokens[0], "rem") == 0)
+        return false; // a rem line is a comment as a whole
+    const int kept = static_cast<int>(kCutLineLength);
+    const int dropped = cut.length - kept;
+    out = Diagnostic{};
+    out.line = ps.line_number;
+    out.column = kept + 1;
+    out.length = dropped;
+    out.severity = Severity::Warning;
+    out.text = "line is " + std::to_string(cut.length) + " characters long: " +
+               (dropped == 1 ? "the character in column 99 is ignored"
+                             : "the " + std::to_string(dropped) +
+                                   " characters from column 99 on are ignored");
+    return true;
 }
 
 std::string key_hint(const char *key) {

@@ -28,6 +28,10 @@ struct LineView {
 // and not a period heading.
 bool skipped_without_value(const LineView &view);
 
+// The warning for a line that the reader cut after its 98th character,
+// when the part it passed over held more than blanks or a comment.
+bool cut_line_warning(const ParseState &ps, Diagnostic &out);
+
 // The key the line goes to for the "last line wins" rule ("" when the key
 // may be given many times or is not known), e.g. "COUNTRYCODE".
 std::string single_value_identity(const LineView &view);

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <strings.h>
 
@@ -99,10 +100,19 @@ std::vector<int> number_tokens(const char *key, const char *row) {
     return {};
 }
 
+// The percent sign behind the limit of an AlternativeLimit line is part of
+// its form: the decompiler writes "40%".
+bool percent_limit(const LineView &view, int i, const char *value) {
+    if (i != 1 || std::strcmp(view.row, "AlternativeLimit") != 0)
+        return false;
+    const size_t n = std::strlen(value);
+    return n > 1 && value[n - 1] == '%' && all_digits(std::string(value, n - 1).c_str());
+}
+
 void number_warnings(const LineView &view, std::vector<Diagnostic> &out) {
     for (int i : number_tokens(view.token(0), view.row)) {
         const char *value = view.token(i);
-        if (value == nullptr || all_digits(value))
+        if (value == nullptr || all_digits(value) || percent_limit(view, i, value))
             continue;
         if (std::isdigit(static_cast<unsigned char>(value[0])))
             out.push_back(view.at(i, Severity::Warning,
@@ -194,6 +204,39 @@ std::string single_value_identity(const LineView &view) {
         std::strcmp(sub, "Pin") != 0)
         return whole;
     return "";
+}
+
+std::string empty_means_none(const LineView &view) {
+    const char *key = view.token(0);
+    if (strncasecmp(key, "PABXName", 8) == 0)
+        return "PABXName";
+    if (strcasecmp(key, "RemotePassword") == 0)
+        return "RemotePassword";
+    if (view.row == nullptr)
+        return "";
+    const std::string r = view.row;
+    static constexpr const char *kRows[] = {
+        "OPTIONS",         "RemoteCode",     "NMSPollNumber", "NMSPollCLI", "RemoteOrigination",
+        "EmergencyNumber", "RemoteCallback", "DropMSN",       "OwnMSN",     "DTMFDialEnd"};
+    const bool listed = std::find(std::begin(kRows), std::end(kRows), r) != std::end(kRows);
+    const char *sub = r == "MapCallBack" ? callback_sub_key(key) : nullptr;
+    // The area without a provider digit is "00" unless a line sets it.
+    const bool provider_area =
+        sub != nullptr && std::strcmp(sub, "Area") == 0 && key[15] >= '1' && key[15] <= '3';
+    const bool callback_text =
+        sub != nullptr && (std::strcmp(sub, "DialFirst") == 0 || std::strcmp(sub, "DialEnd") == 0 ||
+                           std::strcmp(sub, "Pin") == 0 || std::strcmp(sub, "CallEnd") == 0);
+    if (!listed && !provider_area && !callback_text)
+        return "";
+    if (const std::string single = single_value_identity(view); !single.empty())
+        return single;
+    // Keys whose lines add to a list (RemoteOrigination, NMSPollCLI, PINs, options).
+    if (r != "MapCallBack")
+        return r;
+    std::string whole = key;
+    for (char &c : whole)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return whole;
 }
 
 bool cut_line_warning(const ParseState &ps, Diagnostic &out) {

@@ -28,6 +28,13 @@ struct LineView {
 // and not a period heading.
 bool skipped_without_value(const LineView &view);
 
+// The field of a key whose value is a text that starts empty and for which
+// an empty text means "none" (no number, no PIN, no dial-end digits, no
+// option, ...): a line of it without a value says what the field holds
+// anyway, as the decompiler writes the lines of unset numbers to show their
+// form.  The name under which such lines are followed, "" for other keys.
+std::string empty_means_none(const LineView &view);
+
 // The warning for a line that the reader cut after its 98th character,
 // when the part it passed over held more than blanks or a comment.
 bool cut_line_warning(const ParseState &ps, Diagnostic &out);

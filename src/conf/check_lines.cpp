@@ -208,6 +208,8 @@ std::string single_value_identity(const LineView &view) {
 
 std::string empty_means_none(const LineView &view) {
     const char *key = view.token(0);
+    if (strncasecmp(key, "COMMENT", 7) == 0)
+        return "COMMENT";
     if (strncasecmp(key, "PABXName", 8) == 0)
         return "PABXName";
     if (strcasecmp(key, "RemotePassword") == 0)
@@ -215,9 +217,12 @@ std::string empty_means_none(const LineView &view) {
     if (view.row == nullptr)
         return "";
     const std::string r = view.row;
+    // Ctrl2 is not set unless a line sets it; the decompiler writes the
+    // unset one as "Ctrl2;=[ASSOCIATE|ESCAPE]", the key and its choices.
     static constexpr const char *kRows[] = {
-        "OPTIONS",         "RemoteCode",     "NMSPollNumber", "NMSPollCLI", "RemoteOrigination",
-        "EmergencyNumber", "RemoteCallback", "DropMSN",       "OwnMSN",     "DTMFDialEnd"};
+        "OPTIONS",           "Ctrl2",           "RemoteCode",     "NMSPollNumber", "NMSPollCLI",
+        "RemoteOrigination", "EmergencyNumber", "RemoteCallback", "DropMSN",       "OwnMSN",
+        "DTMFDialEnd"};
     const bool listed = std::find(std::begin(kRows), std::end(kRows), r) != std::end(kRows);
     const char *sub = r == "MapCallBack" ? callback_sub_key(key) : nullptr;
     // The area without a provider digit is "00" unless a line sets it.
@@ -230,7 +235,8 @@ std::string empty_means_none(const LineView &view) {
         return "";
     if (const std::string single = single_value_identity(view); !single.empty())
         return single;
-    // Keys whose lines add to a list (RemoteOrigination, NMSPollCLI, PINs, options).
+    // The keys that have no last-line-wins rule: lists (RemoteOrigination,
+    // PINs, options) and NMSPollCLI, whose second line fails.
     if (r != "MapCallBack")
         return r;
     std::string whole = key;

@@ -28,11 +28,12 @@ struct LineView {
 // and not a period heading.
 bool skipped_without_value(const LineView &view);
 
-// The field of a key whose value is a text that starts empty and for which
-// an empty text means "none" (no number, no PIN, no dial-end digits, no
-// option, ...): a line of it without a value says what the field holds
-// anyway, as the decompiler writes the lines of unset numbers to show their
-// form.  The name under which such lines are followed, "" for other keys.
+// The field of a key that starts empty or not set and for which an empty
+// value means "none" (no comment, no number, no PIN, no dial-end digits, no
+// option, no Ctrl2 mode, ...): a line of it without a value says what the
+// field holds anyway, as the decompiler writes the lines of unset settings
+// to show their form.  The name under which such lines are followed, "" for
+// other keys.
 std::string empty_means_none(const LineView &view);
 
 // The warning for a line that the reader cut after its 98th character,

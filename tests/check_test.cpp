@@ -1,8 +1,10 @@
 // The configuration check: the standard maps beside a file that splits the
 // services of one escape over two lines, the rendered report of one file
-// with every kind of finding, the causes behind refusals, and over
-// generated configurations the promise that every map line either reaches
-// the table or is named by a warning.
+// with every kind of finding, the causes behind refusals, the decompiled
+// examples that compile back without a word, and over generated
+// configurations the promise that every map line either reaches the table
+// or is named by a warning.
+#include "api/internal_api.h"
 #include "conf/check.h"
 #include "parser/parser.h"
 #include "support/config_generator.h"
@@ -10,9 +12,11 @@
 #include "support/text_files.h"
 #include "vorn_b32.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
 #include <sstream>
+#include <vector>
 
 namespace vorn::test {
 namespace {
@@ -108,6 +112,33 @@ TEST(Check, RefusalsSayWhy) {
         EXPECT_EQ(r.table, nullptr);
     }
     EXPECT_EQ(check_config(dir.file("none.cfg").c_str()).note, "the file does not exist");
+}
+
+// Each bundled example, and a configuration that sets nothing, compiled and
+// decompiled as `vorn decompile` writes it: the text draws no finding from
+// the check (the empty lines of unset settings included) and compiles to
+// the very table bytes again.
+TEST(Check, DecompiledConfigurationsCompileBackQuietly) {
+    PinnedClock clock(kDec4th2026);
+    TempDir dir;
+    const std::string first = dir.file("first.bin"), text = dir.file("text.cfg"),
+                      again = dir.file("again.bin");
+    std::vector<std::string> sources = {dir.file("unset.cfg")};
+    write_file(sources[0], "TABLE=TF01.5\nOPTIONS=NoStandardMaps" + kPad);
+    for (const auto &entry :
+         std::filesystem::directory_iterator(std::string(VORN_SOURCE_DIR) + "/examples"))
+        if (entry.path().extension() == ".cfg")
+            sources.push_back(entry.path().string());
+    ASSERT_GT(sources.size(), 1u);
+    for (const std::string &source : sources) {
+        SCOPED_TRACE(source);
+        ASSERT_EQ(api::compile_config(source.c_str(), first.c_str()).result, 0);
+        ASSERT_EQ(api::decompile_table(first.c_str(), text.c_str(), true).result, 0);
+        const CheckReport r = check_config(text.c_str(), {false, true});
+        EXPECT_EQ(format_report("text.cfg", read_file(text), r), "0 errors, 0 warnings\n");
+        ASSERT_EQ(write_checked_table(r, again.c_str()), 0);
+        EXPECT_EQ(read_file(again), read_file(first));
+    }
 }
 
 // Over generated configurations: every map line reaches the table (a map

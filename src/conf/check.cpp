@@ -64,6 +64,8 @@ class CheckObserver final : public ParseObserver {
 
     void before_line(const ParseState &ps) override {
         saw_lines = true;
+        if (Diagnostic cut; ps.cut.length != 0 && check::cut_line_warning(ps, cut))
+            records.push_back(std::move(cut));
         m_maps_before = ps.map_count;
         m_holidays_before.clear();
         if (strncasecmp(first_word(ps.line), "Holiday", 7) == 0)
@@ -90,13 +92,15 @@ class CheckObserver final : public ParseObserver {
         if (!m_view.has_key)
             return false;
         if (check::skipped_without_value(m_view)) {
-            records.push_back(m_view.at(0, Severity::Warning, "line has no value and is skipped"));
+            note_without_value();
             return false;
         }
         check::line_warnings(m_view, records);
         track_section(ps);
         track_holiday();
         track_single_value();
+        if (const std::string id = check::empty_means_none(m_view); !id.empty())
+            m_given[id] = m_view.line;
         return false;
     }
 
@@ -199,6 +203,22 @@ class CheckObserver final : public ParseObserver {
                                             " was loaded instead"));
     }
 
+    // A line without a value is passed over.  For a key whose empty value
+    // means "none" that is what the line says, unless an earlier line gave
+    // the key a value: that value stays.
+    void note_without_value() {
+        const std::string id = check::empty_means_none(m_view);
+        const auto given = id.empty() ? m_given.end() : m_given.find(id);
+        if (!id.empty() && given == m_given.end())
+            return;
+        Diagnostic d = m_view.at(0, Severity::Warning, "line has no value and is skipped");
+        if (given != m_given.end()) {
+            d.text += ": the value of " + line_ref(given->second) + " stays";
+            d.related_line = given->second;
+        }
+        records.push_back(std::move(d));
+    }
+
     // A key that keeps only its last value: the earlier line loses.
     void track_single_value() {
         const std::string id = check::single_value_identity(m_view);
@@ -245,6 +265,7 @@ class CheckObserver final : public ParseObserver {
     uint32_t m_section_maps = 0;
     Diagnostic m_section_place;
     std::map<std::string, Diagnostic> m_single;
+    std::map<std::string, int> m_given; // keys whose empty value means none: last line with one
 };
 
 // "map is removed ..." and the map it gave way to, built in one string:

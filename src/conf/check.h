@@ -4,10 +4,11 @@
 // column and length of the offending word and the words expected), and
 // warnings for every line whose content does not reach the table as
 // written (a map made redundant by another line, a value cut to its field,
-// an unknown key, a number with characters the parser ignores, a period
-// time out of range, a key whose later line wins, ...), naming the line
-// that wins where there is one.  Nothing is printed; the tool renders the
-// records (format_diagnostic gives the compiler-style form).
+// a line cut after its 98th character, an unknown key, a number with
+// characters the parser ignores, a period time out of range, a key whose
+// later line wins, ...), naming the line that wins where there is one.
+// Nothing is printed; the tool renders the records (format_diagnostic
+// gives the compiler-style form).
 //
 // The compile itself is the library's: the table bytes, the traces and the
 // listings are those of mkconf.

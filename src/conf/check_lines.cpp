@@ -10,6 +10,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <string>
 #include <strings.h>
 
 namespace vorn::check {
@@ -98,10 +100,19 @@ std::vector<int> number_tokens(const char *key, const char *row) {
     return {};
 }
 
+// The percent sign behind the limit of an AlternativeLimit line is part of
+// its form: the decompiler writes "40%".
+bool percent_limit(const LineView &view, int i, const char *value) {
+    if (i != 1 || std::strcmp(view.row, "AlternativeLimit") != 0)
+        return false;
+    const size_t n = std::strlen(value);
+    return n > 1 && value[n - 1] == '%' && all_digits(std::string(value, n - 1).c_str());
+}
+
 void number_warnings(const LineView &view, std::vector<Diagnostic> &out) {
     for (int i : number_tokens(view.token(0), view.row)) {
         const char *value = view.token(i);
-        if (value == nullptr || all_digits(value))
+        if (value == nullptr || all_digits(value) || percent_limit(view, i, value))
             continue;
         if (std::isdigit(static_cast<unsigned char>(value[0])))
             out.push_back(view.at(i, Severity::Warning,
@@ -193,6 +204,69 @@ std::string single_value_identity(const LineView &view) {
         std::strcmp(sub, "Pin") != 0)
         return whole;
     return "";
+}
+
+std::string empty_means_none(const LineView &view) {
+    const char *key = view.token(0);
+    if (strncasecmp(key, "COMMENT", 7) == 0)
+        return "COMMENT";
+    if (strncasecmp(key, "PABXName", 8) == 0)
+        return "PABXName";
+    if (strcasecmp(key, "RemotePassword") == 0)
+        return "RemotePassword";
+    if (view.row == nullptr)
+        return "";
+    const std::string r = view.row;
+    // Ctrl2 is not set unless a line sets it; the decompiler writes the
+    // unset one as "Ctrl2;=[ASSOCIATE|ESCAPE]", the key and its choices.
+    static constexpr const char *kRows[] = {
+        "OPTIONS",           "Ctrl2",           "RemoteCode",     "NMSPollNumber", "NMSPollCLI",
+        "RemoteOrigination", "EmergencyNumber", "RemoteCallback", "DropMSN",       "OwnMSN",
+        "DTMFDialEnd"};
+    const bool listed = std::find(std::begin(kRows), std::end(kRows), r) != std::end(kRows);
+    const char *sub = r == "MapCallBack" ? callback_sub_key(key) : nullptr;
+    // The area without a provider digit is "00" unless a line sets it.
+    const bool provider_area =
+        sub != nullptr && std::strcmp(sub, "Area") == 0 && key[15] >= '1' && key[15] <= '3';
+    const bool callback_text =
+        sub != nullptr && (std::strcmp(sub, "DialFirst") == 0 || std::strcmp(sub, "DialEnd") == 0 ||
+                           std::strcmp(sub, "Pin") == 0 || std::strcmp(sub, "CallEnd") == 0);
+    if (!listed && !provider_area && !callback_text)
+        return "";
+    if (const std::string single = single_value_identity(view); !single.empty())
+        return single;
+    // The keys that have no last-line-wins rule: lists (RemoteOrigination,
+    // PINs, options) and NMSPollCLI, whose second line fails.
+    if (r != "MapCallBack")
+        return r;
+    std::string whole = key;
+    for (char &c : whole)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return whole;
+}
+
+bool cut_line_warning(const ParseState &ps, Diagnostic &out) {
+    const LineCut &cut = ps.cut;
+    // Blanks or a comment passed over take nothing from the line, nor does
+    // anything behind a comment that began in the part kept.
+    if (cut.length == 0 || cut.first_text == '\0' || cut.first_text == ';' ||
+        std::strchr(ps.line, ';') != nullptr)
+        return false;
+    LineWords words;
+    if (parse_line(ps.line, words) == 0 && strcasecmp(words.tokens[0], "rem") == 0)
+        return false; // a rem line is a comment as a whole
+    const int kept = static_cast<int>(kCutLineLength);
+    const int dropped = cut.length - kept;
+    out = Diagnostic{};
+    out.line = ps.line_number;
+    out.column = kept + 1;
+    out.length = dropped;
+    out.severity = Severity::Warning;
+    out.text = "line is " + std::to_string(cut.length) + " characters long: " +
+               (dropped == 1 ? "the character in column 99 is ignored"
+                             : "the " + std::to_string(dropped) +
+                                   " characters from column 99 on are ignored");
+    return true;
 }
 
 std::string key_hint(const char *key) {

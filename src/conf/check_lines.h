@@ -28,6 +28,18 @@ struct LineView {
 // and not a period heading.
 bool skipped_without_value(const LineView &view);
 
+// The field of a key that starts empty or not set and for which an empty
+// value means "none" (no comment, no number, no PIN, no dial-end digits, no
+// option, no Ctrl2 mode, ...): a line of it without a value says what the
+// field holds anyway, as the decompiler writes the lines of unset settings
+// to show their form.  The name under which such lines are followed, "" for
+// other keys.
+std::string empty_means_none(const LineView &view);
+
+// The warning for a line that the reader cut after its 98th character,
+// when the part it passed over held more than blanks or a comment.
+bool cut_line_warning(const ParseState &ps, Diagnostic &out);
+
 // The key the line goes to for the "last line wins" rule ("" when the key
 // may be given many times or is not known), e.g. "COUNTRYCODE".
 std::string single_value_identity(const LineView &view);

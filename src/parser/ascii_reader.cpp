@@ -33,8 +33,6 @@ constexpr unsigned kLineStandardMaps = 1234;
 
 // Lines are read with a 100-byte buffer: 99 characters at most.
 constexpr size_t kReadSize = kLineBufferSize;
-// A cut line keeps this many characters and gets a line end.
-constexpr size_t kCutLineLength = 98;
 // Messages show at most this many characters of the failing line.
 constexpr int kShownLineLength = 50;
 constexpr size_t kWorkAreaBlocks = 40;
@@ -72,13 +70,41 @@ void size_report() {
         dbg_printf("size %20s: %5u * %4u = %6u\n", r.name, r.size, r.count, r.size * r.count);
 }
 
-// Reads one physical line into buf (kReadSize bytes): a CR LF end is read
-// as LF, a line of 99 characters or more keeps 98 of them and a line end,
-// and the rest of it is passed over.  False at the end of the file.
-bool read_line(std::FILE *file, char *buf, int line_number) {
+// Blanks, tabs and the CR of a line end: nothing the parser reads as a word.
+bool is_blank(int c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// Passes over the rest of a line that is cut after its 98th character; the
+// character in `dropped` (the 99th) goes with it.  Notes in `cut` how long
+// the physical line was and what the part passed over began with, so that a
+// check can tell the user; the line end (LF, or CR LF) is not counted.
+void pass_over_rest(std::FILE *file, char dropped, LineCut &cut) {
+    int32_t length = static_cast<int32_t>(kCutLineLength) + 1;
+    char first = is_blank(static_cast<unsigned char>(dropped)) ? '\0' : dropped;
+    int c = 0;
+    int previous = 0;
+    while ((c = std::fgetc(file)) != EOF && c != '\n') {
+        ++length;
+        if (first == '\0' && !is_blank(c))
+            first = static_cast<char>(c);
+        previous = c;
+    }
+    if (c == '\n' && previous == '\r')
+        --length;
+    cut.length = length;
+    cut.first_text = first;
+}
+
+// Reads one physical line into ps.line (kReadSize bytes): a CR LF end is
+// read as LF, a line of 99 characters or more keeps 98 of them and a line
+// end, and the rest of it is passed over.  False at the end of the file.
+bool read_line(std::FILE *file, ParseState &ps) {
+    char *buf = ps.line;
     size_t n = 0;
     int c = 0;
     bool ended = false;
+    ps.cut = LineCut{};
     while (n + 1 < kReadSize && (c = std::fgetc(file)) != EOF) {
         if (c == '\r') {
             const int next = std::fgetc(file);
@@ -97,11 +123,11 @@ bool read_line(std::FILE *file, char *buf, int line_number) {
     if (n == 0)
         return false;
     if (!ended && n + 1 == kReadSize) {
+        const char dropped = buf[kCutLineLength];
         buf[kCutLineLength] = '\n';
         buf[kCutLineLength + 1] = '\0';
-        while ((c = std::fgetc(file)) != EOF && c != '\n') {
-        }
-        dbg_printf("WARNING: cut line %d\n", line_number);
+        pass_over_rest(file, dropped, ps.cut);
+        dbg_printf("WARNING: cut line %d\n", ps.line_number + 1);
     }
     // A NUL byte ends the text of the line; the rest is not looked at.
     return true;
@@ -293,7 +319,7 @@ int parse_ascii_config(ParseState &ps, table_t **table, const char *cfgfile, cha
     banner('C', "#%u: Beginn of parsing _____________\n", kLineParse);
     if (ps.verbose)
         platform::console_printf("Parsing table...\n");
-    while (read_line(closer.file, ps.line, ps.line_number + 1)) {
+    while (read_line(closer.file, ps)) {
         ++ps.line_number;
         if (ps.observer != nullptr)
             ps.observer->before_line(ps);

@@ -21,6 +21,9 @@ class ParseObserver;
 
 // A configuration line holds at most 99 characters and its line end.
 inline constexpr size_t kLineBufferSize = 100;
+// A longer line keeps this many characters and gets a line end; the rest
+// of it is passed over.
+inline constexpr size_t kCutLineLength = 98;
 // Words of one line: token 0 is the key, tokens 1.. the values.
 inline constexpr int kMaxTokens = 32;
 // Size of the message buffer of one conversion (tag "err_str").  The parser
@@ -59,6 +62,13 @@ enum ParseErrorLevel : int32_t {
     CONF_NO_HOLIDAYS = -1, // holiday file cannot be opened: CannotRead
 };
 
+// What the reader passed over of a line longer than it keeps
+// (kCutLineLength characters).  Only a check that watches the parse looks at it.
+struct LineCut {
+    int32_t length = 0;     // characters of the physical line, its end not counted; 0: read whole
+    char first_text = '\0'; // first character passed over that is not a blank or tab, if any
+};
+
 struct ParseState {
     ParseState() = default;
     ParseState(const ParseState &) = delete;
@@ -71,6 +81,7 @@ struct ParseState {
 
     char line[kLineBufferSize] = {};    // the physical line as read
     char scratch[kLineBufferSize] = {}; // upper-cased copy; handlers may reuse it
+    LineCut cut;                        // of `line`, when the reader cut it
     LineWords words = {};               // words of the line being handled
     char **tokens() { return words.tokens; }
 

@@ -12,11 +12,11 @@
 #include "logs/converter.h"
 #include "logs/logcall.h"
 #include "platform/mapped_file.h"
+#include "platform/platform.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <vector>
 
 namespace vorn::logs {
 
@@ -28,6 +28,39 @@ class SortedLogcall {
         uint64_t high;
         uint32_t low;
         uint32_t index;
+    };
+
+    // The entries of a log, in one block of the system's memory: a million
+    // of them fill 16 MB, which the system backs with huge pages where it
+    // can, so that the sort's jumps through them rarely miss the address
+    // cache.
+    class Order {
+      public:
+        Order() = default;
+        ~Order() { platform::global_free(m_entries); }
+        Order(const Order &) = delete;
+        Order &operator=(const Order &) = delete;
+
+        // Room for `count` entries; false without memory.
+        bool allocate(size_t count) {
+            platform::global_free(m_entries);
+            m_size = 0;
+            m_entries = nullptr;
+            if (count > SIZE_MAX / sizeof(Entry))
+                return false;
+            m_entries = static_cast<Entry *>(platform::global_alloc(count * sizeof(Entry)));
+            if (m_entries == nullptr)
+                return false;
+            m_size = count;
+            return true;
+        }
+        Entry *data() { return m_entries; }
+        size_t size() const { return m_size; }
+        const Entry &operator[](size_t i) const { return m_entries[i]; }
+
+      private:
+        Entry *m_entries = nullptr;
+        size_t m_size = 0;
     };
 
     // Reads the whole records of `binary` from its start and sorts them,
@@ -58,7 +91,7 @@ class SortedLogcall {
     platform::MappedFile m_view;
     std::unique_ptr<TrackedBlock> m_block;
     const logcall_t *m_records = nullptr;
-    std::vector<Entry> m_order;
+    Order m_order;
 };
 
 // convert_logcall over the records of a sorted log in memory.

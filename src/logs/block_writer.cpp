@@ -43,25 +43,39 @@ void BlockWriter::write(Client &client, int which, const char *data, size_t size
         return;
     }
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_done.wait(lock, [this] { return m_count < kQueue; });
+    if (m_count == kQueue) {
+        ++m_waiters;
+        m_done.wait(lock, [this] { return m_count < kQueue; });
+        --m_waiters;
+    }
     client.busy[which] = true;
     m_queue[(m_first + m_count) % kQueue] = job;
     ++m_count;
+    // A busy thread finds the block when it is done with the last one: a
+    // wake-up per block would cost more than writing it to a fast file.
+    const bool wake = m_idle;
     lock.unlock();
-    m_work.notify_one();
+    if (wake)
+        m_work.notify_one();
 }
 
 void BlockWriter::wait(Client &client, int which) {
     if (!m_thread.joinable())
         return;
     std::unique_lock<std::mutex> lock(m_mutex);
+    if (!client.busy[which])
+        return;
+    ++m_waiters;
     m_done.wait(lock, [&] { return !client.busy[which]; });
+    --m_waiters;
 }
 
 void BlockWriter::run() {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
+        m_idle = true;
         m_work.wait(lock, [this] { return m_count > 0 || m_stop; });
+        m_idle = false;
         if (m_count == 0)
             return; // stopped with nothing left
         const Job job = m_queue[m_first];
@@ -71,7 +85,8 @@ void BlockWriter::run() {
         m_first = (m_first + 1) % kQueue;
         --m_count;
         job.client->busy[job.which] = false;
-        m_done.notify_all();
+        if (m_waiters > 0)
+            m_done.notify_all();
     }
 }
 

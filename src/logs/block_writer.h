@@ -19,10 +19,13 @@ class BlockWriter {
   public:
     // What one buffer hands over: its stream, and where the writer tells it
     // how the writes went.
+    // A buffer has up to this many blocks.
+    static constexpr int kBlocks = 4;
+
     struct Client {
         std::FILE *stream = nullptr;
         std::atomic<bool> failed{false}; // a block did not all go
-        bool busy[2] = {false, false};   // block i handed over, not yet written
+        bool busy[kBlocks] = {};         // block i handed over, not yet written
     };
 
     BlockWriter();
@@ -49,9 +52,9 @@ class BlockWriter {
     static void put(const Job &job);
     void run();
 
-    // A buffer has one block in the writer's hands at most, and a conversion
-    // few buffers: the queue is a small ring.
-    static constexpr size_t kQueue = 8;
+    // A conversion has few buffers, each with a few blocks: the queue is a
+    // small ring.
+    static constexpr size_t kQueue = 16;
     std::mutex m_mutex;
     std::condition_variable m_work;
     std::condition_variable m_done;
@@ -59,6 +62,8 @@ class BlockWriter {
     size_t m_first = 0;
     size_t m_count = 0;
     bool m_stop = false;
+    bool m_idle = false; // the thread waits for work
+    int m_waiters = 0;   // callers waiting for a block or for room
     std::thread m_thread;
 };
 

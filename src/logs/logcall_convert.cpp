@@ -1,5 +1,6 @@
 // The call log converter behind the export mklogcall: the sorted records
 // become lines of the outgoing, incoming and reject lists.
+#include "logs/cache_release.h"
 #include "logs/converter.h"
 #include "logs/logcall.h"
 #include "logs/logcall_sorted.h"
@@ -8,7 +9,6 @@
 #include "platform/output_file.h"
 #include "trace/trace.h"
 #include "vorn_b32.h"
-#include "/tmp/xtime.h"
 
 #include <algorithm>
 #include <cstring>
@@ -100,8 +100,8 @@ struct Address {
     explicit Address(const logcall_t &r) {
         if (static_cast<uint8_t>(r.dad[0]) != kNoAddress) {
             const void *end = std::memchr(r.dad, '\0', sizeof r.dad);
-            length = end ? static_cast<size_t>(static_cast<const char *>(end) - r.dad)
-                         : sizeof r.dad;
+            length =
+                end ? static_cast<size_t>(static_cast<const char *>(end) - r.dad) : sizeof r.dad;
             std::memcpy(text, r.dad, length);
         }
         text[length] = '\0';
@@ -382,13 +382,12 @@ void convert_record(const Streams &s, const logcall_t &r, unsigned &counter, log
 }
 
 // The conversion of sorted records, from the copy or from memory.  Each
-// list's text goes to its stream in large blocks; a list named for two
-// streams shares one buffer, so its lines keep their order.
+// list's text goes to its stream in large blocks, which `writer` writes;
+// a list named for two streams shares one buffer, so its lines keep their
+// order.
 template <class Records>
 int convert_records(Records &records, std::FILE *out, std::FILE *in, std::FILE *reject,
-                    logs::LogcallStats *stats) {
-    // Declared before the buffers, which hand it their blocks.
-    logs::BlockWriter writer;
+                    logs::LogcallStats *stats, logs::BlockWriter &writer) {
     logs::TextBuffer out_text(out, &writer);
     std::optional<logs::TextBuffer> in_text, reject_text;
     logs::TextBuffer *in_list = in && in != out ? &in_text.emplace(in, &writer) : &out_text;
@@ -422,15 +421,19 @@ int convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE 
     if (sorted == nullptr || out == nullptr)
         return 0;
     StreamRecords records(sorted);
-    return convert_records(records, out, in, reject, stats);
+    logs::BlockWriter writer;
+    return convert_records(records, out, in, reject, stats, writer);
 }
 
 int logs::convert_sorted_logcall(const SortedLogcall &log, std::FILE *out, std::FILE *in,
-                                 std::FILE *reject, LogcallStats *stats) {
+                                 std::FILE *reject, LogcallStats *stats, BlockWriter *writer) {
     if (out == nullptr)
         return 0;
     MemoryRecords records(log);
-    return convert_records(records, out, in, reject, stats);
+    if (writer)
+        return convert_records(records, out, in, reject, stats, *writer);
+    BlockWriter own;
+    return convert_records(records, out, in, reject, stats, own);
 }
 
 namespace {
@@ -508,13 +511,24 @@ std::string lists_message(int result, const LogcallFiles &files) {
     }
 }
 
+// Writes the lists (and the CSV table) from records sorted in memory.
+int convert_sorted(const logs::SortedLogcall &sorted, CallLists &lists, logs::LogcallStats *stats,
+                   logs::BlockWriter &writer) {
+    const int result = logs::convert_sorted_logcall(sorted, lists.out.get(), lists.in_stream,
+                                                    lists.reject_stream, stats, &writer);
+    if (lists.csv)
+        logs::write_sorted_logcall_csv(sorted, lists.csv.get());
+    return result;
+}
+
 // Sorts the copy and writes the lists (and the CSV table).  While the debug
 // trace is on, the copy is sorted in place and converted from the file, as
 // the trace tells it step by step; otherwise the copy is viewed in memory
 // and its records are converted in sorted order where they lie, which
-// spares reading the copy into a block, writing it back and reading it
-// again.  The lists are the same bytes either way.
-int sort_and_convert(std::FILE *copy, CallLists &lists, logs::LogcallStats *stats) {
+// spares writing the sorted copy back and reading it again.  The lists are
+// the same bytes either way.
+int sort_and_convert(std::FILE *copy, CallLists &lists, logs::LogcallStats *stats,
+                     logs::BlockWriter &writer) {
     if (dbg_enabled()) {
         int result = sort_logcall(copy);
         if (result == 0) {
@@ -528,29 +542,35 @@ int sort_and_convert(std::FILE *copy, CallLists &lists, logs::LogcallStats *stat
         return result;
     }
     logs::SortedLogcall sorted;
-    int result = sorted.view_and_sort(copy);
-    if (result == 0) {
-        xphase("sorted");
-        result = logs::convert_sorted_logcall(sorted, lists.out.get(), lists.in_stream,
-                                              lists.reject_stream, stats);
-        if (lists.csv)
-            logs::write_sorted_logcall_csv(sorted, lists.csv.get());
-    }
-    return result;
+    const int result = sorted.view_and_sort(copy);
+    return result != 0 ? result : convert_sorted(sorted, lists, stats, writer);
 }
 
 } // namespace
 
 int make_logcall_lists(const LogcallFiles &files, std::string *message) {
     using logs::text_or_null;
+    // Declared first: the copy is written from the image by the writer's
+    // thread, and the lists' blocks too, so both outlive the copy.
+    logs::BlockWriter writer;
+    logs::InputImage image;
+    const logs::CacheRelease release(
+        {files.outfile, files.infile, files.rejectfile, files.csvfile});
     logs::TempCopy copy("LOGCAL");
     dbg_printf("mklogcall(\"%s\", \"%s\",\"%s\",\"%s\"\n", text_or_null(files.binfile),
                text_or_null(files.outfile), text_or_null(files.infile),
                text_or_null(files.rejectfile));
 
-    xphase("start");
-    int result = copy.copy_from(files.binfile);
-    xphase("copied");
+    // Without the debug trace the log is read into memory once and sorted
+    // there while the writer's thread makes the copy from it.
+    int result = dbg_enabled() ? copy.copy_from(files.binfile)
+                               : copy.copy_from(files.binfile, image, writer);
+    logs::SortedLogcall sorted;
+    int sorted_result = 0;
+    if (result == 0 && image)
+        sorted_result = sorted.sort_image(image.data(), image.size());
+    if (result == 0)
+        result = copy.finish_copy();
     // A larger buffer than stdio's 4 KiB for the CSV table (the lists have
     // their own).  Declared before the lists, so that it outlives them on
     // every way out.
@@ -560,13 +580,14 @@ int make_logcall_lists(const LogcallFiles &files, std::string *message) {
         result = open_lists(files, lists);
     if (lists.csv)
         csv_buffer.attach(lists.csv.get());
-    if (result == 0)
-        result = sort_and_convert(copy.stream(), lists, files.stats);
+    if (result == 0 && image)
+        result =
+            sorted_result != 0 ? sorted_result : convert_sorted(sorted, lists, files.stats, writer);
+    else if (result == 0)
+        result = sort_and_convert(copy.stream(), lists, files.stats, writer);
     if (result == 0 && files.stats)
         logs::count_logcall_records(*files.stats, copy.stream());
-    xphase("converted");
     result = close_lists(lists, result);
-    xphase("closed");
 
     const std::string text = lists_message(result, files);
     if (result != 0)

@@ -5,7 +5,6 @@
 #include "logs/logcall.h"
 #include "logs/logcall_sorted.h"
 #include "trace/trace.h"
-#include "/tmp/xtime.h"
 
 #include <algorithm>
 #include <cstring>
@@ -82,7 +81,6 @@ unsigned key_byte(const Entry &e, size_t at) {
 
 // Below this many entries a bucket is left to the comparison sort.
 constexpr size_t kSmall = 32;
-static const unsigned XW = std::getenv("XW") ? std::atoi(std::getenv("XW")) : 8;
 
 // Distributes the entries in place into the buckets of `digit` (American
 // flag sort: count the entries per digit value, then swap every entry into
@@ -125,8 +123,8 @@ void sort_by_bytes(Entry *first, Entry *last, size_t at, const EntryLess &less) 
             return;
         }
         uint32_t next[256], end[256];
-        if (!distribute(first, n, 256, [at](const Entry &e) { return key_byte(e, at); }, next,
-                        end)) {
+        if (!distribute(
+                first, n, 256, [at](const Entry &e) { return key_byte(e, at); }, next, end)) {
             ++at; // one value only: nothing to move at this byte
             continue;
         }
@@ -216,7 +214,7 @@ class PackedSort {
                 return;
             }
             // No more bins than a few per entry: counting them costs too.
-            unsigned width = std::min(bits, n <= kScratch ? kMaxWidth : XW);
+            unsigned width = std::min(bits, kMaxWidth);
             while (width > 1 && (size_t{1} << width) > 4 * n)
                 --width;
             const unsigned shift = bits - width;
@@ -254,8 +252,8 @@ class PackedSort {
     }
 
   private:
-    // distribute() through the scratch room.
-    // The size of the largest bucket goes to `largest`.
+    // distribute() through the scratch room; the size of the largest bucket
+    // goes to `largest`.
     template <class Digit>
     bool scatter(Entry *first, size_t n, size_t bins, Digit digit, size_t &largest) {
         uint32_t *next = m_counters.get(), *count = next + kBins;
@@ -308,13 +306,11 @@ bool sorted_order(const logcall_t *records, size_t count, logs::SortedLogcall::O
         if (packing)
             packing->note(entries[i]);
     }
-    xphase("keys");
     const EntryLess less{records};
     PackedSort packed(less);
     if (packing && packing->plan() && packed.ready()) {
         for (size_t i = 0; i < count; ++i)
             packing->pack(entries[i]);
-        xphase("packed");
         packed.sort(entries, entries + count, packing->bits());
     } else {
         sort_by_bytes(entries, entries + count, 0, less);
@@ -369,6 +365,18 @@ int SortedLogcall::view_and_sort(std::FILE *binary) {
     return load_and_sort(binary, true);
 }
 
+int SortedLogcall::sort_image(const uint8_t *data, size_t length) {
+    dbg_printf("sort_logcall: allsize=%lu\n", static_cast<unsigned long>(length));
+    const size_t count = length / kLogcallSize;
+    if (count > UINT32_MAX)
+        return code(LogResult::NoMemory);
+    m_records = reinterpret_cast<const logcall_t *>(data);
+    dbg_printf("sort_logcall: elements=%u size=%d\n", static_cast<unsigned>(count),
+               static_cast<int>(kLogcallSize));
+    return sorted_order(m_records, count, m_order) ? code(LogResult::Ok)
+                                                   : code(LogResult::NoMemory);
+}
+
 int SortedLogcall::load_and_sort(std::FILE *binary, bool view) {
     const long length = binary ? stream_length(binary) : kUnknownLength;
     dbg_printf("sort_logcall: allsize=%lu\n", length);
@@ -382,7 +390,6 @@ int SortedLogcall::load_and_sort(std::FILE *binary, bool view) {
         // The system's cached pages of the file are the records: no block
         // to zero-fill, nothing to copy.
         m_records = reinterpret_cast<const logcall_t *>(m_view.data());
-        xphase("mapped");
     } else {
         m_block.reset(new (std::nothrow) TrackedBlock(static_cast<size_t>(length), "buf"));
         if (!m_block || !*m_block)

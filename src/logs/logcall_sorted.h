@@ -8,6 +8,7 @@
 // back at once.
 #pragma once
 
+#include "logs/block_writer.h"
 #include "logs/conversion_stats.h"
 #include "logs/converter.h"
 #include "logs/logcall.h"
@@ -72,6 +73,10 @@ class SortedLogcall {
     // change while the log is in use, and write_back onto it is not allowed.
     int view_and_sort(std::FILE *binary);
 
+    // The same for the records of a log in memory, which must stay where
+    // they are while the log is in use.
+    int sort_image(const uint8_t *data, size_t length);
+
     // Writes the records back from the start of `binary` in sorted order and
     // rewinds it.  Returns 0, or -8 when not all of them reached the file.
     int write_back(std::FILE *binary) const;
@@ -95,8 +100,11 @@ class SortedLogcall {
 };
 
 // convert_logcall over the records of a sorted log in memory.
+// The lists' blocks are written by `writer`'s thread (one of its own when
+// none is given).
 int convert_sorted_logcall(const SortedLogcall &log, std::FILE *out, std::FILE *in,
-                           std::FILE *reject, LogcallStats *stats = nullptr);
+                           std::FILE *reject, LogcallStats *stats = nullptr,
+                           BlockWriter *writer = nullptr);
 
 // write_logcall_csv over the records of a sorted log in memory.
 int write_sorted_logcall_csv(const SortedLogcall &log, std::FILE *csv);

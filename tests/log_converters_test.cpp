@@ -6,8 +6,10 @@
 // as bytes and as tshark decodes it, and the bundled example logs.
 #include "frame/frame.h"
 #include "logs/alarm.h"
+#include "logs/hex_text.h"
 #include "logs/logcall.h"
 #include "logs/prot_trace.h"
+#include "logs/text_buffer.h"
 #include "support/alarm_builder.h"
 #include "support/log_golden.h"
 #include "support/logcall_builder.h"
@@ -18,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
@@ -330,15 +333,15 @@ TEST(Logcall, SortKeepsTheTailAndReportsStreamFailures) {
     EXPECT_EQ(read_file(bin), sorted + "tail");
 }
 
-// Records of few distinct times, a third of them copies of one before but
-// for the slot word, so that equal keys and equal records are common, in a log with a short tail.
-// The sort must give the order of a stable sort by compare_logcall, and mklogcall the same lists
-// whether it converts from memory (trace off) or from the sorted copy.
-TEST(Logcall, SortedOrderAndListsOfBothPaths) {
-    TempDir dir;
-    TmpPathIn tmp{dir.path()};
-    std::mt19937 rng(2024);
-    std::vector<logcall_t> records(3000);
+// The times of the records of a sort test: few distinct ones, times of a
+// year as a box writes them, or any bytes at all.
+enum class Times { Few, OfAYear, Any };
+
+// Records of such times, a third of them copies of one before but for the
+// slot word, so that equal keys and equal records are common.
+std::vector<logcall_t> sort_test_records(size_t count, Times times, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<logcall_t> records(count);
     for (size_t n = 0; n < records.size(); ++n) {
         logcall_t &r = records[n];
         if (n > 0 && rng() % 3 == 0) {
@@ -348,47 +351,74 @@ TEST(Logcall, SortedOrderAndListsOfBothPaths) {
             for (size_t i = 0; i < sizeof r; ++i)
                 bytes[i] = static_cast<uint8_t>(rng() % 4 == 0 ? rng() : i % 3);
             r.dad[0] = "806\xFF"[rng() % 4];
-            for (logcall_time_t *t : {&r.start, &r.end})
-                *t = {uint8_t(rng() % 2),
-                      0,
-                      uint8_t(rng() % 2),
-                      uint8_t(rng() % 3 ? 4 : 0xFF),
-                      12,
-                      uint8_t(rng() % 3 ? 15 : 98)};
+            for (logcall_time_t *t : {&r.start, &r.end}) {
+                const auto any = [&](unsigned below) { return uint8_t(rng() % below); };
+                const uint8_t day = rng() % 3 ? 4 : 0xFF;
+                *t = times == Times::Few
+                         ? logcall_time_t{any(2), 0, any(2), day, 12, uint8_t(rng() % 3 ? 15 : 98)}
+                     : times == Times::OfAYear ? logcall_time_t{any(60),
+                                                                any(60),
+                                                                any(24),
+                                                                uint8_t(1 + any(28)),
+                                                                uint8_t(1 + any(12)),
+                                                                uint8_t(15 + any(2))}
+                                               : logcall_time_t{any(256), any(256), any(256),
+                                                                any(256), any(256), any(256)};
+            }
         }
         r.plc = static_cast<uint16_t>(rng() % 0xFFFF);
     }
-    const std::string tail = "tail";
-    std::string log(reinterpret_cast<const char *>(records.data()), records.size() * 75);
-    std::stable_sort(records.begin(), records.end(), [](const logcall_t &a, const logcall_t &b) {
-        return compare_logcall(&a, &b) < 0;
-    });
-    const std::string bin = dir.file("calls.bin");
-    write_file(bin, log + tail);
-    std::FILE *file = std::fopen(bin.c_str(), "r+b");
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(sort_logcall(file), 0);
-    std::fclose(file);
-    EXPECT_EQ(read_file(bin),
-              std::string(reinterpret_cast<const char *>(records.data()), log.size()) + tail);
+    return records;
+}
 
-    const std::string o = dir.file("o.txt"), i = dir.file("i.txt"), r = dir.file("r.txt");
-    const char *no = nullptr;
-    for (const auto &[in, reject] :
-         {std::pair{no, no}, {i.c_str(), no}, {no, r.c_str()}, {i.c_str(), r.c_str()}}) {
-        std::string lists[2];
-        for (std::string &text : lists) {
-            write_file(bin, log + tail);
-            TraceCapture capture;
-            std::optional<DebugOn> debug;
-            if (&text == &lists[1])
-                debug.emplace();
-            EXPECT_EQ(mklogcall(bin.c_str(), o.c_str(), in, reject, nullptr), 0);
-            text = read_file(o) + "|" + (in ? read_file(in) : "") + "|" +
-                   (reject ? read_file(reject) : "");
+// The sort must give the order of a stable sort by compare_logcall, whether
+// the times pack into few bits or not, in small logs and in one large enough
+// to be sorted in place; mklogcall must write the same lists whether it
+// converts from memory (trace off) or from the sorted copy.
+TEST(Logcall, SortedOrderAndListsOfBothPaths) {
+    TempDir dir;
+    TmpPathIn tmp{dir.path()};
+    const std::string tail = "tail";
+    const std::string bin = dir.file("calls.bin");
+    for (const auto &[count, times, lists] : {std::tuple{size_t{3000}, Times::Few, true},
+                                              {size_t{3000}, Times::Any, true},
+                                              {size_t{40000}, Times::Few, false},
+                                              {size_t{40000}, Times::OfAYear, false},
+                                              {size_t{40000}, Times::Any, false}}) {
+        std::vector<logcall_t> records = sort_test_records(count, times, 2024);
+        const std::string log(reinterpret_cast<const char *>(records.data()), count * 75);
+        std::stable_sort(
+            records.begin(), records.end(),
+            [](const logcall_t &a, const logcall_t &b) { return compare_logcall(&a, &b) < 0; });
+        write_file(bin, log + tail);
+        std::FILE *file = std::fopen(bin.c_str(), "r+b");
+        ASSERT_NE(file, nullptr);
+        EXPECT_EQ(sort_logcall(file), 0);
+        std::fclose(file);
+        EXPECT_EQ(read_file(bin),
+                  std::string(reinterpret_cast<const char *>(records.data()), log.size()) + tail)
+            << count << " records, times " << static_cast<int>(times);
+        if (!lists)
+            continue;
+
+        const std::string o = dir.file("o.txt"), i = dir.file("i.txt"), r = dir.file("r.txt");
+        const char *no = nullptr;
+        for (const auto &[in, reject] :
+             {std::pair{no, no}, {i.c_str(), no}, {no, r.c_str()}, {i.c_str(), r.c_str()}}) {
+            std::string texts[2];
+            for (std::string &text : texts) {
+                write_file(bin, log + tail);
+                TraceCapture capture;
+                std::optional<DebugOn> debug;
+                if (&text == &texts[1])
+                    debug.emplace();
+                EXPECT_EQ(mklogcall(bin.c_str(), o.c_str(), in, reject, nullptr), 0);
+                text = read_file(o) + "|" + (in ? read_file(in) : "") + "|" +
+                       (reject ? read_file(reject) : "");
+            }
+            EXPECT_GT(texts[0].size(), count * 20);
+            EXPECT_EQ(texts[0], texts[1]) << (in != nullptr) << (reject != nullptr);
         }
-        EXPECT_GT(lists[0].size(), records.size() * 20);
-        EXPECT_EQ(lists[0], lists[1]) << (in != nullptr) << (reject != nullptr);
     }
 }
 
@@ -488,6 +518,61 @@ std::string converted(const std::string &name, const std::string &trace, const c
     std::fclose(binary);
     std::fclose(text);
     return section(name, result, nullptr, {dir.file("t.txt")});
+}
+
+// Lists handed in blocks to one writing thread, interleaved: each file gets
+// its own text whole and in order, and a file that cannot be written fails
+// its own buffer only.
+TEST(LogText, BuffersSharingAWriter) {
+    TempDir dir;
+    const std::string paths[2] = {dir.file("a.txt"), dir.file("b.txt")};
+    std::string wanted[2];
+    std::FILE *files[3] = {std::fopen(paths[0].c_str(), "wb"), std::fopen(paths[1].c_str(), "wb"),
+                           std::fopen("/dev/full", "wb")};
+    for (std::FILE *f : files)
+        ASSERT_NE(f, nullptr);
+    {
+        logs::BlockWriter writer;
+        logs::TextBuffer lists[3] = {logs::TextBuffer(files[0], &writer),
+                                     logs::TextBuffer(files[1], &writer),
+                                     logs::TextBuffer(files[2], &writer)};
+        for (int i = 0; i < 300000; ++i) {
+            const std::string line = std::to_string(i) + (i % 7 ? "\n" : " a longer line\n");
+            lists[i % 3 == 0].put(line.data(), line.size());
+            wanted[i % 3 == 0] += line;
+            lists[2].put(line.data(), line.size());
+        }
+        EXPECT_TRUE(lists[0].finish());
+        EXPECT_TRUE(lists[1].finish());
+        EXPECT_FALSE(lists[2].finish());
+    }
+    for (std::FILE *f : files)
+        std::fclose(f);
+    EXPECT_EQ(read_file(paths[0]), wanted[0]);
+    EXPECT_EQ(read_file(paths[1]), wanted[1]);
+}
+
+// The frame bytes' hex, sixteen at a time where the processor can, must be
+// printf's " %02x" of each byte for every length and every byte value.
+TEST(ProtTrace, FrameHexOfAnyLengthAndByte) {
+    std::vector<uint8_t> bytes(300);
+    std::mt19937 rng(7);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(i < 256 ? i : rng());
+    std::string expected;
+    for (uint8_t b : bytes) {
+        char piece[4];
+        std::snprintf(piece, sizeof piece, " %02x", b);
+        expected += piece;
+    }
+    for (size_t from : {size_t{0}, size_t{5}, size_t{250}})
+        for (size_t count = 0; count + from <= bytes.size(); count += count < 40 ? 1 : 37) {
+            std::string text(3 * count + 1, '#');
+            char *end = logs::put_spaced_hex(text.data(), bytes.data() + from, count);
+            EXPECT_EQ(static_cast<size_t>(end - text.data()), 3 * count);
+            text.resize(3 * count);
+            EXPECT_EQ(text, expected.substr(3 * from, 3 * count)) << from << "+" << count;
+        }
 }
 
 TEST(ProtTrace, TextsOfManyTraces) {

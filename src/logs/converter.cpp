@@ -117,6 +117,7 @@ TempCopy::TempCopy(const char *stem) {
 }
 
 TempCopy::~TempCopy() {
+    finish_copy(); // the writer's thread may still be writing the copy
     m_file.close();
     // An open copy has no name any more; only a placeholder that was never
     // opened is left to remove.
@@ -124,13 +125,9 @@ TempCopy::~TempCopy() {
         platform::remove_file(m_name.c_str());
 }
 
-int TempCopy::copy_from(const char *source) {
-    // The bytes move in the kernel in large pieces; the block of 4096 bytes
-    // is the copy's memory as hosts see it in the allocator's trace and in
-    // the no-memory result.
-    constexpr size_t kBlock = 4096;
-    constexpr size_t kPiece = size_t{8} << 20;
-    File input = open_for_reading(source);
+// Opens the source and the copy; copy_from's results for either failing.
+int TempCopy::open_copy(const char *source, File &input) {
+    input = open_for_reading(source);
     if (!input) {
         dbg_printf("Cannot Read \"%s\"!\n", text_or_null(source));
         dbg_printf("\n");
@@ -145,17 +142,17 @@ int TempCopy::copy_from(const char *source) {
         dbg_printf("\n");
         return code(LogResult::CannotRead);
     }
-    TrackedBlock buffer(kBlock, "buf");
-    if (!buffer) {
-        dbg_printf("%s", kNoMemoryText);
-        dbg_printf("\n");
-        return code(LogResult::NoMemory);
-    }
+    return code(LogResult::Ok);
+}
+
+// The bytes move in the kernel in large pieces.
+int TempCopy::copy_stream(std::FILE *input) {
+    constexpr size_t kPiece = size_t{8} << 20;
     int err = 0;
     bool at_end = false;
     unsigned long long total = 0;
     for (;;) {
-        const long long put = platform::copy_file_piece(input.get(), m_file.get(), kPiece);
+        const long long put = platform::copy_file_piece(input, m_file.get(), kPiece);
         if (put <= 0) {
             at_end = put == 0;
             err = put < 0 ? code(LogResult::ShortRead) : code(LogResult::Ok);
@@ -170,6 +167,80 @@ int TempCopy::copy_from(const char *source) {
     std::rewind(m_file.get());
     dbg_printf("make bin copy to <%s>\n", m_name.c_str());
     return 0;
+}
+
+// The block of 4096 bytes is the copy's memory as hosts see it in the
+// allocator's trace and in the no-memory result.
+constexpr size_t kCopyBlock = 4096;
+
+int TempCopy::copy_from(const char *source) {
+    File input;
+    if (int err = open_copy(source, input))
+        return err;
+    TrackedBlock buffer(kCopyBlock, "buf");
+    if (!buffer) {
+        dbg_printf("%s", kNoMemoryText);
+        dbg_printf("\n");
+        return code(LogResult::NoMemory);
+    }
+    return copy_stream(input.get());
+}
+
+int TempCopy::copy_from(const char *source, InputImage &image, BlockWriter &writer) {
+    File input;
+    if (int err = open_copy(source, input))
+        return err;
+    TrackedBlock buffer(kCopyBlock, "buf");
+    if (!buffer) {
+        dbg_printf("%s", kNoMemoryText);
+        dbg_printf("\n");
+        return code(LogResult::NoMemory);
+    }
+    if (!image.read(input.get()))
+        return copy_stream(input.get());
+    m_writing.stream = m_file.get();
+    m_writer = &writer;
+    writer.write(m_writing, 0, reinterpret_cast<const char *>(image.data()), image.size(), false);
+    return code(LogResult::Ok);
+}
+
+int TempCopy::finish_copy() {
+    if (m_writer == nullptr)
+        return code(LogResult::Ok);
+    m_writer->wait(m_writing, 0);
+    m_writer = nullptr;
+    if (m_writing.failed.load() || std::fflush(m_file.get()) != 0)
+        return code(LogResult::ShortRead);
+    std::rewind(m_file.get());
+    return code(LogResult::Ok);
+}
+
+InputImage::~InputImage() {
+    release();
+}
+
+void InputImage::release() {
+    platform::global_free(m_data);
+    m_data = nullptr;
+    m_size = 0;
+}
+
+bool InputImage::read(std::FILE *stream) {
+    release();
+    const long length = stream_length(stream);
+    if (length <= 0 || static_cast<unsigned long>(length) > SIZE_MAX)
+        return false;
+    const size_t size = static_cast<size_t>(length);
+    m_data = static_cast<uint8_t *>(platform::global_alloc(size));
+    if (m_data != nullptr && std::fread(m_data, 1, size, stream) == size &&
+        std::fgetc(stream) == EOF && !std::ferror(stream)) {
+        m_size = size;
+        return true;
+    }
+    release();
+    std::clearerr(stream);
+    std::rewind(stream);
+    return false;
 }
 
 } // namespace vorn::logs

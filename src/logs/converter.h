@@ -14,6 +14,7 @@
 #include <string>
 
 #include "frame/results.h"
+#include "logs/block_writer.h"
 
 namespace vorn::logs {
 
@@ -111,6 +112,31 @@ std::string result_message(int result, const char *input, const char *output);
 // Copies a fixed message into the host's buffer; nothing when it is absent.
 void copy_message(char *buffer, const char *text);
 
+// A whole input file in one block of memory, backed by huge pages where the
+// system offers them: records read from anywhere in it seldom miss the
+// processor's address cache.
+class InputImage {
+  public:
+    InputImage() = default;
+    ~InputImage();
+    InputImage(const InputImage &) = delete;
+    InputImage &operator=(const InputImage &) = delete;
+
+    // Reads `stream` from its start to its end; false, with the image empty
+    // and the stream at its start again, when there is no memory for it, it
+    // cannot be read or it grew while being read.
+    bool read(std::FILE *stream);
+
+    const uint8_t *data() const { return m_data; }
+    size_t size() const { return m_size; }
+    explicit operator bool() const { return m_data != nullptr; }
+
+  private:
+    void release();
+    uint8_t *m_data = nullptr;
+    size_t m_size = 0;
+};
+
 // A temporary binary copy of a converter's input.  The call log and trace
 // converters work on such a copy (the call log sorts it in place), so the
 // fetched file itself is never changed.  The copy is named by make_fname from
@@ -133,13 +159,27 @@ class TempCopy {
     // an empty line.
     int copy_from(const char *source);
 
+    // The same, through memory: the source is read whole into `image` and
+    // `writer`'s thread writes the copy from there, while the caller works
+    // on the image.  finish_copy() waits for it and gives copy_from's result
+    // of the writing.  Where the image cannot be had (no memory for it, a
+    // source that grows while read) the copy is made as copy_from makes it,
+    // and `image` stays empty.
+    int copy_from(const char *source, InputImage &image, BlockWriter &writer);
+    int finish_copy();
+
     // The copy, open for reading and writing after a successful copy_from.
     std::FILE *stream() const { return m_file.get(); }
 
   private:
+    int open_copy(const char *source, File &input);
+    int copy_stream(std::FILE *input);
+
     std::string m_name;
     bool m_opened = false; // the copy is open and its name gone
     File m_file;
+    BlockWriter::Client m_writing;   // the copy in the writer's hands
+    BlockWriter *m_writer = nullptr; // set while it is
 };
 
 } // namespace vorn::logs

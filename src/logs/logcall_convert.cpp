@@ -1,5 +1,6 @@
 // The call log converter behind the export mklogcall: the sorted records
 // become lines of the outgoing, incoming and reject lists.
+#include "logs/cache_release.h"
 #include "logs/converter.h"
 #include "logs/logcall.h"
 #include "logs/logcall_sorted.h"
@@ -65,7 +66,8 @@ void add_port(logs::LineText &text, uint8_t code) {
 }
 
 // One number field: packed digits (marker 0xBB, first byte not 0) or text.
-void decode_number(const uint8_t (&field)[11], char *out) {
+// Returns the length of the text.
+size_t decode_number(const uint8_t (&field)[11], char *out) {
     const uint8_t first = field[0] == 0xFF ? 0 : field[0];
     size_t n = 0;
     if (first == 0 || field[10] != kPackedMarker) {
@@ -87,18 +89,22 @@ void decode_number(const uint8_t (&field)[11], char *out) {
         }
     }
     out[n] = '\0';
+    return n;
 }
 
 // The dialled address as text; empty when the box stored none.
 struct Address {
     char text[sizeof(logcall_t::dad) + 1];
+    size_t length = 0;
 
     explicit Address(const logcall_t &r) {
-        size_t n = 0;
-        if (static_cast<uint8_t>(r.dad[0]) != kNoAddress)
-            while (n < sizeof r.dad && r.dad[n] != '\0')
-                text[n] = r.dad[n], ++n;
-        text[n] = '\0';
+        if (static_cast<uint8_t>(r.dad[0]) != kNoAddress) {
+            const void *end = std::memchr(r.dad, '\0', sizeof r.dad);
+            length =
+                end ? static_cast<size_t>(static_cast<const char *>(end) - r.dad) : sizeof r.dad;
+            std::memcpy(text, r.dad, length);
+        }
+        text[length] = '\0';
     }
 };
 
@@ -180,7 +186,8 @@ void add_combined_fields(logs::LineText &text, const logcall_t &r, unsigned coun
     }
     // The combined list leaves out the address's first digit (the direction
     // prefix); an address the box did not store stays empty.
-    text.add(address.text[0] != '\0' ? address.text + 1 : "");
+    if (address.length > 0)
+        text.add(address.text + 1, address.length - 1);
     text.add(kField);
     text.hex(r.status, 4);
     text.add(kField);
@@ -197,11 +204,12 @@ void add_combined_fields(logs::LineText &text, const logcall_t &r, unsigned coun
 // a line of the incoming list adds the value, one of the reject list the
 // code and subcode (both, when the two lists are one file).
 void add_list_fields(logs::LineText &text, const logcall_t &r, unsigned counter, const char *first,
-                     const Address &address, bool incoming, bool rejected, bool traced) {
-    text.add(first), text.add(kField);
+                     size_t first_length, const Address &address, bool incoming, bool rejected,
+                     bool traced) {
+    text.add(first, first_length), text.add(kField);
     if (traced)
         dbg_printf("%4u: %s%c\n", counter, first, kField);
-    text.add(address.text);
+    text.add(address.text, address.length);
     text.add(kField);
     text.hex(r.status, 4);
     if (incoming) {
@@ -221,16 +229,19 @@ void add_list_fields(logs::LineText &text, const logcall_t &r, unsigned counter,
 
 // A finished call: arrow, marker, times, numbers and tail on the line's
 // stream (the reject stream when the start time is unknown).
-void write_call(const Streams &s, const logcall_t &r, unsigned counter, logs::LineText &text) {
+void write_call(const Streams &s, const logcall_t &r, unsigned counter, const Address &address,
+                logs::LineText &text) {
     logs::TextBuffer *line = begin_call(s, r, text);
     char first[kLogcallNumberSize];
-    char second[kLogcallNumberSize];
-    get_logcall_numbers(&r, first, second);
-    const Address address(r);
-    if (s.combined())
+    const size_t first_length = decode_number(r.number1, first);
+    if (s.combined()) {
+        char second[kLogcallNumberSize];
+        decode_number(r.number2, second);
         add_combined_fields(text, r, counter, first, second, address, s.traced);
-    else
-        add_list_fields(text, r, counter, first, address, line == s.in, line == s.reject, s.traced);
+    } else {
+        add_list_fields(text, r, counter, first, first_length, address, line == s.in,
+                        line == s.reject, s.traced);
+    }
     text.add('\n');
     end_line(line, text);
 }
@@ -366,22 +377,23 @@ void convert_record(const Streams &s, const logcall_t &r, unsigned &counter, log
         if (r.end.day == kUnknownDay)
             write_not_finished(s, r, counter, slot, address.text, text);
         else
-            write_call(s, r, counter, text);
+            write_call(s, r, counter, address, text);
     }
 }
 
 // The conversion of sorted records, from the copy or from memory.  Each
-// list's text goes to its stream in large blocks; a list named for two
-// streams shares one buffer, so its lines keep their order.
+// list's text goes to its stream in large blocks, which `writer` writes;
+// a list named for two streams shares one buffer, so its lines keep their
+// order.
 template <class Records>
 int convert_records(Records &records, std::FILE *out, std::FILE *in, std::FILE *reject,
-                    logs::LogcallStats *stats) {
-    logs::TextBuffer out_text(out);
+                    logs::LogcallStats *stats, logs::BlockWriter &writer) {
+    logs::TextBuffer out_text(out, &writer);
     std::optional<logs::TextBuffer> in_text, reject_text;
-    logs::TextBuffer *in_list = in && in != out ? &in_text.emplace(in) : &out_text;
+    logs::TextBuffer *in_list = in && in != out ? &in_text.emplace(in, &writer) : &out_text;
     logs::TextBuffer *reject_list = &out_text;
     if (reject && reject != out)
-        reject_list = reject == in ? in_list : &reject_text.emplace(reject);
+        reject_list = reject == in ? in_list : &reject_text.emplace(reject, &writer);
     const Streams s{&out_text, in_list, reject_list, dbg_enabled()};
     logs::LineText text;
     unsigned counter = 0;
@@ -393,11 +405,11 @@ int convert_records(Records &records, std::FILE *out, std::FILE *in, std::FILE *
         if (stats)
             logs::count_logcall_line(*stats, *r);
     }
-    out_text.flush();
+    out_text.finish();
     if (in_text)
-        in_text->flush();
+        in_text->finish();
     if (reject_text)
-        reject_text->flush();
+        reject_text->finish();
     dbg_printf("%s#%u: end convert_logcall\n", "LOGCALL", static_cast<unsigned>(__LINE__));
     return 0;
 }
@@ -409,15 +421,19 @@ int convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE 
     if (sorted == nullptr || out == nullptr)
         return 0;
     StreamRecords records(sorted);
-    return convert_records(records, out, in, reject, stats);
+    logs::BlockWriter writer;
+    return convert_records(records, out, in, reject, stats, writer);
 }
 
 int logs::convert_sorted_logcall(const SortedLogcall &log, std::FILE *out, std::FILE *in,
-                                 std::FILE *reject, LogcallStats *stats) {
+                                 std::FILE *reject, LogcallStats *stats, BlockWriter *writer) {
     if (out == nullptr)
         return 0;
     MemoryRecords records(log);
-    return convert_records(records, out, in, reject, stats);
+    if (writer)
+        return convert_records(records, out, in, reject, stats, *writer);
+    BlockWriter own;
+    return convert_records(records, out, in, reject, stats, own);
 }
 
 namespace {
@@ -495,13 +511,24 @@ std::string lists_message(int result, const LogcallFiles &files) {
     }
 }
 
+// Writes the lists (and the CSV table) from records sorted in memory.
+int convert_sorted(const logs::SortedLogcall &sorted, CallLists &lists, logs::LogcallStats *stats,
+                   logs::BlockWriter &writer) {
+    const int result = logs::convert_sorted_logcall(sorted, lists.out.get(), lists.in_stream,
+                                                    lists.reject_stream, stats, &writer);
+    if (lists.csv)
+        logs::write_sorted_logcall_csv(sorted, lists.csv.get());
+    return result;
+}
+
 // Sorts the copy and writes the lists (and the CSV table).  While the debug
 // trace is on, the copy is sorted in place and converted from the file, as
 // the trace tells it step by step; otherwise the copy is viewed in memory
 // and its records are converted in sorted order where they lie, which
-// spares reading the copy into a block, writing it back and reading it
-// again.  The lists are the same bytes either way.
-int sort_and_convert(std::FILE *copy, CallLists &lists, logs::LogcallStats *stats) {
+// spares writing the sorted copy back and reading it again.  The lists are
+// the same bytes either way.
+int sort_and_convert(std::FILE *copy, CallLists &lists, logs::LogcallStats *stats,
+                     logs::BlockWriter &writer) {
     if (dbg_enabled()) {
         int result = sort_logcall(copy);
         if (result == 0) {
@@ -515,26 +542,35 @@ int sort_and_convert(std::FILE *copy, CallLists &lists, logs::LogcallStats *stat
         return result;
     }
     logs::SortedLogcall sorted;
-    int result = sorted.view_and_sort(copy);
-    if (result == 0) {
-        result = logs::convert_sorted_logcall(sorted, lists.out.get(), lists.in_stream,
-                                              lists.reject_stream, stats);
-        if (lists.csv)
-            logs::write_sorted_logcall_csv(sorted, lists.csv.get());
-    }
-    return result;
+    const int result = sorted.view_and_sort(copy);
+    return result != 0 ? result : convert_sorted(sorted, lists, stats, writer);
 }
 
 } // namespace
 
 int make_logcall_lists(const LogcallFiles &files, std::string *message) {
     using logs::text_or_null;
+    // Declared first: the copy is written from the image by the writer's
+    // thread, and the lists' blocks too, so both outlive the copy.
+    logs::BlockWriter writer;
+    logs::InputImage image;
+    const logs::CacheRelease release(
+        {files.outfile, files.infile, files.rejectfile, files.csvfile});
     logs::TempCopy copy("LOGCAL");
     dbg_printf("mklogcall(\"%s\", \"%s\",\"%s\",\"%s\"\n", text_or_null(files.binfile),
                text_or_null(files.outfile), text_or_null(files.infile),
                text_or_null(files.rejectfile));
 
-    int result = copy.copy_from(files.binfile);
+    // Without the debug trace the log is read into memory once and sorted
+    // there while the writer's thread makes the copy from it.
+    int result = dbg_enabled() ? copy.copy_from(files.binfile)
+                               : copy.copy_from(files.binfile, image, writer);
+    logs::SortedLogcall sorted;
+    int sorted_result = 0;
+    if (result == 0 && image)
+        sorted_result = sorted.sort_image(image.data(), image.size());
+    if (result == 0)
+        result = copy.finish_copy();
     // A larger buffer than stdio's 4 KiB for the CSV table (the lists have
     // their own).  Declared before the lists, so that it outlives them on
     // every way out.
@@ -544,8 +580,11 @@ int make_logcall_lists(const LogcallFiles &files, std::string *message) {
         result = open_lists(files, lists);
     if (lists.csv)
         csv_buffer.attach(lists.csv.get());
-    if (result == 0)
-        result = sort_and_convert(copy.stream(), lists, files.stats);
+    if (result == 0 && image)
+        result =
+            sorted_result != 0 ? sorted_result : convert_sorted(sorted, lists, files.stats, writer);
+    else if (result == 0)
+        result = sort_and_convert(copy.stream(), lists, files.stats, writer);
     if (result == 0 && files.stats)
         logs::count_logcall_records(*files.stats, copy.stream());
     result = close_lists(lists, result);

@@ -186,7 +186,8 @@ int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out, logs::Me
     enum { Both, First, Second } side = Both;
     // The merged lines go out in large blocks; a block that could not be
     // written ends the merge as a failed line write would.
-    logs::TextBuffer merged(out);
+    logs::BlockWriter writer;
+    logs::TextBuffer merged(out, &writer);
     for (;;) {
         if (side != Second)
             first.read();
@@ -215,7 +216,7 @@ int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out, logs::Me
         if (stats)
             ++(take_first ? stats->first : stats->second);
     }
-    if (!merged.flush())
+    if (!merged.finish())
         result = code(MergeResult::CannotWrite);
     dbg_printf("size FileOut = %ld\n", std::ftell(out));
     return result;

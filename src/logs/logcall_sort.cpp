@@ -10,7 +10,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <vector>
 
 namespace vorn {
 namespace {
@@ -80,61 +79,242 @@ unsigned key_byte(const Entry &e, size_t at) {
                   : (e.low >> (24 - 8 * (at - 8))) & 0xFF;
 }
 
-// Sorts the entries in place by their key bytes from `at` on, most
-// significant first (American flag sort): each pass counts the entries per
-// byte value and swaps every entry into its bucket, then each bucket is
-// sorted by the next byte.  Small buckets, and buckets whose keys are all
-// equal, are left to the comparison sort, which also orders equal keys.
-// Every entry differs in its place, so the result is the one order that
-// EntryLess defines, whatever the algorithm.  No memory beyond the entries.
-void radix_sort(Entry *first, Entry *last, size_t at, const EntryLess &less) {
-    constexpr size_t kSmall = 64;
+// Below this many entries a bucket is left to the comparison sort.
+constexpr size_t kSmall = 32;
+
+// Distributes the entries in place into the buckets of `digit` (American
+// flag sort: count the entries per digit value, then swap every entry into
+// its bucket), leaving the end of bucket b in end[b].  False, with nothing
+// moved, when all entries have one digit value.
+template <class Digit>
+bool distribute(Entry *first, size_t n, size_t bins, Digit digit, uint32_t *next, uint32_t *end) {
+    std::fill(end, end + bins, 0u);
+    for (size_t i = 0; i < n; ++i)
+        ++end[digit(first[i])];
+    if (end[digit(first[0])] == n)
+        return false;
+    for (size_t b = 0, sum = 0; b < bins; ++b) {
+        next[b] = static_cast<uint32_t>(sum);
+        sum += end[b];
+        end[b] = static_cast<uint32_t>(sum);
+    }
+    for (size_t b = 0; b < bins; ++b) {
+        while (next[b] < end[b]) {
+            Entry e = first[next[b]];
+            for (size_t d = digit(e); d != b; d = digit(e))
+                std::swap(e, first[next[d]++]);
+            first[next[b]++] = e;
+        }
+    }
+    return true;
+}
+
+// Sorts the entries by their key bytes from `at` on, most significant
+// first, a byte per pass; each bucket is then sorted by the next byte.
+// Small buckets, and buckets whose keys are all equal, are left to the
+// comparison sort, which also orders equal keys.  Every entry differs in
+// its place, so the result is the one order that EntryLess defines,
+// whatever the algorithm.  No memory beyond the entries.
+void sort_by_bytes(Entry *first, Entry *last, size_t at, const EntryLess &less) {
     for (;;) {
         const size_t n = static_cast<size_t>(last - first);
         if (n < kSmall || at == kKeyBytes) {
             std::sort(first, last, less);
             return;
         }
-        size_t count[256] = {};
-        for (const Entry *e = first; e != last; ++e)
-            ++count[key_byte(*e, at)];
-        if (count[key_byte(*first, at)] == n) {
+        uint32_t next[256], end[256];
+        if (!distribute(
+                first, n, 256, [at](const Entry &e) { return key_byte(e, at); }, next, end)) {
             ++at; // one value only: nothing to move at this byte
             continue;
         }
-        size_t next[256], end[256];
-        for (size_t b = 0, sum = 0; b < 256; ++b) {
-            next[b] = sum;
-            sum += count[b];
-            end[b] = sum;
-        }
-        for (size_t b = 0; b < 256; ++b) {
-            while (next[b] < end[b]) {
-                Entry e = first[next[b]];
-                for (unsigned d = key_byte(e, at); d != b; d = key_byte(e, at))
-                    std::swap(e, first[next[d]++]);
-                first[next[b]++] = e;
-            }
-        }
         for (size_t b = 0, begin = 0; b < 256; begin = end[b++])
             if (end[b] - begin > 1)
-                radix_sort(first + begin, first + end[b], at + 1, less);
+                sort_by_bytes(first + begin, first + end[b], at + 1, less);
         return;
     }
 }
 
-// The places of the records in sorted order; false without memory.
-bool sorted_order(const logcall_t *records, size_t count, std::vector<Entry> &order) {
-    try {
-        order.reserve(count);
-    } catch (const std::bad_alloc &) {
-        return false;
+// The twelve key bytes in as few bits as keep their order.  A log holds few
+// different values at each place (twelve months, 24 hours, a year or two),
+// so each byte is replaced by its rank among the values found at its place,
+// in just enough bits for them; the packed keys compare as the bytes do.
+// A pass of the sort then places entries by several bytes at once, and a
+// million entries take two passes instead of five or six.
+class KeyPacking {
+  public:
+    // Notes the key bytes of an entry.
+    void note(const Entry &e) {
+        for (size_t at = 0; at < kKeyBytes; ++at)
+            m_seen[at][key_byte(e, at)] = 1;
     }
+
+    // Works out the ranks; false when the ranks need more than 64 bits.
+    bool plan() {
+        m_bits = 0;
+        for (size_t at = 0; at < kKeyBytes; ++at) {
+            unsigned values = 0;
+            for (size_t v = 0; v < 256; ++v)
+                if (m_seen[at][v])
+                    m_rank[at][v] = static_cast<uint8_t>(values++);
+            unsigned width = 0;
+            while ((1u << width) < values)
+                ++width;
+            m_width[at] = width;
+            m_bits += width;
+        }
+        return m_bits <= 64;
+    }
+    unsigned bits() const { return m_bits; }
+
+    // The entry with its packed key in `high` (the lowest bits) and no `low`.
+    void pack(Entry &e) const {
+        uint64_t packed = 0;
+        for (size_t at = 0; at < kKeyBytes; ++at)
+            if (m_width[at] != 0)
+                packed = (packed << m_width[at]) | m_rank[at][key_byte(e, at)];
+        e.high = packed;
+        e.low = 0;
+    }
+
+  private:
+    uint8_t m_seen[kKeyBytes][256] = {};
+    uint8_t m_rank[kKeyBytes][256] = {};
+    unsigned m_width[kKeyBytes] = {};
+    unsigned m_bits = 0;
+};
+
+// Sorts entries with packed keys by the `bits` lowest bits of the key, most
+// significant first, up to eleven bits per pass: a million entries fall into
+// buckets of a few hundred in the first pass, and those into buckets of one
+// or two in the next.  A bucket that fits the scratch room is distributed
+// through it, which is several times faster than swapping in place, as no
+// move waits for the one before.  The order is EntryLess's, as above.
+class PackedSort {
+  public:
+    static constexpr unsigned kMaxWidth = 11;
+    static constexpr size_t kBins = size_t{1} << kMaxWidth;
+    static constexpr size_t kScratch = 16 * 1024; // entries: 256 KiB
+    static constexpr size_t kFewEqual = 8;
+
+    explicit PackedSort(const EntryLess &less) : m_less(less) {}
+
+    // False without memory for the counters; nothing is sorted then.
+    bool ready() {
+        m_counters.reset(new (std::nothrow) uint32_t[2 * kBins]);
+        m_scratch.reset(new (std::nothrow) Entry[kScratch]);
+        return m_counters != nullptr;
+    }
+
+    void sort(Entry *first, Entry *last, unsigned bits) {
+        for (;;) {
+            const size_t n = static_cast<size_t>(last - first);
+            if (n < kSmall || bits == 0) {
+                std::sort(first, last, m_less);
+                return;
+            }
+            // No more bins than a few per entry: counting them costs too.
+            unsigned width = std::min(bits, kMaxWidth);
+            while (width > 1 && (size_t{1} << width) > 4 * n)
+                --width;
+            const unsigned shift = bits - width;
+            const uint64_t mask = (uint64_t{1} << width) - 1;
+            const auto digit = [=](const Entry &e) {
+                return static_cast<size_t>((e.high >> shift) & mask);
+            };
+            const size_t bins = size_t{1} << width;
+            bits = shift;
+            uint32_t *next = m_counters.get(), *end = next + kBins;
+            size_t largest = n;
+            const bool moved = m_scratch && n <= kScratch
+                                   ? scatter(first, n, bins, digit, largest)
+                                   : distribute(first, n, bins, digit, next, end);
+            if (!moved)
+                continue; // one digit value only
+            if (largest <= kFewEqual) {
+                // Runs of a few entries at most: one pass of insertion
+                // finishes them all, with hardly an entry moved.
+                insertion_sort(first, last);
+                return;
+            }
+            // Each bucket is now a run of one digit value.
+            for (Entry *run = first; run != last;) {
+                const size_t d = digit(*run);
+                Entry *stop = run + 1;
+                while (stop != last && digit(*stop) == d)
+                    ++stop;
+                if (stop - run > 1)
+                    sort(run, stop, bits);
+                run = stop;
+            }
+            return;
+        }
+    }
+
+  private:
+    // distribute() through the scratch room; the size of the largest bucket
+    // goes to `largest`.
+    template <class Digit>
+    bool scatter(Entry *first, size_t n, size_t bins, Digit digit, size_t &largest) {
+        uint32_t *next = m_counters.get(), *count = next + kBins;
+        std::fill(count, count + bins, 0u);
+        for (size_t i = 0; i < n; ++i)
+            ++count[digit(first[i])];
+        if (count[digit(first[0])] == n)
+            return false;
+        largest = 0;
+        for (size_t b = 0, sum = 0; b < bins; ++b) {
+            next[b] = static_cast<uint32_t>(sum);
+            sum += count[b];
+            largest = std::max<size_t>(largest, count[b]);
+        }
+        Entry *scratch = m_scratch.get();
+        for (size_t i = 0; i < n; ++i)
+            scratch[next[digit(first[i])]++] = first[i];
+        std::copy(scratch, scratch + n, first);
+        return true;
+    }
+
+    void insertion_sort(Entry *first, Entry *last) const {
+        for (Entry *i = first + 1; i < last; ++i) {
+            if (!m_less(*i, i[-1]))
+                continue;
+            const Entry e = *i;
+            Entry *j = i;
+            do {
+                *j = j[-1];
+                --j;
+            } while (j != first && m_less(e, j[-1]));
+            *j = e;
+        }
+    }
+
+    const EntryLess &m_less;
+    std::unique_ptr<uint32_t[]> m_counters;
+    std::unique_ptr<Entry[]> m_scratch;
+};
+
+// The places of the records in sorted order; false without memory.
+bool sorted_order(const logcall_t *records, size_t count, logs::SortedLogcall::Order &order) {
+    if (!order.allocate(count))
+        return false;
+    Entry *entries = order.data();
+    std::unique_ptr<KeyPacking> packing(new (std::nothrow) KeyPacking);
     for (size_t i = 0; i < count; ++i) {
         const SortKey key(records[i]);
-        order.push_back(Entry{key.high, key.low, static_cast<uint32_t>(i)});
+        entries[i] = Entry{key.high, key.low, static_cast<uint32_t>(i)};
+        if (packing)
+            packing->note(entries[i]);
     }
-    radix_sort(order.data(), order.data() + order.size(), 0, EntryLess{records});
+    const EntryLess less{records};
+    PackedSort packed(less);
+    if (packing && packing->plan() && packed.ready()) {
+        for (size_t i = 0; i < count; ++i)
+            packing->pack(entries[i]);
+        packed.sort(entries, entries + count, packing->bits());
+    } else {
+        sort_by_bytes(entries, entries + count, 0, less);
+    }
     return true;
 }
 
@@ -183,6 +363,18 @@ int SortedLogcall::read_and_sort(std::FILE *binary) {
 
 int SortedLogcall::view_and_sort(std::FILE *binary) {
     return load_and_sort(binary, true);
+}
+
+int SortedLogcall::sort_image(const uint8_t *data, size_t length) {
+    dbg_printf("sort_logcall: allsize=%lu\n", static_cast<unsigned long>(length));
+    const size_t count = length / kLogcallSize;
+    if (count > UINT32_MAX)
+        return code(LogResult::NoMemory);
+    m_records = reinterpret_cast<const logcall_t *>(data);
+    dbg_printf("sort_logcall: elements=%u size=%d\n", static_cast<unsigned>(count),
+               static_cast<int>(kLogcallSize));
+    return sorted_order(m_records, count, m_order) ? code(LogResult::Ok)
+                                                   : code(LogResult::NoMemory);
 }
 
 int SortedLogcall::load_and_sort(std::FILE *binary, bool view) {

@@ -8,15 +8,16 @@
 // back at once.
 #pragma once
 
+#include "logs/block_writer.h"
 #include "logs/conversion_stats.h"
 #include "logs/converter.h"
 #include "logs/logcall.h"
 #include "platform/mapped_file.h"
+#include "platform/platform.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <vector>
 
 namespace vorn::logs {
 
@@ -30,6 +31,39 @@ class SortedLogcall {
         uint32_t index;
     };
 
+    // The entries of a log, in one block of the system's memory: a million
+    // of them fill 16 MB, which the system backs with huge pages where it
+    // can, so that the sort's jumps through them rarely miss the address
+    // cache.
+    class Order {
+      public:
+        Order() = default;
+        ~Order() { platform::global_free(m_entries); }
+        Order(const Order &) = delete;
+        Order &operator=(const Order &) = delete;
+
+        // Room for `count` entries; false without memory.
+        bool allocate(size_t count) {
+            platform::global_free(m_entries);
+            m_size = 0;
+            m_entries = nullptr;
+            if (count > SIZE_MAX / sizeof(Entry))
+                return false;
+            m_entries = static_cast<Entry *>(platform::global_alloc(count * sizeof(Entry)));
+            if (m_entries == nullptr)
+                return false;
+            m_size = count;
+            return true;
+        }
+        Entry *data() { return m_entries; }
+        size_t size() const { return m_size; }
+        const Entry &operator[](size_t i) const { return m_entries[i]; }
+
+      private:
+        Entry *m_entries = nullptr;
+        size_t m_size = 0;
+    };
+
     // Reads the whole records of `binary` from its start and sorts them,
     // with sort_logcall's trace lines.  Returns 0; -2 without memory, -7 when
     // fewer records could be read than the length promised.
@@ -38,6 +72,10 @@ class SortedLogcall {
     // memory (read into a block only where it cannot be), so it must not
     // change while the log is in use, and write_back onto it is not allowed.
     int view_and_sort(std::FILE *binary);
+
+    // The same for the records of a log in memory, which must stay where
+    // they are while the log is in use.
+    int sort_image(const uint8_t *data, size_t length);
 
     // Writes the records back from the start of `binary` in sorted order and
     // rewinds it.  Returns 0, or -8 when not all of them reached the file.
@@ -58,12 +96,15 @@ class SortedLogcall {
     platform::MappedFile m_view;
     std::unique_ptr<TrackedBlock> m_block;
     const logcall_t *m_records = nullptr;
-    std::vector<Entry> m_order;
+    Order m_order;
 };
 
 // convert_logcall over the records of a sorted log in memory.
+// The lists' blocks are written by `writer`'s thread (one of its own when
+// none is given).
 int convert_sorted_logcall(const SortedLogcall &log, std::FILE *out, std::FILE *in,
-                           std::FILE *reject, LogcallStats *stats = nullptr);
+                           std::FILE *reject, LogcallStats *stats = nullptr,
+                           BlockWriter *writer = nullptr);
 
 // write_logcall_csv over the records of a sorted log in memory.
 int write_sorted_logcall_csv(const SortedLogcall &log, std::FILE *csv);

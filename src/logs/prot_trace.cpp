@@ -3,8 +3,11 @@
 #include "logs/prot_trace.h"
 
 #include "frame/frame.h"
+#include "logs/cache_release.h"
 #include "logs/converter.h"
+#include "logs/hex_text.h"
 #include "logs/pcapng.h"
+#include "logs/text_buffer.h"
 #include "platform/output_file.h"
 #include "platform/platform.h"
 #include "trace/trace.h"
@@ -40,7 +43,6 @@ constexpr long kProgressStart = 1048576;
 constexpr long kProgressStep = 1024;
 constexpr size_t kInvalidBytesTraced = 20;
 constexpr size_t kWindowSize = 65536;
-constexpr size_t kTextBufferSize = 256 * 1024;
 // The longest line a record writes at once: a frame piece of 292 bytes at
 // three characters each (and the one character that the hex writer puts
 // beyond), behind its prefix; the header fields are at most five digits
@@ -64,6 +66,16 @@ class TraceInput {
             return size;
         }
         return read_across(out, size);
+    }
+
+    // The next `size` bytes where they lie in the window, read past; nullptr,
+    // with nothing read, when they do not all lie in it.
+    const uint8_t *view(size_t size) {
+        if (size > m_filled - m_at)
+            return nullptr;
+        const uint8_t *at = m_window + m_at;
+        m_at += size;
+        return at;
     }
 
     bool eof() const { return m_eof; }
@@ -115,27 +127,19 @@ class TraceInput {
     bool m_broken = false;
 };
 
-// The text output, collected in a buffer of its own and handed to the
-// stream in large pieces; every few MiB the system starts writing them to
-// the disk while the walk goes on.  A failed write is remembered; the walk stops on
-// it and the conversion reports that the text could not be written.
+// The text output, collected in large blocks that the writer's thread
+// hands to the stream while the walk goes on.  A failed write is
+// remembered; the walk stops on it and the conversion reports that the text
+// could not be written.
 class TextOut {
   public:
-    TextOut(std::FILE *file, char *buffer) : m_file(file), m_buffer(buffer) {}
+    TextOut(std::FILE *file, logs::BlockWriter &writer) : m_text(file, &writer) {}
 
-    // Room for `size` characters at the end of the buffer.
-    char *reserve(size_t size) {
-        if (kTextBufferSize - m_length < size)
-            flush();
-        return m_buffer + m_length;
-    }
-    void commit(char *end) { m_length = static_cast<size_t>(end - m_buffer); }
+    // Room for `size` characters (at most kLongestLine) at the end of the text.
+    char *reserve(size_t size) { return m_text.reserve(size); }
+    void commit(char *end) { m_text.commit(end); }
 
-    void put(const char *text, size_t size) {
-        char *p = reserve(size);
-        std::memcpy(p, text, size);
-        commit(p + size);
-    }
+    void put(const char *text, size_t size) { m_text.put(text, size); }
     void put(const char *text) { put(text, std::strlen(text)); }
     template <class... Args> void printf(const char *format, Args... args) {
         char line[256];
@@ -143,27 +147,15 @@ class TextOut {
         put(line, std::min(static_cast<size_t>(n < 0 ? 0 : n), sizeof line - 1));
     }
 
-    bool flush() {
-        if (m_length > 0 && !m_failed)
-            m_failed = std::fwrite(m_buffer, 1, m_length, m_file) != m_length;
-        m_unsynced += m_length;
-        m_length = 0;
-        if (m_unsynced >= kWriteback) {
-            platform::start_writeback(m_file);
-            m_unsynced = 0;
-        }
-        return !m_failed;
-    }
-    bool failed() const { return m_failed; }
+    // Hands everything on and waits until it is written; false when not all
+    // of it went.
+    bool finish() { return m_text.finish(); }
+    bool failed() const { return m_text.failed(); }
 
   private:
-    static constexpr size_t kWriteback = size_t{8} << 20;
-    std::FILE *m_file;
-    char *m_buffer;
-    size_t m_length = 0;
-    size_t m_unsynced = 0;
-    bool m_failed = false;
+    logs::TextBuffer m_text;
 };
+static_assert(kLongestLine <= logs::TextBuffer::kFallback);
 
 // Number writers for the hot lines, as printf's %u, %02u, %2u and %02x.
 char *put_unsigned(char *p, unsigned v) {
@@ -183,29 +175,6 @@ char *put_two(char *p, unsigned v, char fill) {
         return put_unsigned(p, v);
     *p++ = v >= 10 ? static_cast<char>('0' + v / 10) : fill;
     *p++ = static_cast<char>('0' + v % 10);
-    return p;
-}
-
-// " %02x" of every byte value, four bytes apart, so that a frame byte is
-// one four-byte copy of which three characters count.
-struct SpacedHex {
-    char text[256][4];
-    constexpr SpacedHex() : text() {
-        constexpr char kDigits[] = "0123456789abcdef";
-        for (unsigned b = 0; b < 256; ++b) {
-            text[b][0] = ' ';
-            text[b][1] = kDigits[b >> 4];
-            text[b][2] = kDigits[b & 0xF];
-            text[b][3] = ' ';
-        }
-    }
-};
-constexpr SpacedHex kSpacedHex;
-
-// The bytes as " %02x" each; writes one character beyond the text.
-char *put_spaced_hex(char *p, const uint8_t *bytes, size_t count) {
-    for (size_t i = 0; i < count; ++i, p += 3)
-        std::memcpy(p, kSpacedHex.text[bytes[i]], 4);
     return p;
 }
 
@@ -232,8 +201,24 @@ template <size_t N> char *put_literal(char *p, const char (&text)[N]) {
     return p + N - 1;
 }
 
-// "[mm:ss.hh]" of every record line.
+// "[mm:ss.hh]" of every record line; below 100 each is a pair from a table.
 char *put_time(char *p, unsigned mm, unsigned ss, unsigned hh) {
+    static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324"
+                                     "25262728293031323334353637383940414243444546474849"
+                                     "50515253545556575859606162636465666768697071727374"
+                                     "75767778798081828384858687888990919293949596979899";
+    if (mm < 100 && ss < 100 && hh < 100) {
+        // Stored where they go: a line put together elsewhere and copied
+        // would be read back before its pieces had arrived.
+        p[0] = '[';
+        std::memcpy(p + 1, kPairs + 2 * mm, 2);
+        p[3] = ':';
+        std::memcpy(p + 4, kPairs + 2 * ss, 2);
+        p[6] = '.';
+        std::memcpy(p + 7, kPairs + 2 * hh, 2);
+        p[9] = ']';
+        return p + 10;
+    }
     *p++ = '[';
     p = put_two(p, mm, '0');
     *p++ = ':';
@@ -546,11 +531,15 @@ void TraceWalk::frame_line(char *p, long size, unsigned pp, bool sent) {
         m_frames->begin_frame(pp, sent);
     for (long rest = size; rest > 0;) {
         const size_t piece = std::min(static_cast<size_t>(rest), kTraceDataSize);
-        const size_t got = m_in.read(m_data, piece);
-        p = put_spaced_hex(p, m_data, got);
+        // Most frames are read where the input window holds them.
+        const uint8_t *data = m_in.view(piece);
+        const size_t got = data ? piece : m_in.read(m_data, piece);
+        if (!data)
+            data = m_data;
+        p = logs::put_spaced_hex(p, data, got);
         m_out.commit(p);
         if (m_frames)
-            m_frames->add(m_data, got);
+            m_frames->add(data, got);
         if (got < piece)
             break;
         rest -= static_cast<long>(piece);
@@ -577,7 +566,6 @@ void TraceWalk::invalid(char *p, long size) {
 // The buffers of one conversion besides the record buffer.
 struct WalkBuffers {
     uint8_t window[kWindowSize];
-    char text[kTextBufferSize];
 };
 
 } // namespace
@@ -602,18 +590,19 @@ int convert_trace(std::FILE *binary, std::FILE *text, const char *label, logs::P
     // length cannot be told is read as an empty one.
     const long length = std::max(logs::stream_length(binary), 0L);
     dbg_printf("convert_trace: file length=%lu\n", length);
-    TextOut out(text, buffers->text);
+    logs::BlockWriter writer;
+    TextOut out(text, writer);
     out.printf("binaer file length %lu bytes\n", static_cast<unsigned long>(length));
     if (length == 0) {
         out.put("binaer trace file have zero length!\nBREAK!\n");
-        return code(out.flush() ? LogResult::EmptyTrace : LogResult::CannotWrite);
+        return code(out.finish() ? LogResult::EmptyTrace : LogResult::CannotWrite);
     }
     TraceInput in(binary, buffers->window);
     TraceWalk walk(in, out, record.data(), length, label, frames);
     const int stop = walk.run();
     if (stats)
         stats->records = walk.records();
-    return out.flush() ? stop : code(LogResult::CannotWrite);
+    return out.finish() ? stop : code(LogResult::CannotWrite);
 }
 
 namespace {
@@ -658,6 +647,7 @@ int make_trace(const char *binfile, const char *textfile, const char *label, con
     int result;
     const char *unwritten = "DTRACE"; // the name hosts get when the text fails
     {
+        const logs::CacheRelease release({textfile, pcapng});
         logs::TempCopy copy("DTRACE");
         dbg_printf("mktrace(\"%s\", \"%s\",\n", logs::text_or_null(binfile),
                    logs::text_or_null(textfile));

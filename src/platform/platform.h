@@ -130,6 +130,11 @@ int sync_stream(std::FILE *stream);
 // disk busy while it works, and the sync at its end finds little left.
 // Nothing where the system has no such request or the stream is no file.
 void start_writeback(std::FILE *stream);
+// Tells the system that the cached pages of the regular file at `path` are
+// not needed any more, as a job is about to replace the file: they are given
+// back now rather than while the new file takes its place.  The file itself
+// is left as it is.  Nothing where the system has no such request.
+void forget_cached_pages(const char *path);
 // Puts the file `from` in place of `to` with one atomic rename, so that `to`
 // always names either its old or its new content, and makes the rename
 // durable.  `from` takes over the permission bits of an existing `to`.

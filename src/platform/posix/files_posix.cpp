@@ -222,6 +222,23 @@ void start_writeback(std::FILE *stream) {
 #endif
 }
 
+void forget_cached_pages(const char *path) {
+#ifdef POSIX_FADV_DONTNEED
+    if (path == nullptr)
+        return;
+    // Not blocking: a FIFO at the path must not hold the job up.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+#else
+    (void)path;
+#endif
+}
+
 int replace_file(const char *from, const char *to) {
     if (from == nullptr || to == nullptr) {
         errno = EINVAL;

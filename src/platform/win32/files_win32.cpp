@@ -191,6 +191,11 @@ int sync_stream(std::FILE *stream) {
     return 0;
 }
 
+void forget_cached_pages(const char *) {
+    // Windows gives a file's cached pages back on its own when it is
+    // replaced, without holding up the job that replaces it.
+}
+
 void start_writeback(std::FILE *) {
     // Windows writes a file's cache out lazily on its own; its one request,
     // FlushFileBuffers, waits for the disk, which is what the sync at the

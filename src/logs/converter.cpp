@@ -228,7 +228,8 @@ void InputImage::release() {
 bool InputImage::read(std::FILE *stream) {
     release();
     const long length = stream_length(stream);
-    if (length <= 0 || static_cast<unsigned long>(length) > SIZE_MAX)
+    // A positive long fits a size_t wherever the library is built.
+    if (length <= 0)
         return false;
     const size_t size = static_cast<size_t>(length);
     m_data = static_cast<uint8_t *>(platform::global_alloc(size));

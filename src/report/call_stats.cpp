@@ -219,7 +219,7 @@ void PartyTable::reserve(size_t numbers, size_t length) {
 }
 
 void PartyTable::rebuild(size_t count) {
-    std::vector<uint64_t> slots(count, 0);
+    std::vector<uint64_t, platform::LargeAllocator<uint64_t>> slots(count, 0);
     const size_t mask = slots.size() - 1;
     for (const Entry &e : m_entries) {
         const uint64_t hash = std::hash<std::string_view>{}(number(e));

@@ -6,6 +6,7 @@
 
 #include "logs/call_time.h"
 #include "logs/logcall.h"
+#include "platform/large_allocator.h"
 
 #include <cstdint>
 #include <map>
@@ -39,7 +40,8 @@ class PartyTable {
     // Starts fetching the slot of `number`, for a look-up soon after.
     void prefetch(std::string_view number) const;
     std::string_view number(const Entry &e) const { return {m_bytes.data() + e.offset, e.length}; }
-    const std::vector<Entry> &entries() const { return m_entries; }
+    using Entries = std::vector<Entry, platform::LargeAllocator<Entry>>;
+    const Entries &entries() const { return m_entries; }
     bool empty() const { return m_entries.empty(); }
     // Room for `numbers` numbers of about `length` bytes, so that a table
     // whose size is known ahead is never rebuilt while it fills.
@@ -48,11 +50,11 @@ class PartyTable {
   private:
     void rebuild(size_t slots);
 
-    std::vector<Entry> m_entries;
-    std::string m_bytes;
+    Entries m_entries;
+    std::basic_string<char, std::char_traits<char>, platform::LargeAllocator<char>> m_bytes;
     // Per slot: the high half of the number's hash and its entry index + 1
     // (0: an empty slot).  Never more than half full.
-    std::vector<uint64_t> m_slots;
+    std::vector<uint64_t, platform::LargeAllocator<uint64_t>> m_slots;
 };
 
 struct CallStats {

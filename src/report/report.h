@@ -60,7 +60,7 @@ int event_log_page(const char *binfile, const PageInfo &info, std::string &page,
 // are enough), `size` its whole size.
 using logs::InputKind;
 InputKind likely_kind(std::string_view head, uint64_t size);
-InputKind input_kind(const std::string &bytes);
+InputKind input_kind(std::string_view bytes);
 
 // The page's own failures; the pages of a configuration and of an event log
 // also pass on the result of the conversion beneath them.

@@ -1,6 +1,7 @@
 // Reports from files: what an input holds, judged from its bytes, and the
 // page made of it; writing a page out.
 #include "logs/alarm.h"
+#include "logs/converter.h"
 #include "logs/logcall.h"
 #include "platform/platform.h"
 #include "report/report.h"
@@ -53,17 +54,28 @@ InputKind likely_kind(std::string_view head, uint64_t size) {
     return log;
 }
 
-InputKind input_kind(const std::string &bytes) {
+InputKind input_kind(std::string_view bytes) {
     return likely_kind(bytes, bytes.size());
 }
 
 int page_for_file(const char *path, const PageInfo &info, std::string &page, std::string &why) {
-    std::string bytes;
-    if (!read_bytes(path, bytes)) {
+    // A call log of a busy box runs to many megabytes: it is read into one
+    // block on huge pages where it can be, else into a string.
+    logs::InputImage image;
+    {
+        std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+        if (file)
+            image.read(file.get());
+    }
+    std::string read;
+    if (!image && !read_bytes(path, read)) {
         why = std::string("cannot read \"") + path +
               "\": " + platform::system_error_text(platform::last_error());
         return code(PageResult::CannotRead);
     }
+    const std::string_view bytes =
+        image ? std::string_view(reinterpret_cast<const char *>(image.data()), image.size())
+              : std::string_view(read);
     switch (input_kind(bytes)) {
     case InputKind::Table: {
         // The record is read whole; a file cut after its maps leaves the

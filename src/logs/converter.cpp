@@ -9,6 +9,7 @@
 #include "trace/trace.h"
 #include "vorn_b32.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vorn::logs {
@@ -233,8 +234,17 @@ bool InputImage::read(std::FILE *stream) {
         return false;
     const size_t size = static_cast<size_t>(length);
     m_data = static_cast<uint8_t *>(platform::global_alloc(size));
-    if (m_data != nullptr && std::fread(m_data, 1, size, stream) == size &&
-        std::fgetc(stream) == EOF && !std::ferror(stream)) {
+    // Read in pieces: a single read of tens of megabytes was seen to take
+    // ten times as long as its pieces.
+    constexpr size_t kPiece = size_t{1} << 20;
+    size_t got = 0;
+    while (m_data != nullptr && got < size) {
+        const size_t piece = std::min(size - got, kPiece);
+        if (std::fread(m_data + got, 1, piece, stream) != piece)
+            break;
+        got += piece;
+    }
+    if (got == size && std::fgetc(stream) == EOF && !std::ferror(stream)) {
         m_size = size;
         return true;
     }

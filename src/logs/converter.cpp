@@ -175,19 +175,14 @@ int TempCopy::copy_stream(std::FILE *input) {
 constexpr size_t kCopyBlock = 4096;
 
 int TempCopy::copy_from(const char *source) {
-    File input;
-    if (int err = open_copy(source, input))
-        return err;
-    TrackedBlock buffer(kCopyBlock, "buf");
-    if (!buffer) {
-        dbg_printf("%s", kNoMemoryText);
-        dbg_printf("\n");
-        return code(LogResult::NoMemory);
-    }
-    return copy_stream(input.get());
+    return copy_through(source, nullptr, nullptr);
 }
 
 int TempCopy::copy_from(const char *source, InputImage &image, BlockWriter &writer) {
+    return copy_through(source, &image, &writer);
+}
+
+int TempCopy::copy_through(const char *source, InputImage *image, BlockWriter *writer) {
     File input;
     if (int err = open_copy(source, input))
         return err;
@@ -197,11 +192,12 @@ int TempCopy::copy_from(const char *source, InputImage &image, BlockWriter &writ
         dbg_printf("\n");
         return code(LogResult::NoMemory);
     }
-    if (!image.read(input.get()))
+    if (image == nullptr || !image->read(input.get()))
         return copy_stream(input.get());
     m_writing.stream = m_file.get();
-    m_writer = &writer;
-    writer.write(m_writing, 0, reinterpret_cast<const char *>(image.data()), image.size(), false);
+    m_writer = writer;
+    writer->write(m_writing, 0, reinterpret_cast<const char *>(image->data()), image->size(),
+                  false);
     return code(LogResult::Ok);
 }
 

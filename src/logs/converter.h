@@ -174,6 +174,8 @@ class TempCopy {
   private:
     int open_copy(const char *source, File &input);
     int copy_stream(std::FILE *input);
+    // copy_from through `image` when it is given.
+    int copy_through(const char *source, InputImage *image, BlockWriter *writer);
 
     std::string m_name;
     bool m_opened = false; // the copy is open and its name gone

@@ -177,7 +177,7 @@ void BM_MklogcallBesideCopy(benchmark::State &state) {
                              work.file("peak.txt"));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kRecords * 75));
 }
-BENCHMARK(BM_MklogcallBesideCopy)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MklogcallBesideCopy)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 // The report page of the same log beside mklogcall of it: reading the file
 // and making the page, against copying, sorting and listing.
@@ -207,7 +207,7 @@ void BM_ReportBesideMklogcall(benchmark::State &state) {
     state.counters["mklogcall_ms"] = convert_total / n * 1000;
     state.counters["ratio"] = report_total / convert_total;
 }
-BENCHMARK(BM_ReportBesideMklogcall)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReportBesideMklogcall)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 // merge_logcall of two lists of a million lines into a third file, beside
 // cp of both lists; `ratio` is the merge's time over the copies'.
@@ -242,7 +242,7 @@ void BM_MergeBesideCopy(benchmark::State &state) {
     state.counters["peak_mib"] =
         bench::tool_peak_mib({"merge", first, second, merged}, work.file("peak.txt"));
 }
-BENCHMARK(BM_MergeBesideCopy)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MergeBesideCopy)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 // The sort alone, on a copy of the shuffled log.
 void BM_SortLogcall(benchmark::State &state) {

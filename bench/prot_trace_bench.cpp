@@ -168,6 +168,6 @@ void BM_MktraceAgainstXxd(benchmark::State &state) {
     state.counters["peak_mib"] = bench::tool_peak_mib({"trace", files().trace, files().text},
                                                       (files().dir / "peak.txt").string());
 }
-BENCHMARK(BM_MktraceAgainstXxd)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_MktraceAgainstXxd)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 } // namespace

@@ -553,7 +553,9 @@ TEST(LogText, BuffersSharingAWriter) {
 }
 
 // The frame bytes' hex, sixteen at a time where the processor can, must be
-// printf's " %02x" of each byte for every length and every byte value.
+// printf's " %02x" of each byte for every length and every byte value,
+// whether or not the bytes after the piece may be read, and must write
+// nothing beyond its slack.
 TEST(ProtTrace, FrameHexOfAnyLengthAndByte) {
     std::vector<uint8_t> bytes(300);
     std::mt19937 rng(7);
@@ -567,11 +569,15 @@ TEST(ProtTrace, FrameHexOfAnyLengthAndByte) {
     }
     for (size_t from : {size_t{0}, size_t{5}, size_t{250}})
         for (size_t count = 0; count + from <= bytes.size(); count += count < 40 ? 1 : 37) {
-            std::string text(3 * count + 1, '#');
-            char *end = logs::put_spaced_hex(text.data(), bytes.data() + from, count);
-            EXPECT_EQ(static_cast<size_t>(end - text.data()), 3 * count);
-            text.resize(3 * count);
-            EXPECT_EQ(text, expected.substr(3 * from, 3 * count)) << from << "+" << count;
+            for (size_t readable : {count, bytes.size() - from}) {
+                std::string text(3 * count + logs::kHexSlack + 8, '#');
+                char *end = logs::put_spaced_hex(text.data(), bytes.data() + from, count, readable);
+                EXPECT_EQ(static_cast<size_t>(end - text.data()), 3 * count);
+                EXPECT_EQ(text.substr(3 * count + logs::kHexSlack), "########");
+                text.resize(3 * count);
+                EXPECT_EQ(text, expected.substr(3 * from, 3 * count))
+                    << from << "+" << count << " of " << readable;
+            }
         }
 }
 

@@ -84,14 +84,21 @@ char *put_spaced_hex_bytewise(char *p, const uint8_t *bytes, size_t count) {
     return p;
 }
 
-char *put_spaced_hex(char *p, const uint8_t *bytes, size_t count) {
+char *put_spaced_hex(char *p, const uint8_t *bytes, size_t count, size_t readable) {
 #ifdef VORN_HEX_SHUFFLES
-    if (count >= 16 && has_shuffles()) {
+    if (count > 0 && has_shuffles()) {
+        const size_t whole = (count + 15) / 16;
+        if (16 * whole <= readable) {
+            put_hex_blocks(p, bytes, whole);
+            return p + 3 * count;
+        }
         const size_t blocks = count / 16;
         p = put_hex_blocks(p, bytes, blocks);
         bytes += 16 * blocks;
         count -= 16 * blocks;
     }
+#else
+    (void)readable;
 #endif
     return put_spaced_hex_bytewise(p, bytes, count);
 }

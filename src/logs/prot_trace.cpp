@@ -68,12 +68,14 @@ class TraceInput {
         return read_across(out, size);
     }
 
-    // The next `size` bytes where they lie in the window, read past; nullptr,
+    // The next `size` bytes where they lie in the window, read past, with
+    // the number of bytes the window holds from them on in `held`; nullptr,
     // with nothing read, when they do not all lie in it.
-    const uint8_t *view(size_t size) {
+    const uint8_t *view(size_t size, size_t &held) {
         if (size > m_filled - m_at)
             return nullptr;
         const uint8_t *at = m_window + m_at;
+        held = m_filled - m_at;
         m_at += size;
         return at;
     }
@@ -135,7 +137,8 @@ class TextOut {
   public:
     TextOut(std::FILE *file, logs::BlockWriter &writer) : m_text(file, &writer) {}
 
-    // Room for `size` characters (at most kLongestLine) at the end of the text.
+    // Room for `size` characters (at most kLongestLine and the hex slack) at
+    // the end of the text.
     char *reserve(size_t size) { return m_text.reserve(size); }
     void commit(char *end) { m_text.commit(end); }
 
@@ -155,7 +158,7 @@ class TextOut {
   private:
     logs::TextBuffer m_text;
 };
-static_assert(kLongestLine <= logs::TextBuffer::kFallback);
+static_assert(kLongestLine + logs::kHexSlack <= logs::TextBuffer::kFallback);
 
 // Number writers for the hot lines, as printf's %u, %02u, %2u and %02x.
 char *put_unsigned(char *p, unsigned v) {
@@ -411,7 +414,7 @@ void TraceWalk::record(unsigned mm, unsigned ss, unsigned hh) {
     const long size = static_cast<long>(u16_at(m_buf, offsetof(trace_header_t, length))) - 4;
     if (m_frames)
         m_frames->record_time(mm, ss, hh);
-    char *p = m_out.reserve(kLongestLine);
+    char *p = m_out.reserve(kLongestLine + logs::kHexSlack);
     switch (type) {
     case '1':
         line_state(put_state_head(p, mm, ss, hh, pp), pp);
@@ -532,18 +535,19 @@ void TraceWalk::frame_line(char *p, long size, unsigned pp, bool sent) {
     for (long rest = size; rest > 0;) {
         const size_t piece = std::min(static_cast<size_t>(rest), kTraceDataSize);
         // Most frames are read where the input window holds them.
-        const uint8_t *data = m_in.view(piece);
+        size_t held = kTraceDataSize;
+        const uint8_t *data = m_in.view(piece, held);
         const size_t got = data ? piece : m_in.read(m_data, piece);
         if (!data)
             data = m_data;
-        p = logs::put_spaced_hex(p, data, got);
+        p = logs::put_spaced_hex(p, data, got, held);
         m_out.commit(p);
         if (m_frames)
             m_frames->add(data, got);
         if (got < piece)
             break;
         rest -= static_cast<long>(piece);
-        p = m_out.reserve(kLongestLine);
+        p = m_out.reserve(kLongestLine + logs::kHexSlack);
     }
     m_out.commit(p);
     if (size > 0)

@@ -2,10 +2,10 @@
 //
 // sort_logcall reads the whole log into one block, sorts small entries (key
 // and place) instead of the 75-byte records and writes the records back in
-// that order.  mklogcall, while the debug trace is off, views its copy of
-// the log in place instead and writes the lists straight from the sorted
-// entries: the sorted copy would only be written to the file to be read
-// back at once.
+// that order.  mklogcall, while the debug trace is off, sorts the log where
+// it holds it in memory (or, where it could not, where its copy is viewed)
+// and writes the lists straight from the sorted entries: the sorted copy
+// would only be written to the file to be read back at once.
 #pragma once
 
 #include "logs/block_writer.h"

@@ -39,19 +39,6 @@ template <class Job> Outcome guarded(Job &&job) {
     return outcome;
 }
 
-// The bytes of `path`; false when it cannot be read whole.
-bool read_whole(const char *path, std::string &bytes) {
-    std::FILE *file = std::fopen(path, "rb");
-    if (file == nullptr)
-        return false;
-    char buffer[65536];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        bytes.append(buffer, got);
-    const bool read = std::ferror(file) == 0;
-    std::fclose(file);
-    return read;
-}
-
 // A value too long for its field refuses the file with mkconf's "Warning"
 // result; the check calls such a line a warning, yet it is the line that
 // stopped the compile, so the tool shows it as the error it became.
@@ -80,7 +67,8 @@ ConfigCheck checked(const char *config, const CheckOptions &options) {
     check.note = report->note;
     std::string source;
     if (!report->diagnostics.empty())
-        read_whole(config, source); // without it the records stand without their lines
+        platform::read_whole_file(config,
+                                  source); // without it the records stand without their lines
     for (const Diagnostic &d : report->diagnostics)
         check.findings.push_back(
             {d.line, d.severity == Severity::Error, format_diagnostic(config, source, d)});
@@ -159,7 +147,8 @@ int report_page(const char *path, const std::string &shown, std::string &page, s
         report::PageInfo info;
         info.source = shown;
         std::string bytes;
-        if (read_whole(path, bytes) && report::input_kind(bytes) == report::InputKind::Config)
+        if (platform::read_whole_file(path, bytes) &&
+            report::input_kind(bytes) == report::InputKind::Config)
             return config_report_page(path, info, page, why);
         return report::page_for_file(path, info, page, why);
     } catch (const std::bad_alloc &) {

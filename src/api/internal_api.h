@@ -231,6 +231,7 @@ using platform::file_size;
 using platform::FileIdentity;
 using platform::last_error;
 using platform::open_regular_file;
+using platform::read_whole_file;
 using platform::remove_file;
 using platform::set_last_error;
 using platform::system_error_text;

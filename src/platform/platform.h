@@ -164,6 +164,12 @@ std::FILE *open_stream(const char *path, const char *mode);
 // never ends, and a folder reads as nothing.  The open itself never blocks.
 std::FILE *open_regular_file(const char *path);
 
+// Appends the whole content of the regular file at `path` to `bytes`, read
+// in large pieces into room reserved for its size.  False (errno set) when it
+// cannot be opened (see open_regular_file) or not be read to its end; what
+// was read stays appended.
+bool read_whole_file(const char *path, std::string &bytes);
+
 // 0 when the file may be opened for reading (access R_OK), else the errno
 // value of the failure.
 int file_readable(const char *path);

@@ -17,24 +17,6 @@ struct FileCloser {
     void operator()(std::FILE *file) const { std::fclose(file); }
 };
 
-bool read_bytes(const char *path, std::string &bytes) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
-    if (!file)
-        return false;
-    // Straight into the string, whole: a call log of a busy box runs to
-    // many megabytes.  A file that grew meanwhile is read on to its end.
-    uint64_t size = 0;
-    if (platform::file_size(path, &size) && size > 0 && size < bytes.max_size()) {
-        bytes.resize(static_cast<size_t>(size));
-        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
-    }
-    char buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
-        bytes.append(buffer, got);
-    return std::ferror(file.get()) == 0;
-}
-
 } // namespace
 
 InputKind likely_kind(std::string_view head, uint64_t size) {
@@ -68,7 +50,7 @@ int page_for_file(const char *path, const PageInfo &info, std::string &page, std
             image.read(file.get());
     }
     std::string read;
-    if (!image && !read_bytes(path, read)) {
+    if (!image && !platform::read_whole_file(path, read)) {
         why = std::string("cannot read \"") + path +
               "\": " + platform::system_error_text(platform::last_error());
         return code(PageResult::CannotRead);

@@ -47,18 +47,13 @@ constexpr int kSame = 0, kDifferent = 1, kTrouble = 2;
 
 // Reads a whole file; false when it cannot be read.
 bool read_whole(const char *path, std::string &text) {
-    std::FILE *file = api::open_regular_file(path);
-    if (file == nullptr)
+    if (!api::read_whole_file(path, text))
         return false;
-    char buffer[8192];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, got);
-    const bool ok = std::ferror(file) == 0;
     // The writer writes in text mode: on Windows its lines end in CR LF,
     // which the output to standard output would double.
     for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;)
         text.erase(at, 1);
-    return std::fclose(file) == 0 && ok;
+    return true;
 }
 
 // Whether `path` holds a binary table (see the head comment); false and a

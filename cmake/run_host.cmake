@@ -14,7 +14,9 @@
 #   cmake -DHOST=... -DLIB=... -DJOBS=... -DFALLBACK_JOBS=... -DGOLDEN=... -DDAMAGED=...
 #         -DEXAMPLES=... -DWORK=... [-DTOOL=...]
 #         [-DWINDOWS_HOST=... -DWINDOWS_LIB=... -DWINDOWS_TOOL=... -DWINE=...
-#          -DWINDOWS_C_HOST=...]
+#          -DWINE_BITS=4|8 -DWINDOWS_C_HOST=... -DWINDOWS_ORDINAL_HOST=...]
+# WINE is the loader of the Windows build's width (wine64, or the 32-bit wine
+# for the x86 build); each width gets a Wine prefix of its own.
 #         -P run_host.cmake
 foreach(var HOST LIB JOBS FALLBACK_JOBS GOLDEN DAMAGED EXAMPLES WORK)
   if(NOT DEFINED ${var})
@@ -174,11 +176,16 @@ endforeach()
 
 if(DEFINED WINDOWS_HOST)
   if(NOT WINE OR NOT EXISTS "${WINE}")
-    message(FATAL_ERROR "wine64 is needed to run the Windows host (apt-get install wine64)")
+    message(FATAL_ERROR "a Wine loader is needed to run the Windows host "
+                        "(Debian: wine64, and wine32:i386 for the x86 build)")
   endif()
   # A prefix of its own keeps the check away from the user's Wine setup; no
   # Mono or Gecko is wanted, and Wine's own messages only hide the host's.
+  # The 32-bit loader makes a 32-bit prefix, which needs no 64-bit Wine.
   set(ENV{WINEPREFIX} ${WORK}/wineprefix)
+  if(WINE_BITS EQUAL 4)
+    set(ENV{WINEARCH} win32)
+  endif()
   set(ENV{WINEDEBUG} -all)
   set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
   run_once(windows ${WINE} ${WINDOWS_HOST} ${WINDOWS_LIB} "${WINDOWS_TOOL}")
@@ -189,6 +196,21 @@ if(DEFINED WINDOWS_HOST)
       RESULT_VARIABLE rc TIMEOUT 120)
     if(NOT rc EQUAL 0)
       message(FATAL_ERROR "the C host linked through the import library failed (${rc})")
+    endif()
+  endif()
+  if(WINDOWS_ORDINAL_HOST)
+    # The plain C host that finds every export by name and by ordinal and
+    # calls each through both, in a folder of its own for the files it makes.
+    file(REMOVE_RECURSE ${WORK}/ordinal)
+    file(MAKE_DIRECTORY ${WORK}/ordinal)
+    execute_process(COMMAND ${WINE} ${WINDOWS_ORDINAL_HOST} WORKING_DIRECTORY ${WORK}/ordinal
+      OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE rc TIMEOUT 120)
+    if(NOT rc EQUAL 0 OR NOT out MATCHES "ordinal_host: ok")
+      message(FATAL_ERROR "the host calling the exports by name and by ordinal failed (${rc}):\n${out}")
+    endif()
+    file(GLOB left ${WORK}/ordinal/*)
+    if(left)
+      message(FATAL_ERROR "the ordinal host's calls left files behind: ${left}")
     endif()
   endif()
   if(WINDOWS_TOOL)

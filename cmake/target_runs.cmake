@@ -17,6 +17,8 @@
 # Nothing is started at build time, so the build itself never fails on a
 # machine that cannot run its programs.
 
+math(EXPR vorn_bits "${CMAKE_SIZEOF_VOID_P} * 8")
+set(vorn_bits "${vorn_bits}-bit")
 set(VORN_TARGET_RUNS TRUE)
 set(VORN_TARGET_SKIP_REASON "")
 
@@ -38,7 +40,9 @@ if(WIN32)
     if(NOT rc EQUAL 0 OR NOT out MATCHES "^wine")
       set(VORN_TARGET_RUNS FALSE)
       string(STRIP "${rc} ${err}" why)
-      set(VORN_TARGET_SKIP_REASON "this machine cannot start the Wine loader ${VORN_WINE} (${why})")
+      set(VORN_TARGET_SKIP_REASON
+          "this machine does not start the Wine loader ${VORN_WINE}, a ${vorn_bits} x86 program: "
+          "'${VORN_WINE} --version' answered '${why}'")
     endif()
   endif()
 elseif(CMAKE_CROSSCOMPILING)
@@ -54,10 +58,12 @@ elseif(CMAKE_CROSSCOMPILING)
     set(VORN_TARGET_RUNS FALSE)
     string(STRIP "${rc} ${err}" why)
     set(VORN_TARGET_SKIP_REASON
-        "this machine cannot run ${CMAKE_SYSTEM_PROCESSOR} programs (${why})")
+        "this machine does not start ${vorn_bits} x86 programs: the probe "
+        "${probe_dir}/runs answered '${why}'")
   endif()
 endif()
 
+string(CONCAT VORN_TARGET_SKIP_REASON ${VORN_TARGET_SKIP_REASON})
 # The reason becomes a test's argument: one line, no list separators.
 string(REGEX REPLACE "[;\n\r]+" " " VORN_TARGET_SKIP_REASON "${VORN_TARGET_SKIP_REASON}")
 

@@ -16,6 +16,7 @@
 // hand out; the tool names them only through vorn::api.
 #include "../conf/finding_names.h"
 #include "../conf/finding_text.h"
+#include "../frame/utf8_text.h"
 #include "../logs/conversion_stats.h"
 #include "../logs/input_kinds.h"
 #include "../platform/output_file.h"
@@ -124,6 +125,9 @@ using vorn::display_column;
 using vorn::FindingText;
 using vorn::format_finding;
 using vorn::switch_of;
+// The table stores a configuration's bytes as written: the tool shows the
+// UTF-8 characters of a table's texts as they were written.
+using vorn::utf8_sequence;
 
 struct Finding {
     int line = 0;                          // 0: the file as a whole

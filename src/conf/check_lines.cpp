@@ -304,10 +304,14 @@ std::string nearest_key(const char *key) {
         const size_t limit = candidate.size() <= 5 ? 1 : 2;
         size_t used = 0;
         const size_t d = key_distance(key, candidate, whole_word, used);
+        // What the line writes behind a key compared on its first letters
+        // (an escape, an index) stays behind the proposed key; letters
+        // there would make another word of it, not the key.
+        const std::string behind = std::string(key).substr(used);
+        if (!behind.empty() && std::isalpha(static_cast<unsigned char>(behind[0])))
+            continue;
         if (d <= limit && d < best_distance) {
-            // What the line writes behind the key (an escape, an index)
-            // stays behind the proposed key.
-            best = candidate + std::string(key).substr(used);
+            best = candidate + behind;
             best_distance = d;
         }
     }

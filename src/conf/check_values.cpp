@@ -3,6 +3,7 @@
 // points at the very characters the table does not get as the line says.
 #include "conf/check_values.h"
 
+#include "frame/utf8_text.h"
 #include "parser/parser.h"
 #include "table/table.h"
 
@@ -160,17 +161,6 @@ void line_text(const std::string &line, const LineView &view, std::vector<Diagno
     out.push_back(std::move(d));
 }
 
-// The bytes of the UTF-8 character at `p`, 0 when they are no such character.
-size_t utf8_length(const unsigned char *p) {
-    const size_t n = p[0] >= 0xF0 && p[0] < 0xF5 ? 4 : p[0] >= 0xE0 ? 3 : p[0] >= 0xC2 ? 2 : 0;
-    if (n == 0 || p[0] >= 0xF5)
-        return 0;
-    for (size_t i = 1; i < n; ++i)
-        if ((p[i] & 0xC0) != 0x80)
-            return 0;
-    return n;
-}
-
 std::string hex_bytes(const unsigned char *p, size_t n) {
     std::string out;
     for (size_t i = 0; i < n; ++i) {
@@ -223,7 +213,7 @@ bool encoding_finding(const char *line, const LineView &view, Diagnostic &out) {
     for (size_t i = 0; bytes[i] != '\0' && (whole || bytes[i] != ';'); ++i) {
         if (bytes[i] < 0x80)
             continue;
-        const size_t n = utf8_length(bytes + i);
+        const size_t n = utf8_sequence(std::string_view(line + i));
         out = Diagnostic{};
         out.line = view.line;
         out.column = static_cast<int>(i) + 1;

@@ -138,7 +138,6 @@ std::string findings_sarif(const std::vector<FileFindings> &files, bool successf
                     {{"name", "vorn"},
                      {"fullName", std::string("vorn ") + VORN_TOOL_VERSION},
                      {"version", VORN_TOOL_VERSION},
-                     {"informationUri", "https://vorn-box.example/vorn"},
                      {"rules", ordered_json::array()}}}};
     run["invocations"] =
         ordered_json::array({{{"executionSuccessful", successful},

@@ -259,7 +259,7 @@ int parse_command_line(const Command &c, int argc, char **argv, Args &args) {
 }
 
 int usage_error(const char *command, const std::string &message) {
-    say_error("vorn: " + message + "\n");
+    say_error("vorn: error: " + message + "\n");
     if (command != nullptr)
         if (const Command *c = find_command(command)) {
             std::fprintf(stderr, "usage: vorn %s\nTry 'vorn %s --help'.\n", synopsis(*c).c_str(),
@@ -271,7 +271,7 @@ int usage_error(const char *command, const std::string &message) {
 }
 
 int job_failed(const std::string &message) {
-    say_error("vorn: " + message + "\n");
+    say_error("vorn: error: " + message + "\n");
     return 1;
 }
 

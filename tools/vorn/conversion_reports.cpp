@@ -46,15 +46,21 @@ void report_compile_failure(const char *config, int result, const std::string &m
     long line = 0;
     if (message.compare(0, 5, "Line ") == 0)
         line = std::strtol(message.c_str() + 5, nullptr, 10);
+    // The check reads the file as the compile did and names the word of the
+    // failing line; the driver's own words stand where it cannot.
+    const api::ConfigCheck check =
+        line > 0 ? api::check_config(config, false, false) : api::ConfigCheck{};
     FileFindings findings = refusal(config, result, message, "");
-    if (line > 0) {
+    if (line > 0 && check.result == result) {
+        findings = shown_findings(shown_names(config), check, WarningSwitches{});
+    } else if (line > 0) {
         findings.findings.resize(1);
         findings.findings[0].finding.line = static_cast<int>(line);
         findings.findings[0].finding.source = config_line(config, line);
     }
     print_findings(findings);
-    say_error(std::string("vorn: compile failed: ") + words + " (result " + std::to_string(result) +
-              ")\n");
+    say_error(std::string("vorn: error: compile failed: ") + words + " (result " +
+              std::to_string(result) + ")\n");
 }
 
 std::string decompile_failure_text(int result, const char *table, const char *config) {

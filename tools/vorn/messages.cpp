@@ -78,7 +78,7 @@ std::string shown_names(std::string text) {
 
 void add_system_reason(int error) {
     if (error != 0)
-        say_error("vorn: the system's reason: " + api::system_error_text(error) + "\n");
+        say_error("vorn: note: the system's reason: " + api::system_error_text(error) + "\n");
 }
 
 } // namespace vorn::tool

@@ -156,9 +156,10 @@ TEST(StrictCheck, EveryFindingNameAndItsSwitches) {
         const ToolRun refused = vorn_in(dir, "compile -q box.cfg t.bin");
         EXPECT_EQ(refused.exit_code, 1);
         EXPECT_EQ(refused.err.substr(0, refused.err.find('\n')), c.shown);
-        EXPECT_EQ(refused.err.rfind(": error: "), refused.err.find(": error: ")); // one error
-        EXPECT_TRUE(refused.err.ends_with("\nvorn: compile failed: 1 error; no table written\n"))
-            << refused.err;
+        const std::string last = "vorn: error: compile failed: 1 error; no table written\n";
+        ASSERT_TRUE(refused.err.ends_with("\n" + last)) << refused.err;
+        const std::string findings = refused.err.substr(0, refused.err.size() - last.size());
+        EXPECT_EQ(findings.rfind(": error: "), findings.find(": error: ")); // one error
         EXPECT_FALSE(std::filesystem::exists(dir.file("t.bin")));
         const ToolRun written = vorn_in(dir, "compile -q -Wno-error=" + n + " box.cfg t.bin");
         EXPECT_EQ(written.exit_code, 0) << written.err;
@@ -198,6 +199,23 @@ TEST(StrictCheck, ManyFilesAndStandardInput) {
     const ToolRun twice = vorn_in(dir, "check - a.cfg -", dir.file("c.cfg"));
     EXPECT_EQ(twice.exit_code, 2);
     EXPECT_EQ(vorn_in(dir, "check b.cfg b.cfg").exit_code, 0);
+}
+
+// On a terminal the findings take GCC's colours, unless NO_COLOR is set.
+TEST(StrictCheck, ColoursOnATerminalUnlessNoColor) {
+    if (run_shell("command -v script").exit_code != 0)
+        GTEST_SKIP() << "no script(1) to give the tool a terminal";
+    TempDir dir;
+    write_file(dir.file("a.cfg"), "TABLE=TF01.5\n[25:70] MO\nCurrency=" + kPad);
+    const std::string command = "cd " + shell_quote(dir.path()) + " && script -qec " +
+                                shell_quote(shell_quote(VORN_TOOL_PATH) + " check -q a.cfg") +
+                                " /dev/null";
+    const ToolRun coloured = run_shell("unset NO_COLOR; " + command);
+    EXPECT_NE(coloured.out.find("\033[01;31merror:\033[m"), std::string::npos) << coloured.out;
+    EXPECT_NE(coloured.out.find("[\033[01;35m-Wno-value\033[m]"), std::string::npos);
+    const ToolRun plain = run_shell("export NO_COLOR=1; " + command);
+    EXPECT_EQ(plain.out.find('\033'), std::string::npos) << plain.out;
+    EXPECT_NE(plain.out.find("a.cfg:2:2: error: "), std::string::npos) << plain.out;
 }
 
 // Validates `document` against `schema` with Python's jsonschema; "" when
@@ -242,6 +260,59 @@ TEST(StrictCheck, JsonAndSarifDocumentsMatchTheirSchemas) {
     if (!std::filesystem::exists(sarif_schema))
         GTEST_SKIP() << "no SARIF 2.1.0 schema at " << sarif_schema;
     EXPECT_EQ(schema_check(dir, sarif.out, sarif_schema), "");
+}
+
+// A configuration written in UTF-8, with a byte-order mark: it compiles
+// with a note and a warning, and the table's views show its text as the
+// file wrote it.
+TEST(StrictCheck, Utf8TextCompilesAndShowsAsWritten) {
+    TempDir dir;
+    write_file(dir.file("u.cfg"), "\xEF\xBB\xBFTABLE=TF01.5\nPABXName=M\xC3\xBCller" + kPad);
+    const ToolRun compiled = vorn_in(dir, "compile -q u.cfg u.bin");
+    EXPECT_EQ(compiled.exit_code, 0) << compiled.err;
+    EXPECT_EQ(severity_of(compiled.err.substr(0, compiled.err.find('\n'))), "note");
+    const std::string name = "M\xC3\xBCller";
+    for (const char *command :
+         {"info u.bin", "info --json u.bin", "decompile -q u.bin -", "report u.bin"}) {
+        const ToolRun run = vorn_in(dir, command);
+        EXPECT_EQ(run.exit_code, 0) << command << ": " << run.err;
+        EXPECT_NE(run.out.find(name), std::string::npos) << command;
+    }
+}
+
+// The manual pages describe every finding of the table, and no other, with
+// its default severity and the switch that changes it.
+TEST(StrictCheck, ManualPagesDescribeEveryFinding) {
+    const std::string tool_page = read_file(std::string(VORN_SOURCE_DIR) + "/doc/vorn.1");
+    const std::string language_page =
+        read_file(std::string(VORN_SOURCE_DIR) + "/doc/vorn-config.5");
+    const auto roff = [](std::string text) { return replaced(text, "-", "\\-"); };
+    const size_t begin = tool_page.find(".SH FINDINGS");
+    ASSERT_NE(begin, std::string::npos);
+    const std::string findings =
+        tool_page.substr(begin, tool_page.find("\n.SH ", begin) + 1 - begin);
+    size_t entries = 0;
+    for (size_t at = 0; (at = findings.find("\n.TP\n.B ", at)) != std::string::npos; ++at)
+        ++entries;
+    EXPECT_EQ(entries, finding_table().size());
+    for (const FindingInfo &row : finding_table()) {
+        const std::string name = roff(row.name);
+        const std::string severity = row.severity == Severity::Error     ? "error"
+                                     : row.severity == Severity::Warning ? "warning"
+                                                                         : "note";
+        const std::string change =
+            row.severity == Severity::Error     ? "\\-Wno\\-error=" + name + " makes it a warning"
+            : row.severity == Severity::Warning ? "\\-Werror=" + name + " makes it an error"
+                                                : "\\-Wno\\-" + name + " hides it";
+        EXPECT_NE(findings.find(".TP\n.B " + name + "\n(" + severity + " by default; " + change +
+                                ")\n" + row.manual + "\n"),
+                  std::string::npos)
+            << row.name << " in vorn(1)";
+        EXPECT_NE(language_page.find(".TP\n.B " + name + "\n(" + severity + " by default) " +
+                                     row.summary + ".\n"),
+                  std::string::npos)
+            << row.name << " in vorn-config(5)";
+    }
 }
 
 // Over generated configurations: where the check finds no error in a file,

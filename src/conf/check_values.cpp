@@ -5,6 +5,7 @@
 
 #include "frame/utf8_text.h"
 #include "parser/parser.h"
+#include "platform/platform.h"
 #include "table/table.h"
 
 #include <cctype>
@@ -227,7 +228,7 @@ bool encoding_finding(const char *line, const LineView &view, Diagnostic &out) {
 }
 
 bool begins_with_byte_order_mark(const char *path) {
-    std::FILE *file = path != nullptr ? std::fopen(path, "rb") : nullptr;
+    std::FILE *file = path != nullptr ? platform::open_regular_file(path) : nullptr;
     if (file == nullptr)
         return false;
     unsigned char head[3] = {};

@@ -32,6 +32,9 @@ int run_check(const tool::Args &args) {
     for (const std::string &config : args.operands) {
         if (!tool::job_files_ok({config.c_str()}, {})) {
             failed = true;
+            // The documents name every file given, this one with its refusal.
+            files.push_back(tool::refusal(tool::shown_names(config), VORN_CONF_CANNOT_READ, "",
+                                          "the file cannot be read"));
             continue;
         }
         const api::ConfigCheck check = api::check_config(config.c_str(), true, false);

@@ -3,9 +3,14 @@
 // results, releases every block it obtained, leaves no table registered,
 // and a table it writes is exactly head plus used maps plus the end slot.
 //
+// The same text then goes through the tool's check, which reads on past
+// failing lines and records every finding; each finding prints, and the
+// check too gives back every block.
+//
 // The first byte chooses whether a TABLE line goes in front, so that most
 // inputs get past the format pre-scan; short inputs are padded to the
 // 200 bytes below which a file is not read.
+#include "conf/check.h"
 #include "frame/frame.h"
 #include "fuzz_input.h"
 #include "parser/parser.h"
@@ -58,5 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz::require(registered == nullptr);
     if (r == VORN_CONF_OK)
         check_written_table(fuzz::read_path(bin));
+
+    vorn::reset_holiday_file_state_for_tests();
+    {
+        const vorn::CheckReport report = vorn::check_config(cfg, {true, false});
+        for (const vorn::Diagnostic &d : report.diagnostics)
+            fuzz::require(!vorn::format_diagnostic(cfg, text, d).empty());
+    }
+    fuzz::require(vorn::live_blocks() == before);
     return 0;
 }

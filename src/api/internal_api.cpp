@@ -58,6 +58,31 @@ void mark_refusing_line(CheckReport &report) {
             d.severity = Severity::Error;
 }
 
+// The text of a configuration as an editor shows it: without the UTF-8
+// byte-order mark that the check skips.
+std::string source_text(const char *config) {
+    std::string source;
+    platform::read_whole_file(config, source); // without it the records stand without their lines
+    if (source.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        source.erase(0, 3);
+    return source;
+}
+
+// The lines of `source`, each without its end.
+std::vector<std::string> source_lines(const std::string &source) {
+    std::vector<std::string> lines;
+    for (size_t begin = 0; begin < source.size();) {
+        size_t end = source.find('\n', begin);
+        if (end == std::string::npos)
+            end = source.size();
+        lines.push_back(source.substr(begin, end - begin));
+        if (!lines.back().empty() && lines.back().back() == '\r')
+            lines.back().pop_back();
+        begin = end + 1;
+    }
+    return lines;
+}
+
 ConfigCheck checked(const char *config, const CheckOptions &options) {
     auto report = std::make_shared<CheckReport>(vorn::check_config(config, options));
     mark_refusing_line(*report);
@@ -65,13 +90,24 @@ ConfigCheck checked(const char *config, const CheckOptions &options) {
     check.result = report->result;
     check.message = report->message;
     check.note = report->note;
-    std::string source;
-    if (!report->diagnostics.empty())
-        platform::read_whole_file(config,
-                                  source); // without it the records stand without their lines
-    for (const Diagnostic &d : report->diagnostics)
-        check.findings.push_back(
-            {d.line, d.severity == Severity::Error, format_diagnostic(config, source, d)});
+    const std::vector<std::string> lines = report->diagnostics.empty()
+                                               ? std::vector<std::string>{}
+                                               : source_lines(source_text(config));
+    for (const Diagnostic &d : report->diagnostics) {
+        Finding f;
+        f.line = d.line;
+        f.column = d.column;
+        f.length = d.length;
+        f.severity = d.severity;
+        f.name = finding_info(d.name).name;
+        f.text = d.text;
+        if (d.line > 0 && static_cast<size_t>(d.line) <= lines.size())
+            f.source = lines[static_cast<size_t>(d.line) - 1];
+        f.fix_column = d.fix_column;
+        f.fix_length = d.fix_length;
+        f.fix_text = d.fix_text;
+        check.findings.push_back(std::move(f));
+    }
     check.report = std::move(report);
     return check;
 }
@@ -91,9 +127,9 @@ int config_report_page(const char *path, report::PageInfo &info, std::string &pa
     options.keep_table = true;
     const ConfigCheck check = checked(path, options);
     if (check.result != VORN_CONF_OK) {
-        for (const Finding &f : check.findings)
-            if (f.error && f.line > 0)
-                why += f.text;
+        for (const Diagnostic &d : check.report->diagnostics)
+            if (d.severity == Severity::Error && d.line > 0)
+                why += format_diagnostic(path, source_text(path), d);
         if (why.empty())
             why = check.message + (check.note.empty() ? "" : " (" + check.note + ")");
         while (!why.empty() && why.back() == '\n')
@@ -108,12 +144,15 @@ int config_report_page(const char *path, report::PageInfo &info, std::string &pa
 } // namespace
 
 int ConfigCheck::errors() const {
-    return static_cast<int>(
-        std::count_if(findings.begin(), findings.end(), [](const Finding &f) { return f.error; }));
+    return static_cast<int>(std::count_if(findings.begin(), findings.end(), [](const Finding &f) {
+        return f.severity == Severity::Error;
+    }));
 }
 
 int ConfigCheck::warnings() const {
-    return static_cast<int>(findings.size()) - errors();
+    return static_cast<int>(std::count_if(findings.begin(), findings.end(), [](const Finding &f) {
+        return f.severity == Severity::Warning;
+    }));
 }
 
 ConfigCheck check_config(const char *config, bool keep_going, bool keep_table) {

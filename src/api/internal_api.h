@@ -14,9 +14,12 @@
 
 // The record layout and the operating-system services that entries below
 // hand out; the tool names them only through vorn::api.
-#include "../platform/output_file.h"
+#include "../conf/finding_names.h"
+#include "../conf/finding_text.h"
+#include "../frame/utf8_text.h"
 #include "../logs/conversion_stats.h"
 #include "../logs/input_kinds.h"
+#include "../platform/output_file.h"
 #include "../platform/platform.h"
 #include "../table/owned_table.h"
 #include "../table/table.h"
@@ -107,12 +110,38 @@ InputKind likely_kind(const char *path);
 // the very table it checked: the file is read once, by mkconf's own reader,
 // and written by mkconf's own writer.
 
-// One finding of the check in compiler form: "CONFIG:LINE:COLUMN: error:
-// TEXT", the source line and a caret under the offending word.
+// One finding of the check: where, what kind and what it says.  The tool
+// prints it (compiler form, JSON, SARIF) and decides its severity from the
+// kind's default and the -W switches.
+using vorn::FindingInfo;
+using vorn::Severity;
+// The table of finding names; the -W switches and the manual use it.
+using vorn::find_finding;
+using vorn::finding_table;
+// The printed form of a finding (conf/finding_text.h): one printer for
+// every finding the tool shows.
+using vorn::count_line;
+using vorn::display_column;
+using vorn::FindingText;
+using vorn::format_finding;
+using vorn::switch_of;
+// The table stores a configuration's bytes as written: the tool shows the
+// UTF-8 characters of a table's texts as they were written.
+using vorn::utf8_sequence;
+
 struct Finding {
-    int line = 0; // 0: the file as a whole
-    bool error = false;
-    std::string text; // every line ends in "\n"
+    int line = 0;                          // 0: the file as a whole
+    int column = 0;                        // byte of the line (1 = first); 0: none
+    int length = 0;                        // bytes of the offending word; 0: none
+    Severity severity = Severity::Warning; // the kind's default (refusals: Error)
+    std::string name;   // the kind ("period-range"); "" for a line the library refused
+    std::string text;   // what happened, one line
+    std::string source; // the line as written, without its end ("" when unknown)
+    // A replacement that does what the line meant: `fix_length` bytes from
+    // `fix_column` give way to `fix_text`; none when fix_column is 0.
+    int fix_column = 0;
+    int fix_length = 0;
+    std::string fix_text;
 };
 
 struct ConfigCheck {
@@ -124,6 +153,7 @@ struct ConfigCheck {
     // kept and the file was read cleanly.
     std::shared_ptr<const CheckReport> report;
 
+    // By the kinds' default severities.
     int errors() const;
     int warnings() const;
 };

@@ -6,6 +6,7 @@
 #include "conf/check.h"
 
 #include "conf/check_lines.h"
+#include "conf/check_values.h"
 #include "conf/mkconf_driver.h"
 #include "frame/frame.h"
 #include "optimize/map_origins.h"
@@ -36,9 +37,11 @@ struct KeyPlace {
     int column = 0;
     int length = 0;
 
-    Diagnostic at(int line) const {
+    Diagnostic at(int line, FindingName name) const {
         Diagnostic d;
         d.line = line;
+        d.name = name;
+        d.severity = finding_info(name).severity;
         d.column = column;
         d.length = length;
         return d;
@@ -95,14 +98,23 @@ class CheckObserver final : public ParseObserver {
             note_without_value();
             return false;
         }
+        const size_t first = records.size();
         check::line_warnings(m_view, records);
-        track_section(ps);
+        check::value_findings(ps.line, m_view, records);
+        if (Diagnostic d; check::encoding_finding(ps.line, m_view, d))
+            records.push_back(std::move(d));
+        const bool faulty =
+            std::any_of(records.begin() + static_cast<std::ptrdiff_t>(first), records.end(),
+                        [](const Diagnostic &d) { return d.severity == Severity::Error; });
+        track_section(ps, faulty);
         track_holiday();
         track_single_value();
         if (const std::string id = check::empty_means_none(m_view); !id.empty())
             m_given[id] = m_view.line;
         return false;
     }
+
+    bool skips_byte_order_mark() const override { return true; }
 
     void parse_done(ParseState &ps) override {
         close_section(ps.map_count, 0);
@@ -166,19 +178,23 @@ class CheckObserver final : public ParseObserver {
 
     // A period heading right behind another leaves the first without maps:
     // the second takes over its period record.
-    void track_section(const ParseState &ps) {
+    // A heading with an error of its own draws no second finding for its
+    // section: the fault is told once.
+    void track_section(const ParseState &ps, bool faulty) {
         if (m_view.token(0)[0] != '[')
             return;
         close_section(ps.map_count, ps.line_number);
-        m_section_line = ps.line_number;
+        m_section_line = faulty ? 0 : ps.line_number;
         m_section_maps = ps.map_count;
-        m_section_place = m_view.at(0, Severity::Warning, "");
+        m_section_place = m_view.at(0, FindingName::EmptyPeriod, "");
     }
 
     void close_section(uint32_t map_count, int next_heading) {
         if (m_section_line == 0 || map_count != m_section_maps)
             return;
         Diagnostic d = m_section_place;
+        d.name = FindingName::EmptyPeriod;
+        d.severity = finding_info(d.name).severity;
         d.text = "period section has no maps";
         if (next_heading != 0)
             d.text += ": the heading of " + line_ref(next_heading) + " takes its place";
@@ -193,12 +209,12 @@ class CheckObserver final : public ParseObserver {
             return;
         const std::string now = holiday_file_read();
         if (!m_holidays_before.empty())
-            records.push_back(m_view.at(1, Severity::Warning,
+            records.push_back(m_view.at(1, FindingName::HolidayIgnored,
                                         "Holiday line is ignored: the holidays come from the "
                                         "holiday file " +
                                             m_holidays_before));
         else if (!now.empty() && now != m_view.token(1))
-            records.push_back(m_view.at(1, Severity::Warning,
+            records.push_back(m_view.at(1, FindingName::HolidayIgnored,
                                         "Holiday date is ignored: the holiday file " + now +
                                             " was loaded instead"));
     }
@@ -211,7 +227,7 @@ class CheckObserver final : public ParseObserver {
         const auto given = id.empty() ? m_given.end() : m_given.find(id);
         if (!id.empty() && given == m_given.end())
             return;
-        Diagnostic d = m_view.at(0, Severity::Warning, "line has no value and is skipped");
+        Diagnostic d = m_view.at(0, FindingName::NoValue, "line has no value and is skipped");
         if (given != m_given.end()) {
             d.text += ": the value of " + line_ref(given->second) + " stays";
             d.related_line = given->second;
@@ -224,13 +240,13 @@ class CheckObserver final : public ParseObserver {
         const std::string id = check::single_value_identity(m_view);
         if (id.empty())
             return;
-        auto [it, fresh] = m_single.try_emplace(id, m_view.at(0, Severity::Warning, ""));
+        auto [it, fresh] = m_single.try_emplace(id, m_view.at(0, FindingName::Overridden, ""));
         if (!fresh) {
             Diagnostic d = it->second;
             d.text = id + " is given again on " + line_ref(m_view.line) + ", which wins";
             d.related_line = m_view.line;
             records.push_back(d);
-            it->second = m_view.at(0, Severity::Warning, "");
+            it->second = m_view.at(0, FindingName::Overridden, "");
         }
     }
 
@@ -246,7 +262,7 @@ class CheckObserver final : public ParseObserver {
             if (line >= map_keys.size())
                 return;
             const char *service = (added.map_mode & kServices) == MAP_VOICE ? "VOICE" : "DATA";
-            Diagnostic d = map_keys[line].at(static_cast<int>(line));
+            Diagnostic d = map_keys[line].at(static_cast<int>(line), FindingName::StandardMap);
             d.text = std::string("map serves only ") +
                      (std::strcmp(service, "VOICE") == 0 ? "DATA" : "VOICE") +
                      ": the standard map " + added.map_escape + "=" + added.map_code + " " +
@@ -325,7 +341,7 @@ void map_fates(const table_t *table, const MapOrigins &origins, const CheckObser
         if (e == nullptr)
             continue;
         Diagnostic d = (line < obs.map_keys.size() ? obs.map_keys[line] : KeyPlace{})
-                           .at(static_cast<int>(line));
+                           .at(static_cast<int>(line), FindingName::MapShadowed);
         d.text = removal_text(*e);
         d.related_line = e->kept < kStandardMapOrigin ? static_cast<int>(e->kept) : 0;
         out.push_back(std::move(d));
@@ -378,7 +394,20 @@ int CheckReport::errors() const {
 }
 
 int CheckReport::warnings() const {
-    return static_cast<int>(diagnostics.size()) - errors();
+    return static_cast<int>(
+        std::count_if(diagnostics.begin(), diagnostics.end(),
+                      [](const Diagnostic &d) { return d.severity == Severity::Warning; }));
+}
+
+Diagnostic named_finding(FindingName name, int line, int column, int length, std::string text) {
+    Diagnostic d;
+    d.line = line;
+    d.column = column;
+    d.length = length;
+    d.name = name;
+    d.severity = finding_info(name).severity;
+    d.text = std::move(text);
+    return d;
 }
 
 CheckReport check_config(const char *cfgfile, const CheckOptions &options) {
@@ -410,9 +439,14 @@ CheckReport check_config(const char *cfgfile, const CheckOptions &options) {
     report.diagnostics = std::move(obs.records);
     if (report.result != 0 && report.errors() == 0)
         report.diagnostics.push_back(
-            {0, 0, 0, Severity::Error,
-             report.note.empty() ? mkconf_result_words(report.result) : report.note, 0});
+            named_finding(FindingName::None, 0, 0, 0,
+                          report.note.empty() ? mkconf_result_words(report.result) : report.note));
     sort_by_line(report.diagnostics, fates_from);
+    if (exists && check::begins_with_byte_order_mark(cfgfile))
+        report.diagnostics.insert(report.diagnostics.begin(),
+                                  named_finding(FindingName::ByteOrderMark, 1, 1, 0,
+                                                "the UTF-8 byte-order mark before the first "
+                                                "line is skipped"));
     if (options.keep_table && report.result == 0)
         report.table.reset(table);
     else

@@ -14,6 +14,8 @@
 // listings are those of mkconf.
 #pragma once
 
+#include "conf/finding_names.h"
+#include "conf/finding_text.h"
 #include "table/table.h"
 
 #include <memory>
@@ -22,16 +24,23 @@
 
 namespace vorn {
 
-enum class Severity { Warning, Error };
-
 struct Diagnostic {
     int line = 0;   // configuration line (1, 2, ...); 0 = the file as a whole
     int column = 0; // of the offending word (1 = first byte); 0 = none
     int length = 0; // of the offending word; 0 = none
     Severity severity = Severity::Warning;
-    std::string text;     // what happened, in one line
-    int related_line = 0; // the line that wins over this one; 0 = none
+    std::string text;                     // what happened, in one line
+    int related_line = 0;                 // the line that wins over this one; 0 = none
+    FindingName name = FindingName::None; // the kind; None for a line the library refused
+    // A replacement that does what the line meant: `fix_length` bytes from
+    // `fix_column` (1 = first byte) give way to `fix_text`; no fix when 0.
+    int fix_column = 0;
+    int fix_length = 0;
+    std::string fix_text;
 };
+
+// A finding of kind `name` at its default severity.
+Diagnostic named_finding(FindingName name, int line, int column, int length, std::string text);
 
 struct CheckOptions {
     // Go on after a failing line (noting it) instead of stopping there, so
@@ -67,15 +76,13 @@ CheckReport check_config(const char *cfgfile, const CheckOptions &options = {});
 // without a table).
 int write_checked_table(const CheckReport &report, const char *binfile);
 
-// "CONFIG:LINE:COLUMN: warning: TEXT" (or error), the source line and a
-// caret under the offending word, each line ending in "\n"; `source` is the
-// text of the configuration (its line is shown when it has one).  A record
-// of the whole file reads "CONFIG: error: TEXT".
+// A record of the check in that form; `source` is the text of the
+// configuration (its line is shown when it has one).
 std::string format_diagnostic(const std::string &config_name, const std::string &source,
                               const Diagnostic &d);
 
-// Every record of the report in that form, then the note and a summary
-// line "N errors, M warnings".
+// Every record of the report in that form, then the note and a count line
+// "N errors, M warnings".
 std::string format_report(const std::string &config_name, const std::string &source,
                           const CheckReport &report);
 

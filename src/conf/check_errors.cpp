@@ -144,24 +144,24 @@ Diagnostic level_failure(const LineView &v, int level) {
                   {CONF_NO_HOLIDAYS, "the holiday file exists but cannot be opened"}};
     for (const auto &w : kWords)
         if (w.level == level)
-            return v.at(1, level == CONF_WARNING ? Severity::Warning : Severity::Error, w.words);
+            return v.at(1, Severity::Error, w.words);
     return v.at(1, Severity::Error, "Syntax Error");
 }
 
 Diagnostic cut_warning(const LineView &v, const std::string &row) {
     if (row == "MapIn" || row == "MapOut" || row == "MapAll") {
         if (std::strlen(v.token(0)) - row.size() > 12) {
-            Diagnostic d = v.at(0, Severity::Warning, "the escape is cut to 12 characters");
+            Diagnostic d = v.at(0, Severity::Error, "the escape is cut to 12 characters");
             d.column += static_cast<int>(row.size()); // the escape behind the key
             d.length -= static_cast<int>(row.size());
             return d;
         }
-        return v.at(1, Severity::Warning, "the code is cut to 19 characters");
+        return v.at(1, Severity::Error, "the code is cut to 19 characters");
     }
     if (row == "RemoteOrigination")
-        return v.at(0, Severity::Warning, "only 3 RemoteOrigination lines are kept");
+        return v.at(0, Severity::Error, "only 3 RemoteOrigination lines are kept");
     if (row == "NMSPollCLI")
-        return v.at(0, Severity::Warning, "only 1 NMSPollCLI line is kept");
+        return v.at(0, Severity::Error, "only 1 NMSPollCLI line is kept");
     return level_failure(v, CONF_WARNING);
 }
 

@@ -57,15 +57,21 @@ size_t distance(const std::string &a, const std::string &b) {
     return d[a.size()][b.size()];
 }
 
-// Distance of `key` to a candidate; a prefix key is compared with the
-// part of `key` that would stand for it.
-size_t key_distance(const std::string &key, const std::string &candidate, bool whole_word) {
-    if (whole_word)
-        return distance(key, candidate);
+// Distance of `key` to a candidate; a key compared on its first characters
+// is compared with the part of `key` that would stand for it, whose length
+// goes to `used`.
+size_t key_distance(const std::string &key, const std::string &candidate, bool whole_word,
+                    size_t &used) {
+    used = key.size();
     size_t best = distance(key, candidate);
+    if (whole_word)
+        return best;
     for (size_t n = candidate.size() > 0 ? candidate.size() - 1 : 0; n <= candidate.size() + 1; ++n)
         if (n <= key.size())
-            best = std::min(best, distance(key.substr(0, n), candidate));
+            if (const size_t d = distance(key.substr(0, n), candidate); d < best) {
+                best = d;
+                used = n;
+            }
     return best;
 }
 
@@ -115,13 +121,13 @@ void number_warnings(const LineView &view, std::vector<Diagnostic> &out) {
         if (value == nullptr || all_digits(value) || percent_limit(view, i, value))
             continue;
         if (std::isdigit(static_cast<unsigned char>(value[0])))
-            out.push_back(view.at(i, Severity::Warning,
+            out.push_back(view.at(i, FindingName::TrailingGarbage,
                                   quoted(value) + " is read as the number " +
                                       std::to_string(std::atoi(value)) +
                                       ": the characters behind it are ignored"));
         else
-            out.push_back(
-                view.at(i, Severity::Warning, quoted(value) + " is not a number: 0 is stored"));
+            out.push_back(view.at(i, FindingName::DigitsOnly,
+                                  quoted(value) + " is not a number: 0 is stored"));
     }
 }
 
@@ -130,7 +136,7 @@ void period_warnings(const LineView &view, std::vector<Diagnostic> &out) {
     uint16_t hour = 0, minute = 0;
     if (split_numbers(heading + 1, ":.", &hour, &minute, nullptr) == 0 &&
         (hour > 23 || minute > 59)) {
-        Diagnostic d = view.at(0, Severity::Warning,
+        Diagnostic d = view.at(0, FindingName::PeriodRange,
                                "period start " + std::to_string(hour) + ":" +
                                    std::to_string(minute) + " is outside 00:00-23:59");
         const char *close = std::strchr(heading, ']');
@@ -141,8 +147,13 @@ void period_warnings(const LineView &view, std::vector<Diagnostic> &out) {
     bool closed = false;
     for (int i = 0; view.token(i) != nullptr && !closed; ++i)
         closed = std::strchr(view.token(i), ']') != nullptr;
-    if (!closed)
-        out.push_back(view.at(0, Severity::Warning, "period heading has no closing ']'"));
+    if (!closed) {
+        Diagnostic d =
+            view.at(0, FindingName::UnterminatedPeriod, "period heading has no closing ']'");
+        d.fix_column = d.column + d.length; // the "]" goes behind the time
+        d.fix_text.assign(1, ']');
+        out.push_back(std::move(d));
+    }
 }
 
 } // namespace
@@ -164,6 +175,12 @@ Diagnostic LineView::at(int i, Severity severity, std::string text) const {
         d.column = static_cast<int>(t - words.copy) + 1;
         d.length = static_cast<int>(std::strlen(t));
     }
+    return d;
+}
+
+Diagnostic LineView::at(int i, FindingName name, std::string text) const {
+    Diagnostic d = at(i, finding_info(name).severity, std::move(text));
+    d.name = name;
     return d;
 }
 
@@ -261,7 +278,8 @@ bool cut_line_warning(const ParseState &ps, Diagnostic &out) {
     out.line = ps.line_number;
     out.column = kept + 1;
     out.length = dropped;
-    out.severity = Severity::Warning;
+    out.name = FindingName::LineCut;
+    out.severity = finding_info(out.name).severity;
     out.text = "line is " + std::to_string(cut.length) + " characters long: " +
                (dropped == 1 ? "the character in column 99 is ignored"
                              : "the " + std::to_string(dropped) +
@@ -269,13 +287,14 @@ bool cut_line_warning(const ParseState &ps, Diagnostic &out) {
     return true;
 }
 
-std::string key_hint(const char *key) {
+std::string nearest_key(const char *key) {
     std::vector<std::pair<std::string, bool>> candidates;
     for (const char *k : kFirstPassKeys)
         candidates.emplace_back(k, std::strcmp(k, "RemotePassword") == 0);
     bool whole = false;
+    // "MapCallBack" alone is no key: only its sub-keys below are.
     for (size_t i = 0; const char *k = key_table_name(i, &whole); ++i)
-        if (std::strcmp(k, "[") != 0)
+        if (std::strcmp(k, "[") != 0 && std::strcmp(k, "MapCallBack") != 0)
             candidates.emplace_back(k, whole);
     for (const char *s : kCallBackSubKeys)
         candidates.emplace_back(std::string("MapCallBack") + s, false);
@@ -283,13 +302,20 @@ std::string key_hint(const char *key) {
     size_t best_distance = 3;
     for (const auto &[candidate, whole_word] : candidates) {
         const size_t limit = candidate.size() <= 5 ? 1 : 2;
-        const size_t d = key_distance(key, candidate, whole_word);
+        size_t used = 0;
+        const size_t d = key_distance(key, candidate, whole_word, used);
+        // What the line writes behind a key compared on its first letters
+        // (an escape, an index) stays behind the proposed key; letters
+        // there would make another word of it, not the key.
+        const std::string behind = std::string(key).substr(used);
+        if (!behind.empty() && std::isalpha(static_cast<unsigned char>(behind[0])))
+            continue;
         if (d <= limit && d < best_distance) {
-            best = candidate;
+            best = candidate + behind;
             best_distance = d;
         }
     }
-    return best.empty() ? "" : "did you mean " + best + "?";
+    return best;
 }
 
 void line_warnings(const LineView &view, std::vector<Diagnostic> &out) {
@@ -302,10 +328,16 @@ void line_warnings(const LineView &view, std::vector<Diagnostic> &out) {
     const bool unknown_sub =
         row != nullptr && std::strcmp(row, "MapCallBack") == 0 && callback_sub_key(key) == nullptr;
     if ((row == nullptr && !is_first_pass_key(key)) || unknown_sub) {
-        const std::string hint = key_hint(key);
-        out.push_back(view.at(0, Severity::Warning,
-                              "unknown key " + quoted(key) + " is ignored" +
-                                  (hint.empty() ? "" : "; " + hint)));
+        const std::string hint = nearest_key(key);
+        Diagnostic d = view.at(0, FindingName::UnknownKey,
+                               "unknown key " + quoted(key) + " is ignored" +
+                                   (hint.empty() ? "" : "; did you mean " + hint + "?"));
+        if (!hint.empty()) {
+            d.fix_column = d.column;
+            d.fix_length = d.length;
+            d.fix_text = hint;
+        }
+        out.push_back(std::move(d));
         return;
     }
     number_warnings(view, out);

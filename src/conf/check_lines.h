@@ -22,6 +22,8 @@ struct LineView {
     const char *token(int i) const { return i < kMaxTokens ? words.tokens[i] : nullptr; }
     // A record for token i (or the whole line when it is missing).
     Diagnostic at(int i, Severity severity, std::string text) const;
+    // A finding of kind `name`, at its default severity, for token i.
+    Diagnostic at(int i, FindingName name, std::string text) const;
 };
 
 // True when the parser skips the line before looking at its key: no value
@@ -53,7 +55,9 @@ void line_warnings(const LineView &view, std::vector<Diagnostic> &out);
 // words for it, the column of the offending word and what was expected).
 Diagnostic describe_failure(const LineView &view, const ParseState &ps, int level);
 
-// "did you mean KEY?" for a key that is close to a known one, else "".
-std::string key_hint(const char *key);
+// The known key closest to `key` (a key the compiler takes, with the
+// escape or digits that `key` writes behind a key compared on its first
+// characters), or "" when none is close.
+std::string nearest_key(const char *key);
 
 } // namespace vorn::check

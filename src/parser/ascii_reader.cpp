@@ -133,6 +133,12 @@ bool read_line(std::FILE *file, ParseState &ps) {
     return true;
 }
 
+// An editor's UTF-8 byte-order mark in front of the first line.
+void drop_byte_order_mark(char *line) {
+    if (std::strncmp(line, "\xEF\xBB\xBF", 3) == 0)
+        std::memmove(line, line + 3, std::strlen(line + 3) + 1);
+}
+
 void upper_case(char *text) {
     for (; *text != '\0'; ++text)
         *text = static_cast<char>(std::toupper(static_cast<unsigned char>(*text)));
@@ -321,6 +327,8 @@ int parse_ascii_config(ParseState &ps, table_t **table, const char *cfgfile, cha
         platform::console_printf("Parsing table...\n");
     while (read_line(closer.file, ps)) {
         ++ps.line_number;
+        if (ps.line_number == 1 && ps.observer != nullptr && ps.observer->skips_byte_order_mark())
+            drop_byte_order_mark(ps.line);
         if (ps.observer != nullptr)
             ps.observer->before_line(ps);
         handle_line(ps);

@@ -20,15 +20,6 @@ constexpr size_t kCommentTextStart = 8;  // behind "COMMENT="
 constexpr size_t kPabxNameTextStart = 9; // behind "PABXName="
 constexpr size_t kPasswordLength = sizeof(table_t::table_password) - 1;
 
-// Comments that a tool wrote for a default table are replaced by a stamp.
-bool comment_wants_stamp(const char *text) {
-    return text[0] == '\0' || std::strstr(text, "Default table") != nullptr ||
-           std::strstr(text, "Default-Table") != nullptr ||
-           std::strstr(text, "Customer default table") != nullptr ||
-           std::strstr(text, "Built-in") != nullptr ||
-           (std::strstr(text, "write by") != nullptr && std::strstr(text, "mkroute") == nullptr);
-}
-
 // The line from `start` on, without trailing white space and leading blanks,
 // cut to the field.
 void store_line_text(char *field, size_t size, const char *line, size_t start) {
@@ -89,6 +80,14 @@ void key_remote_password(ParseState &ps, const char *value) {
 }
 
 } // namespace
+
+bool comment_wants_stamp(const char *text) {
+    return text[0] == '\0' || std::strstr(text, "Default table") != nullptr ||
+           std::strstr(text, "Default-Table") != nullptr ||
+           std::strstr(text, "Customer default table") != nullptr ||
+           std::strstr(text, "Built-in") != nullptr ||
+           (std::strstr(text, "write by") != nullptr && std::strstr(text, "mkroute") == nullptr);
+}
 
 void first_pass_keys(ParseState &ps, char **tokens) {
     char *key = tokens[0];

@@ -22,6 +22,9 @@ class ParseObserver {
     // slots from 0 to ps.map_count - 1 hold the maps of the file, those up
     // to table_used_map_entries - 1 the standard maps.
     virtual void parse_done(ParseState &ps) = 0;
+    // True when a UTF-8 byte-order mark before the first line is to be
+    // read as no part of it (the plain compile reads it as written).
+    virtual bool skips_byte_order_mark() const { return false; }
 };
 
 // The observer installed on the calling thread, or nullptr.

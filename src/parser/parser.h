@@ -155,6 +155,9 @@ void reset_holiday_file_state_for_tests();
 // The first pass over a line as written: `tokens` are its words (token 0 is
 // upper-cased here); COMMENT, PABXName and RemotePassword are taken.
 void first_pass_keys(ParseState &ps, char **tokens);
+// True for a COMMENT text that a tool wrote for a default table: the
+// compiler replaces it by its stamp.
+bool comment_wants_stamp(const char *text);
 
 void key_table_format(ParseState &ps); // TABLE
 void key_period(ParseState &ps);       // [hh:mm] days

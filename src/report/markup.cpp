@@ -2,6 +2,8 @@
 // kinds of SVG chart, each drawn with its data table beside it.
 #include "report/markup.h"
 
+#include "frame/utf8_text.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -96,7 +98,15 @@ std::string legend(const std::vector<Series> &series, long y, bool lines) {
 std::string escape(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (unsigned char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        // A configuration written in UTF-8 keeps its characters: the table
+        // holds their bytes as written.
+        if (const size_t n = c >= 0x80 ? utf8_sequence(text.substr(i)) : 0; n != 0) {
+            out.append(text.substr(i, n));
+            i += n - 1;
+            continue;
+        }
         switch (c) {
         case '&':
             out += "&amp;";
@@ -111,7 +121,7 @@ std::string escape(std::string_view text) {
             out += "&quot;";
             break;
         default:
-            if (c >= 0x80) {
+            if (c >= 0x80) { // a byte of the box's 8-bit character set: Latin-1
                 out += static_cast<char>(0xC0 | (c >> 6));
                 out += static_cast<char>(0x80 | (c & 0x3F));
             } else if (c < 0x20 && c != '\t' && c != '\n') {

@@ -20,9 +20,8 @@ bool outputs_distinct(std::initializer_list<const char *> outputs) {
     for (auto a = outputs.begin(); a != outputs.end(); ++a) {
         for (auto b = a + 1; b != outputs.end(); ++b) {
             if (*a != nullptr && *b != nullptr && vorn::tool::same_output(*a, *b)) {
-                std::fprintf(stderr,
-                             "vorn: \"%s\" and \"%s\" are one file; give each list its own\n", *a,
-                             *b);
+                vorn::tool::job_failed(std::string("\"") + *a + "\" and \"" + *b +
+                                       "\" are one file; give each list its own");
                 return false;
             }
         }

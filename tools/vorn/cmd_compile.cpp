@@ -6,10 +6,12 @@
 // the table the check read, so it is byte for byte mkconf's.
 #include "command.h"
 #include "conversion_reports.h"
+#include "diagnostics.h"
 #include "file_checks.h"
 #include "internal_api.h"
 #include "messages.h"
 #include "vorn_b32.h"
+#include "warning_switches.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +27,6 @@ struct CompileJob {
     const char *config = nullptr;
     const char *table = nullptr;
     bool listings = false;
-    bool werror = false;
 };
 
 // The listings are written beside the configuration under its name with
@@ -55,7 +56,9 @@ int run_compile(const vorn::tool::Args &args) {
     job.config = args.operand(0);
     job.table = args.operand(1);
     job.listings = args.flag("--listings");
-    job.werror = args.flag("--werror");
+    vorn::tool::WarningSwitches switches;
+    if (const int code = vorn::tool::read_switches(args, "compile", switches); code >= 0)
+        return code;
     if (job.listings && vorn::tool::shown_names(job.config) != job.config)
         return vorn::tool::usage_error("compile", "--listings are written beside a CONFIG file, "
                                                   "not beside standard input");
@@ -67,16 +70,18 @@ int run_compile(const vorn::tool::Args &args) {
     set_optimize_files(job.listings ? 1 : 0);
 
     const vorn::api::ConfigCheck check = vorn::api::check_config(job.config, false, true);
-    vorn::tool::report_findings(job.config, check);
+    const vorn::tool::FileFindings found =
+        vorn::tool::shown_findings(vorn::tool::shown_names(job.config), check, switches);
+    vorn::tool::print_findings(found);
     const int result = check.result;
     if (result != VORN_CONF_OK)
         return vorn::tool::job_failed(std::string("compile failed: ") +
                                       vorn::api::mkconf_result_words(result) + " (result " +
                                       std::to_string(result) + ")");
-    if (const int warnings = check.warnings(); job.werror && warnings > 0)
-        return vorn::tool::job_failed("compile failed: " + std::to_string(warnings) +
-                                      (warnings == 1 ? " warning" : " warnings") +
-                                      " with --werror; no table written");
+    if (found.errors > 0)
+        return vorn::tool::job_failed("compile failed: " + std::to_string(found.errors) +
+                                      (found.errors == 1 ? " error" : " errors") +
+                                      "; no table written");
     const vorn::api::Outcome done = vorn::api::write_checked_table(check, job.table);
     if (done.result != VORN_CONF_OK) {
         vorn::tool::report_compile_failure(job.config, done.result, done.message);
@@ -93,9 +98,12 @@ using vorn::tool::Kind;
 VORN_COMMAND("compile", {{"CONFIG", Kind::InText}, {"TABLE", Kind::OutFile}},
              {{"--listings", 0, Kind::Flag, nullptr,
                "also write CONFIG's .map and .del listings beside it"},
-              {"--werror", 0, Kind::Flag, nullptr, "a warning fails the job; no table is written"}},
+              vorn::tool::warning_option(),
+              vorn::tool::werror_option()},
              "compile an ASCII configuration into a binary table",
-             "The first error ends the job.  It and the warnings are reported as\n"
-             "\"CONFIG:LINE:COLUMN: error: TEXT\" with the line and a caret below;\n"
-             "\"vorn check\" lists every error.\n",
+             "The first error ends the job; no table is written when a finding is an\n"
+             "error.  Findings are reported as \"CONFIG:LINE:COLUMN: error: TEXT\" with\n"
+             "the line and a caret below; \"vorn check\" lists every error.  The -W\n"
+             "switches work as in \"vorn check\": -Wno-error=NAME writes the table of a\n"
+             "file whose only errors are findings of that name.\n",
              &run_compile);

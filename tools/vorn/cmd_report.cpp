@@ -4,6 +4,7 @@
 // `vorn check`.  The page goes to standard output, or with -o to a file that
 // is replaced only by a complete page.
 #include "command.h"
+#include "diagnostics.h"
 #include "file_checks.h"
 #include "internal_api.h"
 #include "messages.h"
@@ -41,10 +42,12 @@ int run_report(const tool::Args &args) {
     const int result = api::report_page(input, tool::shown_names(input), page, why);
     if (result != 0) {
         // A configuration that does not compile is told as the compiler
-        // tells it, one finding a line.
+        // tells it, through the printer of every finding.
         if (why.find('\n') == std::string::npos)
             return tool::job_failed(why);
-        tool::say_error(why + "\n");
+        const api::ConfigCheck check = api::check_config(input, false, false);
+        tool::print_findings(
+            tool::shown_findings(tool::shown_names(input), check, tool::WarningSwitches{}));
         return tool::job_failed(std::string("no page: the configuration does not compile (") +
                                 api::mkconf_result_words(result) + ", result " +
                                 std::to_string(result) + ")");

@@ -88,13 +88,19 @@ class LoadedTable {
     uint64_t m_file_size = 0;
 };
 
-// Table texts are 8-bit; bytes above 7Fh are shown as the Latin-1
-// characters they are in the box's character set.
+// Table texts are 8-bit.  UTF-8 characters are shown as the configuration
+// wrote them (the table holds their bytes); other bytes above 7Fh as the
+// Latin-1 characters they are in the box's character set.
 std::string json_string(const std::string &text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
         char esc[8];
-        if (c == '"' || c == '\\') {
+        if (const size_t n = c >= 0x80 ? api::utf8_sequence(std::string_view(text).substr(i)) : 0;
+            n != 0) {
+            out.append(text, i, n);
+            i += n - 1;
+        } else if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
         } else if (c < 0x20 || c >= 0x7F) {

@@ -36,10 +36,11 @@ struct Operand {
     const char *name; // as shown in the synopsis, "LOG.bin"
     Kind kind;
     bool optional = false;
+    bool repeated = false; // the last operand only: it may be given many times
 };
 
 struct Option {
-    const char *name;  // "--source"
+    const char *name;  // "--source"; a name of one dash ("-W") is written with its value joined
     char short_name;   // 'q', or 0 for none
     Kind kind;         // Flag, or what its value is
     const char *value; // the value's name in the synopsis, nullptr for a flag
@@ -54,6 +55,9 @@ struct Args {
     std::vector<std::string> operands;
     // The options given, by long name, with their values ("" for a flag).
     std::map<std::string, std::string> options;
+    // Every option of the row as given, in order, with its value: an option
+    // that may be given many times (-W) is read from here.
+    std::vector<std::pair<std::string, std::string>> given;
     bool quiet = false, verbose = false; // the later of the two wins
 
     size_t count() const { return operands.size(); }
@@ -62,6 +66,8 @@ struct Args {
     // The value of an option, nullptr when it was not given.
     const char *value(const char *option) const;
     bool flag(const char *option) const { return options.count(option) != 0; }
+    // Every value of `option` in the order given.
+    std::vector<std::string> values(const char *option) const;
 };
 
 struct Command {

@@ -37,6 +37,8 @@ const Option *find_option(const Command &c, const std::string &name, char short_
 }
 
 std::string option_words(const Option &o) {
+    if (o.name[1] != '-') // "-WNAME"
+        return o.name + std::string(o.value != nullptr ? o.value : "");
     std::string words = o.short_name != 0 ? std::string("-") + o.short_name + ", " : "    ";
     words += o.name;
     if (o.value != nullptr)
@@ -66,6 +68,7 @@ bool take_option(const Command &c, const Option &o, const std::string &shown,
             return false;
         }
         out[o.name];
+        args.given.emplace_back(o.name, "");
         // The later of --quiet and --verbose wins.
         if (std::strcmp(o.name, "--quiet") == 0 || std::strcmp(o.name, "--verbose") == 0) {
             args.quiet = o.name[2] == 'q';
@@ -81,6 +84,7 @@ bool take_option(const Command &c, const Option &o, const std::string &shown,
         inline_value = argv[++i];
     }
     out[o.name] = inline_value;
+    args.given.emplace_back(o.name, inline_value);
     return true;
 }
 
@@ -96,7 +100,7 @@ int check_operands(const Command &c, size_t given) {
                 missing += (missing.empty() ? "" : " and ") + std::string(c.operands[k].name);
         return usage_error(c.name, std::string(c.name) + " needs " + missing);
     }
-    if (given > c.operands.size())
+    if (given > c.operands.size() && (c.operands.empty() || !c.operands.back().repeated))
         return usage_error(c.name, std::string(c.name) + " takes at most " +
                                        std::to_string(c.operands.size()) +
                                        (c.operands.size() == 1 ? " operand" : " operands"));
@@ -107,6 +111,14 @@ int check_operands(const Command &c, size_t given) {
 
 const char *Args::operand(size_t i) const {
     return i < operands.size() ? operands[i].c_str() : nullptr;
+}
+
+std::vector<std::string> Args::values(const char *option) const {
+    std::vector<std::string> out;
+    for (const auto &[name, value] : given)
+        if (name == option)
+            out.push_back(value);
+    return out;
 }
 
 const char *Args::value(const char *option) const {
@@ -133,9 +145,13 @@ const Command *find_command(const char *name) {
 std::string synopsis(const Command &c) {
     std::string text = c.name;
     for (const Operand &o : c.operands)
-        text += o.optional ? std::string(" [") + o.name + "]" : std::string(" ") + o.name;
+        text += (o.optional ? std::string(" [") + o.name + "]" : std::string(" ") + o.name) +
+                (o.repeated ? "..." : "");
     for (const Option &o : c.options)
-        text += std::string(" [") + o.name + (o.value ? std::string(" ") + o.value : "") + "]";
+        text += std::string(" [") +
+                (o.name[1] != '-' ? option_words(o)
+                                  : o.name + (o.value ? std::string(" ") + o.value : "")) +
+                "]";
     return text;
 }
 
@@ -243,7 +259,7 @@ int parse_command_line(const Command &c, int argc, char **argv, Args &args) {
 }
 
 int usage_error(const char *command, const std::string &message) {
-    say_error("vorn: " + message + "\n");
+    say_error("vorn: error: " + message + "\n");
     if (command != nullptr)
         if (const Command *c = find_command(command)) {
             std::fprintf(stderr, "usage: vorn %s\nTry 'vorn %s --help'.\n", synopsis(*c).c_str(),
@@ -255,7 +271,7 @@ int usage_error(const char *command, const std::string &message) {
 }
 
 int job_failed(const std::string &message) {
-    say_error("vorn: " + message + "\n");
+    say_error("vorn: error: " + message + "\n");
     return 1;
 }
 

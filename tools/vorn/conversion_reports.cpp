@@ -2,6 +2,7 @@
 // that compile and decompile.
 #include "conversion_reports.h"
 
+#include "diagnostics.h"
 #include "internal_api.h"
 #include "messages.h"
 #include "vorn_b32.h"
@@ -37,31 +38,7 @@ std::string config_line(const char *path, long number) {
     return line;
 }
 
-// The message lines of the driver ("@" and line feeds separate them), but
-// for the words of the error kind, which the report shows already.
-std::string message_lines(const std::string &message, const char *words, const char *indent) {
-    std::string out;
-    std::string line;
-    for (char c : message + "\n") {
-        if (c == '@' || c == '\n') {
-            if (!line.empty() && line != words)
-                out += indent + line + "\n";
-            line.clear();
-        } else {
-            line += c;
-        }
-    }
-    return out;
-}
-
 } // namespace
-
-// "CONFIG: error: WORDS" and the driver's message lines, for a failure
-// that names no line.
-std::string whole_file_error(const char *config, int result, const std::string &message) {
-    const char *words = vorn::api::mkconf_result_words(result);
-    return std::string(config) + ": error: " + words + "\n" + message_lines(message, words, "    ");
-}
 
 void report_compile_failure(const char *config, int result, const std::string &message) {
     const char *words = vorn::api::mkconf_result_words(result);
@@ -69,37 +46,21 @@ void report_compile_failure(const char *config, int result, const std::string &m
     long line = 0;
     if (message.compare(0, 5, "Line ") == 0)
         line = std::strtol(message.c_str() + 5, nullptr, 10);
-    std::string report;
-    if (line > 0)
-        report = std::string(config) + ":" + std::to_string(line) + ": error: " + words + "\n" +
-                 "    " + config_line(config, line) + "\n";
-    else
-        report = whole_file_error(config, result, message);
-    say_error(report + "vorn: compile failed: " + words + " (result " + std::to_string(result) +
-              ")\n");
-}
-
-void report_findings(const char *config, const vorn::api::ConfigCheck &check) {
-    std::string errors, warnings;
-    for (const vorn::api::Finding &f : check.findings) {
-        // The record of the file as a whole repeats the refusal told below.
-        if (f.error && f.line > 0)
-            errors += f.text;
-        else if (!f.error)
-            warnings += f.text;
+    // The check reads the file as the compile did and names the word of the
+    // failing line; the driver's own words stand where it cannot.
+    const api::ConfigCheck check =
+        line > 0 ? api::check_config(config, false, false) : api::ConfigCheck{};
+    FileFindings findings = refusal(config, result, message, "");
+    if (line > 0 && check.result == result) {
+        findings = shown_findings(shown_names(config), check, WarningSwitches{});
+    } else if (line > 0) {
+        findings.findings.resize(1);
+        findings.findings[0].finding.line = static_cast<int>(line);
+        findings.findings[0].finding.source = config_line(config, line);
     }
-    if (check.result != VORN_CONF_OK && errors.empty()) {
-        errors = whole_file_error(config, check.result, check.message);
-        if (!check.note.empty())
-            errors += std::string(config) + ": note: " + check.note + "\n";
-    }
-    say_error(errors + warnings);
-}
-
-std::string findings_count(const vorn::api::ConfigCheck &check) {
-    const int e = check.errors(), w = check.warnings();
-    return std::to_string(e) + (e == 1 ? " error, " : " errors, ") + std::to_string(w) +
-           (w == 1 ? " warning" : " warnings");
+    print_findings(findings);
+    say_error(std::string("vorn: error: compile failed: ") + words + " (result " +
+              std::to_string(result) + ")\n");
 }
 
 std::string decompile_failure_text(int result, const char *table, const char *config) {

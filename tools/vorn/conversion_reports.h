@@ -11,18 +11,9 @@ namespace vorn::tool {
 
 // Prints a failed compilation as compilers do, "CONFIG:LINE: error: TEXT"
 // with the line below it (or "CONFIG: error: TEXT" and the driver's message
-// when it names no line), then "vorn: compile failed: ...", to standard
-// error.  `message` is what the driver composed.
+// as notes when it names no line), then "vorn: compile failed: ...", to
+// standard error.  `message` is what the driver composed.
 void report_compile_failure(const char *config, int result, const std::string &message);
-
-// Prints what the check of `config` found to standard error, as compilers
-// do: every error with its line and a caret under the offending word (or,
-// when the library refused the file as a whole, "CONFIG: error: WORDS", its
-// message and a note with the cause), then every warning.
-void report_findings(const char *config, const vorn::api::ConfigCheck &check);
-
-// "N errors, M warnings" (singular where one).
-std::string findings_count(const vorn::api::ConfigCheck &check);
 
 // What a failed decompilation of `table` into `config` means for the user,
 // by the driver's result, with the result and its error text.

@@ -1,10 +1,12 @@
 // The tool's checks of input and output paths (see file_checks.h).
 #include "file_checks.h"
 
+#include "command.h"
 #include "internal_api.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace vorn::tool {
 
@@ -34,13 +36,13 @@ bool job_files_ok(std::initializer_list<const char *> inputs,
             continue;
         const FileIdentity id = api::file_identity(input);
         if (id.kind == FileIdentity::Missing) {
-            std::fprintf(stderr, "vorn: cannot read \"%s\" (%s)\n", input,
-                         api::system_error_text(id.error).c_str());
+            job_failed(std::string("cannot read \"") + input + "\" (" +
+                       api::system_error_text(id.error) + ")");
             return false;
         }
         if (id.kind != FileIdentity::Regular) {
-            std::fprintf(stderr, "vorn: \"%s\" is %s; give a regular file\n", input,
-                         kind_text(id.kind));
+            job_failed(std::string("\"") + input + "\" is " + kind_text(id.kind) +
+                       "; give a regular file");
             return false;
         }
     }
@@ -55,9 +57,8 @@ bool job_files_ok(std::initializer_list<const char *> inputs,
                 continue;
             const FileIdentity in = api::file_identity(input);
             if (in.device == out.device && in.inode == out.inode) {
-                std::fprintf(stderr,
-                             "vorn: output \"%s\" is the input \"%s\"; refusing to overwrite it\n",
-                             output, input);
+                job_failed(std::string("output \"") + output + "\" is the input \"" + input +
+                           "\"; refusing to overwrite it");
                 return false;
             }
         }

@@ -19,11 +19,6 @@ std::vector<std::pair<std::string, std::string>> &stand_ins() {
     return list;
 }
 
-bool colour_wanted() {
-    static const bool wanted = std::getenv("NO_COLOR") == nullptr && api::is_terminal(stderr);
-    return wanted;
-}
-
 std::string replaced(std::string text, const std::string &from, const std::string &to) {
     for (size_t at = 0; !from.empty() && (at = text.find(from, at)) != std::string::npos;
          at += to.size())
@@ -32,6 +27,11 @@ std::string replaced(std::string text, const std::string &from, const std::strin
 }
 
 } // namespace
+
+bool colour_wanted() {
+    static const bool wanted = std::getenv("NO_COLOR") == nullptr && api::is_terminal(stderr);
+    return wanted;
+}
 
 void set_quiet(bool quiet) {
     g_quiet = quiet;
@@ -78,7 +78,7 @@ std::string shown_names(std::string text) {
 
 void add_system_reason(int error) {
     if (error != 0)
-        say_error("vorn: the system's reason: " + api::system_error_text(error) + "\n");
+        say_error("vorn: note: the system's reason: " + api::system_error_text(error) + "\n");
 }
 
 } // namespace vorn::tool

@@ -9,6 +9,9 @@
 
 namespace vorn::tool {
 
+// True when standard error is a terminal and NO_COLOR is not set.
+bool colour_wanted();
+
 // --quiet of the running command.
 void set_quiet(bool quiet);
 bool quiet();

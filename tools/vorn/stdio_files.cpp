@@ -4,6 +4,7 @@
 #include "internal_api.h"
 #include "messages.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vorn::tool {
@@ -45,8 +46,11 @@ int StdioFiles::stand_in(const char *stem, bool input, std::string &value) {
 }
 
 int StdioFiles::prepare(const Command &command, Args &args) {
-    for (size_t i = 0; i < args.operands.size() && i < command.operands.size(); ++i) {
-        const Kind kind = command.operands[i].kind;
+    const size_t rows = command.operands.size();
+    for (size_t i = 0; i < args.operands.size() && rows > 0; ++i) {
+        if (i >= rows && !command.operands.back().repeated)
+            break;
+        const Kind kind = command.operands[std::min(i, rows - 1)].kind;
         if (args.operands[i] == "-" && (kind == Kind::InText || kind == Kind::OutText))
             if (const int code = stand_in("vstdio", kind == Kind::InText, args.operands[i]);
                 code >= 0)

@@ -12,10 +12,11 @@
 set(VORN_LAYER_OBJECTS)
 set(VORN_SOURCES)
 
-# vorn_layer(NAME FOLDERS folder... [BELOW layer...])
+# vorn_layer(NAME FOLDERS folder... [BELOW layer...] [REACHES folder...])
 # BELOW names the layers directly beneath; their own lower layers come along.
+# REACHES names include folders outside src/ that the layer implements.
 function(vorn_layer name)
-  cmake_parse_arguments(L "" "" "FOLDERS;BELOW" ${ARGN})
+  cmake_parse_arguments(L "" "" "FOLDERS;BELOW;REACHES" ${ARGN})
   set(sources)
   foreach(folder IN LISTS L_FOLDERS)
     file(GLOB found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp)
@@ -63,6 +64,13 @@ function(vorn_layer name)
       LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/layers)
   endif()
 
+  # The walls file of cmake/check_includes.cmake: what each folder may include.
+  set(reachable ${folders} ${L_REACHES})
+  list(JOIN reachable "," reachable)
+  foreach(folder IN LISTS L_FOLDERS)
+    set_property(GLOBAL APPEND PROPERTY VORN_WALLS "${folder}=${reachable}")
+  endforeach()
+
   set(VORN_LAYER_OBJECTS ${VORN_LAYER_OBJECTS} $<TARGET_OBJECTS:vorn_${name}> PARENT_SCOPE)
   set(VORN_SOURCES ${VORN_SOURCES} ${sources} PARENT_SCOPE)
 endfunction()
@@ -72,7 +80,8 @@ endfunction()
 # texts, the optimizer splits period lines with the parser, the writer
 # prints maps in the optimizer's order.
 vorn_layer(platform FOLDERS platform)
-vorn_layer(frame FOLDERS frame trace BELOW platform)
+vorn_layer(trace FOLDERS trace BELOW platform)
+vorn_layer(frame FOLDERS frame BELOW trace)
 vorn_layer(table FOLDERS table BELOW frame)
 vorn_layer(tabletext FOLDERS tabletext BELOW table)
 vorn_layer(parser FOLDERS parser BELOW tabletext)
@@ -82,4 +91,8 @@ vorn_layer(conf FOLDERS conf BELOW writer)
 vorn_layer(logs FOLDERS logs BELOW frame)
 vorn_layer(exports FOLDERS exports BELOW conf logs)
 vorn_layer(report FOLDERS report BELOW conf logs)
-vorn_layer(api FOLDERS api BELOW report)
+vorn_layer(api FOLDERS api BELOW report REACHES vorn_tool)
+
+get_property(walls GLOBAL PROPERTY VORN_WALLS)
+string(REPLACE ";" "\n" walls "${walls}")
+file(WRITE ${PROJECT_BINARY_DIR}/layers/walls.txt "${walls}\n")

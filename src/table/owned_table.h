@@ -2,9 +2,8 @@
 // (tag "pTable") and the thread forgets it when its owner ends.
 #pragma once
 
-// Relative, as the internal API hands OwnedTable to the tool.
-#include "../frame/held_block.h"
-#include "table.h"
+#include "frame/held_block.h"
+#include "table/table.h"
 
 #include <memory>
 

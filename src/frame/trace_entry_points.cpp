@@ -1,5 +1,6 @@
-// The three entry points of the trace: the library's debug and error prints
-// and the host's ptrace, plus the set_debug export.
+// The entry points of the trace that read the thread's state: the library's
+// debug and error prints, the host's ptrace and the set_debug export.  They
+// live with the state they read; trace/ itself knows only the platform.
 #include "frame/frame.h"
 #include "platform/platform.h"
 #include "trace/trace.h"

@@ -42,9 +42,9 @@ void BM_WriteAndReadBinTable(benchmark::State &state) {
     auto buf = work_table(static_cast<int>(state.range(0)));
     const std::string path = "table_bench.bin";
     for (auto _ : state) {
-        write_hex_file(reinterpret_cast<table_t *>(buf.data()), path.c_str());
+        write_table_file(reinterpret_cast<table_t *>(buf.data()), path.c_str());
         table_t *read = nullptr;
-        benchmark::DoNotOptimize(read_hex_file(&read, path.c_str()));
+        benchmark::DoNotOptimize(read_table_file(&read, path.c_str()));
         myFree(read, "pTable");
         set_instance_table(nullptr);
     }

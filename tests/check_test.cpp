@@ -4,13 +4,13 @@
 // examples that compile back without a word, and over generated
 // configurations the promise that every map line either reaches the table
 // or is named by a warning.
-#include "api/internal_api.h"
 #include "conf/check.h"
 #include "parser/parser.h"
 #include "support/config_generator.h"
 #include "support/log_golden.h"
 #include "support/text_files.h"
 #include "vorn_b32.h"
+#include "vorn_tool/api.h"
 
 #include <algorithm>
 #include <filesystem>

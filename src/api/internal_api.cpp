@@ -1,6 +1,6 @@
-// The internal API's own entries: the conversions with their messages and
-// the owned table, over the conf, logs, table and frame layers.
-#include "api/internal_api.h"
+// The tool's API (vorn_tool/api.h): the conversions with their messages, the
+// configuration check and the record comparisons, over the conf, logs,
+// report, table and frame layers.
 #include "conf/check.h"
 #include "conf/mkconf_driver.h"
 #include "conf/self_check.h"
@@ -12,6 +12,7 @@
 #include "report/report.h"
 #include "table/bin_table.h"
 #include "vorn_b32.h"
+#include "vorn_tool/api.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -23,6 +24,25 @@
 namespace vorn::api {
 
 namespace {
+
+// The layers' counts in the API's own records.
+void copy_stats(const logs::LogcallStats &from, LogcallStats *to) {
+    if (to != nullptr)
+        *to = {from.records,  from.outgoing,    from.incoming,
+               from.rejected, from.unconverted, from.tail_bytes};
+}
+void copy_stats(const logs::AlarmStats &from, AlarmStats *to) {
+    if (to != nullptr)
+        *to = {from.events, from.invalid};
+}
+void copy_stats(const logs::TraceStats &from, TraceStats *to) {
+    if (to != nullptr)
+        *to = {from.records};
+}
+void copy_stats(const logs::MergeStats &from, MergeStats *to) {
+    if (to != nullptr)
+        *to = {from.first, from.second};
+}
 
 // Runs one conversion; a throw becomes the result the export would give.
 template <class Job> Outcome guarded(Job &&job) {
@@ -175,7 +195,7 @@ Outcome write_checked_table(const ConfigCheck &check, const char *table) {
             return static_cast<int>(VORN_CONF_CANNOT_WRITE);
         char err[kErrStrSize] = {};
         const int result =
-            mkconf_bin_write_result(write_hex_file(check.report->table.get(), table), err, table);
+            mkconf_bin_write_result(write_table_file(check.report->table.get(), table), err, table);
         m->assign(err, ::strnlen(err, sizeof err));
         return result;
     });
@@ -208,9 +228,12 @@ Outcome decompile_table(const char *table, const char *config, bool lossless) {
 
 Outcome alarm_report(const char *report, const char *log, const char *source, const char *headline,
                      AlarmStats *stats) {
-    return guarded([&](std::string *m) {
-        return make_alarm_report(report, log, 0, source, headline, m, stats);
+    logs::AlarmStats counted;
+    Outcome done = guarded([&](std::string *m) {
+        return make_alarm_report(report, log, 0, source, headline, m, &counted);
     });
+    copy_stats(counted, stats);
+    return done;
 }
 
 Outcome call_lists(const CallListFiles &files, LogcallStats *stats) {
@@ -220,20 +243,30 @@ Outcome call_lists(const CallListFiles &files, LogcallStats *stats) {
     job.infile = files.infile;
     job.rejectfile = files.rejectfile;
     job.csvfile = files.csvfile;
-    job.stats = stats;
-    return guarded([&](std::string *m) { return make_logcall_lists(job, m); });
+    logs::LogcallStats counted;
+    job.stats = &counted;
+    Outcome done = guarded([&](std::string *m) { return make_logcall_lists(job, m); });
+    copy_stats(counted, stats);
+    return done;
 }
 
 Outcome merge_call_lists(const char *first, const char *second, const char *destination,
                          MergeStats *stats) {
-    return guarded(
-        [&](std::string *) { return vorn::merge_call_lists(first, second, destination, stats); });
+    logs::MergeStats counted;
+    Outcome done = guarded([&](std::string *) {
+        return vorn::merge_call_lists(first, second, destination, &counted);
+    });
+    copy_stats(counted, stats);
+    return done;
 }
 
 Outcome protocol_trace(const char *binfile, const char *textfile, const char *label,
                        const char *pcapng, TraceStats *stats) {
-    return guarded(
-        [&](std::string *m) { return make_trace(binfile, textfile, label, pcapng, m, stats); });
+    logs::TraceStats counted;
+    Outcome done = guarded(
+        [&](std::string *m) { return make_trace(binfile, textfile, label, pcapng, m, &counted); });
+    copy_stats(counted, stats);
+    return done;
 }
 
 namespace {
@@ -254,7 +287,12 @@ bool read_head(const char *path, std::string &head, uint64_t &size) {
 
 } // namespace
 
-bool input_is(const char *path, InputKind expected, std::string &why) {
+// The API's kinds are the layers' kinds, named alike.
+static_assert(static_cast<int>(InputKind::Unknown) == static_cast<int>(logs::InputKind::Unknown));
+static_assert(static_cast<int>(InputKind::Text) == static_cast<int>(logs::InputKind::Text));
+
+bool input_is(const char *path, InputKind wanted, std::string &why) {
+    const auto expected = static_cast<logs::InputKind>(wanted);
     std::string head;
     uint64_t size = 0;
     if (!read_head(path, head, size)) {
@@ -265,19 +303,13 @@ bool input_is(const char *path, InputKind expected, std::string &why) {
     const logs::KindCheck check = logs::check_kind(expected, head, size);
     if (check.fits)
         return true;
-    const InputKind likely = report::likely_kind(head, size);
-    why = std::string(path) + " is not " + kind_name(expected) + " (";
-    if (likely != InputKind::Unknown && likely != expected)
-        why += std::string("it looks like ") + kind_name(likely) + ")";
+    const logs::InputKind likely = report::likely_kind(head, size);
+    why = std::string(path) + " is not " + logs::kind_name(expected) + " (";
+    if (likely != logs::InputKind::Unknown && likely != expected)
+        why += std::string("it looks like ") + logs::kind_name(likely) + ")";
     else
         why += check.reason + ")";
     return false;
-}
-
-InputKind likely_kind(const char *path) {
-    std::string head;
-    uint64_t size = 0;
-    return read_head(path, head, size) ? report::likely_kind(head, size) : InputKind::Unknown;
 }
 
 namespace {
@@ -315,7 +347,7 @@ std::string describe_differences(const std::vector<RecordDifference> &difference
 
 TextCheck check_decompiled(const char *table, const char *config) {
     TextCheck check;
-    const OwnedTable record = read_table_file(table);
+    const OwnedTable record = read_owned_table(table);
     std::string text;
     if (record == nullptr || !read_text(config, text)) {
         check.result = -2;
@@ -331,12 +363,12 @@ TextCheck check_decompiled(const char *table, const char *config) {
 
 bool compare_table_files(const char *a, const char *b, bool stamps,
                          std::vector<RecordDifference> &differences) {
-    const OwnedTable first = read_table_file(a);
+    const OwnedTable first = read_owned_table(a);
     if (first == nullptr)
         return false;
     // The reader registers each table it reads; the first one stays ours.
     set_instance_table(nullptr);
-    const OwnedTable second = read_table_file(b);
+    const OwnedTable second = read_owned_table(b);
     if (second == nullptr)
         return false;
     RecordCompareOptions options;
@@ -357,19 +389,6 @@ const char *tool_name() {
     const char *name = nullptr;
     get_tool_name(&name);
     return name != nullptr ? name : "";
-}
-
-OwnedTable read_table_file(const char *path) {
-    table_t *table = nullptr;
-    const int r = read_hex_file(&table, path);
-    OwnedTable owned(table);
-    if (r != 0)
-        owned.reset();
-    return owned;
-}
-
-uint16_t table_checksum(const table_t *table) {
-    return table_crc(table);
 }
 
 } // namespace vorn::api

@@ -459,7 +459,7 @@ int write_checked_table(const CheckReport &report, const char *binfile) {
     if (report.table == nullptr || binfile == nullptr)
         return VORN_CONF_CANNOT_WRITE;
     char err[kErrStrSize] = {};
-    return mkconf_bin_write_result(write_hex_file(report.table.get(), binfile), err, binfile);
+    return mkconf_bin_write_result(write_table_file(report.table.get(), binfile), err, binfile);
 }
 
 } // namespace vorn

@@ -65,7 +65,7 @@ constexpr Row kAsciiRead[] = {
     {kAnyOther, VORN_CONF_WRITE_FAILED, Message::Print, nullptr},
 };
 
-// ASCII to binary, the result of write_hex_file.
+// ASCII to binary, the result of write_table_file.
 constexpr Row kBinWrite[] = {
     {code(TableFileResult::Ok), VORN_CONF_OK, Message::None, nullptr},
     {code(TableFileResult::TooManyEntries), VORN_CONF_TOO_MANY, Message::TooMany, kTooManyEntries},
@@ -73,7 +73,7 @@ constexpr Row kBinWrite[] = {
     {kAnyOther, VORN_CONF_CANNOT_WRITE, Message::None, nullptr},
 };
 
-// Binary to ASCII, the result of read_hex_file (never Ok here).
+// Binary to ASCII, the result of read_table_file (never Ok here).
 constexpr Row kBinRead[] = {
     {code(TableFileResult::TooManyEntries), VORN_CONF_TOO_MANY, Message::TooMany, kTooManyEntries},
     {kAnyOther, VORN_CONF_CANNOT_READ, Message::None, nullptr},

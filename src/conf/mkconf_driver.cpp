@@ -123,7 +123,7 @@ int ascii_to_bin(const char *cfgfile, const char *binfile, MkconfState &state) {
     }
 
     dbg_printf("ASCII(%s)->BIN(%s) conversion OK\n", cfgfile, binfile);
-    const int w = write_hex_file(state.table.get(), binfile);
+    const int w = write_table_file(state.table.get(), binfile);
     dbg_printf("conftool#%u: mkconf: err=%d\n", kLineWritten, w);
     const int result = mkconf_bin_write_result(w, state.err_str.get(), binfile);
     state.end.status = result == VORN_CONF_OK ? MkconfStatus::Clean : MkconfStatus::HandledError;
@@ -144,7 +144,7 @@ int bin_to_ascii(const char *cfgfile, const char *binfile, MkconfState &state) {
     }
 
     dbg_printf("call read_hex_file(,%s)\n", binfile);
-    const int r = read_hex_file(state.table.out(), binfile);
+    const int r = read_table_file(state.table.out(), binfile);
     if (r != 0) {
         state.end.status = r == code(TableFileResult::TooManyEntries) ? MkconfStatus::HandledError
                                                                       : MkconfStatus::EarlyFailure;
@@ -273,7 +273,16 @@ int write_ascii_table(table_t *table, const char *cfgfile, char *err_str,
     return write_ascii_table15(table, cfgfile, err_str, options);
 }
 
-int read_hex_file(table_t **table, const char *binfile) {
+OwnedTable read_owned_table(const char *binfile) {
+    table_t *table = nullptr;
+    const int r = read_table_file(&table, binfile);
+    OwnedTable owned(table);
+    if (r != 0)
+        owned.reset();
+    return owned;
+}
+
+int read_table_file(table_t **table, const char *binfile) {
     *table = nullptr;
     std::FILE *file = binfile != nullptr ? std::fopen(binfile, "rb") : nullptr;
     if (file == nullptr) {
@@ -312,7 +321,7 @@ int read_bin_table(table_t **table, std::FILE *stream) {
     return read_bin_table15(table, stream);
 }
 
-int write_hex_file(table_t *table, const char *binfile) {
+int write_table_file(table_t *table, const char *binfile) {
     dbg_printf("call write_bin_table\n");
     const int result = write_bin_table(table, binfile);
     dbg_printf("%s#%u: write_hex_file: err=%d\n", source_tail(kDriverSource), kLineWriteHexFile,

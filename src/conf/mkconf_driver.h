@@ -9,6 +9,7 @@
 #pragma once
 
 #include "parser/parse_state.h"
+#include "table/owned_table.h"
 #include "table/table.h"
 #include "writer/ascii_writer.h"
 
@@ -72,15 +73,18 @@ int write_ascii_table(table_t *table, const char *cfgfile, char *err_str,
 // the caller releases.  Returns TableFileResult::Failed (cannot open, or the
 // reader failed), TooManyEntries (map part too big) or Ok (also for an
 // empty file: no table).
-int read_hex_file(table_t **table, const char *binfile);
+// (Its trace lines keep the box's name of this step, read_hex_file.)
+int read_table_file(table_t **table, const char *binfile);
+// read_table_file into an owner; nullptr when the file gave no table.
+OwnedTable read_owned_table(const char *binfile);
 
 // Reads the first 200 bytes, checks the version at byte 4 (behind "TF"),
 // rewinds and calls read_bin_table15.  Returns TableFileResult::Failed for a
 // short file or another version, else read_bin_table15's result.
 int read_bin_table(table_t **table, std::FILE *stream);
 
-// write_bin_table with its trace line.
-int write_hex_file(table_t *table, const char *binfile);
+// write_bin_table with its trace line (under the box's name write_hex_file).
+int write_table_file(table_t *table, const char *binfile);
 
 // Checks the table's version (TableFileResult::Failed for another) and
 // calls write_bin_table15.
@@ -100,9 +104,9 @@ int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str);
 // ASCII to binary, reader result r (r != 0).  Prints and extends err_str as
 // the row demands and returns mkconf's result.
 int mkconf_ascii_read_failed(int r, char *err_str, const char *cfgfile);
-// ASCII to binary, writer result w of write_hex_file.
+// ASCII to binary, writer result w of write_table_file.
 int mkconf_bin_write_result(int w, char *err_str, const char *binfile);
-// Binary to ASCII, reader result r of read_hex_file (r != 0).
+// Binary to ASCII, reader result r of read_table_file (r != 0).
 int mkconf_bin_read_failed(int r, char *err_str);
 // Binary to ASCII, writer result w of write_ascii_table.
 int mkconf_ascii_write_result(int w, char *err_str, const char *cfgfile);

@@ -2,8 +2,8 @@
 // a report, only checks that the log can be converted.
 #include "command.h"
 #include "file_checks.h"
-#include "internal_api.h"
 #include "messages.h"
+#include "vorn_tool/api.h"
 
 #include <cstdio>
 #include <cstring>

@@ -3,10 +3,10 @@
 // calls; with --csv also a table of every record for spreadsheets.
 #include "command.h"
 #include "file_checks.h"
-#include "internal_api.h"
 #include "messages.h"
 #include "temp_files.h"
 #include "vorn_b32.h"
+#include "vorn_tool/api.h"
 
 #include <cstdio>
 #include <cstdlib>

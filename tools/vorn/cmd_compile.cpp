@@ -8,10 +8,9 @@
 #include "conversion_reports.h"
 #include "diagnostics.h"
 #include "file_checks.h"
-#include "internal_api.h"
 #include "messages.h"
 #include "vorn_b32.h"
-#include "warning_switches.h"
+#include "vorn_tool/api.h"
 
 #include <cstdio>
 #include <cstdlib>

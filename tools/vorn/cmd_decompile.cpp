@@ -8,9 +8,9 @@
 #include "command.h"
 #include "conversion_reports.h"
 #include "file_checks.h"
-#include "internal_api.h"
 #include "messages.h"
 #include "vorn_b32.h"
+#include "vorn_tool/api.h"
 
 #include <cstdio>
 #include <cstring>
@@ -18,7 +18,8 @@
 
 namespace {
 
-using namespace vorn;
+namespace api = vorn::api;
+namespace tool = vorn::tool;
 
 // Warns of each setting of `table` that the text `config` does not carry;
 // true when it carries them all.

@@ -28,11 +28,11 @@
 #include "command.h"
 #include "conversion_reports.h"
 #include "file_checks.h"
-#include "internal_api.h"
 #include "messages.h"
 #include "temp_files.h"
 #include "unified_diff.h"
 #include "vorn_b32.h"
+#include "vorn_tool/api.h"
 
 #include <cstdio>
 #include <cstring>
@@ -41,7 +41,8 @@
 
 namespace {
 
-using namespace vorn;
+namespace api = vorn::api;
+namespace tool = vorn::tool;
 
 constexpr int kSame = 0, kDifferent = 1, kTrouble = 2;
 
@@ -65,7 +66,7 @@ bool is_binary_table(const char *path, bool &binary) {
                          "\": " + api::system_error_text(api::last_error()));
         return false;
     }
-    char head[kTableHeadSize];
+    char head[api::kTableHeadSize];
     const size_t got = std::fread(head, 1, sizeof head, file);
     const bool ok = std::ferror(file) == 0;
     std::fclose(file);

@@ -3,8 +3,8 @@
 // FIRST; the replacement is a single rename, so FIRST is never lost.
 #include "command.h"
 #include "file_checks.h"
-#include "internal_api.h"
 #include "messages.h"
+#include "vorn_tool/api.h"
 
 #include <cctype>
 #include <cstdio>

@@ -6,28 +6,23 @@
 #include "command.h"
 #include "diagnostics.h"
 #include "file_checks.h"
-#include "internal_api.h"
 #include "messages.h"
+#include "vorn_tool/api.h"
 
 #include <cstdio>
 #include <string>
 
 namespace {
 
-using namespace vorn;
+namespace api = vorn::api;
+namespace tool = vorn::tool;
 
 // Writes `page` to `path` through an output file that replaces the old
 // page only when the new one is complete.  False (the user told) when not.
 bool write_page_file(const char *path, const std::string &page) {
-    api::OutputFile out;
-    api::set_last_error(0);
-    const bool written = out.create(path, "wb") &&
-                         std::fwrite(page.data(), 1, page.size(), out.get()) == page.size() &&
-                         out.commit();
-    if (written)
+    if (api::write_complete_file(path, page))
         return true;
     const int error = api::last_error();
-    out.discard();
     tool::job_failed(std::string("cannot write \"") + path + "\"" +
                      (error != 0 ? ": " + api::system_error_text(error) : std::string()));
     return false;

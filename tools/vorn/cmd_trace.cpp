@@ -3,9 +3,9 @@
 // for Wireshark and tshark.
 #include "command.h"
 #include "file_checks.h"
-#include "internal_api.h"
 #include "messages.h"
 #include "temp_files.h"
+#include "vorn_tool/api.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,10 +2,9 @@
 // that compile and decompile.
 #include "conversion_reports.h"
 
-#include "diagnostics.h"
-#include "internal_api.h"
 #include "messages.h"
 #include "vorn_b32.h"
+#include "vorn_tool/api.h"
 
 #include <cstdio>
 #include <cstdlib>

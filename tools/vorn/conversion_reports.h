@@ -3,7 +3,7 @@
 // report its failures in the same words.
 #pragma once
 
-#include "internal_api.h"
+#include "vorn_tool/api.h"
 
 #include <string>
 

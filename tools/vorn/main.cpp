@@ -3,10 +3,10 @@
 // command shares (the console, "-" for standard input and output) and
 // closes standard output, whose failure fails the run like any other write.
 #include "command.h"
-#include "internal_api.h"
 #include "messages.h"
 #include "stdio_files.h"
 #include "vorn_b32.h"
+#include "vorn_tool/api.h"
 
 #include <csignal>
 #include <cstdio>
@@ -15,7 +15,8 @@
 
 namespace {
 
-using namespace vorn;
+namespace api = vorn::api;
+namespace tool = vorn::tool;
 
 // "vorn 1.0.0.0 (Vorn_B32 library 1.0.0.0)".
 void print_version() {

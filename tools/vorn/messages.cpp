@@ -1,7 +1,7 @@
 // The tool's notes and error lines (see messages.h).
 #include "messages.h"
 
-#include "internal_api.h"
+#include "vorn_tool/api.h"
 
 #include <cstdio>
 #include <cstdlib>

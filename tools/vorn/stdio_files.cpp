@@ -1,8 +1,8 @@
 // The stand-in files of "-" (see stdio_files.h).
 #include "stdio_files.h"
 
-#include "internal_api.h"
 #include "messages.h"
+#include "vorn_tool/api.h"
 
 #include <algorithm>
 #include <cstdio>

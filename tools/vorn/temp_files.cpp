@@ -2,8 +2,8 @@
 #include "temp_files.h"
 
 #include "command.h"
-#include "internal_api.h"
 #include "vorn_b32.h"
+#include "vorn_tool/api.h"
 
 namespace vorn::tool {
 

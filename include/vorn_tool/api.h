@@ -1,0 +1,247 @@
+// The tool's API: what the vorn tool may use from inside the library beyond
+// the 26 exports of vorn_b32.h.  This header stands alone (the public header
+// and the standard library); the library implements it in src/api, and the
+// tool links a library whose only visible symbols are these entries and the
+// exports, so nothing else inside can be called from tools/.
+//
+// Each entry says why the tool needs it rather than an export.  A new entry
+// comes with its reason; its types are defined here, never taken from a
+// layer, and the library copies its own into them.
+#pragma once
+
+#include "vorn_b32.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vorn {
+struct CheckReport;
+}
+
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility push(default)
+#endif
+
+namespace vorn::api {
+
+// ---- conversions ------------------------------------------------------------------
+
+// The exports report a failure as a number and put the text into the trace;
+// the tool shows the user the text the library composed.  A conversion hands
+// back both and never throws: a failed allocation is VORN_CONF_NO_MEMORY and
+// any other failure VORN_CONF_WRITE_FAILED, as the exports answer.
+struct Outcome {
+    int result = 0;      // 0 or the negative result the export would return
+    std::string message; // what the library composed for the user; may be empty
+    int error = 0;       // the system's error number the job left (0: none)
+};
+
+// Counts of what a conversion did, for the tool's summary line; the exports
+// have no place for them.
+struct LogcallStats {
+    uint64_t records = 0, outgoing = 0, incoming = 0, rejected = 0, unconverted = 0;
+    uint64_t tail_bytes = 0; // bytes behind the last whole record (a log cut short)
+};
+struct AlarmStats {
+    uint64_t events = 0, invalid = 0;
+};
+struct TraceStats {
+    uint64_t records = 0;
+};
+struct MergeStats {
+    uint64_t first = 0, second = 0;
+};
+
+// mkconf from ASCII to binary, with the message mkconf traces: the tool turns
+// its "Line n:@TEXT@" head into "CONFIG:LINE: error:".
+Outcome compile_config(const char *config, const char *table);
+// mkconf from binary to ASCII; `lossless` (no export has it) writes for each
+// setting whose usual line compiles to other bytes the line that gives the
+// table's own.
+Outcome decompile_table(const char *table, const char *config, bool lossless = false);
+// mkalarm, with the message as a string rather than the host's buffer.
+Outcome alarm_report(const char *report, const char *log, const char *source, const char *headline,
+                     AlarmStats *stats = nullptr);
+
+// mklogcall plus the CSV list, which the export has no argument for.
+// Unused lists are nullptr.
+struct CallListFiles {
+    const char *binfile = nullptr;
+    const char *outfile = nullptr;
+    const char *infile = nullptr;
+    const char *rejectfile = nullptr;
+    const char *csvfile = nullptr;
+};
+Outcome call_lists(const CallListFiles &files, LogcallStats *stats = nullptr);
+// merge_logcall with counts; a null destination replaces `first`.
+Outcome merge_call_lists(const char *first, const char *second, const char *destination,
+                         MergeStats *stats = nullptr);
+// mktrace plus the pcapng capture (pcapng may be nullptr).
+Outcome protocol_trace(const char *binfile, const char *textfile, const char *label,
+                       const char *pcapng, TraceStats *stats = nullptr);
+
+// ---- kinds of input ---------------------------------------------------------------
+
+// The exports convert whatever a host hands them; the tool refuses a file of
+// the wrong kind before it writes anything, by the library's own checks.
+enum class InputKind { Table, Config, CallLog, CallList, EventLog, Trace, Text, Unknown };
+// True when `path` holds `expected` (a log kind; an empty file is every
+// kind).  Otherwise false with `why`: "PATH is not a call log (it looks like
+// a configuration)", the check's reason, or the system's reason.
+bool input_is(const char *path, InputKind expected, std::string &why);
+
+// ---- configuration check ----------------------------------------------------------
+
+// `vorn check` and `vorn compile` show what every line did, in compiler form,
+// and `vorn compile` writes the very table it checked: mkconf has no way to
+// hand either out.
+
+// One finding: "CONFIG:LINE:COLUMN: error: TEXT", the source line and a
+// caret under the offending word; every line ends in "\n".
+struct Finding {
+    int line = 0; // 0: the file as a whole
+    bool error = false;
+    std::string text;
+};
+
+struct ConfigCheck {
+    int result = 0;                // what mkconf returns for reading the file
+    std::string message;           // the library's message for it
+    std::string note;              // the cause behind a refusal that the message leaves open
+    std::vector<Finding> findings; // by line, errors and warnings mixed
+    // What the check kept (the compiled table when asked and the read was
+    // clean); the tool only hands it back to write_checked_table.
+    std::shared_ptr<const CheckReport> report;
+
+    int errors() const;
+    int warnings() const;
+};
+
+// Reads `config` with the thread's settings as mkconf does.  With
+// `keep_going` every failing line is listed, otherwise the first one ends
+// the read.  Never throws.
+ConfigCheck check_config(const char *config, bool keep_going, bool keep_table);
+// Writes the table a check kept, with mkconf's result and message.
+Outcome write_checked_table(const ConfigCheck &check, const char *table);
+
+// ---- report pages -----------------------------------------------------------------
+
+// `vorn report`: the library's HTML page of a table, a configuration or a
+// log, which no export makes.  `shown` is the file's name on the page.  0,
+// or a negative result with the reason in `why`.
+int report_page(const char *path, const std::string &shown, std::string &page, std::string &why);
+
+// ---- records ----------------------------------------------------------------------
+
+// `vorn decompile` says what its text will not give back and `vorn diff`
+// tells two tables apart beyond their texts, by the library's own
+// field-by-field comparison, so that fields are named alike everywhere.
+struct RecordDifference {
+    std::string field, expected, actual;
+};
+// One line per difference: "<field>: <expected> -> <actual>".
+std::string describe_differences(const std::vector<RecordDifference> &differences);
+
+struct TextCheck {
+    // 0, or the compiler's negative result and message when the text does
+    // not compile; -2 and a message when the table or the text cannot be read.
+    int result = 0;
+    std::string message;
+    std::vector<RecordDifference> differences; // stamps left out
+};
+// Compiles `config` in memory, without listings, and compares the record
+// with the table file `table`.
+TextCheck check_decompiled(const char *table, const char *config);
+// The differences of the table file `b` from `a`, stamps only when
+// `stamps`; false when either cannot be read as a table.
+bool compare_table_files(const char *a, const char *b, bool stamps,
+                         std::vector<RecordDifference> &differences);
+
+// ---- binary tables ----------------------------------------------------------------
+
+// `vorn verify` and `vorn info` check and show a table file with the
+// library's own reader and checksum, which no export offers.
+struct TableFileInfo {
+    std::string format;         // the format field as stored
+    int used_maps = 0;          // table_used_map_entries
+    int max_maps = 0;           // what a table can hold
+    uint64_t file_size = 0;     // bytes of the file
+    uint64_t expected_size = 0; // bytes a table with `used_maps` maps holds
+    unsigned stored_crc = 0;    // table_crc16
+    unsigned computed_crc = 0;  // the CRC-16 the box computes
+    // The head fields in file order: name and value as JSON text; the
+    // remote password masked unless asked for.
+    std::vector<std::pair<std::string, std::string>> fields;
+};
+// Reads the table file `path`; false with the reason in `why` when its head,
+// size or format rule it out or the reader refuses it.
+bool read_table_info(const char *path, bool show_password, TableFileInfo &info, std::string &why);
+// A table text as a JSON string (bytes above 7Fh as the Latin-1 characters
+// they are in the box's character set).
+std::string json_string(const std::string &text);
+// The bytes of a table head: a file with fewer cannot be a table, and a
+// configuration never holds a zero byte among them.
+inline constexpr std::size_t kTableHeadSize = 2540;
+
+// ---- texts of results -------------------------------------------------------------
+
+// The tool words a failure as the library's own vocabulary does.
+const char *mkconf_result_words(int result); // "Syntax Error", ...
+const char *error_text(int code);            // the text of code 0..89 ("" for others)
+
+// The tool name set for this thread ("" when none): the tool names itself
+// after the job only when the user gave no name; no export reads it back.
+const char *tool_name();
+
+// ---- platform services ------------------------------------------------------------
+
+// The tool checks its files, reads them and writes its own temporary files
+// the way the library does on every system, so it takes the same services.
+struct FileIdentity {
+    enum Kind { Missing, Regular, Folder, Fifo, Device, Other } kind = Missing;
+    uint64_t device = 0; // together with inode: the same file, however named
+    uint64_t inode = 0;
+    int error = 0; // the system's error number when the path could not be examined
+};
+FileIdentity file_identity(const char *path);
+bool file_size(const char *path, uint64_t *size);
+// A regular file opened for binary reading; nullptr (and the error set) else.
+std::FILE *open_regular_file(const char *path);
+bool read_whole_file(const char *path, std::string &bytes);
+bool remove_file(const char *path);
+std::string temp_folder(); // without a trailing separator
+// The system's error number as the library keeps it, and its text.
+int last_error();
+void set_last_error(int error);
+std::string system_error_text(int error);
+// Writes `bytes` to `path` through an output that replaces the old file only
+// when the new one is complete, as the library's outputs do; false with the
+// system's error number left in last_error().
+bool write_complete_file(const char *path, const std::string &bytes);
+
+// The tool keeps standard output for data: the conversions' console lines go
+// to `stream`, progress only on a terminal, none with --quiet.
+struct ConsoleSettings {
+    std::FILE *stream = nullptr; // nullptr: standard output
+    bool quiet = false;
+    bool progress = true;
+};
+void set_console(const ConsoleSettings &settings);
+void set_console_quiet(bool quiet);
+bool console_progress_shown();
+bool is_terminal(std::FILE *stream);
+// --debug: the trace goes to standard error instead of the debugger output.
+void set_debug_output_stderr();
+// The library's module name (`vorn --version`) and the hosts' path size.
+inline constexpr const char *kModuleLabel = "Vorn_B32.DLL";
+inline constexpr std::size_t kPathMax = 260;
+
+} // namespace vorn::api
+
+#if defined(__GNUC__) && !defined(_WIN32)
+#pragma GCC visibility pop
+#endif

@@ -8,6 +8,7 @@
 #include "parser/parser.h"
 #include "support/config_generator.h"
 #include "support/log_golden.h"
+#include "support/run_tool.h"
 #include "support/text_files.h"
 #include "vorn_b32.h"
 #include "vorn_tool/api.h"
@@ -92,6 +93,28 @@ TEST(Check, ReportOfEveryKindOfFinding) {
     }
     expect_golden("compiler/check.golden", replaced(out, dir.path(), "$DIR"));
     reset_holiday_file_state_for_tests(); // the holiday file goes with the folder
+}
+
+// `vorn check` opens its configuration once: the version scan, the parse
+// and the findings' source lines all come from the one read.
+TEST(Check, ToolOpensTheConfigurationOnce) {
+#ifdef _WIN32
+    GTEST_SKIP() << "counted with strace";
+#endif
+    if (run_shell("command -v strace").exit_code != 0)
+        GTEST_SKIP() << "strace is not installed";
+    TempDir dir;
+    write_file(dir.file("box.cfg"), "TABLE=TF01.5\nNOSUCHKEY=1" + kPad);
+    const ToolRun run = run_shell("strace -f -qq -e trace=open,openat -o " +
+                                  shell_quote(dir.file("opens.txt")) + " " +
+                                  shell_quote(VORN_TOOL_PATH) + " check " +
+                                  shell_quote(dir.file("box.cfg")));
+    EXPECT_NE(run.err.find(" NOSUCHKEY=1\n"), std::string::npos) << run.err; // its source line
+    const std::string opens = read_file(dir.file("opens.txt"));
+    size_t count = 0;
+    for (size_t at = 0; (at = opens.find("box.cfg\"", at)) != std::string::npos; ++at)
+        ++count;
+    EXPECT_EQ(count, 1u) << opens;
 }
 
 // The cause behind each refusal, beside the library's own result.

@@ -9,6 +9,7 @@
 #include "conf/check_values.h"
 #include "conf/mkconf_driver.h"
 #include "frame/frame.h"
+#include "frame/held_block.h"
 #include "optimize/map_origins.h"
 #include "parser/parse_observer.h"
 #include "parser/parser.h"
@@ -383,10 +384,6 @@ void sort_by_line(std::vector<Diagnostic> &records, size_t second_run) {
 
 } // namespace
 
-void CheckedTableRelease::operator()(table_t *table) const {
-    myFree(table, "pt");
-}
-
 int CheckReport::errors() const {
     return static_cast<int>(
         std::count_if(diagnostics.begin(), diagnostics.end(),
@@ -418,16 +415,15 @@ CheckReport check_config(const char *cfgfile, const CheckOptions &options) {
     uint64_t size = 0;
     const bool exists = cfgfile != nullptr && platform::file_size(cfgfile, &size);
     std::vector<char> err(kErrStrSize, '\0');
-    table_t *table = nullptr;
+    HeldBlock<table_t, release_parsed_table> table;
     int r = code(ParseResult::CannotRead);
     size_t fates_from = 0; // the records of map fates, behind those of the parse
     if (exists && size >= kMinAsciiFileSize) {
-        const ScopedParseObserver watching(&obs);
-        const ScopedMapOrigins following(&origins);
-        r = read_ascii_table(&table, cfgfile, err.data());
+        report.source = ConfigSource::load(cfgfile);
+        r = read_ascii_table(table.out(), report.source, err.data(), {&obs, &origins});
         fates_from = obs.records.size();
-        if (r == 0 && table != nullptr)
-            map_fates(table, origins, obs, obs.records);
+        if (r == 0 && table.get() != nullptr)
+            map_fates(table.get(), origins, obs, obs.records);
         if (r == 0 && obs.failure != 0) { // the parse read on past its failures
             r = obs.failure;
             std::snprintf(err.data(), err.size(), "%s", obs.failure_head.c_str());
@@ -448,9 +444,9 @@ CheckReport check_config(const char *cfgfile, const CheckOptions &options) {
                                                 "the UTF-8 byte-order mark before the first "
                                                 "line is skipped"));
     if (options.keep_table && report.result == 0)
-        report.table.reset(table);
+        report.table.reset(table.release());
     else
-        myFree(table, "pt");
+        table.reset();
     set_instance_table(nullptr);
     return report;
 }

@@ -14,8 +14,8 @@
 // listings are those of mkconf.
 #pragma once
 
-#include "conf/finding_names.h"
-#include "conf/finding_text.h"
+#include "parser/config_source.h"
+#include "table/owned_table.h"
 #include "table/table.h"
 
 #include <memory>
@@ -52,16 +52,13 @@ struct CheckOptions {
 };
 
 // Releases a table working buffer of a report.
-struct CheckedTableRelease {
-    void operator()(table_t *table) const;
-};
-
 struct CheckReport {
     int result = 0;      // what mkconf would return for reading the file (VORN_CONF_...)
     std::string message; // the library's message for it ("Line 3:@TEXT@Syntax Error")
     std::string note;    // the cause behind a refusal the message does not name
     std::vector<Diagnostic> diagnostics; // by line, errors and warnings mixed
-    std::unique_ptr<table_t, CheckedTableRelease> table;
+    ParsedTable table;                   // the compiled table, when kept
+    ConfigSource source;                 // the file as the compile read it, for the findings' lines
 
     int errors() const;
     int warnings() const;

@@ -1,5 +1,5 @@
 // The configuration compiler: an ASCII configuration file becomes a table
-// working buffer ready for the binary writer.  The parser reads the file;
+// working buffer ready for the binary writer.  The parser reads the source;
 // the optimizer then orders the maps and builds the periods and indexes,
 // and the listings are written; last comes the format check.
 #include "conf/mkconf_driver.h"
@@ -14,10 +14,13 @@
 
 namespace vorn {
 
-int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str) {
+int read_ascii_table15(table_t **table, const ConfigSource &source, char *err_str,
+                       const CompileWatchers &watchers) {
+    const char *cfgfile = source.origin.c_str();
     ParseState ps;
     ps.verbose = announce_conversion(kCompilerHost);
-    const int parsed = parse_ascii_config(ps, table, cfgfile, err_str);
+    ps.observer = watchers.observer;
+    const int parsed = parse_ascii_config(ps, table, source, err_str);
     if (parsed != 0)
         return parsed;
 
@@ -27,6 +30,7 @@ int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str) {
     // The period block goes back with `ps` on every way out, also when a
     // sort finds no room for its buffer and throws.
     ListingFile map_listing("mfp");
+    const ScopedMapOrigins following(watchers.origins);
     const int optimized = optimize_maps(ps, cfgfile, err_str, kErrStrSize, map_listing);
     if (optimized != code(OptimizeResult::Ok))
         return optimized; // the reader results Warning and ListingNotWritten

@@ -221,17 +221,24 @@ uint16_t table_version(const table_t *table) {
 // ---- wrappers -------------------------------------------------------------------
 
 int read_ascii_table(table_t **table, const char *cfgfile, char *err_str) {
+    return read_ascii_table(table, ConfigSource::load(cfgfile), err_str);
+}
+
+int read_ascii_table(table_t **table, const ConfigSource &source, char *err_str,
+                     const CompileWatchers &watchers) {
+    const char *cfgfile = source.origin.c_str();
     dbg_printf("read_ascii_table(%s): err_str=%p\n", cfgfile, static_cast<void *>(err_str));
-    std::FILE *file = cfgfile != nullptr ? std::fopen(cfgfile, "r") : nullptr;
-    if (file == nullptr)
+    if (!source.loaded)
         return code(ParseResult::CannotRead);
 
+    SourceCursor cursor(source);
     uint16_t version = 0;
     char line[kScanLineSize];
-    while (platform::read_text_line(file, line, sizeof line)) {
+    bool at_end = false;
+    while (cursor.read_text_line(line, sizeof line, at_end)) {
         const size_t length = std::strlen(line);
         // A last line without its line end is not examined.
-        if ((length == 0 || line[length - 1] != '\n') && std::feof(file))
+        if ((length == 0 || line[length - 1] != '\n') && at_end)
             break;
         if (*skip_blanks(line) == ';')
             continue;
@@ -243,14 +250,13 @@ int read_ascii_table(table_t **table, const char *cfgfile, char *err_str) {
         version = tf != nullptr ? get_table_version(tf + 2) : 0xFFFF;
         break;
     }
-    std::fclose(file);
     dbg_printf("read_ascii_table(%s): tversion=%04x\n", cfgfile, version);
 
     if (version == 0)
         return code(ParseResult::CannotRead);
     if (version != kTableVersion)
         return code(ParseResult::WrongTableFormat);
-    return read_ascii_table15(table, cfgfile, err_str);
+    return read_ascii_table15(table, source, err_str, watchers);
 }
 
 bool announce_conversion(const char *host) {

@@ -8,6 +8,9 @@
 // error code (the VORN_CONF_ results of vorn_b32.h).
 #pragma once
 
+#include "optimize/map_origins.h"
+#include "parser/config_source.h"
+#include "parser/parse_observer.h"
 #include "parser/parse_state.h"
 #include "table/owned_table.h"
 #include "table/table.h"
@@ -32,7 +35,7 @@ inline constexpr uint64_t kMinBinFileSize = kTableHeadSize;
 // when the standard library does (std::bad_alloc); the C export catches.
 // `message`, when given, receives the text composed for the user (the
 // parser's "Line n:@TEXT@" head and the words of the error kind, or a
-// "Cannot Read ..." line); empty after a clean run.  `writer` says how the
+// CannotRead line); empty after a clean run.  `writer` says how the
 // binary-to-ASCII direction writes; the export always writes the usual text.
 int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode,
                   std::string *message = nullptr, const WriterOptions &writer = {});
@@ -49,9 +52,21 @@ uint16_t get_table_version(const char *text);
 // Version of a table's own format text (from its third character on).
 uint16_t table_version(const table_t *table);
 
-// Pre-scans cfgfile for its TABLE line and hands a "TF01.5" file to
-// read_ascii_table15.  Returns ParseResult::CannotRead (cannot open, no
-// TABLE line), WrongTableFormat (other version) or the parser's result.
+// What watches a compile besides the compiler: the check's observer of the
+// parse and its tracker of where each map came from.  A plain compile has
+// neither.
+struct CompileWatchers {
+    ParseObserver *observer = nullptr;
+    MapOrigins *origins = nullptr;
+};
+
+// The compile as stages over one source: the pre-scan for the TABLE line,
+// then for a "TF01.5" text read_ascii_table15 (parse, optimize, listings).
+// Returns ParseResult::CannotRead (source not read, no TABLE line),
+// WrongTableFormat (other version) or the compiler's result.
+int read_ascii_table(table_t **table, const ConfigSource &source, char *err_str,
+                     const CompileWatchers &watchers = {});
+// The same for the file `cfgfile`, read once.
 int read_ascii_table(table_t **table, const char *cfgfile, char *err_str);
 
 // The console lines of the box's own conversion programs, decided here
@@ -97,7 +112,8 @@ int write_bin_table(table_t *table, const char *binfile);
 // Results: a ParseResult; Warning also for "Too many entries!" of the
 // period separation, ListingNotWritten with err_str holding the "Cannot
 // Write" message of the listing.  err_str (kErrStrSize bytes) receives the message head.
-int read_ascii_table15(table_t **table, const char *cfgfile, char *err_str);
+int read_ascii_table15(table_t **table, const ConfigSource &source, char *err_str,
+                       const CompileWatchers &watchers = {});
 
 // ---- the driver's result tables, one row per reader or writer result ---------------
 

@@ -1,5 +1,5 @@
-// The self-check: a configuration text compiled through the usual compiler
-// from a temporary file of its own, then compared with a table.
+// The self-check: a configuration text compiled in memory through the usual
+// compiler stages, then compared with a table.
 #include "conf/self_check.h"
 
 #include "conf/mkconf_driver.h"
@@ -8,37 +8,12 @@
 #include "platform/platform.h"
 #include "vorn_b32.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 
 namespace vorn {
 
 namespace {
-
-// A new file in the temporary folder holding the text; empty path when
-// none could be made.
-std::string write_temporary(const std::string &text) {
-    static std::atomic<unsigned> counter{0};
-    const std::string folder = platform::temp_folder();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char name[64];
-        std::snprintf(name, sizeof name, "/vorn-self-check-%lu-%u.cfg",
-                      static_cast<unsigned long>(platform::process_id()), counter++);
-        const std::string path = folder + name;
-        if (platform::create_new_file(path.c_str()) != 0)
-            continue;
-        std::FILE *file = std::fopen(path.c_str(), "wb");
-        const bool written =
-            file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        const bool closed = file != nullptr && std::fclose(file) == 0;
-        if (written && closed)
-            return path;
-        platform::remove_file(path.c_str());
-        return "";
-    }
-    return "";
-}
 
 // The thread's listing switch and registered table, put back on every way
 // out: the compile must neither write listings nor release a table that
@@ -62,32 +37,20 @@ struct ThreadSettings {
     }
 };
 
-struct CompiledTable {
-    table_t *table = nullptr;
-    ~CompiledTable() { myFree(table, "pTable"); }
-};
-
 } // namespace
 
 SelfCheckResult self_check(const std::string &text, const table_t &table,
                            const RecordCompareOptions &options) {
     SelfCheckResult out;
-    const std::string path = write_temporary(text);
-    if (path.empty()) {
-        out.result = code(ParseResult::CannotRead);
-        out.message = "Cannot Write a temporary file";
-        return out;
-    }
     ThreadSettings settings;
-    CompiledTable compiled;
+    HeldTable compiled;
     char err_str[kErrStrSize] = "";
-    out.result = read_ascii_table(&compiled.table, path.c_str(), err_str);
-    platform::remove_file(path.c_str());
+    out.result = read_ascii_table(compiled.out(), ConfigSource::from_text(text), err_str);
     if (out.result != 0) {
         out.message.assign(err_str, ::strnlen(err_str, sizeof err_str));
         return out;
     }
-    out.differences = compare_records(table, *compiled.table, options);
+    out.differences = compare_records(table, *compiled.get(), options);
     return out;
 }
 

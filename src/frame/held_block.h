@@ -23,6 +23,11 @@ template <typename T, void (*Release)(T *)> class HeldBlock {
     // For the readers that hand a new block back through a pointer.
     T **out() { return &m_block; }
 
+    // Hands the block on to another owner; nothing is released here.
+    T *release() {
+        m_released = true;
+        return std::exchange(m_block, nullptr);
+    }
     void reset() {
         if (!m_released) {
             m_released = true;

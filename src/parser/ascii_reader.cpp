@@ -4,6 +4,7 @@
 // maps and the period test.  The compiler above hands the result to the
 // optimizer.
 #include "frame/frame.h"
+#include "parser/config_source.h"
 #include "parser/parse_observer.h"
 #include "parser/parser.h"
 #include "platform/platform.h"
@@ -79,12 +80,12 @@ bool is_blank(int c) {
 // character in `dropped` (the 99th) goes with it.  Notes in `cut` how long
 // the physical line was and what the part passed over began with, so that a
 // check can tell the user; the line end (LF, or CR LF) is not counted.
-void pass_over_rest(std::FILE *file, char dropped, LineCut &cut) {
+void pass_over_rest(SourceCursor &file, char dropped, LineCut &cut) {
     int32_t length = static_cast<int32_t>(kCutLineLength) + 1;
     char first = is_blank(static_cast<unsigned char>(dropped)) ? '\0' : dropped;
     int c = 0;
     int previous = 0;
-    while ((c = std::fgetc(file)) != EOF && c != '\n') {
+    while ((c = file.get()) != EOF && c != '\n') {
         ++length;
         if (first == '\0' && !is_blank(c))
             first = static_cast<char>(c);
@@ -99,19 +100,19 @@ void pass_over_rest(std::FILE *file, char dropped, LineCut &cut) {
 // Reads one physical line into ps.line (kReadSize bytes): a CR LF end is
 // read as LF, a line of 99 characters or more keeps 98 of them and a line
 // end, and the rest of it is passed over.  False at the end of the file.
-bool read_line(std::FILE *file, ParseState &ps) {
+bool read_line(SourceCursor &file, ParseState &ps) {
     char *buf = ps.line;
     size_t n = 0;
     int c = 0;
     bool ended = false;
     ps.cut = LineCut{};
-    while (n + 1 < kReadSize && (c = std::fgetc(file)) != EOF) {
+    while (n + 1 < kReadSize && (c = file.get()) != EOF) {
         if (c == '\r') {
-            const int next = std::fgetc(file);
+            const int next = file.get();
             if (next == '\n')
                 c = '\n';
             else if (next != EOF)
-                std::ungetc(next, file);
+                file.unget();
         }
         buf[n++] = static_cast<char>(c);
         if (c == '\n') {
@@ -251,11 +252,10 @@ void period_test(ParseState &ps) {
     }
 }
 
-// Opens the file and obtains the two blocks.  Returns 0 or the result.
-int start_parse(ParseState &ps, table_t **table, const char *cfgfile, std::FILE **file) {
-    banner('A', "#%u: Open file <%s> _____________\n", kLineOpen, cfgfile);
-    *file = cfgfile != nullptr && cfgfile[0] != '\0' ? std::fopen(cfgfile, "r") : nullptr;
-    if (*file == nullptr)
+// Takes the source and obtains the two blocks.  Returns 0 or the result.
+int start_parse(ParseState &ps, table_t **table, const ConfigSource &source) {
+    banner('A', "#%u: Open file <%s> _____________\n", kLineOpen, source.origin.c_str());
+    if (!source.loaded)
         return code(ParseResult::CannotRead);
 
     banner('B', "#%u: Beginn of initializing _____________\n", kLineInit);
@@ -280,20 +280,6 @@ int start_parse(ParseState &ps, table_t **table, const char *cfgfile, std::FILE 
     return 0;
 }
 
-// Closes the file on every way out.
-struct FileCloser {
-    std::FILE *file = nullptr;
-    ~FileCloser() {
-        if (file != nullptr)
-            std::fclose(file);
-    }
-    void close() {
-        if (file != nullptr)
-            std::fclose(file);
-        file = nullptr;
-    }
-};
-
 } // namespace
 
 ParseState::~ParseState() {
@@ -307,17 +293,15 @@ void release_period_block(ParseState &ps) {
     ps.mpde = nullptr;
 }
 
-int parse_ascii_config(ParseState &ps, table_t **table, const char *cfgfile, char *err_str) {
+int parse_ascii_config(ParseState &ps, table_t **table, const ConfigSource &source, char *err_str) {
     if (table != nullptr)
         *table = nullptr;
     if (err_str != nullptr)
         err_str[0] = '\0';
-    ps.observer = current_parse_observer();
 
-    FileCloser closer;
+    SourceCursor cursor(source);
     table_t *unused = nullptr;
-    if (const int r = start_parse(ps, table != nullptr ? table : &unused, cfgfile, &closer.file);
-        r != 0) {
+    if (const int r = start_parse(ps, table != nullptr ? table : &unused, source); r != 0) {
         release_period_block(ps);
         return r;
     }
@@ -325,7 +309,7 @@ int parse_ascii_config(ParseState &ps, table_t **table, const char *cfgfile, cha
     banner('C', "#%u: Beginn of parsing _____________\n", kLineParse);
     if (ps.verbose)
         platform::console_printf("Parsing table...\n");
-    while (read_line(closer.file, ps)) {
+    while (read_line(cursor, ps)) {
         ++ps.line_number;
         if (ps.line_number == 1 && ps.observer != nullptr && ps.observer->skips_byte_order_mark())
             drop_byte_order_mark(ps.line);
@@ -340,12 +324,9 @@ int parse_ascii_config(ParseState &ps, table_t **table, const char *cfgfile, cha
             release_period_block(ps);
             return code(ParseResult::WrongTableFormat);
         }
-        if (ps.error_level != CONF_OK) {
-            closer.close();
+        if (ps.error_level != CONF_OK)
             return fail_at_line(ps, err_str);
-        }
     }
-    closer.close();
 
     end_of_parse(ps);
     if ((ps.option_byte & OPT_NO_STANDARD_MAPS) == 0) {

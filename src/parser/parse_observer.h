@@ -1,8 +1,8 @@
 // A watcher of one configuration parse.  The plain compile runs without
 // one; a caller that wants to tell the user what each line did (the check
-// of a configuration) installs one on its thread for the length of a
-// compile, and the parser then reports every line to it and asks it
-// whether a line that failed ends the parse or is only noted.
+// of a configuration) hands one to the compile (ParseState::observer), and
+// the parser then reports every line to it and asks it whether a line that
+// failed ends the parse or is only noted.
 #pragma once
 
 namespace vorn {
@@ -25,21 +25,6 @@ class ParseObserver {
     // True when a UTF-8 byte-order mark before the first line is to be
     // read as no part of it (the plain compile reads it as written).
     virtual bool skips_byte_order_mark() const { return false; }
-};
-
-// The observer installed on the calling thread, or nullptr.
-ParseObserver *current_parse_observer();
-
-// Installs an observer on the calling thread while it lives.
-class ScopedParseObserver {
-  public:
-    explicit ScopedParseObserver(ParseObserver *observer);
-    ~ScopedParseObserver();
-    ScopedParseObserver(const ScopedParseObserver &) = delete;
-    ScopedParseObserver &operator=(const ScopedParseObserver &) = delete;
-
-  private:
-    ParseObserver *m_previous;
 };
 
 } // namespace vorn

@@ -1,6 +1,6 @@
 // The ASCII configuration parser: reads a "TF01.5" configuration file into
 // a fresh table working buffer.  parse_ascii_config runs the parse from
-// opening the file to the standard maps and the period test; the
+// the source read once to the standard maps and the period test; the
 // compiler above it (conf/) goes on with the optimizer and the listings.
 //
 // Also the building blocks that the optimizer and the writer share: the
@@ -8,6 +8,7 @@
 #pragma once
 
 #include "frame/results.h"
+#include "parser/config_source.h"
 #include "parser/parse_state.h"
 #include "parser/period_block.h"
 #include "table/table.h"
@@ -41,18 +42,19 @@ constexpr int line_failed(int error_level) {
     return code(ParseResult::LineFailed) - error_level;
 }
 
-// Reads `cfgfile` into a new working buffer (tag "pt"), stored in *table
+// Parses `source` into a new working buffer (tag "pt"), stored in *table
 // and registered with set_instance_table as soon as it exists; the caller
 // releases it, also after a failure.  `ps` is the caller's fresh state.
 //
 // Returns 0 with ps.mpde holding the period definition block (tag "mpde"),
 // which the caller releases with release_period_block.  Any other result
-// has released the block: CannotRead (no path, file cannot be opened, or
+// has released the block: CannotRead (the source could not be read, or
 // the holiday file cannot be read), the line errors (Warning, SyntaxError,
 // WrongValue, NoMemory, TooManyEntries), NoMemory (no working buffer) or
 // WrongTableFormat (TABLE value not "TF01.5...").  err_str (at least kErrStrSize bytes) receives
 // "Line n:@text@" for the failing line.
-int parse_ascii_config(ParseState &ps, table_t **table, const char *cfgfile, char *err_str);
+// ps.observer, when set, watches every line (parser/parse_observer.h).
+int parse_ascii_config(ParseState &ps, table_t **table, const ConfigSource &source, char *err_str);
 
 // Releases ps.mpde (tag "mpde") and forgets it.
 void release_period_block(ParseState &ps);

@@ -169,6 +169,9 @@ std::FILE *open_regular_file(const char *path);
 // cannot be opened (see open_regular_file) or not be read to its end; what
 // was read stays appended.
 bool read_whole_file(const char *path, std::string &bytes);
+// read_whole_file as a text: what fopen(path, "r") of the system's C runtime
+// would read (on Windows a CR LF pair is one LF and Ctrl-Z ends the text).
+bool read_text_file(const char *path, std::string &bytes);
 
 // 0 when the file may be opened for reading (access R_OK), else the errno
 // value of the failure.

@@ -10,4 +10,8 @@ void release_table(table_t *table) {
     set_instance_table(nullptr);
 }
 
+void release_parsed_table(table_t *table) {
+    myFree(table, "pt");
+}
+
 } // namespace vorn

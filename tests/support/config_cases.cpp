@@ -227,7 +227,8 @@ std::string run_parse(const Case &c, const TempDir &dir, bool again = false) {
     char err_str[kErrStrSize] = {};
     table_t *table = nullptr;
     ParseState ps;
-    const int result = parse_ascii_config(ps, &table, dir.file("box.cfg").c_str(), err_str);
+    const int result =
+        parse_ascii_config(ps, &table, ConfigSource::load(dir.file("box.cfg").c_str()), err_str);
     std::string out = "result " + std::to_string(result) + "\nerr_str " +
                       quoted(reinterpret_cast<const uint8_t *>(err_str), std::strlen(err_str)) +
                       "\n";

@@ -93,6 +93,10 @@ std::FILE *open_regular_file(const char *path) {
     return blocking_stream(fd, "r");
 }
 
+bool read_text_file(const char *path, std::string &bytes) {
+    return read_whole_file(path, bytes); // text and binary read alike here
+}
+
 bool file_size(const char *path, uint64_t *size) {
     if (path == nullptr)
         return false;

@@ -52,6 +52,16 @@ std::FILE *open_regular_file(const char *path) {
     return file;
 }
 
+bool read_text_file(const char *path, std::string &bytes) {
+    std::string raw;
+    const bool read = read_whole_file(path, raw);
+    bytes.reserve(bytes.size() + raw.size());
+    for (size_t i = 0; i < raw.size() && raw[i] != '\x1A'; ++i)
+        if (raw[i] != '\r' || i + 1 == raw.size() || raw[i + 1] != '\n')
+            bytes += raw[i];
+    return read;
+}
+
 bool file_size(const char *path, uint64_t *size) {
     if (path == nullptr)
         return false;

@@ -34,10 +34,21 @@ namespace vorn::api {
 // the tool shows the user the text the library composed.  A conversion hands
 // back both and never throws: a failed allocation is VORN_CONF_NO_MEMORY and
 // any other failure VORN_CONF_WRITE_FAILED, as the exports answer.
+// One file a job failed on, with the library's words for what went wrong.
+struct FailedFile {
+    std::string path; // as the caller named it
+    std::string why;  // one line without its line end
+};
+
 struct Outcome {
     int result = 0;      // 0 or the negative result the export would return
     std::string message; // what the library composed for the user; may be empty
     int error = 0;       // the system's error number the job left (0: none)
+    // The files the job failed on, each with its error, where the export's
+    // result and message leave them open (a host's message names the call
+    // log's lists and the trace's text by fixed names): the tool names
+    // files from here and never decodes a result number or a message.
+    std::vector<FailedFile> failed;
 };
 
 // Counts of what a conversion did, for the tool's summary line; the exports

@@ -7,6 +7,7 @@
 #include "frame/file_messages.h"
 #include "frame/frame.h"
 #include "logs/alarm.h"
+#include "logs/converter.h"
 #include "logs/logcall.h"
 #include "logs/prot_trace.h"
 #include "report/report.h"
@@ -42,6 +43,31 @@ void copy_stats(const logs::TraceStats &from, TraceStats *to) {
 void copy_stats(const logs::MergeStats &from, MergeStats *to) {
     if (to != nullptr)
         *to = {from.first, from.second};
+}
+
+// A message as one line, without its line ends.
+std::string one_line(std::string text) {
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    return text;
+}
+
+// What a failed merge could not do, by its result.
+const char *merge_failure(int result) {
+    switch (static_cast<MergeResult>(result)) {
+    case MergeResult::FirstUnreadable:
+        return "the first list could not be read or replaced";
+    case MergeResult::SecondUnreadable:
+        return "the second list could not be read";
+    case MergeResult::CannotCreate:
+        return "the merged list could not be created";
+    case MergeResult::CannotWrite:
+        return "the merged list could not be written completely";
+    case MergeResult::InputGrew:
+        return "a list grew while it was merged";
+    default:
+        return "the merge failed";
+    }
 }
 
 // Runs one conversion; a throw becomes the result the export would give.
@@ -110,24 +136,9 @@ ConfigCheck checked(const char *config, const CheckOptions &options) {
     check.result = report->result;
     check.message = report->message;
     check.note = report->note;
-    const std::vector<std::string> lines = report->diagnostics.empty()
-                                               ? std::vector<std::string>{}
-                                               : source_lines(source_text(config));
-    for (const Diagnostic &d : report->diagnostics) {
-        Finding f;
-        f.line = d.line;
-        f.column = d.column;
-        f.length = d.length;
-        f.severity = d.severity;
-        f.name = finding_info(d.name).name;
-        f.text = d.text;
-        if (d.line > 0 && static_cast<size_t>(d.line) <= lines.size())
-            f.source = lines[static_cast<size_t>(d.line) - 1];
-        f.fix_column = d.fix_column;
-        f.fix_length = d.fix_length;
-        f.fix_text = d.fix_text;
-        check.findings.push_back(std::move(f));
-    }
+    for (const Diagnostic &d : report->diagnostics)
+        check.findings.push_back({d.line, d.severity == Severity::Error,
+                                  format_diagnostic(config, report->source.bytes, d)});
     check.report = std::move(report);
     return check;
 }
@@ -247,6 +258,13 @@ Outcome call_lists(const CallListFiles &files, LogcallStats *stats) {
     job.stats = &counted;
     Outcome done = guarded([&](std::string *m) { return make_logcall_lists(job, m); });
     copy_stats(counted, stats);
+    // The export's message says which list failed only by its number.
+    const char *list = done.result == code(logs::LogResult::CannotWrite)         ? files.outfile
+                       : done.result == code(logs::LogResult::CannotWriteIn)     ? files.infile
+                       : done.result == code(logs::LogResult::CannotWriteReject) ? files.rejectfile
+                                                                                 : nullptr;
+    if (list != nullptr)
+        done.failed.push_back({list, one_line(done.message)});
     return done;
 }
 
@@ -257,15 +275,26 @@ Outcome merge_call_lists(const char *first, const char *second, const char *dest
         return vorn::merge_call_lists(first, second, destination, &counted);
     });
     copy_stats(counted, stats);
+    if (done.result != 0)
+        done.failed.push_back(
+            {destination != nullptr ? destination : first, merge_failure(done.result)});
     return done;
 }
 
 Outcome protocol_trace(const char *binfile, const char *textfile, const char *label,
                        const char *pcapng, TraceStats *stats) {
     logs::TraceStats counted;
-    Outcome done = guarded(
-        [&](std::string *m) { return make_trace(binfile, textfile, label, pcapng, m, &counted); });
+    std::string unwritten;
+    Outcome done = guarded([&](std::string *m) {
+        return make_trace(binfile, textfile, label, pcapng, m, &counted, &unwritten);
+    });
     copy_stats(counted, stats);
+    // The export's message calls the text file "DTRACE", as hosts expect.
+    if (done.result == code(logs::LogResult::CannotWrite) && !unwritten.empty())
+        done.failed.push_back(
+            {unwritten, one_line(file_message(FileMessage::CannotWrite, unwritten.c_str()))});
+    else if (done.result == code(logs::LogResult::EmptyTrace))
+        done.failed.push_back({binfile, std::string(binfile) + " is empty"});
     return done;
 }
 

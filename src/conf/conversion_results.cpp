@@ -34,9 +34,9 @@ enum class Message {
     None,             // nothing printed
     Print,            // print as it is
     PrintAppend,      // print, append the words, print
-    PrintCannotRead,  // print, replace by "Cannot Read" of the source, print
-    CannotWrite,      // replace by "Cannot Write" of the destination, print
-    PrintCannotWrite, // print, replace by "Cannot Write" of the destination, print
+    PrintCannotRead,  // print, replace by the CannotRead message of the source, print
+    CannotWrite,      // replace by the CannotWrite message of the destination, print
+    PrintCannotWrite, // print, replace by the CannotWrite message of the destination, print
     TooMany,          // replace by the words, print
     PrintThenWords,   // print, then the words on a line of their own
 };
@@ -110,7 +110,7 @@ void set_file_message(char *err_str, FileMessage kind, const char *path) {
 }
 
 // Treats err_str as the row says and returns the row's result.  `path` is
-// the file the "Cannot Read" or "Cannot Write" message names.
+// the file the CannotRead or CannotWrite message names.
 int apply(const Row &row, char *err_str, const char *path) {
     switch (row.message) {
     case Message::None:
@@ -172,9 +172,9 @@ const char *mkconf_result_words(int result) {
     case VORN_CONF_OK:
         return "OK";
     case VORN_CONF_CANNOT_READ:
-        return "Cannot Read";
+        return file_message_words(FileMessage::CannotRead);
     case VORN_CONF_CANNOT_WRITE:
-        return "Cannot Write";
+        return file_message_words(FileMessage::CannotWrite);
     case VORN_CONF_WRITE_FAILED:
         return "Conversion failed";
     default:

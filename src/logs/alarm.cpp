@@ -424,11 +424,11 @@ int make_alarm_report(const char *textfile, const char *binfile, int32_t directi
         logs::File binary = logs::open_for_reading(binfile);
         platform::OutputFile text;
         if (!binary) {
-            dbg_printf("Cannot Read \"%s\"!\n", text_or_null(binfile));
+            dbg_printf("%s", logs::cannot_read_message(binfile).c_str());
             dbg_printf("\n");
             result = code(LogResult::CannotRead);
         } else if (textfile && !text.append(textfile)) {
-            dbg_printf("Cannot Write \"%s\"!\n", textfile);
+            dbg_printf("%s", logs::cannot_write_message(textfile).c_str());
             dbg_printf("\n");
             result = code(LogResult::CannotWrite);
         } else {
@@ -437,7 +437,7 @@ int make_alarm_report(const char *textfile, const char *binfile, int32_t directi
             // disk must not look like success to the host, and the file is
             // cut back to the reports before it.
             if (text && !text.commit() && result >= 0) {
-                dbg_printf("Cannot Write \"%s\"!\n", textfile);
+                dbg_printf("%s", logs::cannot_write_message(textfile).c_str());
                 dbg_printf("\n");
                 result = code(LogResult::CannotWrite);
             }

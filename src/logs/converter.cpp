@@ -130,7 +130,7 @@ TempCopy::~TempCopy() {
 int TempCopy::open_copy(const char *source, File &input) {
     input = open_for_reading(source);
     if (!input) {
-        dbg_printf("Cannot Read \"%s\"!\n", text_or_null(source));
+        dbg_printf("%s", cannot_read_message(source).c_str());
         dbg_printf("\n");
         return code(LogResult::CannotRead);
     }
@@ -139,7 +139,7 @@ int TempCopy::open_copy(const char *source, File &input) {
         m_opened = static_cast<bool>(m_file);
     }
     if (!m_file) {
-        dbg_printf("Cannot Write \"%s\"!\n", m_name.c_str());
+        dbg_printf("%s", cannot_write_message(m_name.c_str()).c_str());
         dbg_printf("\n");
         return code(LogResult::CannotRead);
     }

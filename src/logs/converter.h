@@ -99,8 +99,8 @@ class TrackedBlock {
 // The fixed messages that the converters hand back to their hosts.  A host
 // provides room for 39 bytes, and for the named file plus 18 bytes.
 inline constexpr const char *kNoMemoryText = "Not Enough Memory For This Operation!\n";
-std::string cannot_read_message(const char *name);  // "Cannot Read \"name\"!\n"
-std::string cannot_write_message(const char *name); // "Cannot Write \"name\"!\n"
+std::string cannot_read_message(const char *name);  // FileMessage::CannotRead
+std::string cannot_write_message(const char *name); // FileMessage::CannotWrite
 // The no-memory text, also written to the trace so that it is seen even when
 // the host passed no buffer.
 std::string no_memory_message();

@@ -618,12 +618,12 @@ int write_trace_files(std::FILE *copy, const char *textfile, const char *label, 
                       const char *&unwritten, logs::TraceStats *stats) {
     platform::OutputFile text;
     if (textfile == nullptr || !text.create(textfile, "wt")) {
-        dbg_printf("Cannot Write \"%s\"!\n", logs::text_or_null(textfile));
+        dbg_printf("%s", logs::cannot_write_message(textfile).c_str());
         return code(LogResult::CannotWrite);
     }
     platform::OutputFile capture;
     if (pcapng && !capture.create(pcapng, "wb")) {
-        dbg_printf("Cannot Write \"%s\"!\n", pcapng);
+        dbg_printf("%s", logs::cannot_write_message(pcapng).c_str());
         unwritten = pcapng;
         return code(LogResult::CannotWrite);
     }
@@ -647,7 +647,7 @@ int write_trace_files(std::FILE *copy, const char *textfile, const char *label, 
 } // namespace
 
 int make_trace(const char *binfile, const char *textfile, const char *label, const char *pcapng,
-               std::string *message, logs::TraceStats *stats) {
+               std::string *message, logs::TraceStats *stats, std::string *unwritten_path) {
     int result;
     const char *unwritten = "DTRACE"; // the name hosts get when the text fails
     {
@@ -661,6 +661,9 @@ int make_trace(const char *binfile, const char *textfile, const char *label, con
     } // the copy is deleted here, after every outcome
 
     std::string text = logs::result_message(result, binfile, unwritten);
+    if (unwritten_path != nullptr && result == code(logs::LogResult::CannotWrite))
+        *unwritten_path =
+            unwritten == pcapng ? logs::text_or_null(pcapng) : logs::text_or_null(textfile);
     if (result != 0) {
         // The host's buffer holds the message when there is one, else the label.
         const char *shown = label == nullptr ? "" : text.empty() ? label : text.c_str();

@@ -65,8 +65,10 @@ int convert_trace(std::FILE *binary, std::FILE *text, const char *label,
 // `pcapng` path the frames are also written there as a capture.  On a
 // negative result `message` (when given) receives the fixed message for the
 // host: -1 and -3 name the trace, -2 is the no-memory text, -4 names
-// "DTRACE" for the text file (as hosts expect) or the capture's path.
+// "DTRACE" for the text file (as hosts expect) or the capture's path; then
+// `unwritten` (when given) receives the path of the output that failed.
 int make_trace(const char *binfile, const char *textfile, const char *label, const char *pcapng,
-               std::string *message, logs::TraceStats *stats = nullptr);
+               std::string *message, logs::TraceStats *stats = nullptr,
+               std::string *unwritten = nullptr);
 
 } // namespace vorn

@@ -134,7 +134,7 @@ enum class OptimizeResult : int {
     // warning level of a parse): err_str holds "Too many entries! (+n)@".
     TooManyEntries = -4,
     // A write to the .del listing or its close failed: err_str holds the
-    // "Cannot Write" message of the file.
+    // CannotWrite message of the file (frame/file_messages.h).
     CannotWrite = -12,
 };
 

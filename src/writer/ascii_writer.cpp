@@ -7,6 +7,7 @@
 // field, every count is held to its array, unknown codes print as "???".
 #include "writer/ascii_writer.h"
 
+#include "frame/file_messages.h"
 #include "frame/frame.h"
 #include "optimize/optimize.h"
 #include "platform/output_file.h"
@@ -614,9 +615,7 @@ bool create_file(const char *cfgfile, platform::OutputFile &file) {
     if (file.create(cfgfile, "w"))
         return true;
     const int error = platform::last_error();
-    char text[600];
-    std::snprintf(text, sizeof text, "Cannot Write \"%s\"!\n", cfgfile);
-    dbg_error(text);
+    dbg_error(file_message(FileMessage::CannotWrite, cfgfile).c_str());
     dbg_error(platform::system_error_text(error).c_str());
     return false;
 }

@@ -31,18 +31,15 @@ bool outputs_distinct(std::initializer_list<const char *> outputs) {
 
 // The library's message, with the list it concerns; a failed sort has no
 // message of its own.
-int report_calls_failure(const vorn::api::CallListFiles &job, int result, std::string message) {
-    const char *list = result == -4   ? job.outfile
-                       : result == -5 ? job.infile
-                       : result == -6 ? job.rejectfile
-                                      : nullptr;
+int report_calls_failure(const vorn::api::CallListFiles &job, const vorn::api::Outcome &done) {
+    std::string message = done.message;
     while (!message.empty() && message.back() == '\n')
         message.pop_back();
     if (message.empty())
         message = std::string("sorting the copy of \"") + job.binfile + "\" failed";
-    if (list != nullptr)
-        message += std::string(" (") + list + ")";
-    return vorn::tool::library_failed(message, result);
+    for (const vorn::api::FailedFile &list : done.failed)
+        message += " (" + list.path + ")";
+    return vorn::tool::library_failed(message, done.result);
 }
 
 std::string count(uint64_t n, const char *what) {
@@ -99,7 +96,7 @@ int run_calls(const vorn::tool::Args &args) {
     vorn::api::LogcallStats stats;
     const vorn::api::Outcome done = vorn::api::call_lists(job, &stats);
     if (done.result != 0) {
-        report_calls_failure(job, done.result, done.message);
+        report_calls_failure(job, done);
         vorn::tool::add_system_reason(done.error);
         return 1;
     }

@@ -26,23 +26,6 @@ bool names_first(const char *destination, const char *first) {
     return id.kind != id.Missing && id.device == first_id.device && id.inode == first_id.inode;
 }
 
-const char *reason(int result) {
-    switch (result) {
-    case -1:
-        return "the first list could not be read or replaced";
-    case -2:
-        return "the second list could not be read";
-    case -3:
-        return "the merged list could not be created";
-    case -4:
-        return "the merged list could not be written completely";
-    case -5:
-        return "a list grew while it was merged";
-    default:
-        return "the merge failed";
-    }
-}
-
 std::string lines(uint64_t n) {
     return std::to_string(n) + (n == 1 ? " line" : " lines");
 }
@@ -61,12 +44,13 @@ int run_merge(const vorn::tool::Args &args) {
         if (!vorn::api::input_is(list, vorn::api::InputKind::CallList, why))
             return vorn::tool::job_failed(why);
     vorn::api::MergeStats stats;
-    const int result =
-        vorn::api::merge_call_lists(first, second, replace ? nullptr : destination, &stats).result;
+    const vorn::api::Outcome done =
+        vorn::api::merge_call_lists(first, second, replace ? nullptr : destination, &stats);
     const char *target = replace ? first : destination;
-    if (result != 0)
+    if (done.result != 0)
         return vorn::tool::job_failed(std::string("merging into ") + target + ": " +
-                                      reason(result) + " (result " + std::to_string(result) + ")");
+                                      (done.failed.empty() ? done.message : done.failed[0].why) +
+                                      " (result " + std::to_string(done.result) + ")");
     vorn::tool::note(std::string(first) + " (" + lines(stats.first) + ") and " + second + " (" +
                      lines(stats.second) + ") merged into " + target + " (" +
                      lines(stats.first + stats.second) + ")");

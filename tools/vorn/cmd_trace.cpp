@@ -20,14 +20,10 @@ struct TraceJob {
     const char *pcapng = nullptr;
 };
 
-// The library's message in the user's words: the text file has the name
-// given on the command line (the host's message calls it "DTRACE").
-int report_trace_failure(const TraceJob &job, int result, std::string message) {
-    if (result == -4 && message.find("\"DTRACE\"") != std::string::npos)
-        message = std::string("Cannot Write \"") + job.text + "\"!";
-    if (result == -19)
-        message = std::string(job.trace) + " is empty";
-    return vorn::tool::library_failed(message, result);
+// The library's words for the file that failed, else its message.
+int report_trace_failure(const vorn::api::Outcome &done) {
+    return vorn::tool::library_failed(done.failed.empty() ? done.message : done.failed[0].why,
+                                      done.result);
 }
 
 int run_trace(const vorn::tool::Args &args) {
@@ -54,7 +50,7 @@ int run_trace(const vorn::tool::Args &args) {
     if (job.label != nullptr && result >= 0 && vorn::api::console_progress_shown())
         std::fputc('\n', stderr); // ends the countdown of a conversion that ran
     if (result < 0) {
-        report_trace_failure(job, result, done.message);
+        report_trace_failure(done);
         vorn::tool::add_system_reason(done.error);
         return 1;
     }

@@ -30,8 +30,8 @@ int read_ascii_table15(table_t **table, const ConfigSource &source, char *err_st
     // The period block goes back with `ps` on every way out, also when a
     // sort finds no room for its buffer and throws.
     ListingFile map_listing("mfp");
-    const ScopedMapOrigins following(watchers.origins);
-    const int optimized = optimize_maps(ps, cfgfile, err_str, kErrStrSize, map_listing);
+    const int optimized =
+        optimize_maps(ps, cfgfile, err_str, kErrStrSize, map_listing, watchers.origins);
     if (optimized != code(OptimizeResult::Ok))
         return optimized; // the reader results Warning and ListingNotWritten
 

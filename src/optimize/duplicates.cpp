@@ -42,8 +42,9 @@ uint32_t charges(const map_t &map) {
 // One scan of opt_duplicates: the deletions and their listing.
 class DuplicateScan {
   public:
-    DuplicateScan(table_t *table, unsigned first, std::FILE *dfp)
-        : m_table(table), m_first(first), m_dfp(dfp), m_periods(detail::period_table(table)) {}
+    DuplicateScan(table_t *table, unsigned first, std::FILE *dfp, MapOrigins *origins)
+        : m_table(table), m_first(first), m_dfp(dfp), m_origins(origins),
+          m_periods(detail::period_table(table)) {}
 
     // Examines the maps behind `cur` that share its escape length.
     void examine(unsigned cur, unsigned end) {
@@ -96,8 +97,8 @@ class DuplicateScan {
             print_map_entry(m_table, "     ", &slot(kept), kept, nullptr);
         if (tracing || m_dfp != nullptr)
             print_map_entry(m_table, mark, &slot(gone), gone, m_dfp);
-        if (MapOrigins *origins = map_origins_of(m_table))
-            origins->erased(gone, kept, mark);
+        if (m_origins != nullptr)
+            m_origins->erased(gone, kept, mark);
         std::memset(&slot(gone), 0, sizeof(map_t));
         ++m_deleted;
     }
@@ -105,6 +106,7 @@ class DuplicateScan {
     table_t *m_table;
     unsigned m_first;
     std::FILE *m_dfp;
+    MapOrigins *m_origins; // follows the deletions for a check; nullptr in a compile
     const table_t *m_periods;
     int m_deleted = 0;
 };
@@ -121,17 +123,17 @@ int count_maps(const table_t *table, unsigned from, unsigned to) {
     return static_cast<int>(count);
 }
 
-int opt_duplicates(table_t *table, unsigned from, std::FILE *dfp) {
+int opt_duplicates(table_t *table, unsigned from, std::FILE *dfp, MapOrigins *origins) {
     const unsigned end = used_count(table);
     const unsigned first = from < end ? from : end;
     dbg_printf("opt_duplicates: sort %u maps for len (cmp_map_len_holiday)\n", end - first);
-    sort_maps(table, first, end - first, MapOrder::LenHoliday);
+    sort_maps(table, first, end - first, MapOrder::LenHoliday, origins);
     if (dbg_enabled())
         trace_maps(table, 0);
     if (dfp != nullptr)
         std::fputs("\n", dfp);
 
-    DuplicateScan scan(table, first, dfp);
+    DuplicateScan scan(table, first, dfp, origins);
     for (unsigned cur = first; cur < end; ++cur)
         if (table_map_slot(table, cur)->map_escape[0] != 0)
             scan.examine(cur, end);
@@ -142,7 +144,8 @@ int opt_duplicates(table_t *table, unsigned from, std::FILE *dfp) {
     return scan.deleted();
 }
 
-int sort_and_fill(table_t *table, unsigned from, unsigned used, unsigned deleted) {
+int sort_and_fill(table_t *table, unsigned from, unsigned used, unsigned deleted,
+                  MapOrigins *origins) {
     dbg_printf("sort_and_fill(%p, %u, %u, %u)\n", static_cast<void *>(table), from, used, deleted);
     // The end slot and the freed slots behind it must lie in the buffer.
     if (used > static_cast<unsigned>(MAX_WORK_MAP_ENTRIES))
@@ -152,7 +155,7 @@ int sort_and_fill(table_t *table, unsigned from, unsigned used, unsigned deleted
     const unsigned n = from < used + deleted ? used + deleted - from : 0;
     if (n > 1) {
         dbg_printf("sort_and_fill: sort of %u maps (cmp_map_len_holiday)\n", n);
-        sort_maps(table, from, n, MapOrder::LenHoliday);
+        sort_maps(table, from, n, MapOrder::LenHoliday, origins);
     }
     dbg_printf("sort_and_fill: fill %u maps from [%04u]\n", deleted, used);
     std::memset(table_map_slot(table, used), 0, sizeof(map_t));
@@ -161,17 +164,18 @@ int sort_and_fill(table_t *table, unsigned from, unsigned used, unsigned deleted
     return 0;
 }
 
-int sort_and_delete_map(table_t *table, unsigned from, mpde_t *mpde, std::FILE *dfp) {
+int sort_and_delete_map(table_t *table, unsigned from, mpde_t *mpde, std::FILE *dfp,
+                        MapOrigins *origins) {
     const unsigned n = used_count(table);
     dbg_printf("sort_and_delete_map: used_map_entries before: %d\n", n);
-    const int d = opt_duplicates(table, from, dfp);
-    period_index(table, mpde);
+    const int d = opt_duplicates(table, from, dfp, origins);
+    period_index(table, mpde, origins);
     const unsigned c = static_cast<unsigned>(count_maps(table, 0, n));
     const unsigned removed = n - c;
     detail::set_used_count(table, c);
     if (static_cast<unsigned>(d) != removed)
         dbg_printf("%s#%u: ERROR! n=%u ret=%u\n", "OPTIMIZE", kLineErrorCount, d, removed);
-    sort_and_fill(table, from, c, static_cast<unsigned>(d));
+    sort_and_fill(table, from, c, static_cast<unsigned>(d), origins);
     dbg_printf("sort_and_delete_map: used_map_entries after: %d, %u deleted\n", c, removed);
     return static_cast<int>(removed);
 }

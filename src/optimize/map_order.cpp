@@ -268,14 +268,13 @@ void sort_range(map_t *maps, unsigned from, unsigned count, MapOrigins *origins,
 
 } // namespace
 
-void sort_maps(table_t *table, unsigned from, unsigned count, MapOrder order) {
+void sort_maps(table_t *table, unsigned from, unsigned count, MapOrder order, MapOrigins *origins) {
     if (from >= static_cast<unsigned>(WORK_MAP_SLOTS))
         return;
     if (count > WORK_MAP_SLOTS - from)
         count = WORK_MAP_SLOTS - from;
     map_t *maps = table_map_slot(table, from);
     const table_t *periods = detail::period_table(table);
-    MapOrigins *origins = map_origins_of(table);
     switch (order) {
     case MapOrder::LenHoliday:
         sort_range(maps, from, count, origins, [periods](const map_t &a, const map_t &b) {

@@ -1,11 +1,7 @@
-// The per-thread map origin tracker of a check (see map_origins.h).
+// The map origin tracker of a check (see map_origins.h).
 #include "optimize/map_origins.h"
 
 namespace vorn {
-
-namespace {
-thread_local MapOrigins *t_origins = nullptr;
-} // namespace
 
 void MapOrigins::copied(unsigned from, unsigned to) {
     if (from < origin.size() && to < origin.size())
@@ -13,21 +9,9 @@ void MapOrigins::copied(unsigned from, unsigned to) {
 }
 
 void MapOrigins::erased(unsigned gone, unsigned kept, const char *mark) {
-    if (gone >= origin.size() || kept >= origin.size())
+    if (table == nullptr || gone >= origin.size() || kept >= origin.size())
         return;
     erasures.push_back({origin[gone], origin[kept], mark, *table_map_slot(table, kept)});
-}
-
-MapOrigins *map_origins_of(const table_t *table) {
-    return t_origins != nullptr && t_origins->table == table ? t_origins : nullptr;
-}
-
-ScopedMapOrigins::ScopedMapOrigins(MapOrigins *origins) : m_previous(t_origins) {
-    t_origins = origins;
-}
-
-ScopedMapOrigins::~ScopedMapOrigins() {
-    t_origins = m_previous;
 }
 
 } // namespace vorn

@@ -1,8 +1,8 @@
 // Where each map of a working buffer came from, kept beside the slots
 // while the optimizer sorts, deletes and copies them, so that a check can
 // say afterwards which configuration line a deleted map stood for and
-// which line's map made it redundant.  A plain compile runs without it:
-// the optimizer asks for the tracker of its table and finds none.
+// which line's map made it redundant.  A plain compile runs without it; a
+// check hands one to the optimizer, which follows every move with it.
 #pragma once
 
 #include "table/table.h"
@@ -34,21 +34,6 @@ struct MapOrigins {
     void copied(unsigned from, unsigned to);
     // Slot `gone` is about to be cleared in favour of slot `kept`.
     void erased(unsigned gone, unsigned kept, const char *mark);
-};
-
-// The tracker that follows `table` on the calling thread, or nullptr.
-MapOrigins *map_origins_of(const table_t *table);
-
-// Installs a tracker on the calling thread while it lives.
-class ScopedMapOrigins {
-  public:
-    explicit ScopedMapOrigins(MapOrigins *origins);
-    ~ScopedMapOrigins();
-    ScopedMapOrigins(const ScopedMapOrigins &) = delete;
-    ScopedMapOrigins &operator=(const ScopedMapOrigins &) = delete;
-
-  private:
-    MapOrigins *m_previous;
 };
 
 } // namespace vorn

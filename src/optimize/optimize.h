@@ -20,6 +20,7 @@
 // only the two entries.
 #pragma once
 
+#include "optimize/map_origins.h"
 #include "parser/parse_state.h"
 #include "parser/period_block.h"
 #include "platform/output_file.h"
@@ -46,7 +47,8 @@ int cmp_period(const void *a, const void *b);
 // cmp_map_mode or cmp_map_period.  Equal maps keep their order, so a table
 // comes out the same on every platform and every run.
 enum class MapOrder { LenHoliday, Mode, Period };
-void sort_maps(table_t *table, unsigned from, unsigned count, MapOrder order);
+void sort_maps(table_t *table, unsigned from, unsigned count, MapOrder order,
+               MapOrigins *origins = nullptr);
 
 // ---- duplicate removal (one pass and its pieces) -------------------------------------
 
@@ -58,22 +60,24 @@ int count_maps(const table_t *table, unsigned from, unsigned to);
 // bytes) every one that another map makes redundant; each deletion is
 // listed in the .del file `dfp` when it is open.  Returns how many it
 // cleared.
-int opt_duplicates(table_t *table, unsigned from, std::FILE *dfp);
+int opt_duplicates(table_t *table, unsigned from, std::FILE *dfp, MapOrigins *origins = nullptr);
 
 // Sorts `used - from + deleted` slots from `from`, so that cleared slots go
 // behind the entries, then makes slot `used` the all-zero end slot and the
 // `deleted` slots behind it unused (FFh).  Returns 0.
-int sort_and_fill(table_t *table, unsigned from, unsigned used, unsigned deleted);
+int sort_and_fill(table_t *table, unsigned from, unsigned used, unsigned deleted,
+                  MapOrigins *origins = nullptr);
 
 // One optimisation pass: opt_duplicates, period ranges, new used count,
 // sort_and_fill.  Returns the number of entries removed.
-int sort_and_delete_map(table_t *table, unsigned from, mpde_t *mpde, std::FILE *dfp);
+int sort_and_delete_map(table_t *table, unsigned from, mpde_t *mpde, std::FILE *dfp,
+                        MapOrigins *origins = nullptr);
 
 // ---- periods ------------------------------------------------------------------------
 
 // Sorts the maps by period and derives each period entry's map range from
 // them.  Returns the highest period index reached + 1.
-int period_index(table_t *table, mpde_t *mpde);
+int period_index(table_t *table, mpde_t *mpde, MapOrigins *origins = nullptr);
 
 // Orders the period entries, joins equal ones and writes table_period.
 // Returns the new number of periods (table_max_period_entries + 1).
@@ -81,10 +85,10 @@ int period_join(table_t *table, mpde_t *mpde);
 
 // period_index, period_join and the new period number of every map.
 // Returns the result of period_join.
-int map_2period_index(table_t *table, mpde_t *mpde);
+int map_2period_index(table_t *table, mpde_t *mpde, MapOrigins *origins = nullptr);
 
 // map_2period_index; returns how many periods disappeared.
-int handle_periods(table_t *table, mpde_t *mpde);
+int handle_periods(table_t *table, mpde_t *mpde, MapOrigins *origins = nullptr);
 
 // Splits every period that holds the holiday bit together with weekdays
 // into a holiday-only period and a weekday period that receives copies of
@@ -95,7 +99,7 @@ int handle_periods(table_t *table, mpde_t *mpde);
 // one), nothing is copied either: *missing_periods (when given) receives
 // how many records were lacking and the result is negative as well.
 int period_separation(table_t *table, mpde_t *mpde, LineWords &work,
-                      unsigned *missing_periods = nullptr);
+                      unsigned *missing_periods = nullptr, MapOrigins *origins = nullptr);
 
 // ---- escape-length index ------------------------------------------------------------
 
@@ -149,7 +153,8 @@ enum class OptimizeResult : int {
 // or it could not be created) for the output step, which writes and closes
 // it; the .del file is complete and closed.  On failure err_str (err_size
 // bytes) holds the message and both files are closed.
+// `origins`, when given, follows every map it moves, copies and deletes.
 int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err_size,
-                  ListingFile &map_listing);
+                  ListingFile &map_listing, MapOrigins *origins = nullptr);
 
 } // namespace vorn

@@ -57,17 +57,18 @@ void set_escape_lengths(table_t *table) {
 // Passes of duplicate removal with period separation after the first,
 // until a pass removes nothing.  Returns the negative result of
 // period_separation when it could not separate.
-int optimize_passes(ParseState &ps, std::FILE *dfp, unsigned *missing_periods) {
+int optimize_passes(ParseState &ps, std::FILE *dfp, unsigned *missing_periods,
+                    MapOrigins *origins) {
     table_t *table = ps.table;
     if (ps.verbose)
         platform::console_progress("optimizing (%4u) ...\r", detail::used_count(table));
     if (dfp != nullptr)
         std::fputs("opt  : optimized\n", dfp);
-    handle_periods(table, ps.mpde);
-    sort_and_delete_map(table, 0, ps.mpde, dfp);
+    handle_periods(table, ps.mpde, origins);
+    sort_and_delete_map(table, 0, ps.mpde, dfp, origins);
 
     LineWords work;
-    const int separated = period_separation(table, ps.mpde, work, missing_periods);
+    const int separated = period_separation(table, ps.mpde, work, missing_periods, origins);
     if (separated < 0)
         return separated;
 
@@ -82,8 +83,8 @@ int optimize_passes(ParseState &ps, std::FILE *dfp, unsigned *missing_periods) {
         ++pass;
         if (ps.verbose)
             platform::console_progress("optimizing (%4u) ...\r", detail::used_count(table));
-        handle_periods(table, ps.mpde);
-        removed = sort_and_delete_map(table, 0, ps.mpde, dfp);
+        handle_periods(table, ps.mpde, origins);
+        removed = sort_and_delete_map(table, 0, ps.mpde, dfp, origins);
     } while (removed != 0);
     if (ps.verbose)
         platform::console_progress("optimizing (%4u) ...\n", detail::used_count(table));
@@ -129,11 +130,12 @@ void open_listings(const char *cfgfile, ListingFile &map_listing, ListingFile &d
 // ones (unless the configuration turned the optimizer off) and settles the
 // periods.  Returns 0, or the negative result of a period separation that
 // found no room.
-int sort_and_optimize(ParseState &ps, std::FILE *dfp, unsigned *missing_periods) {
+int sort_and_optimize(ParseState &ps, std::FILE *dfp, unsigned *missing_periods,
+                      MapOrigins *origins) {
     table_t *table = ps.table;
     const unsigned used = detail::used_count(table);
     dbg_printf("Sort %u mappings (cmp_map_len_holiday)\n", used);
-    sort_maps(table, 0, used, MapOrder::LenHoliday);
+    sort_maps(table, 0, used, MapOrder::LenHoliday, origins);
     if (dbg_enabled())
         trace_maps(table, 0);
 
@@ -142,17 +144,17 @@ int sort_and_optimize(ParseState &ps, std::FILE *dfp, unsigned *missing_periods)
     banner_row();
 
     if (ps.option_byte & OPT_OPTIMIZE_OFF) {
-        handle_periods(table, ps.mpde);
-        sort_and_fill(table, 0, detail::used_count(table), 0);
+        handle_periods(table, ps.mpde, origins);
+        sort_and_fill(table, 0, detail::used_count(table), 0, origins);
         return 0;
     }
-    return optimize_passes(ps, dfp, missing_periods);
+    return optimize_passes(ps, dfp, missing_periods, origins);
 }
 
 } // namespace
 
 int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err_size,
-                  ListingFile &map_listing) {
+                  ListingFile &map_listing, MapOrigins *origins) {
     map_listing.close();
     table_t *table = ps.table;
 
@@ -167,7 +169,7 @@ int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err
     open_listings(cfgfile, map_listing, del_listing);
 
     unsigned missing_periods = 0;
-    const int r = sort_and_optimize(ps, del_listing.file(), &missing_periods);
+    const int r = sort_and_optimize(ps, del_listing.file(), &missing_periods, origins);
     if (r < 0) {
         if (missing_periods > 0)
             std::snprintf(err_str, err_size, "%s (+%u periods)@", "Too many entries!",

@@ -201,9 +201,9 @@ void trace_period_change(unsigned p, unsigned q, unsigned n) {
 // 1, 2, ... in the order of the block; sections that lost all their maps
 // move behind the others and are dropped, so that their records are free
 // for the weekday halves.
-void drop_empty_sections(table_t *table, mpde_t *mpde, unsigned used) {
+void drop_empty_sections(table_t *table, mpde_t *mpde, unsigned used, MapOrigins *origins) {
     dbg_printf("period_separation:sort %u maps for map-periods (cmp_map_period)\n", used);
-    sort_maps(table, 0, used, MapOrder::Period);
+    sort_maps(table, 0, used, MapOrder::Period, origins);
     const unsigned n = period_count(table);
     dbg_printf("sort %u map-periods (cmp_period)\n", n);
     ranges_from_maps(table, mpde, n);
@@ -248,7 +248,7 @@ Separations find_separations(const mpde_t *mpde) {
 // with the same start takes its weekdays, and copies of its maps behind the
 // used ones name the new entry.  Returns the new count of used map slots.
 unsigned split_sections(table_t *table, mpde_t *mpde, LineWords &work, const Separations &sep,
-                        unsigned used) {
+                        unsigned used, MapOrigins *origins) {
     unsigned next = used;
     uint32_t created = 0;
     for (unsigned j = 1; j < static_cast<unsigned>(kPeriodBlockEntries); ++j) {
@@ -265,7 +265,6 @@ unsigned split_sections(table_t *table, mpde_t *mpde, LineWords &work, const Sep
         table->table_period[c] = {mpde[c].mpde_hour, mpde[c].mpde_minute, mpde[c].mpde_days};
         table->table_period[j].period_days = DAY_HO;
         old.mpde_days = DAY_HO;
-        MapOrigins *origins = map_origins_of(table);
         for (uint32_t m = sep.first_map[j]; m <= sep.last_map[j]; ++m) {
             if (origins != nullptr)
                 origins->copied(m, next);
@@ -285,12 +284,12 @@ unsigned split_sections(table_t *table, mpde_t *mpde, LineWords &work, const Sep
 
 } // namespace
 
-int period_index(table_t *table, mpde_t *mpde) {
+int period_index(table_t *table, mpde_t *mpde, MapOrigins *origins) {
     const unsigned n = period_count(table);
     const unsigned used = used_count(table);
     dbg_printf("period_index: start\n");
     dbg_printf("period_index: sort of %u map for map-periods (cmp_map_period)\n", used);
-    sort_maps(table, 0, used, MapOrder::Period);
+    sort_maps(table, 0, used, MapOrder::Period, origins);
 
     dbg_printf("period_index: set indices of %u map-periods\n", n);
     for (unsigned e = 0; e < n; ++e)
@@ -340,9 +339,9 @@ int period_join(table_t *table, mpde_t *mpde) {
     return join_periods(table, mpde, numbering);
 }
 
-int map_2period_index(table_t *table, mpde_t *mpde) {
+int map_2period_index(table_t *table, mpde_t *mpde, MapOrigins *origins) {
     dbg_printf("map_2period_index: start\n");
-    period_index(table, mpde);
+    period_index(table, mpde, origins);
     Numbering numbering;
     const int m = join_periods(table, mpde, numbering);
     dbg_printf("map_2period_index: set new index\n");
@@ -356,22 +355,23 @@ int map_2period_index(table_t *table, mpde_t *mpde) {
     return m;
 }
 
-int handle_periods(table_t *table, mpde_t *mpde) {
+int handle_periods(table_t *table, mpde_t *mpde, MapOrigins *origins) {
     const int before = table->table_max_period_entries;
     dbg_printf("handle_periods(%u)\n", static_cast<unsigned>(before + 1));
-    map_2period_index(table, mpde);
+    map_2period_index(table, mpde, origins);
     const int deleted = before - table->table_max_period_entries;
     dbg_printf("handle_periods: %d map periods deleted\n", deleted);
     return deleted;
 }
 
-int period_separation(table_t *table, mpde_t *mpde, LineWords &work, unsigned *missing_periods) {
+int period_separation(table_t *table, mpde_t *mpde, LineWords &work, unsigned *missing_periods,
+                      MapOrigins *origins) {
     if (missing_periods != nullptr)
         *missing_periods = 0;
     const unsigned used = used_count(table);
     dbg_printf("period_separation: start\n");
     dbg_printf("period_separation:separate maps with holidays\n");
-    drop_empty_sections(table, mpde, used);
+    drop_empty_sections(table, mpde, used, origins);
 
     const Separations sep = find_separations(mpde);
     if (sep.needed == 0) {
@@ -389,7 +389,7 @@ int period_separation(table_t *table, mpde_t *mpde, LineWords &work, unsigned *m
         return -static_cast<int>(sep.needed);
     }
 
-    const unsigned next = split_sections(table, mpde, work, sep, used);
+    const unsigned next = split_sections(table, mpde, work, sep, used, origins);
     detail::set_used_count(table, next);
     dbg_printf("period_separation: %u entries separated: last map = %u, periods = %u\n",
                next - used, next - 1, static_cast<unsigned>(table->table_max_period_entries));

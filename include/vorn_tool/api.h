@@ -49,6 +49,8 @@ struct Outcome {
     // log's lists and the trace's text by fixed names): the tool names
     // files from here and never decodes a result number or a message.
     std::vector<FailedFile> failed;
+    // The configuration line a compile failed on (0: the file as a whole).
+    int line = 0;
 };
 
 // Counts of what a conversion did, for the tool's summary line; the exports
@@ -67,8 +69,8 @@ struct MergeStats {
     uint64_t first = 0, second = 0;
 };
 
-// mkconf from ASCII to binary, with the message mkconf traces: the tool turns
-// its "Line n:@TEXT@" head into "CONFIG:LINE: error:".
+// mkconf from ASCII to binary, with the message mkconf traces and the line
+// it names, which the tool shows as "CONFIG:LINE: error:".
 Outcome compile_config(const char *config, const char *table);
 // mkconf from binary to ASCII; `lossless` (no export has it) writes for each
 // setting whose usual line compiles to other bytes the line that gives the

@@ -85,13 +85,18 @@ template <class Job> Outcome guarded(Job &&job) {
     return outcome;
 }
 
+// The line a message of the parser names ("Line 12:@TEXT@..."), else 0.
+int failed_line(const std::string &message) {
+    return message.compare(0, 5, "Line ") == 0 ? std::atoi(message.c_str() + 5) : 0;
+}
+
 // A value too long for its field refuses the file with mkconf's "Warning"
 // result; the check calls such a line a warning, yet it is the line that
 // stopped the compile, so the tool shows it as the error it became.
 void mark_refusing_line(CheckReport &report) {
-    if (report.result == VORN_CONF_OK || report.message.compare(0, 5, "Line ") != 0)
+    const int line = failed_line(report.message);
+    if (report.result == VORN_CONF_OK || line == 0)
         return;
-    const int line = std::atoi(report.message.c_str() + 5);
     const auto on_line = [line](const Diagnostic &d) { return d.line == line; };
     const bool named =
         std::any_of(report.diagnostics.begin(), report.diagnostics.end(), [&](const Diagnostic &d) {
@@ -228,7 +233,9 @@ int report_page(const char *path, const std::string &shown, std::string &page, s
 }
 
 Outcome compile_config(const char *config, const char *table) {
-    return guarded([&](std::string *m) { return mkconf_driver(config, table, 1, m); });
+    Outcome done = guarded([&](std::string *m) { return mkconf_driver(config, table, 1, m); });
+    done.line = failed_line(done.message);
+    return done;
 }
 
 Outcome decompile_table(const char *table, const char *config, bool lossless) {

@@ -83,7 +83,7 @@ int run_compile(const vorn::tool::Args &args) {
                                       "; no table written");
     const vorn::api::Outcome done = vorn::api::write_checked_table(check, job.table);
     if (done.result != VORN_CONF_OK) {
-        vorn::tool::report_compile_failure(job.config, done.result, done.message);
+        vorn::tool::report_compile_failure(job.config, done);
         return 1;
     }
     vorn::tool::note(std::string(job.config) + " -> " + job.table);

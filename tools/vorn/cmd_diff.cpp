@@ -80,15 +80,11 @@ bool is_binary_table(const char *path, bool &binary) {
 
 // Runs the driver with the tool name of the job it stands for, unless the
 // user gave one.
-int convert(const char *cfgfile, const char *binfile, int mode, bool own_tool_name,
-            std::string *message) {
+api::Outcome convert(const char *cfgfile, const char *binfile, int mode, bool own_tool_name) {
     if (!own_tool_name)
         set_tool_name(mode == 1 ? "WCFG2BIN" : "WBIN2CFG");
-    const api::Outcome done = mode == 1 ? api::compile_config(cfgfile, binfile)
-                                        : api::decompile_table(binfile, cfgfile, true);
-    if (message != nullptr)
-        *message = done.message;
-    return done.result;
+    return mode == 1 ? api::compile_config(cfgfile, binfile)
+                     : api::decompile_table(binfile, cfgfile, true);
 }
 
 // One side of the comparison: the table file and its decompiled text.
@@ -108,17 +104,16 @@ bool canonical_text(const char *path, bool own_tool_name, tool::TempFiles &temps
         table = temps.make("vdifft");
         if (table.empty())
             return false;
-        std::string message;
-        const int result = convert(path, table.c_str(), 1, own_tool_name, &message);
-        if (result != VORN_CONF_OK) {
-            tool::report_compile_failure(path, result, message);
+        const api::Outcome done = convert(path, table.c_str(), 1, own_tool_name);
+        if (done.result != VORN_CONF_OK) {
+            tool::report_compile_failure(path, done);
             return false;
         }
     }
     const std::string &config = side.config = temps.make("vdiffc");
     if (config.empty())
         return false;
-    const int result = convert(config.c_str(), table.c_str(), 0, own_tool_name, nullptr);
+    const int result = convert(config.c_str(), table.c_str(), 0, own_tool_name).result;
     if (result != VORN_CONF_OK) {
         tool::job_failed(tool::decompile_failure_text(result, path, config.c_str()));
         return false;

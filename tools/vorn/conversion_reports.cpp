@@ -39,23 +39,35 @@ std::string config_line(const char *path, long number) {
 
 } // namespace
 
-void report_compile_failure(const char *config, int result, const std::string &message) {
+// "CONFIG: error: WORDS" and the driver's message lines, for a failure
+// that names no line.
+std::string whole_file_error(const char *config, int result, const std::string &message) {
     const char *words = vorn::api::mkconf_result_words(result);
-    // "Line 12:@MAPOUT0=1 FOO\n@Syntax Error": the parser names a line.
-    long line = 0;
-    if (message.compare(0, 5, "Line ") == 0)
-        line = std::strtol(message.c_str() + 5, nullptr, 10);
-    // The check reads the file as the compile did and names the word of the
-    // failing line; the driver's own words stand where it cannot.
-    const api::ConfigCheck check =
-        line > 0 ? api::check_config(config, false, false) : api::ConfigCheck{};
-    FileFindings findings = refusal(config, result, message, "");
-    if (line > 0 && check.result == result) {
-        findings = shown_findings(shown_names(config), check, WarningSwitches{});
-    } else if (line > 0) {
-        findings.findings.resize(1);
-        findings.findings[0].finding.line = static_cast<int>(line);
-        findings.findings[0].finding.source = config_line(config, line);
+    return std::string(config) + ": error: " + words + "\n" + message_lines(message, words, "    ");
+}
+
+void report_compile_failure(const char *config, const vorn::api::Outcome &done) {
+    const int result = done.result, line = done.line;
+    const std::string &message = done.message;
+    const char *words = vorn::api::mkconf_result_words(result);
+    std::string report;
+    if (line > 0)
+        report = std::string(config) + ":" + std::to_string(line) + ": error: " + words + "\n" +
+                 "    " + config_line(config, line) + "\n";
+    else
+        report = whole_file_error(config, result, message);
+    say_error(report + "vorn: compile failed: " + words + " (result " + std::to_string(result) +
+              ")\n");
+}
+
+void report_findings(const char *config, const vorn::api::ConfigCheck &check) {
+    std::string errors, warnings;
+    for (const vorn::api::Finding &f : check.findings) {
+        // The record of the file as a whole repeats the refusal told below.
+        if (f.error && f.line > 0)
+            errors += f.text;
+        else if (!f.error)
+            warnings += f.text;
     }
     print_findings(findings);
     say_error(std::string("vorn: error: compile failed: ") + words + " (result " +

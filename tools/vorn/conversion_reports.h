@@ -11,9 +11,9 @@ namespace vorn::tool {
 
 // Prints a failed compilation as compilers do, "CONFIG:LINE: error: TEXT"
 // with the line below it (or "CONFIG: error: TEXT" and the driver's message
-// as notes when it names no line), then "vorn: compile failed: ...", to
-// standard error.  `message` is what the driver composed.
-void report_compile_failure(const char *config, int result, const std::string &message);
+// when it names no line), then "vorn: compile failed: ...", to standard
+// error.  `message` is what the driver composed.
+void report_compile_failure(const char *config, const vorn::api::Outcome &done);
 
 // What a failed decompilation of `table` into `config` means for the user,
 // by the driver's result, with the result and its error text.

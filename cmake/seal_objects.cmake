@@ -20,7 +20,7 @@ string(REPLACE "\n" ";" table "${table}")
 set(hidden)
 foreach(row IN LISTS table)
   # Num: Value Size Type Bind Vis Ndx Name
-  if(row MATCHES "^ *[0-9]+: +[0-9a-f]+ +[0-9]+ +[A-Z_]+ +GLOBAL +HIDDEN +([0-9]+) +([^ ]+)$")
+  if(row MATCHES "^ *[0-9]+: +[0-9a-f]+ +[0-9a-fx]+ +[A-Z_]+ +GLOBAL +HIDDEN +([0-9]+) +([^ ]+)$")
     string(APPEND hidden "${CMAKE_MATCH_2}\n")
   endif()
 endforeach()

@@ -28,11 +28,8 @@ struct Compiled {
 };
 
 void compile(const std::string &text, Compiled &out) {
-    TempDir dir;
-    const std::string cfg = dir.file("in.cfg");
-    write_file(cfg, text);
     char err_str[kErrStrSize];
-    out.result = read_ascii_table(&out.table, cfg.c_str(), err_str);
+    out.result = read_ascii_table(&out.table, ConfigSource::from_text(text), err_str);
     set_instance_table(nullptr);
 }
 

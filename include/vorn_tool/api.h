@@ -64,6 +64,7 @@ struct AlarmStats {
 };
 struct TraceStats {
     uint64_t records = 0;
+    bool invalid_data = false; // the trace ended at invalid data (result 1)
 };
 struct MergeStats {
     uint64_t first = 0, second = 0;

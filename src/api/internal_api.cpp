@@ -38,7 +38,7 @@ void copy_stats(const logs::AlarmStats &from, AlarmStats *to) {
 }
 void copy_stats(const logs::TraceStats &from, TraceStats *to) {
     if (to != nullptr)
-        *to = {from.records};
+        *to = {from.records, from.invalid_data};
 }
 void copy_stats(const logs::MergeStats &from, MergeStats *to) {
     if (to != nullptr)

@@ -39,6 +39,7 @@ struct AlarmStats {
 // mktrace: the records written as lines.
 struct TraceStats {
     uint64_t records = 0;
+    bool invalid_data = false; // the trace ended at invalid data
 };
 
 // merge_logcall: the lines taken from each list; the merged list holds both.

@@ -604,8 +604,10 @@ int convert_trace(std::FILE *binary, std::FILE *text, const char *label, logs::P
     TraceInput in(binary, buffers->window);
     TraceWalk walk(in, out, record.data(), length, label, frames);
     const int stop = walk.run();
-    if (stats)
+    if (stats) {
         stats->records = walk.records();
+        stats->invalid_data = stop == 1;
+    }
     return out.finish() ? stop : code(LogResult::CannotWrite);
 }
 

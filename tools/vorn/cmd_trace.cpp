@@ -56,7 +56,7 @@ int run_trace(const vorn::tool::Args &args) {
     }
     std::string line = std::string(job.trace) + ": " + std::to_string(stats.records) +
                        (stats.records == 1 ? " record" : " records") + " converted to " + job.text;
-    if (result == 1)
+    if (stats.invalid_data)
         line += " up to invalid data (result 1)";
     if (job.pcapng != nullptr)
         line += std::string("; D-channel frames written to ") + job.pcapng;

@@ -4,7 +4,7 @@
 // and SARIF documents against golden files and their schemas; and over
 // generated configurations, that a file without errors decompiles to a
 // text without errors.
-#include "api/internal_api.h"
+#include "vorn_tool/api.h"
 #include "conf/check.h"
 #include "conf/check_lines.h"
 #include "parser/parser.h"

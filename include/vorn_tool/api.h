@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -114,13 +115,60 @@ bool input_is(const char *path, InputKind expected, std::string &why);
 // and `vorn compile` writes the very table it checked: mkconf has no way to
 // hand either out.
 
-// One finding: "CONFIG:LINE:COLUMN: error: TEXT", the source line and a
-// caret under the offending word; every line ends in "\n".
+// One finding of the check: where, what kind and what it says.  The tool
+// prints it (compiler form, JSON, SARIF) and decides its severity from the
+// kind's default and the -W switches.
+enum class Severity { Warning, Error, Note };
 struct Finding {
-    int line = 0; // 0: the file as a whole
-    bool error = false;
-    std::string text;
+    int line = 0;                          // 0: the file as a whole
+    int column = 0;                        // byte of the line (1 = first); 0: none
+    int length = 0;                        // bytes of the offending word; 0: none
+    Severity severity = Severity::Warning; // the kind's default (refusals: Error)
+    std::string name;   // the kind ("period-range"); "" for a line the library refused
+    std::string text;   // what happened, one line
+    std::string source; // the line as written, without its end ("" when unknown)
+    // A replacement that does what the line meant: `fix_length` bytes from
+    // `fix_column` give way to `fix_text`; none when fix_column is 0.
+    int fix_column = 0;
+    int fix_length = 0;
+    std::string fix_text;
 };
+
+// The kinds of finding by name: the -W switches and the manual name them
+// as the library does.
+struct FindingInfo {
+    const char *name;    // "period-range"
+    Severity severity;   // by default
+    const char *summary; // what the finding means, one line
+    const char *manual;  // why it has that severity, for the manual page
+};
+const std::vector<FindingInfo> &finding_table();
+const FindingInfo *find_finding(const char *name); // nullptr for an unknown name
+
+// The printed form of a finding: one printer for every finding the tool
+// shows, the library's, so that the check's tests and the tool agree.
+struct FindingText {
+    std::string file;                      // as the user named it
+    int line = 0;                          // 0: the file as a whole
+    int column = 0;                        // byte of `source` (1 = first); 0: none
+    int length = 0;                        // bytes of the word it is about
+    Severity severity = Severity::Warning; // as shown, after the user's switches
+    std::string name;                      // the finding's name, "" for none
+    std::string text;                      // one line
+    std::string source;                    // the line as written, without its end
+};
+// "FILE:LINE:COLUMN: error: TEXT [-Wname]", the line and a caret under the
+// word (coloured for a terminal when `colour`).
+std::string format_finding(const FindingText &finding, bool colour);
+// The column an editor shows for byte `byte_column` of `line` (UTF-8).
+int display_column(const std::string &line, int byte_column);
+// The switch that shows a finding of kind `name` as `shown` ("" for none).
+std::string switch_of(const std::string &name, Severity shown);
+// "N errors, M warnings" (singular where one).
+std::string count_line(int errors, int warnings);
+// The bytes of the UTF-8 character at the start of `text` (0: none): a
+// table stores a configuration's texts as written.
+std::size_t utf8_sequence(std::string_view text);
 
 struct ConfigCheck {
     int result = 0;                // what mkconf returns for reading the file
@@ -131,6 +179,7 @@ struct ConfigCheck {
     // clean); the tool only hands it back to write_checked_table.
     std::shared_ptr<const CheckReport> report;
 
+    // By the kinds' default severities.
     int errors() const;
     int warnings() const;
 };
@@ -194,8 +243,9 @@ struct TableFileInfo {
 // Reads the table file `path`; false with the reason in `why` when its head,
 // size or format rule it out or the reader refuses it.
 bool read_table_info(const char *path, bool show_password, TableFileInfo &info, std::string &why);
-// A table text as a JSON string (bytes above 7Fh as the Latin-1 characters
-// they are in the box's character set).
+// A table text as a JSON string: UTF-8 characters as the configuration
+// wrote them (the table holds their bytes), other bytes above 7Fh as the
+// Latin-1 characters they are in the box's character set.
 std::string json_string(const std::string &text);
 // The bytes of a table head: a file with fewer cannot be a table, and a
 // configuration never holds a zero byte among them.

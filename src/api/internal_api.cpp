@@ -100,23 +100,20 @@ void mark_refusing_line(CheckReport &report) {
     const auto on_line = [line](const Diagnostic &d) { return d.line == line; };
     const bool named =
         std::any_of(report.diagnostics.begin(), report.diagnostics.end(), [&](const Diagnostic &d) {
-            return on_line(d) && d.severity == Severity::Error;
+            return on_line(d) && d.severity == vorn::Severity::Error;
         });
     if (named)
         return;
     for (Diagnostic &d : report.diagnostics)
         if (on_line(d))
-            d.severity = Severity::Error;
+            d.severity = vorn::Severity::Error;
 }
 
-// The text of a configuration as an editor shows it: without the UTF-8
-// byte-order mark that the check skips.
-std::string source_text(const char *config) {
-    std::string source;
-    platform::read_whole_file(config, source); // without it the records stand without their lines
-    if (source.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        source.erase(0, 3);
-    return source;
+// The text of a configuration as an editor shows it, as the check read it:
+// without the UTF-8 byte-order mark that the check skips.
+std::string source_text(const CheckReport &report) {
+    const std::string &source = report.source.bytes;
+    return source.compare(0, 3, "\xEF\xBB\xBF") == 0 ? source.substr(3) : source;
 }
 
 // The lines of `source`, each without its end.
@@ -141,9 +138,24 @@ ConfigCheck checked(const char *config, const CheckOptions &options) {
     check.result = report->result;
     check.message = report->message;
     check.note = report->note;
-    for (const Diagnostic &d : report->diagnostics)
-        check.findings.push_back({d.line, d.severity == Severity::Error,
-                                  format_diagnostic(config, report->source.bytes, d)});
+    const std::vector<std::string> lines = report->diagnostics.empty()
+                                               ? std::vector<std::string>{}
+                                               : source_lines(source_text(*report));
+    for (const Diagnostic &d : report->diagnostics) {
+        Finding f;
+        f.line = d.line;
+        f.column = d.column;
+        f.length = d.length;
+        f.severity = static_cast<Severity>(d.severity);
+        f.name = finding_info(d.name).name;
+        f.text = d.text;
+        if (d.line > 0 && static_cast<size_t>(d.line) <= lines.size())
+            f.source = lines[static_cast<size_t>(d.line) - 1];
+        f.fix_column = d.fix_column;
+        f.fix_length = d.fix_length;
+        f.fix_text = d.fix_text;
+        check.findings.push_back(std::move(f));
+    }
     check.report = std::move(report);
     return check;
 }
@@ -152,7 +164,7 @@ ConfigCheck checked(const char *config, const CheckOptions &options) {
 std::vector<std::string> page_warnings(const CheckReport &report) {
     std::vector<std::string> lines;
     for (const Diagnostic &d : report.diagnostics)
-        if (d.severity == Severity::Warning)
+        if (d.severity == vorn::Severity::Warning)
             lines.push_back(d.line > 0 ? "line " + std::to_string(d.line) + ": " + d.text : d.text);
     return lines;
 }
@@ -164,8 +176,8 @@ int config_report_page(const char *path, report::PageInfo &info, std::string &pa
     const ConfigCheck check = checked(path, options);
     if (check.result != VORN_CONF_OK) {
         for (const Diagnostic &d : check.report->diagnostics)
-            if (d.severity == Severity::Error && d.line > 0)
-                why += format_diagnostic(path, source_text(path), d);
+            if (d.severity == vorn::Severity::Error && d.line > 0)
+                why += format_diagnostic(path, source_text(*check.report), d);
         if (why.empty())
             why = check.message + (check.note.empty() ? "" : " (" + check.note + ")");
         while (!why.empty() && why.back() == '\n')

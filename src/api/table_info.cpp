@@ -147,9 +147,14 @@ bool head_fits(const char *path, uint64_t &file_size, std::string &why) {
 
 std::string json_string(const std::string &text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
         char esc[8];
-        if (c == '"' || c == '\\') {
+        if (const size_t n = c >= 0x80 ? utf8_sequence(std::string_view(text).substr(i)) : 0;
+            n != 0) {
+            out.append(text, i, n);
+            i += n - 1;
+        } else if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
         } else if (c < 0x20 || c >= 0x7F) {

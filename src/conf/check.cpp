@@ -418,8 +418,9 @@ CheckReport check_config(const char *cfgfile, const CheckOptions &options) {
     HeldBlock<table_t, release_parsed_table> table;
     int r = code(ParseResult::CannotRead);
     size_t fates_from = 0; // the records of map fates, behind those of the parse
-    if (exists && size >= kMinAsciiFileSize) {
+    if (exists)
         report.source = ConfigSource::load(cfgfile);
+    if (exists && size >= kMinAsciiFileSize) {
         r = read_ascii_table(table.out(), report.source, err.data(), {&obs, &origins});
         fates_from = obs.records.size();
         if (r == 0 && table.get() != nullptr)
@@ -438,7 +439,7 @@ CheckReport check_config(const char *cfgfile, const CheckOptions &options) {
             named_finding(FindingName::None, 0, 0, 0,
                           report.note.empty() ? mkconf_result_words(report.result) : report.note));
     sort_by_line(report.diagnostics, fates_from);
-    if (exists && check::begins_with_byte_order_mark(cfgfile))
+    if (check::begins_with_byte_order_mark(report.source.bytes))
         report.diagnostics.insert(report.diagnostics.begin(),
                                   named_finding(FindingName::ByteOrderMark, 1, 1, 0,
                                                 "the UTF-8 byte-order mark before the first "

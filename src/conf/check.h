@@ -14,6 +14,8 @@
 // listings are those of mkconf.
 #pragma once
 
+#include "conf/finding_names.h"
+#include "conf/finding_text.h"
 #include "parser/config_source.h"
 #include "table/owned_table.h"
 #include "table/table.h"

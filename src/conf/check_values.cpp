@@ -227,14 +227,8 @@ bool encoding_finding(const char *line, const LineView &view, Diagnostic &out) {
     return false;
 }
 
-bool begins_with_byte_order_mark(const char *path) {
-    std::FILE *file = path != nullptr ? platform::open_regular_file(path) : nullptr;
-    if (file == nullptr)
-        return false;
-    unsigned char head[3] = {};
-    const size_t got = std::fread(head, 1, sizeof head, file);
-    std::fclose(file);
-    return got == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
+bool begins_with_byte_order_mark(std::string_view bytes) {
+    return bytes.substr(0, 3) == "\xEF\xBB\xBF";
 }
 
 } // namespace vorn::check

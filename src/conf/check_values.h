@@ -7,6 +7,7 @@
 
 #include "conf/check_lines.h"
 
+#include <string_view>
 #include <vector>
 
 namespace vorn::check {
@@ -19,7 +20,7 @@ void value_findings(const char *line, const LineView &view, std::vector<Diagnost
 // key takes the whole line.  False when there is none.
 bool encoding_finding(const char *line, const LineView &view, Diagnostic &out);
 
-// True when `path` begins with a UTF-8 byte-order mark.
-bool begins_with_byte_order_mark(const char *path);
+// True when the text `bytes` begins with a UTF-8 byte-order mark.
+bool begins_with_byte_order_mark(std::string_view bytes);
 
 } // namespace vorn::check

@@ -10,13 +10,15 @@
 #include "messages.h"
 #include "vorn_b32.h"
 #include "vorn_tool/api.h"
+#include "warning_switches.h"
 
 #include <cstdio>
 #include <string>
 
 namespace {
 
-using namespace vorn;
+namespace api = vorn::api;
+namespace tool = vorn::tool;
 
 int run_check(const tool::Args &args) {
     tool::WarningSwitches switches;

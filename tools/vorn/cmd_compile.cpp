@@ -11,6 +11,7 @@
 #include "messages.h"
 #include "vorn_b32.h"
 #include "vorn_tool/api.h"
+#include "warning_switches.h"
 
 #include <cstdio>
 #include <cstdlib>

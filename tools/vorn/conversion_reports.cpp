@@ -2,6 +2,7 @@
 // that compile and decompile.
 #include "conversion_reports.h"
 
+#include "diagnostics.h"
 #include "messages.h"
 #include "vorn_b32.h"
 #include "vorn_tool/api.h"
@@ -39,35 +40,21 @@ std::string config_line(const char *path, long number) {
 
 } // namespace
 
-// "CONFIG: error: WORDS" and the driver's message lines, for a failure
-// that names no line.
-std::string whole_file_error(const char *config, int result, const std::string &message) {
-    const char *words = vorn::api::mkconf_result_words(result);
-    return std::string(config) + ": error: " + words + "\n" + message_lines(message, words, "    ");
-}
-
 void report_compile_failure(const char *config, const vorn::api::Outcome &done) {
     const int result = done.result, line = done.line;
     const std::string &message = done.message;
     const char *words = vorn::api::mkconf_result_words(result);
-    std::string report;
-    if (line > 0)
-        report = std::string(config) + ":" + std::to_string(line) + ": error: " + words + "\n" +
-                 "    " + config_line(config, line) + "\n";
-    else
-        report = whole_file_error(config, result, message);
-    say_error(report + "vorn: compile failed: " + words + " (result " + std::to_string(result) +
-              ")\n");
-}
-
-void report_findings(const char *config, const vorn::api::ConfigCheck &check) {
-    std::string errors, warnings;
-    for (const vorn::api::Finding &f : check.findings) {
-        // The record of the file as a whole repeats the refusal told below.
-        if (f.error && f.line > 0)
-            errors += f.text;
-        else if (!f.error)
-            warnings += f.text;
+    // The check reads the file as the compile did and names the word of the
+    // failing line; the driver's own words stand where it cannot.
+    const api::ConfigCheck check =
+        line > 0 ? api::check_config(config, false, false) : api::ConfigCheck{};
+    FileFindings findings = refusal(config, result, message, "");
+    if (line > 0 && check.result == result) {
+        findings = shown_findings(shown_names(config), check, WarningSwitches{});
+    } else if (line > 0) {
+        findings.findings.resize(1);
+        findings.findings[0].finding.line = line;
+        findings.findings[0].finding.source = config_line(config, line);
     }
     print_findings(findings);
     say_error(std::string("vorn: error: compile failed: ") + words + " (result " +

@@ -11,8 +11,8 @@ namespace vorn::tool {
 
 // Prints a failed compilation as compilers do, "CONFIG:LINE: error: TEXT"
 // with the line below it (or "CONFIG: error: TEXT" and the driver's message
-// when it names no line), then "vorn: compile failed: ...", to standard
-// error.  `message` is what the driver composed.
+// as notes when it names no line), then "vorn: compile failed: ...", to
+// standard error.  `done` is what the driver composed.
 void report_compile_failure(const char *config, const vorn::api::Outcome &done);
 
 // What a failed decompilation of `table` into `config` means for the user,

@@ -5,7 +5,7 @@
 // written with U+FFFD in place of the bytes that are not.
 #include "diagnostics.h"
 
-#include "internal_api.h"
+#include "vorn_tool/api.h"
 
 #include <cctype>
 #include <cstring>

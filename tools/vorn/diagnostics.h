@@ -5,7 +5,7 @@
 // one JSON or SARIF document for CI and editors (diagnostic_documents.cpp).
 #pragma once
 
-#include "internal_api.h"
+#include "vorn_tool/api.h"
 #include "warning_switches.h"
 
 #include <string>

@@ -1,6 +1,7 @@
 // The tool's checks of input and output paths (see file_checks.h).
 #include "file_checks.h"
 
+#include "command.h"
 #include "vorn_tool/api.h"
 
 #include <cstdio>

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "command.h"
-#include "internal_api.h"
+#include "vorn_tool/api.h"
 
 #include <map>
 #include <optional>

@@ -96,32 +96,6 @@ std::string grid_row(const table_t &table, size_t row, Table &runs) {
 
 } // namespace
 
-int period_count(const table_t &table) {
-    const int last = std::clamp<int>(table.table_max_period_entries, 0, MAX_PERIODS - 1);
-    int count = 0;
-    while (count < last && table.table_period[count + 1].period_days != 0)
-        ++count;
-    return count;
-}
-
-int period_at(const table_t &table, int day, int minute) {
-    const uint8_t bit = day == kHolidayRow ? DAY_HO : static_cast<uint8_t>(1u << day);
-    const int periods = period_count(table);
-    int today = 0, today_start = -1; // started at or before the time
-    int last = 0, last_start = -1;   // the day's last start
-    for (int k = 1; k <= periods; ++k) {
-        const map_period_t &p = table.table_period[k];
-        const int start = p.period_hour * 60 + p.period_minute;
-        if ((p.period_days & bit) == 0 || start >= kMinutesPerDay)
-            continue; // a start past midnight never comes
-        if (start <= minute && start >= today_start)
-            today = k, today_start = start;
-        if (start >= last_start)
-            last = k, last_start = start;
-    }
-    return today != 0 ? today : last;
-}
-
 std::string period_fill(int period) {
     return period <= 0 ? "#ffffff" : series_fill(static_cast<size_t>(period - 1));
 }

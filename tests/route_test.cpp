@@ -1,0 +1,159 @@
+// Where a call goes: calls over a configuration with overlapping escapes, a
+// night period across midnight and a holiday, each quarter hour of the week
+// against the schedule the configuration means, and `vorn route` on the
+// shipped example.
+#include "api/internal_api.h"
+#include "support/run_tool.h"
+#include "support/table_builder.h"
+#include "support/trace_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using namespace vorn;
+using namespace vorn::test;
+
+const char *const kConfig = R"(TABLE=TF01.5
+Holiday=24.12
+MapOut0=0
+MapOut00=0100900
+MapOut004=0104004 DATA
+MapIn0049=9
+[07:00] MO TU WE TH FR
+MapOut0049=0101949
+MapOut004930=0103330
+[22:00] MO TU WE TH FR SA SU
+MapOut0049=0108849
+[00:00] HO
+MapOut0049=0109949
+)";
+
+enum Slot { Day, Night, Holiday };
+
+// What the configuration means, written without the table: working days
+// 07:00 to 22:00 are day, the rest of the week is night, holidays their own.
+Slot meant(int day, int minute) {
+    if (day == kHolidayDay)
+        return Holiday;
+    const bool weekday = day >= 1 && day <= 5;
+    return weekday && minute >= 7 * 60 && minute < 22 * 60 ? Day : Night;
+}
+
+struct Compiled {
+    api::ConfigCheck check;
+    const table_t *table = nullptr;
+};
+
+void compile(const TempDir &dir, Compiled &out) {
+    write_file(dir.file("lcr.cfg"), ascii_config(kConfig));
+    out.check = api::check_config(dir.file("lcr.cfg").c_str(), false, true);
+    out.table = api::checked_table(out.check);
+    ASSERT_NE(out.table, nullptr) << out.check.message;
+}
+
+std::string line_of(const table_t &table, const Route &route) {
+    return route.chosen < 0 ? "-" : api::map_line(table, route.chosen);
+}
+
+TEST(Route, CallsFollowEscapesPeriodsAndHolidays) {
+    TempDir dir;
+    Compiled c;
+    compile(dir, c);
+    const table_t &table = *c.table;
+    const struct {
+        const char *number;
+        CallDirection direction;
+        CallService service;
+        int day, minute;
+        const char *line, *result;
+    } kCalls[] = {
+        {"0049301234", CallDirection::Out, CallService::Voice, 2, 10 * 60, "MapOut004930=0103330",
+         "01033301234"},
+        {"0049301234", CallDirection::Out, CallService::Voice, 2, 23 * 60, "MapOut0049=0108849",
+         "0108849301234"},
+        {"0049401234", CallDirection::Out, CallService::Voice, 1, 3 * 60, "MapOut0049=0108849",
+         "0108849401234"},
+        {"0049401234", CallDirection::Out, CallService::Voice, 6, 12 * 60, "MapOut0049=0108849",
+         "0108849401234"},
+        {"0049401234", CallDirection::Out, CallService::Voice, kHolidayDay, 12 * 60,
+         "MapOut0049=0109949", "0109949401234"},
+        {"0044123", CallDirection::Out, CallService::Voice, 2, 10 * 60, "MapOut00=0100900",
+         "010090044123"},
+        {"0044123", CallDirection::Out, CallService::Data, 2, 10 * 60, "MapOut004=0104004 DATA",
+         "01040044123"},
+        {"0044123", CallDirection::Out, CallService::Dtmf, 2, 10 * 60, "-", ""},
+        {"0421123", CallDirection::Out, CallService::Voice, 0, 0, "MapOut0=0", "0421123"},
+        {"0049301234", CallDirection::In, CallService::Voice, 2, 10 * 60, "MapIn0049=9", "9301234"},
+        {"110", CallDirection::Out, CallService::Voice, 2, 10 * 60, "-", ""},
+    };
+    for (const auto &k : kCalls) {
+        const Route r = route_call(table, {k.number, k.direction, k.service, k.day, k.minute});
+        EXPECT_EQ(line_of(table, r), k.line) << k.number << " day " << k.day << " " << k.minute;
+        EXPECT_EQ(r.result, k.result) << k.number;
+    }
+
+    // Why the maps of a weekday night call to 004930 were passed over.
+    const Route night =
+        route_call(table, {"0049301234", CallDirection::Out, CallService::Voice, 2, 23 * 60});
+    std::map<std::string, std::string> why;
+    for (const PassedMap &p : night.passed)
+        why[api::map_line(table, p.index)] = passed_by_text(p.why);
+    EXPECT_EQ(why, (std::map<std::string, std::string>{{"MapOut0=0", "shorter escape"},
+                                                       {"MapOut00=0100900", "shorter escape"},
+                                                       {"MapOut004=0104004 DATA", "other service"},
+                                                       {"MapIn0049=9", "other direction"},
+                                                       {"MapOut0049=0101949", "other period"},
+                                                       {"MapOut004930=0103330", "other period"},
+                                                       {"MapOut0049=0109949", "holiday period"}}));
+}
+
+// Every quarter hour of the week and the holiday: the answer is the map of
+// the slot the configuration means, and its period is the one the week
+// grid draws there.
+TEST(Route, EveryQuarterHourMatchesTheSchedule) {
+    TempDir dir;
+    Compiled c;
+    compile(dir, c);
+    const table_t &table = *c.table;
+    const char *const kMeant[] = {"01033301234", "0108849301234", "0109949301234"};
+    for (int day = 0; day <= kHolidayDay; ++day)
+        for (int minute = 0; minute < kMinutesPerDay; minute += 15) {
+            const Route r = route_call(
+                table, {"0049301234", CallDirection::Out, CallService::Voice, day, minute});
+            ASSERT_GE(r.chosen, 0);
+            EXPECT_EQ(r.result, kMeant[meant(day, minute)]) << day << " " << minute;
+            EXPECT_EQ(table.table_map[r.chosen].map_period, period_at(table, day, minute))
+                << day << " " << minute;
+        }
+}
+
+TEST(Route, ToolAnswersForTheExample) {
+    const std::string box = shell_quote(std::string(VORN_SOURCE_DIR) + "/examples/vorn-box.cfg");
+    const ToolRun sat = run_tool("route " + box + " 00493012345 --at 'SA 19:00'");
+    ASSERT_EQ(sat.exit_code, 0) << sat.err;
+    for (const char *text : {"map       MapOut00=0101900 120.00 1/1", "[00.00] SU SA",
+                             "result    0101900493012345", "(provider 01019)"})
+        EXPECT_NE(sat.out.find(text), std::string::npos) << text << "\n" << sat.out;
+
+    const ToolRun eve = run_tool("route " + box + " 00493012345 --at 2026-12-24T19:00 --json");
+    ASSERT_EQ(eve.exit_code, 0) << eve.err;
+    const nlohmann::json answer = nlohmann::json::parse(eve.out);
+    EXPECT_EQ(answer["answers"][0]["heading"], "[00.00] HO");
+    EXPECT_EQ(answer["answers"][0]["map"]["line"], "MapOut00=0101900 120.00 1/1");
+
+    // Without a time: the answers of the working day, the evening, and the
+    // weekend with the holiday, whose maps read the same.
+    const ToolRun all = run_tool("route " + box + " 00493012345 --json");
+    ASSERT_EQ(all.exit_code, 0) << all.err;
+    const nlohmann::json answers = nlohmann::json::parse(all.out)["answers"];
+    ASSERT_EQ(answers.size(), 3u) << all.out;
+    EXPECT_EQ(answers[2]["periods"].size(), 2u) << all.out;
+
+    EXPECT_EQ(run_tool("route " + box + " 0049 --at 'XX 19:00'").exit_code, 2);
+    EXPECT_EQ(run_tool("route " + box + " 00x49").exit_code, 2);
+}
+
+} // namespace

@@ -3,6 +3,7 @@
 // against the schedule the configuration means, and `vorn route` on the
 // shipped example.
 #include "api/internal_api.h"
+#include "support/log_golden.h"
 #include "support/run_tool.h"
 #include "support/table_builder.h"
 #include "support/trace_capture.h"
@@ -87,7 +88,8 @@ TEST(Route, CallsFollowEscapesPeriodsAndHolidays) {
         {"0044123", CallDirection::Out, CallService::Dtmf, 2, 10 * 60, "-", ""},
         {"0421123", CallDirection::Out, CallService::Voice, 0, 0, "MapOut0=0", "0421123"},
         {"0049301234", CallDirection::In, CallService::Voice, 2, 10 * 60, "MapIn0049=9", "9301234"},
-        {"110", CallDirection::Out, CallService::Voice, 2, 10 * 60, "-", ""},
+        // No map of the file: the compiler's standard map of the first digit.
+        {"110", CallDirection::Out, CallService::Voice, 2, 10 * 60, "MapOut1=91", "9110"},
     };
     for (const auto &k : kCalls) {
         const Route r = route_call(table, {k.number, k.direction, k.service, k.day, k.minute});
@@ -105,6 +107,7 @@ TEST(Route, CallsFollowEscapesPeriodsAndHolidays) {
                                                        {"MapOut00=0100900", "shorter escape"},
                                                        {"MapOut004=0104004 DATA", "other service"},
                                                        {"MapIn0049=9", "other direction"},
+                                                       {"MapIn0=80", "other direction"},
                                                        {"MapOut0049=0101949", "other period"},
                                                        {"MapOut004930=0103330", "other period"},
                                                        {"MapOut0049=0109949", "holiday period"}}));
@@ -144,16 +147,46 @@ TEST(Route, ToolAnswersForTheExample) {
     EXPECT_EQ(answer["answers"][0]["heading"], "[00.00] HO");
     EXPECT_EQ(answer["answers"][0]["map"]["line"], "MapOut00=0101900 120.00 1/1");
 
-    // Without a time: the answers of the working day, the evening, and the
-    // weekend with the holiday, whose maps read the same.
+    // Without a time: the working day's answer, and the one of the evening,
+    // the weekend and the holiday, whose maps read the same.
     const ToolRun all = run_tool("route " + box + " 00493012345 --json");
     ASSERT_EQ(all.exit_code, 0) << all.err;
     const nlohmann::json answers = nlohmann::json::parse(all.out)["answers"];
-    ASSERT_EQ(answers.size(), 3u) << all.out;
-    EXPECT_EQ(answers[2]["periods"].size(), 2u) << all.out;
+    ASSERT_EQ(answers.size(), 2u) << all.out;
+    EXPECT_EQ(answers[0]["periods"].size() + answers[1]["periods"].size(), 4u) << all.out;
 
     EXPECT_EQ(run_tool("route " + box + " 0049 --at 'XX 19:00'").exit_code, 2);
     EXPECT_EQ(run_tool("route " + box + " 00x49").exit_code, 2);
+}
+
+// The routing table of the example's page is golden; a map line the
+// optimizer removes stands struck through in its period's column with the
+// line that took its place.
+TEST(Route, PageShowsTheRoutingTable) {
+    auto routing = [](const std::string &page) {
+        const size_t from = page.find("<section id=\"routing\">");
+        return from == std::string::npos
+                   ? std::string()
+                   : page.substr(from, page.find("</section>", from) + 11 - from);
+    };
+    std::string page, why;
+    const std::string box = std::string(VORN_SOURCE_DIR) + "/examples/vorn-box.cfg";
+    ASSERT_EQ(api::report_page(box.c_str(), "vorn-box.cfg", page, why), 0) << why;
+    expect_golden("report/routing.html", routing(page));
+
+    TempDir dir;
+    write_file(dir.file("lcr.cfg"), ascii_config("TABLE=TF01.5\nMapOut0049=010190049\n"
+                                                 "[18:00] MO TU WE TH FR\nMapOut0049=010880049\n"));
+    ASSERT_EQ(api::report_page(dir.file("lcr.cfg").c_str(), "lcr.cfg", page, why), 0) << why;
+    const std::string table = routing(page);
+    EXPECT_NE(table.find("[18.00] MO TU WE TH FR<br/><span class=\"dates\">no map left in this "
+                         "period</span>"),
+              std::string::npos)
+        << table;
+    EXPECT_NE(table.find("<del>010880049 (01088)</del> <span class=\"removed\">line 4 removed: "
+                         "line 2 takes its place</span>"),
+              std::string::npos)
+        << table;
 }
 
 } // namespace

@@ -113,8 +113,9 @@ TEST(Samples, ExampleTraceSendsWhatTheTableRoutes) {
         const Route r = route_call(*table, {c.dialled, CallDirection::Out, CallService::Voice,
                                             c.weekday, c.hour * 60 + c.minute});
         EXPECT_EQ(r.result, c.sent) << c.dialled << " at " << int(c.hour) << ":" << int(c.minute);
-        if (c.weekday == kHolidayDay)
+        if (c.weekday == kHolidayDay) {
             EXPECT_TRUE(is_holiday(*table, c.day, c.month));
+        }
     }
 
     const std::string bytes = example_trace();

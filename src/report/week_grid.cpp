@@ -96,22 +96,33 @@ std::string grid_row(const table_t &table, size_t row, Table &runs) {
 
 } // namespace
 
+// The periods' own colours, none of them a fill of the page's charts, so
+// that a colour on the page means one thing.
+const char *const kPeriodFills[] = {"#4e79a7", "#f28e2b", "#59a14f", "#edc948",
+                                    "#b07aa1", "#76b7b2", "#ff9da7", "#9c755f"};
+
 std::string period_fill(int period) {
-    return period <= 0 ? "#ffffff" : series_fill(static_cast<size_t>(period - 1));
+    return period <= 0 ? "#ffffff"
+                       : kPeriodFills[static_cast<size_t>(period - 1) %
+                                      (sizeof kPeriodFills / sizeof kPeriodFills[0])];
 }
 
 std::string week_grid(const table_t &table) {
     const int periods = period_count(table);
     const int width = kLeft + kQuarters * kCell + 10;
-    const int height = kTop + 8 * kRowHeight + 6;
+    const int grid_bottom = kTop + 8 * kRowHeight;
+    const int height = grid_bottom + 22;
     std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" id=\"week\" width=\"" +
                       std::to_string(width) + "\" height=\"" + std::to_string(height) +
                       "\" role=\"img\" aria-labelledby=\"week-t\"><title id=\"week-t\">"
                       "Time periods over the week</title>\n";
     for (int hour = 0; hour <= 24; hour += 3)
         svg += "<text x=\"" + std::to_string(kLeft + hour * 4 * kCell) +
-               "\" y=\"12\" text-anchor=\"middle\" class=\"small\">" +
+               "\" y=\"12\" text-anchor=\"middle\" class=\"small xlabel\">" +
                clock_text(hour * 60).substr(0, 2) + "</text>\n";
+    svg += "<text x=\"" + std::to_string(kLeft + kQuarters * kCell / 2) + "\" y=\"" +
+           std::to_string(grid_bottom + 14) +
+           "\" text-anchor=\"middle\" class=\"axis\">time of day (h, the box's clock)</text>\n";
     Table runs{"Periods by day and time", {"day", "from", "to", "period"}, {}};
     for (size_t row = 0; row < sizeof kRows / sizeof kRows[0]; ++row)
         svg += grid_row(table, row, runs);

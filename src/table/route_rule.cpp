@@ -189,7 +189,7 @@ std::string provider_digits(const map_t &map) {
     if (code.size() >= escape.size() &&
         code.compare(code.size() - escape.size(), escape.size(), escape) == 0)
         return code.substr(0, code.size() - escape.size());
-    return code;
+    return ""; // the code replaces the escape: no digits stand in front of it
 }
 
 } // namespace vorn

@@ -95,8 +95,8 @@ bool is_standard_map(const map_t &map);
 std::string map_code_digits(const map_t &map);
 // The provider part of a map's code: the digits in front of the escape
 // when the code ends with the escape ("01019" of 00=0101900), "call-back
-// N" for a call-back map, "" when the code dials the escape as it is, and
-// the whole code otherwise.
+// N" for a call-back map, and "" otherwise (the code dials the escape as
+// it is, or replaces it by other digits).
 std::string provider_digits(const map_t &map);
 
 } // namespace vorn

@@ -189,4 +189,27 @@ TEST(Route, PageShowsTheRoutingTable) {
         << table;
 }
 
+// The optimizer removes a map repeated in a later period of the same days
+// even where the later period keeps other maps: the call then goes by a
+// shorter escape.  The removal follows the compiler's rule, not the intent
+// "only redundant maps go"; this pins what the table then does.
+TEST(Route, RepeatedMapOfALaterPeriodGoesWithTheOptimizer) {
+    const std::string periods = "[08:00] MO TU WE TH FR\nMapOut00=0101300\nMapOut01=0101001\n"
+                                "[18:00] MO TU WE TH FR\nMapOut00=0101300\nMapOut01=0101901\n";
+    TempDir dir;
+    std::string results;
+    for (const char *optimize : {"On", "Off"}) {
+        write_file(dir.file("r.cfg"), ascii_config(std::string("TABLE=TF01.5\nOPTIMIZE=") +
+                                                   optimize + "\n" + periods));
+        const api::ConfigCheck check = api::check_config(dir.file("r.cfg").c_str(), false, true);
+        const table_t *table = api::checked_table(check);
+        ASSERT_NE(table, nullptr) << check.message;
+        results +=
+            route_call(*table, {"00493012345", CallDirection::Out, CallService::Voice, 1, 19 * 60})
+                .result +
+            " ";
+    }
+    EXPECT_EQ(results, "900493012345 0101300493012345 ");
+}
+
 } // namespace

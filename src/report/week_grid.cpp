@@ -114,6 +114,7 @@ std::string week_grid(const table_t &table) {
     const int height = grid_bottom + 22;
     std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" id=\"week\" width=\"" +
                       std::to_string(width) + "\" height=\"" + std::to_string(height) +
+                      "\" viewBox=\"0 0 " + std::to_string(width) + " " + std::to_string(height) +
                       "\" role=\"img\" aria-labelledby=\"week-t\"><title id=\"week-t\">"
                       "Time periods over the week</title>\n";
     for (int hour = 0; hour <= 24; hour += 3)

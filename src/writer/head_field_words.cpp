@@ -31,8 +31,10 @@ std::string head_field_words(const table_t &table, std::string_view field) {
                : r.table_s2m_l1mode == S2M_L1_CRC4        ? "CRC4"
                : r.table_s2m_l1mode == S2M_L1_DOUBLEFRAME ? "DOUBLEFRAME"
                                                           : "???";
-    if (field == "options" || field == "options2")
-        return option_words(r.table_options, r.table_options2);
+    if (field == "options")
+        return option_words(r.table_options, 0);
+    if (field == "options2")
+        return option_words(0, r.table_options2);
     if (field == "free_tone")
         return r.table_free_tone == 0 ? "CONTINUAL" : "cadence";
     if (field == "country_code")

@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <sstream>
+#include <vector>
+
 #include <nlohmann/json.hpp>
 
 namespace {
@@ -210,6 +214,63 @@ TEST(Route, RepeatedMapOfALaterPeriodGoesWithTheOptimizer) {
             " ";
     }
     EXPECT_EQ(results, "900493012345 0101300493012345 ");
+}
+
+// The worked example of vorn-config(5): each step's configuration asked
+// as the page asks it gives the answer the page prints (the page shows a
+// choice of the answer's lines; the same lines of the tool's answer are
+// compared).
+TEST(Route, WorkedExampleOfTheManualPageHolds) {
+    const std::string page = read_file(std::string(VORN_SOURCE_DIR) + "/doc/vorn-config.5");
+    const size_t from = page.find(".SH A WORKED EXAMPLE"), to = page.find(".SH ", from + 4);
+    ASSERT_NE(from, std::string::npos);
+    std::vector<std::string> shown; // the answer blocks, in order
+    for (size_t at = page.find(".EX\n", from); at < to; at = page.find(".EX\n", at + 1)) {
+        std::string block = page.substr(at + 4, page.find(".EE\n", at) - at - 4);
+        block = replaced(replaced(block, "\\-", "-"), "\\(dq", "\"");
+        if (block.rfind("period", 0) == 0 || block.rfind("when", 0) == 0)
+            shown.push_back(block);
+    }
+    const std::string night = "[18:00] MO TU WE TH FR SA SU";
+    const std::string periods =
+        "[08:00] MO TU WE TH FR\nMapOut00=0101300\n" + night + "\nMapOut00=0101900\n";
+    const std::string holidays = "Holiday=24.12\nHoliday=25.12\n";
+    const std::string with_ho = replaced(periods, night, night + " HO");
+    const std::string callback = "MapCallBackPin1=1234\nMapCallBackOut1001=08001234567 VOICE\n";
+    const std::string redirect = "Redirect1100=0421555200\nMapOut0421=0421\n";
+    const struct {
+        std::string lines, call;
+    } kSteps[] = {
+        {"", "00493012345 --at 'MO 10:00'"},
+        {"MapOut00=0101300\n", "00493012345 --at 'MO 10:00'"},
+        {periods, "00493012345"},
+        {holidays + with_ho, "00493012345 --at 2026-12-24T10:00"},
+        {holidays + callback + with_ho, "0012125551234 --at 'MO 10:00'"},
+        {holidays + callback + redirect + with_ho, "0421555200 --at 'MO 10:00'"},
+    };
+    ASSERT_EQ(shown.size(), std::size(kSteps));
+    TempDir dir;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        SCOPED_TRACE("step " + std::to_string(i + 1));
+        write_file(dir.file("lcr.cfg"), ascii_config("TABLE=TF01.5\n" + kSteps[i].lines));
+        const ToolRun run =
+            run_tool("route " + shell_quote(dir.file("lcr.cfg")) + " " + kSteps[i].call);
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+        // The tool's lines that begin with a word the page's block shows.
+        std::set<std::string> words;
+        std::istringstream block(shown[i]);
+        const auto word = [](const std::string &line) {
+            return line.empty() ? std::string("(blank)") : line.substr(0, line.find(' '));
+        };
+        for (std::string line; std::getline(block, line);)
+            words.insert(word(line));
+        std::string kept;
+        std::istringstream out(run.out);
+        for (std::string line; std::getline(out, line);)
+            if (words.count(word(line)) != 0 && !(line.empty() && kept.empty()))
+                kept += line + "\n";
+        EXPECT_EQ(kept, shown[i]);
+    }
 }
 
 } // namespace

@@ -178,6 +178,33 @@ TEST(Route, PageShowsTheRoutingTable) {
     ASSERT_EQ(api::report_page(box.c_str(), "vorn-box.cfg", page, why), 0) << why;
     expect_golden("report/routing.html", routing(page));
 
+    // The cell of MapOut00 in the weekend's column is what `vorn route`
+    // answers for Saturday 19:00.
+    const std::string table_html = routing(page);
+    auto cells_of = [&](const std::string &row_start, const char *cell) {
+        const size_t at = table_html.find(row_start);
+        const std::string row = table_html.substr(at, table_html.find("</tr>", at) - at);
+        std::vector<std::string> cells;
+        for (size_t c = row.find(cell); c != std::string::npos; c = row.find(cell, c + 1))
+            cells.push_back(row.substr(c, row.find(cell, c + 1) - c));
+        return cells;
+    };
+    const std::vector<std::string> heads =
+        cells_of("<tr><th scope=\"col\">map", "<th scope=\"col\"");
+    const std::vector<std::string> cells = cells_of("<tr><th scope=\"row\">MapOut00<", "<td>");
+    size_t weekend = 0;
+    while (weekend < heads.size() && heads[weekend].find("[00.00] SU SA") == std::string::npos)
+        ++weekend;
+    ASSERT_LT(weekend, heads.size());
+    ASSERT_EQ(cells.size() + 1, heads.size()); // the first head names the rows
+    const ToolRun sat =
+        run_tool("route --json " + shell_quote(box) + " 00493012345 --at 'SA 19:00'");
+    const nlohmann::json map = nlohmann::json::parse(sat.out)["answers"][0]["map"];
+    EXPECT_NE(cells[weekend - 1].find(map["code"].get<std::string>() + " (" +
+                                      map["provider"].get<std::string>() + ")"),
+              std::string::npos)
+        << cells[weekend - 1];
+
     TempDir dir;
     write_file(dir.file("lcr.cfg"), ascii_config("TABLE=TF01.5\nMapOut0049=010190049\n"
                                                  "[18:00] MO TU WE TH FR\nMapOut0049=010880049\n"));

@@ -7,15 +7,14 @@
 #include "conversion_reports.h"
 #include "file_checks.h"
 #include "internal_api.h"
-#include "messages.h"
 #include "vorn_b32.h"
 
 #include <nlohmann/json.hpp>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <string>
 #include <vector>
 

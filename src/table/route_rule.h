@@ -8,9 +8,10 @@
 // The rule, as this library reads the table:
 //   1. The period: on a day (a holiday is its own day, the HO bit) the
 //      period of that day that started last at or before the time applies;
-//      before the day's first start the day's last period still runs from
-//      the evening before.  A day that no period names has the global maps
-//      only (period 0).
+//      before the day's first start the period of that day that starts
+//      last applies (the one still running from the evening before when
+//      it names the day before too).  A day that no period names has the
+//      global maps only (period 0).
 //   2. The maps that may apply: those whose escape begins the dialled
 //      number, whose direction bit (MAP_IN, MAP_OUT) and service bit
 //      (MAP_VOICE, MAP_DATA, MAP_DTMF) the call has, and that belong to the

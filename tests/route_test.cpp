@@ -191,7 +191,7 @@ TEST(Route, PageShowsTheRoutingTable) {
     };
     const std::vector<std::string> heads =
         cells_of("<tr><th scope=\"col\">map", "<th scope=\"col\"");
-    const std::vector<std::string> cells = cells_of("<tr><th scope=\"row\">MapOut00<", "<td>");
+    const std::vector<std::string> cells = cells_of("<tr><th scope=\"row\">MapOut 00<", "<td>");
     size_t weekend = 0;
     while (weekend < heads.size() && heads[weekend].find("[00.00] SU SA") == std::string::npos)
         ++weekend;

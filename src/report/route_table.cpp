@@ -178,7 +178,7 @@ std::string routing_section(const table_t &table, const std::vector<RemovedMap> 
                "</th>";
     out += "</tr>\n";
     for (const auto &[key, cells] : rows) {
-        out += "<tr><th scope=\"row\">" + escape(key.first + key.second) + "</th>";
+        out += "<tr><th scope=\"row\">" + escape(key.first + " " + key.second) + "</th>";
         for (const std::string &cell : cells)
             out += "<td>" + cell + "</td>";
         out += "</tr>\n";

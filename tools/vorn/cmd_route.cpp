@@ -4,7 +4,7 @@
 // grid draws and the optimizer's removals assume; a configuration answers
 // in place of a table, compiled in memory.
 #include "command.h"
-#include "conversion_reports.h"
+#include "diagnostics.h"
 #include "file_checks.h"
 #include "internal_api.h"
 #include "vorn_b32.h"
@@ -86,9 +86,10 @@ class Source {
             m_check = api::check_config(path, false, true);
             m_table = api::checked_table(m_check);
             if (m_table == nullptr) {
-                tool::report_findings(path, m_check);
-                tool::job_failed(std::string("\"") + path +
-                                 "\" does not compile: " + m_check.message);
+                // The errors that stopped the compile, as `vorn check` shows them.
+                tool::print_findings(tool::shown_findings(path, m_check, tool::WarningSwitches()));
+                tool::job_failed(std::string("\"") + path + "\" does not compile (" +
+                                 api::mkconf_result_words(m_check.result) + ")");
                 return false;
             }
             return true;

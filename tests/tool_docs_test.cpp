@@ -202,6 +202,16 @@ TEST(ToolDocs, BashCompletionOffersTheCommandsOptionsAndFilesOfTheHelp) {
         {"vorn calls x --csv examples/vorn-box.c", "examples/vorn-box.cfg"},
         {"vorn alarm x --source ", ""},
         {"vorn password ", "decode encode"},
+        // Configurations, binary files or either, where the operand wants them.
+        {"vorn check examples/", "examples/vorn-box.cfg"},
+        {"vorn info examples/", "examples/calls.bin examples/events.bin examples/trace.bin"},
+        {"vorn compile x.cfg examples/",
+         "examples/calls.bin examples/events.bin examples/trace.bin"},
+        {"vorn route examples/",
+         "examples/calls.bin examples/events.bin examples/trace.bin examples/vorn-box.cfg"},
+        {"vorn route examples/vorn-box.cfg ", ""},
+        {"vorn route x --service ", "data dtmf voice"},
+        {"vorn calls --csv examples/R", "examples/README.md"},
     };
     std::set<std::string> globals(help.globals.begin(), help.globals.end());
     rows.push_back({"vorn -", joined({globals.begin(), globals.end()}, " ")});

@@ -12,6 +12,7 @@
 #include "report/report.h"
 #include "table/bin_table.h"
 #include "vorn_b32.h"
+#include "writer/field_formatters.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -137,6 +138,7 @@ int config_report_page(const char *path, report::PageInfo &info, std::string &pa
         return check.result;
     }
     info.warnings = page_warnings(*check.report);
+    info.removed = check.report->removed;
     page = report::table_page(*check.report->table, info);
     return 0;
 }
@@ -370,6 +372,23 @@ OwnedTable read_table_file(const char *path) {
 
 uint16_t table_checksum(const table_t *table) {
     return table_crc(table);
+}
+
+// ---- routing ----------------------------------------------------------------------
+
+std::string map_line(const table_t &table, int index) {
+    char line[kMapLineSize] = {};
+    if (index >= 0 && index < MAX_MAP_TABLE_ENTRIES)
+        format_map_line(&table, &table.table_map[index], line, sizeof line);
+    return line;
+}
+
+std::string period_heading_text(const table_t &table, int period) {
+    return period <= 0 ? "global" : period_heading(&table, static_cast<unsigned>(period), false);
+}
+
+const table_t *checked_table(const ConfigCheck &check) {
+    return check.report != nullptr ? check.report->table.get() : nullptr;
 }
 
 } // namespace vorn::api

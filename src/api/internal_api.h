@@ -22,7 +22,9 @@
 #include "../platform/output_file.h"
 #include "../platform/platform.h"
 #include "../table/owned_table.h"
+#include "../table/route_rule.h"
 #include "../table/table.h"
+#include "../writer/head_field_words.h"
 
 #include <cstdint>
 #include <memory>
@@ -282,5 +284,47 @@ using platform::set_debug_output_stderr;
 // The tool's own outputs (a report page) replace the old file only when
 // complete, as the library's outputs do.
 using platform::OutputFile;
+
+// ==== routing (`vorn route`, added as one block) ==================================
+// `vorn route` answers where a call goes.  It must answer by the very rule
+// that the report's week grid draws and that the optimizer's removals
+// assume, so the tool takes the library's rule instead of keeping its own
+// reading of the table.
+
+// The rule itself (table/route_rule.h): the tool asks it for the period at
+// a time, the winning map and the maps passed over with their reasons.
+using vorn::Call;
+using vorn::CallDirection;
+using vorn::CallService;
+using vorn::is_holiday;
+using vorn::kHolidayDay;
+using vorn::kMinutesPerDay;
+using vorn::map_t;
+using vorn::passed_by_text;
+using vorn::PassedBy;
+using vorn::PassedMap;
+using vorn::period_at;
+using vorn::period_count;
+using vorn::Route;
+using vorn::route_call;
+// The answer names the code and its provider part as the report's routing
+// table does, so both show the same digits.
+using vorn::is_standard_map;
+using vorn::map_code_digits;
+using vorn::provider_digits;
+
+// The configuration line of map slot `index` as `vorn decompile` writes it:
+// the user finds the answer in a decompiled configuration by this text.
+std::string map_line(const table_t &table, int index);
+// The heading of `period` as a configuration writes it ("[18.00] MO TU WE
+// TH FR"), "global" for period 0: the user knows a period by its heading.
+std::string period_heading_text(const table_t &table, int period);
+// The table a check kept (keep_table), or nullptr: a configuration answers
+// in place of a table, compiled in memory by the compiler's own reader.
+const table_t *checked_table(const ConfigCheck &check);
+
+// `vorn info` shows the coded head fields with the words the configuration
+// writes for them ("0 (DSS1)"), from the writer's own word lists.
+using vorn::head_field_words;
 
 } // namespace vorn::api

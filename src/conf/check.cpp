@@ -9,6 +9,7 @@
 #include "conf/check_values.h"
 #include "conf/mkconf_driver.h"
 #include "frame/frame.h"
+#include "conf/removed_maps.h"
 #include "optimize/map_origins.h"
 #include "parser/parse_observer.h"
 #include "parser/parser.h"
@@ -428,6 +429,8 @@ CheckReport check_config(const char *cfgfile, const CheckOptions &options) {
         fates_from = obs.records.size();
         if (r == 0 && table != nullptr)
             map_fates(table, origins, obs, obs.records);
+        if (r == 0 && table != nullptr && options.keep_table)
+            report.removed = removed_map_lines(table, origins);
         if (r == 0 && obs.failure != 0) { // the parse read on past its failures
             r = obs.failure;
             std::snprintf(err.data(), err.size(), "%s", obs.failure_head.c_str());

@@ -56,12 +56,23 @@ struct CheckedTableRelease {
     void operator()(table_t *table) const;
 };
 
+// A map line of the configuration that the optimizer removed, and the map
+// that took its place: the page's routing table shows it struck through.
+struct RemovedMap {
+    int line = 0;      // of the removed map
+    int kept_line = 0; // of the map that took its place; 0 for a standard map
+    map_t map;         // the removed map
+    map_period_t period; // start and days of its period (0 days: global)
+    map_t kept;
+};
+
 struct CheckReport {
     int result = 0;      // what mkconf would return for reading the file (VORN_CONF_...)
     std::string message; // the library's message for it ("Line 3:@TEXT@Syntax Error")
     std::string note;    // the cause behind a refusal the message does not name
     std::vector<Diagnostic> diagnostics; // by line, errors and warnings mixed
     std::unique_ptr<table_t, CheckedTableRelease> table;
+    std::vector<RemovedMap> removed; // with keep_table: the removed map lines
 
     int errors() const;
     int warnings() const;

@@ -248,8 +248,12 @@ int run_info(const tool::Args &args) {
                         fields[i].second.c_str(), i + 1 < fields.size() ? "," : "");
         std::printf("}\n");
     } else {
-        for (const Field &field : fields)
-            std::printf("%-23s %s\n", (field.first + ":").c_str(), field.second.c_str());
+        // The coded fields with their words, as the configuration writes them.
+        for (const Field &field : fields) {
+            const std::string words = api::head_field_words(*loaded.get(), field.first);
+            std::printf("%-23s %s%s\n", (field.first + ":").c_str(), field.second.c_str(),
+                        words.empty() ? "" : (" (" + words + ")").c_str());
+        }
     }
     return 0;
 }

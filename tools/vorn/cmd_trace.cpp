@@ -41,6 +41,12 @@ int run_trace(const vorn::tool::Args &args) {
     if (job.pcapng != nullptr && vorn::tool::same_output(job.text, job.pcapng))
         return vorn::tool::usage_error("trace", "OUT.txt and OUT.pcapng must be two files");
 
+    // An empty file would pass every kind's check and leave an output that
+    // says nothing: refuse it before anything is written.
+    if (uint64_t size = 0; vorn::api::file_size(job.trace, &size) && size == 0)
+        return vorn::tool::job_failed(std::string(job.trace) +
+                                      " is empty: the box has written no trace records into it, "
+                                      "so nothing was converted");
     std::string why;
     if (!vorn::api::input_is(job.trace, vorn::api::InputKind::Trace, why))
         return vorn::tool::job_failed(why);

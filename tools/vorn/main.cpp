@@ -100,6 +100,9 @@ int run_command(const tool::Command &command, int argc, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // A signal that ends the run takes the named staging files with it; a
+    // closed pipe fails the write to standard output, which is told below.
+    api::remove_named_on_signals();
 #ifdef SIGXFSZ
     // A file-size limit fails the write ("File too large") instead of
     // killing the tool before it can say so.

@@ -226,6 +226,14 @@ int replace_file(const char *from, const char *to) {
     return 0;
 }
 
+int rename_file(const char *from, const char *to) {
+    return replace_file(from, to);
+}
+
+void sync_folder_of(const char *) {
+    // MoveFileExA with MOVEFILE_WRITE_THROUGH made the move durable already.
+}
+
 } // namespace vorn::platform
 
 namespace vorn::platform {

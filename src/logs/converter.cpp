@@ -206,7 +206,12 @@ int TempCopy::finish_copy() {
         return code(LogResult::Ok);
     m_writer->wait(m_writing, 0);
     m_writer = nullptr;
-    if (m_writing.failed.load() || std::fflush(m_file.get()) != 0)
+    if (m_writing.failed.load()) {
+        // The writer's thread saw the reason; it is found again here.
+        platform::set_last_error(platform::write_failure_reason(m_file.get()));
+        return code(LogResult::ShortRead);
+    }
+    if (std::fflush(m_file.get()) != 0)
         return code(LogResult::ShortRead);
     std::rewind(m_file.get());
     return code(LogResult::Ok);

@@ -127,6 +127,11 @@ std::string resolved_path(const char *path);
 // Flushes a stream written with stdio and then its data to the disk.
 // Returns 0, or the errno value of the failure.
 int sync_stream(std::FILE *stream);
+// The system's reason why a write to the file behind `stream` failed, when
+// another thread made the write and its errno is lost: found again by
+// writing one byte past the file's end (a full disk, a size limit), which
+// is then cut off.  EIO when the byte goes through.
+int write_failure_reason(std::FILE *stream);
 // Asks the system to start writing to the disk what `stream` has handed to
 // it so far, without waiting: a job that writes a large output keeps the
 // disk busy while it works, and the sync at its end finds little left.

@@ -53,12 +53,16 @@ int run_merge(const vorn::tool::Args &args) {
         if (!vorn::api::input_is(list, vorn::api::InputKind::CallList, why))
             return vorn::tool::job_failed(why);
     vorn::api::MergeStats stats;
-    const int result =
-        vorn::api::merge_call_lists(first, second, replace ? nullptr : destination, &stats).result;
+    const vorn::api::Outcome done =
+        vorn::api::merge_call_lists(first, second, replace ? nullptr : destination, &stats);
+    const int result = done.result;
     const char *target = replace ? first : destination;
-    if (result != 0)
-        return vorn::tool::job_failed(std::string("merging into ") + target + ": " +
-                                      reason(result) + " (result " + std::to_string(result) + ")");
+    if (result != 0) {
+        vorn::tool::job_failed(std::string("merging into ") + target + ": " + reason(result) +
+                               " (result " + std::to_string(result) + ")");
+        vorn::tool::add_system_reason(done.error);
+        return 1;
+    }
     vorn::tool::note(std::string(first) + " (" + lines(stats.first) + ") and " + second + " (" +
                      lines(stats.second) + ") merged into " + target + " (" +
                      lines(stats.first + stats.second) + ")");

@@ -33,7 +33,7 @@ int close_stdout(int code, int trouble) {
     const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
     const int error = api::last_error();
     const bool closed = std::fclose(stdout) == 0;
-    if (written && closed)
+    if ((written && closed) || tool::stdout_failure_told())
         return code;
     const int why = error != 0 ? error : api::last_error();
     tool::job_failed("cannot write standard output" +

@@ -5,11 +5,15 @@
 #include "messages.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <string>
 
 namespace vorn::tool {
 
 namespace {
+
+bool g_told = false; // a failed write to standard output was told
 
 // Copies `from` to `to` whole; false when a read or a write failed.
 bool copy_stream(std::FILE *from, std::FILE *to) {
@@ -73,10 +77,22 @@ bool StdioFiles::deliver() {
         job_failed("cannot read the output \"" + m_output + "\"");
         return false;
     }
-    // A failed write to standard output is found when the tool closes it.
-    copy_stream(file, stdout);
+    api::set_last_error(0);
+    const bool copied = copy_stream(file, stdout) && std::fflush(stdout) == 0;
+    const int error = api::last_error();
+    const bool read = std::ferror(file) == 0;
     std::fclose(file);
-    return true;
+    if (copied)
+        return true;
+    // A closed pipe (SIGPIPE is ignored) ends here with its own message.
+    job_failed(std::string(read ? "cannot write standard output: " : "cannot read the output: ") +
+               api::system_error_text(error != 0 ? error : EIO));
+    g_told = true;
+    return false;
+}
+
+bool stdout_failure_told() {
+    return g_told;
 }
 
 } // namespace vorn::tool

@@ -28,4 +28,7 @@ class StdioFiles {
     bool m_have_input = false;
 };
 
+// Whether deliver() told the user already that standard output failed.
+bool stdout_failure_told();
+
 } // namespace vorn::tool

@@ -235,6 +235,24 @@ int sync_stream(std::FILE *stream) {
     return 0;
 }
 
+int write_failure_reason(std::FILE *stream) {
+    if (stream == nullptr)
+        return EIO;
+    const int fd = ::fileno(stream);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return errno != 0 ? errno : EIO;
+    if (!S_ISREG(st.st_mode))
+        return EIO;
+    const char byte = 0;
+    if (::pwrite(fd, &byte, 1, st.st_size) == 1) {
+        if (::ftruncate(fd, st.st_size) != 0)
+            return errno != 0 ? errno : EIO;
+        return EIO;
+    }
+    return errno != 0 ? errno : EIO;
+}
+
 void start_writeback(std::FILE *stream) {
     // A pipe or a device refuses the request; there is nothing to start.
 #ifdef SYNC_FILE_RANGE_WRITE

@@ -115,6 +115,12 @@ TempCopy::TempCopy(const char *stem) {
     // copy_from then fails as for a copy that cannot be created.
     if (stem != nullptr)
         m_name = make_unique_file(stem);
+    // The name goes at once, so that a kill while the job starts leaves no
+    // copy behind (the window left is the exclusive create before this).
+    if (!m_name.empty()) {
+        m_file = File(platform::open_scratch_file(m_name.c_str()));
+        m_opened = static_cast<bool>(m_file);
+    }
 }
 
 TempCopy::~TempCopy() {

@@ -282,9 +282,13 @@ bool open_output(const char *destination, MergeOutput &m) {
     if (m.replaced == nullptr)
         return destination != nullptr && m.out.create(destination, "w");
     m.resolved = platform::resolved_path(m.replaced);
-    // The merged list grows without a name of its own; it gets the unique
-    // name beside the first list only when the merge fails.
-    m.staging = folder_of(m.resolved) + "/MERGE";
+    m.staging = make_unique_file((folder_of(m.resolved) + "/MERGE").c_str());
+    if (m.staging.empty())
+        return false;
+    // The merged list grows without a name of its own, so that a kill
+    // leaves nothing: the unique name is given up at once and taken again
+    // only when a failed merge keeps the lines merged so far.
+    platform::remove_file(m.staging.c_str());
     return m.out.create(m.resolved.c_str(), "w");
 }
 
@@ -310,16 +314,22 @@ int finish_output(const char *first, const char *second, const char *out_name, M
         // is lost; a separate destination stays as it was.
         const int error = platform::last_error();
         if (m.replaced != nullptr) {
-            const std::string kept = make_unique_file(m.staging.c_str());
-            if (kept.empty() || !m.out.keep_staged(kept))
+            // The name is taken again as a new file, or another unique one.
+            std::string kept = m.staging;
+            if (platform::create_new_file(kept.c_str()) != 0)
+                kept = make_unique_file((folder_of(m.resolved) + "/MERGE").c_str());
+            if (kept.empty() || !m.out.keep_staged(kept)) {
                 m.out.discard();
+                if (!kept.empty())
+                    platform::remove_file(kept.c_str());
+            }
         } else
             m.out.discard();
         platform::set_last_error(error);
         return result;
     }
     if (m.replaced != nullptr)
-        dbg_printf("rename <%s> to <%s>\n", out_name, m.resolved.c_str());
+        dbg_printf("rename <%s> to <%s>\n", m.staging.c_str(), m.resolved.c_str());
     if (!m.out.commit())
         return code(m.replaced != nullptr ? MergeResult::FirstUnreadable
                                           : MergeResult::CannotWrite);

@@ -34,7 +34,9 @@ void unique_suffix(char *six) {
 
 } // namespace
 
-std::string vorn::make_unique_file(const char *source, size_t capacity) {
+namespace {
+
+std::string unique_path(const char *source, size_t capacity, bool create) {
     std::string work = source;
     const char *tmp = nullptr;
     if (std::strchr(source, '\\') == nullptr && std::strchr(source, '/') == nullptr &&
@@ -56,12 +58,25 @@ std::string vorn::make_unique_file(const char *source, size_t capacity) {
 
     for (int attempt = 0; attempt < 10; ++attempt) {
         unique_suffix(&work[name + 6]);
-        if (platform::create_new_file(work.c_str()) == 0) {
+        const bool had =
+            create ? platform::create_new_file(work.c_str()) == 0
+                   : platform::file_identity(work.c_str()).kind == platform::FileIdentity::Missing;
+        if (had) {
             dbg_printf("make_fname: original=<%s> newname=<%s>\n", source, work.c_str());
             return work;
         }
     }
     return std::string();
+}
+
+} // namespace
+
+std::string vorn::make_unique_file(const char *source, size_t capacity) {
+    return unique_path(source, capacity, true);
+}
+
+std::string vorn::make_unique_name(const char *source) {
+    return unique_path(source, SIZE_MAX, false);
 }
 
 std::string vorn::derived_file_name(const char *path, const char *extension, const char *traced) {

@@ -282,13 +282,12 @@ bool open_output(const char *destination, MergeOutput &m) {
     if (m.replaced == nullptr)
         return destination != nullptr && m.out.create(destination, "w");
     m.resolved = platform::resolved_path(m.replaced);
-    m.staging = make_unique_file((folder_of(m.resolved) + "/MERGE").c_str());
+    // The merged list grows without a name of its own, so that a kill
+    // leaves nothing: its unique name is made as a file only when a failed
+    // merge keeps the lines merged so far.
+    m.staging = make_unique_name((folder_of(m.resolved) + "/MERGE").c_str());
     if (m.staging.empty())
         return false;
-    // The merged list grows without a name of its own, so that a kill
-    // leaves nothing: the unique name is given up at once and taken again
-    // only when a failed merge keeps the lines merged so far.
-    platform::remove_file(m.staging.c_str());
     return m.out.create(m.resolved.c_str(), "w");
 }
 

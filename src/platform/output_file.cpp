@@ -149,7 +149,7 @@ bool OutputFile::keep_staged(const std::string &kept) {
         discard();
         return false;
     }
-    int error = seal();
+    int error = seal(true);
     if (error != 0)
         drop();
     else if ((error = replace_file(m_staging.c_str(), kept.c_str())) != 0)

@@ -72,8 +72,9 @@ class OutputFile {
     enum class Kind { None, Staged, Direct, Append };
     bool open_staged(const char *mode, unsigned permissions);
     // Syncs the content, gives it the old file's owner and mode and links
-    // it under m_staging; the stream is closed on every outcome.  0 or errno.
-    int seal();
+    // it under m_staging; the stream is closed on success.  0 or errno.
+    // `partial` names what was written so far even when a write failed.
+    int seal(bool partial = false);
     int publish();
     void drop();
     bool open_append();

@@ -168,12 +168,14 @@ bool OutputFile::open_staged(const char *mode, unsigned permissions) {
     return true;
 }
 
-int OutputFile::seal() {
+int OutputFile::seal(bool partial) {
     int error = sync_stream(m_stream);
     // The blocks of a large output are written by a helper thread, whose
     // errno this thread does not see.
     if (error == 0 && std::ferror(m_stream))
         error = write_failure_reason(m_stream);
+    if (partial)
+        error = 0;
     const int fd = ::fileno(m_stream);
     // Owner and mode are set before the content gets a name, so that it is
     // never seen under a name with a wider mode than the file it replaces.

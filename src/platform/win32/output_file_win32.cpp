@@ -76,10 +76,12 @@ bool OutputFile::open_staged(const char *mode, unsigned) {
     return m_stream != nullptr;
 }
 
-int OutputFile::seal() {
+int OutputFile::seal(bool partial) {
     int error = sync_stream(m_stream);
     if (error == 0 && std::ferror(m_stream))
         error = last_error() != 0 ? last_error() : EIO;
+    if (partial)
+        error = 0;
     if (error == 0 && !mark_for_deletion(static_cast<HANDLE>(m_native), false))
         error = win32::set_errno_from_last_error();
     if (error != 0)

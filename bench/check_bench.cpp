@@ -45,8 +45,9 @@ void BM_CheckLargestConfig(benchmark::State &state) {
 // Argument: 0 the plain compile, 1 the check.
 BENCHMARK(BM_CheckLargestConfig)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// A configuration of `findings` lines that each give a warning (an
-// unknown key), checked with every finding formatted under its line.
+// A generated configuration followed by `findings` lines that each give a
+// warning (a comment given again, the next one wins), checked with every
+// finding formatted under its source line.
 void BM_CheckFindings(benchmark::State &state) {
     const auto findings = static_cast<size_t>(state.range(0));
     platform::set_console_quiet(true);
@@ -54,8 +55,9 @@ void BM_CheckFindings(benchmark::State &state) {
         (std::filesystem::temp_directory_path() / "check_findings_bench.cfg").string();
     {
         std::ofstream out(cfg, std::ios::binary);
+        out << test::generate_config(3, test::ConfigKnobs{}).text;
         for (size_t i = 0; i < findings; ++i)
-            out << "Unknownkey=" << i << "\n";
+            out << "COMMENT=note " << i << "\n";
     }
     for (auto _ : state) {
         reset_holiday_file_state_for_tests();

@@ -404,3 +404,12 @@ TEST_F(Publishing, OneFileIsOneInode) {
 }
 
 } // namespace
+
+// A clock pin that is no number of seconds is told, not silently dropped.
+TEST(PinnedClockValue, AMalformedValueIsTold) {
+    for (const char *value : {"12x", "99999999999999999999", "-"}) {
+        const ToolRun run = run_tool("--version", std::string("SOURCE_DATE_EPOCH=") + value);
+        EXPECT_NE(run.err.find("SOURCE_DATE_EPOCH"), std::string::npos) << value;
+    }
+    EXPECT_EQ(run_tool("--version", "SOURCE_DATE_EPOCH=1449187200").err, "");
+}

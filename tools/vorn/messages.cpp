@@ -90,8 +90,11 @@ int publish_failed(const api::Publication &outputs) {
 }
 
 bool copy_failed(int result, int error, const char *input) {
-    if ((result != -1 && result != -3) ||
-        (error != ENOSPC && error != EFBIG && error != EDQUOT && error != EROFS))
+    bool full = error == ENOSPC || error == EFBIG || error == EROFS;
+#ifdef EDQUOT
+    full = full || error == EDQUOT;
+#endif
+    if ((result != -1 && result != -3) || !full)
         return false;
     job_failed("cannot copy \"" + std::string(input) + "\" into the temporary folder \"" +
                temporary_folder() + "\": " + api::system_error_text(error));

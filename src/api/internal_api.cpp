@@ -128,9 +128,10 @@ int config_report_page(const char *path, report::PageInfo &info, std::string &pa
     options.keep_table = true;
     const ConfigCheck check = checked(path, options);
     if (check.result != VORN_CONF_OK) {
+        const std::string source = source_text(path); // read once for every error
         for (const Diagnostic &d : check.report->diagnostics)
             if (d.severity == Severity::Error && d.line > 0)
-                why += format_diagnostic(path, source_text(path), d);
+                why += format_diagnostic(path, source, d);
         if (why.empty())
             why = check.message + (check.note.empty() ? "" : " (" + check.note + ")");
         while (!why.empty() && why.back() == '\n')

@@ -284,6 +284,16 @@ using platform::set_debug_output_stderr;
 // The tool's own outputs (a report page) replace the old file only when
 // complete, as the library's outputs do.
 using platform::OutputFile;
+// A job of several outputs (the lists and table of `vorn calls`, the text
+// and capture of `vorn trace`, the listings and table of `vorn compile`)
+// puts them in place together once the job succeeded, or none of them.
+using platform::Publication;
+// "-" and the compared texts of `vorn diff` go through files without a name
+// that the library opens by path, so that none outlives the process.
+using platform::UnnamedFile;
+// Named staging files are removed when a signal ends the tool, and a write
+// to a closed pipe fails as a write instead of killing the tool.
+using platform::remove_named_on_signals;
 
 // ==== routing (`vorn route`, added as one block) ==================================
 // `vorn route` answers where a call goes.  It must answer by the very rule

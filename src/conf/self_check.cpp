@@ -1,14 +1,14 @@
 // The self-check: a configuration text compiled through the usual compiler
-// from a temporary file of its own, then compared with a table.
+// from a scratch file without a name, then compared with a table.
 #include "conf/self_check.h"
 
 #include "conf/mkconf_driver.h"
 #include "frame/frame.h"
 #include "parser/parser.h"
+#include "platform/output_file.h"
 #include "platform/platform.h"
 #include "vorn_b32.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -16,28 +16,16 @@ namespace vorn {
 
 namespace {
 
-// A new file in the temporary folder holding the text; empty path when
-// none could be made.
-std::string write_temporary(const std::string &text) {
-    static std::atomic<unsigned> counter{0};
-    const std::string folder = platform::temp_folder();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char name[64];
-        std::snprintf(name, sizeof name, "/vorn-self-check-%lu-%u.cfg",
-                      static_cast<unsigned long>(platform::process_id()), counter++);
-        const std::string path = folder + name;
-        if (platform::create_new_file(path.c_str()) != 0)
-            continue;
-        std::FILE *file = std::fopen(path.c_str(), "wb");
-        const bool written =
-            file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        const bool closed = file != nullptr && std::fclose(file) == 0;
-        if (written && closed)
-            return path;
-        platform::remove_file(path.c_str());
-        return "";
-    }
-    return "";
+// A file without a name in the temporary folder holding the text, which
+// the parser opens by its path; false when none could be made.
+bool write_temporary(const std::string &text, platform::UnnamedFile &file) {
+    if (!file.create(platform::temp_folder()))
+        return false;
+    std::FILE *stream = file.open_stream();
+    const bool written =
+        stream != nullptr && std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    const bool closed = stream != nullptr && std::fclose(stream) == 0;
+    return written && closed;
 }
 
 // The thread's listing switch and registered table, put back on every way
@@ -72,17 +60,18 @@ struct CompiledTable {
 SelfCheckResult self_check(const std::string &text, const table_t &table,
                            const RecordCompareOptions &options) {
     SelfCheckResult out;
-    const std::string path = write_temporary(text);
-    if (path.empty()) {
+    platform::UnnamedFile file;
+    if (!write_temporary(text, file)) {
         out.result = code(ParseResult::CannotRead);
-        out.message = "Cannot Write a temporary file";
+        out.message = "Cannot Write a temporary file in \"" + platform::temp_folder() +
+                      "\": " + platform::system_error_text(platform::last_error());
         return out;
     }
+    const std::string &path = file.path();
     ThreadSettings settings;
     CompiledTable compiled;
     char err_str[kErrStrSize] = "";
     out.result = read_ascii_table(&compiled.table, path.c_str(), err_str);
-    platform::remove_file(path.c_str());
     if (out.result != 0) {
         out.message.assign(err_str, ::strnlen(err_str, sizeof err_str));
         return out;

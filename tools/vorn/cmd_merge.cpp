@@ -6,24 +6,16 @@
 #include "internal_api.h"
 #include "messages.h"
 
-#include <cctype>
 #include <cstdio>
 #include <string>
 
 namespace {
 
-// The library takes a destination that names the first list, in any case
-// or under another path, as the order to replace it.
+// The library takes a destination that names the first list, under any
+// path, as the order to replace it: both name one file.  A name in other
+// letters is another file where the file system tells letters apart.
 bool names_first(const char *destination, const char *first) {
-    std::string a(destination), b(first);
-    for (auto *s : {&a, &b})
-        for (char &c : *s)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (a == b)
-        return true;
-    const auto id = vorn::api::file_identity(destination);
-    const auto first_id = vorn::api::file_identity(first);
-    return id.kind != id.Missing && id.device == first_id.device && id.inode == first_id.inode;
+    return vorn::tool::same_output(destination, first);
 }
 
 const char *reason(int result) {
@@ -61,12 +53,16 @@ int run_merge(const vorn::tool::Args &args) {
         if (!vorn::api::input_is(list, vorn::api::InputKind::CallList, why))
             return vorn::tool::job_failed(why);
     vorn::api::MergeStats stats;
-    const int result =
-        vorn::api::merge_call_lists(first, second, replace ? nullptr : destination, &stats).result;
+    const vorn::api::Outcome done =
+        vorn::api::merge_call_lists(first, second, replace ? nullptr : destination, &stats);
+    const int result = done.result;
     const char *target = replace ? first : destination;
-    if (result != 0)
-        return vorn::tool::job_failed(std::string("merging into ") + target + ": " +
-                                      reason(result) + " (result " + std::to_string(result) + ")");
+    if (result != 0) {
+        vorn::tool::job_failed(std::string("merging into ") + target + ": " + reason(result) +
+                               " (result " + std::to_string(result) + ")");
+        vorn::tool::add_system_reason(done.error);
+        return 1;
+    }
     vorn::tool::note(std::string(first) + " (" + lines(stats.first) + ") and " + second + " (" +
                      lines(stats.second) + ") merged into " + target + " (" +
                      lines(stats.first + stats.second) + ")");

@@ -84,13 +84,18 @@ void list_for_signals(const std::string &path) {
 }
 
 void unlist_for_signals(const std::string &path) {
+    // A slot's name is read only while this thread holds the slot: another
+    // thread may free and refill any slot it does not hold.  A slot held for
+    // the comparison is skipped by a signal for that moment.
     for (Slot &slot : g_slots) {
         int expected = 2;
-        if (slot.state.load() == 2 && path == slot.name &&
-            slot.state.compare_exchange_strong(expected, 1)) {
+        if (!slot.state.compare_exchange_strong(expected, 1))
+            continue;
+        if (path == slot.name) {
             slot.state.store(0);
             return;
         }
+        slot.state.store(2);
     }
 }
 

@@ -194,7 +194,7 @@ void BM_ReportBesideMklogcall(benchmark::State &state) {
         const double convert = seconds_since(start);
         start = Clock::now();
         std::string page, why;
-        if (vorn::report::page_for_file(log.c_str(), {"calls.bin", {}}, page, why) != 0)
+        if (vorn::report::page_for_file(log.c_str(), {"calls.bin", {}, {}}, page, why) != 0)
             state.SkipWithError(why.c_str());
         const double report = seconds_since(start);
         benchmark::DoNotOptimize(page.data());

@@ -93,6 +93,11 @@ def main():
     plain, checked = get("BM_CheckLargestConfig/0"), get("BM_CheckLargestConfig/1")
     ratio("compile 5,070 map lines with warnings collected / without",
           ns(checked) / ns(plain) if plain and checked else None, "<= 1.10")
+    few, many = get("BM_CheckFindings/10000"), get("BM_CheckFindings/100000")
+    rows.append(("check of a file of 100,000 findings",
+                 "%.2f s" % (ns(many) / 1e9) if many else "missing", "< 1 s"))
+    ratio("check of 100,000 findings / of 10,000",
+          ns(many) / ns(few) if few and many else None, "about 10 (linear)")
     on, off = get("BM_DbgPrintfOn"), get("BM_DbgPrintfOff")
     rows.append(("trace formatter: one debug line, trace on",
                  "%.0f ns" % ns(on) if on else "missing", "(per line)"))

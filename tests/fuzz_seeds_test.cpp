@@ -198,6 +198,19 @@ Seeds table_bin_seeds() {
             {"compiled_branch_office.bin", read_file(bin)}};
 }
 
+Seeds route_seeds() {
+    // The compiled example, and the same record with counts past their
+    // arrays and every map in a period the table does not hold.
+    const std::string example = table_bin_seeds().at("compiled_branch_office.bin");
+    std::string damaged = example;
+    damaged[334] = 63;     // table_max_period_entries
+    damaged[336] = 99;     // table_holiday_entries
+    damaged[366] = '\x7F'; // table_used_map_entries, low byte
+    for (size_t map = 2540 + 35; map < damaged.size(); map += 40)
+        damaged[map] = '\x3F';
+    return {{"compiled_branch_office.bin", example}, {"counts_past_arrays.bin", damaged}};
+}
+
 Seeds prot_trace_seeds() {
     const std::string frame = bytes_of({2, 1, 0x7F});
     TraceBuilder records, ff_end, ff_run, invalid, long_frame, segment;
@@ -263,6 +276,7 @@ TEST(FuzzSeeds, CorporaAreTheBuildersSeeds) {
                                                         {"optimize_fuzz", optimize_seeds},
                                                         {"table_bin_fuzz", table_bin_seeds},
                                                         {"prot_trace_fuzz", prot_trace_seeds},
+                                                        {"route_fuzz", route_seeds},
                                                         {"utils_fuzz", utils_seeds},
                                                         {"trace_format_fuzz", trace_format_seeds}};
     const char *update = std::getenv("VORN_UPDATE_FUZZ_SEEDS");

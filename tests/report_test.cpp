@@ -30,7 +30,7 @@ std::string example(const char *name) {
 
 std::string page_of(const std::string &path, const char *name) {
     std::string page, why;
-    EXPECT_EQ(page_for_file(path.c_str(), {name, {}}, page, why), 0) << why;
+    EXPECT_EQ(page_for_file(path.c_str(), {name, {}, {}}, page, why), 0) << why;
     return page;
 }
 

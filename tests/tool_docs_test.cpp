@@ -122,10 +122,11 @@ bool same_letters(const std::string &a, const std::string &b, size_t n) {
     return true;
 }
 
-// The key of each entry of the page's section KEYS: the first word of the
-// tag of every .TP outside .RS/.RE, up to its first character that cannot
-// be part of a key ("[" alone for the period heading).
-std::vector<std::string> documented_keys(const std::string &page) {
+// The key of each entry of the page's section `wanted` (KEYS, UNITS AND
+// RANGES): the first word of the tag of every .TP outside .RS/.RE, up to its
+// first character that cannot be part of a key ("[" alone for the period
+// heading).
+std::vector<std::string> documented_keys(const std::string &page, const std::string &wanted) {
     std::vector<std::string> keys;
     std::string section;
     int depth = 0;
@@ -133,7 +134,7 @@ std::vector<std::string> documented_keys(const std::string &page) {
     for (const std::string &line : lines_of(page)) {
         if (line.rfind(".SH", 0) == 0)
             section = trimmed(line.substr(3));
-        else if (section != "KEYS" || line.rfind(".PD", 0) == 0)
+        else if (section != wanted || line.rfind(".PD", 0) == 0)
             continue;
         else if (line.rfind(".RS", 0) == 0)
             ++depth;
@@ -202,6 +203,16 @@ TEST(ToolDocs, BashCompletionOffersTheCommandsOptionsAndFilesOfTheHelp) {
         {"vorn calls x --csv examples/vorn-box.c", "examples/vorn-box.cfg"},
         {"vorn alarm x --source ", ""},
         {"vorn password ", "decode encode"},
+        // Configurations, binary files or either, where the operand wants them.
+        {"vorn check examples/", "examples/vorn-box.cfg"},
+        {"vorn info examples/", "examples/calls.bin examples/events.bin examples/trace.bin"},
+        {"vorn compile x.cfg examples/",
+         "examples/calls.bin examples/events.bin examples/trace.bin"},
+        {"vorn route examples/",
+         "examples/calls.bin examples/events.bin examples/trace.bin examples/vorn-box.cfg"},
+        {"vorn route examples/vorn-box.cfg ", ""},
+        {"vorn route x --service ", "data dtmf voice"},
+        {"vorn calls --csv examples/R", "examples/README.md"},
     };
     std::set<std::string> globals(help.globals.begin(), help.globals.end());
     rows.push_back({"vorn -", joined({globals.begin(), globals.end()}, " ")});
@@ -245,40 +256,46 @@ TEST(ToolDocs, ConfigurationPageDocumentsEveryKeyOfTheCompiler) {
         EXPECT_EQ(lint.out + lint.err, "") << "groff warns about vorn-config(5)";
     }
     const std::vector<KeyRow> rows = key_table_rows();
-    const std::vector<std::string> documented = documented_keys(read_file(page_path));
-    ASSERT_FALSE(documented.empty());
+    const std::string page = read_file(page_path);
+    // Both the description of the keys and the table of their units and
+    // ranges hold one entry per key.
+    for (const char *section : {"KEYS", "UNITS AND RANGES"}) {
+        SCOPED_TRACE(std::string("section ") + section);
+        const std::vector<std::string> documented = documented_keys(page, section);
+        ASSERT_FALSE(documented.empty());
 
-    // Each documented key goes to the row the compiler's dispatch picks (the
-    // first that matches) and must be named as that row, except the entries
-    // of the MapCallBack row, which are its sub-keys (MapCallBackWaitAlert,
-    // MapCallBackPin, ...); the keys that the driver reads before the table
-    // match no row.
-    const std::string sub_key_row = "MapCallBack";
-    const std::set<std::string> driver_keys = {"COMMENT", "PABXName", "RemotePassword"};
-    std::set<std::string> covered, unmatched, misnamed;
-    for (const std::string &key : documented) {
-        const auto row = std::find_if(rows.begin(), rows.end(), [&](const KeyRow &r) {
-            return r.prefix == 0
-                       ? key.size() == r.key.size() && same_letters(key, r.key, key.size())
-                       : same_letters(key, r.key, r.prefix);
-        });
-        if (row == rows.end())
-            unmatched.insert(key);
-        else if (row->key == sub_key_row
-                     ? !same_letters(key, row->key, row->key.size())
-                     : key.size() != row->key.size() || !same_letters(key, row->key, key.size()))
-            misnamed.insert(key + " (read as " + row->key + ")");
-        else
-            covered.insert(row->key);
+        // Each documented key goes to the row the compiler's dispatch picks (the
+        // first that matches) and must be named as that row, except the entries
+        // of the MapCallBack row, which are its sub-keys (MapCallBackWaitAlert,
+        // MapCallBackPin, ...); the keys that the driver reads before the table
+        // match no row.
+        const std::string sub_key_row = "MapCallBack";
+        const std::set<std::string> driver_keys = {"COMMENT", "PABXName", "RemotePassword"};
+        std::set<std::string> covered, unmatched, misnamed;
+        for (const std::string &key : documented) {
+            const auto row = std::find_if(rows.begin(), rows.end(), [&](const KeyRow &r) {
+                return r.prefix == 0
+                           ? key.size() == r.key.size() && same_letters(key, r.key, key.size())
+                           : same_letters(key, r.key, r.prefix);
+            });
+            if (row == rows.end())
+                unmatched.insert(key);
+            else if (row->key == sub_key_row ? !same_letters(key, row->key, row->key.size())
+                                             : key.size() != row->key.size() ||
+                                                   !same_letters(key, row->key, key.size()))
+                misnamed.insert(key + " (read as " + row->key + ")");
+            else
+                covered.insert(row->key);
+        }
+        std::set<std::string> all_rows;
+        for (const KeyRow &r : rows)
+            all_rows.insert(r.key);
+        EXPECT_EQ(joined({covered.begin(), covered.end()}, " "),
+                  joined({all_rows.begin(), all_rows.end()}, " "))
+            << "keys of the compiler without an entry in vorn-config(5)";
+        EXPECT_EQ(joined({unmatched.begin(), unmatched.end()}, " "),
+                  joined({driver_keys.begin(), driver_keys.end()}, " "))
+            << "entries of vorn-config(5) that are no key of the compiler";
+        EXPECT_EQ(joined({misnamed.begin(), misnamed.end()}, ", "), "");
     }
-    std::set<std::string> all_rows;
-    for (const KeyRow &r : rows)
-        all_rows.insert(r.key);
-    EXPECT_EQ(joined({covered.begin(), covered.end()}, " "),
-              joined({all_rows.begin(), all_rows.end()}, " "))
-        << "keys of the compiler without an entry in vorn-config(5)";
-    EXPECT_EQ(joined({unmatched.begin(), unmatched.end()}, " "),
-              joined({driver_keys.begin(), driver_keys.end()}, " "))
-        << "entries of vorn-config(5) that are no key of the compiler";
-    EXPECT_EQ(joined({misnamed.begin(), misnamed.end()}, ", "), "");
 }

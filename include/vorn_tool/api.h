@@ -239,6 +239,10 @@ struct TableFileInfo {
     // The head fields in file order: name and value as JSON text; the
     // remote password masked unless asked for.
     std::vector<std::pair<std::string, std::string>> fields;
+    // Beside each field: the words the configuration writes for its coded
+    // value ("DSS1" for a protocol 0), "" for a field without words, so
+    // that `vorn info` reads like the configuration it came from.
+    std::vector<std::string> field_words;
 };
 // Reads the table file `path`; false with the reason in `why` when its head,
 // size or format rule it out or the reader refuses it.
@@ -250,6 +254,75 @@ std::string json_string(const std::string &text);
 // The bytes of a table head: a file with fewer cannot be a table, and a
 // configuration never holds a zero byte among them.
 inline constexpr std::size_t kTableHeadSize = 2540;
+
+// ---- routing ----------------------------------------------------------------------
+
+// `vorn route` answers where a call goes by the library's own rule, the one
+// the report's week grid draws and the optimizer's removals assume, so that
+// the tool keeps no reading of the table of its own.
+enum class CallDirection { In, Out };
+enum class CallService { Voice, Data, Dtmf };
+inline constexpr int kHolidayDay = 7; // beside 0 (SU) .. 6 (SA)
+inline constexpr int kMinutesPerDay = 24 * 60;
+
+struct Call {
+    std::string number; // the dialled digits
+    CallDirection direction = CallDirection::Out;
+    CallService service = CallService::Voice;
+    int day = 1;    // 0 (SU) .. 6 (SA), or kHolidayDay
+    int minute = 0; // of the day
+};
+
+// A map as the user finds it: its line as `vorn decompile` writes it, its
+// code with the provider digits as the report's routing table shows them,
+// and its period by the heading the configuration writes.
+struct RouteMap {
+    int slot = -1;         // -1: no map
+    std::string line;      // "MapOut00=0101900 120.00 1/1"
+    std::string escape;    // "00"
+    std::string code;      // the code as digits
+    std::string provider;  // the provider part of the code, "" when none
+    bool standard = false; // a map the compiler adds on its own
+    int period = 0;        // 0: global
+    std::string heading;   // "[18.00] MO TU WE TH FR", "global"
+};
+struct PassedMap {
+    RouteMap map;
+    std::string reason; // why it did not route the call
+};
+struct Route {
+    int period = 0;                // the period at the call's time
+    std::string heading;           // its heading
+    RouteMap chosen;               // slot -1 when no map applies
+    std::string result;            // the number the box dials on
+    std::vector<PassedMap> passed; // in table order
+};
+
+// A table to ask: a binary table as it is, or a configuration compiled in
+// memory by the compiler's own reader.
+class RoutingTable {
+  public:
+    RoutingTable();
+    ~RoutingTable();
+    RoutingTable(RoutingTable &&) noexcept;
+    RoutingTable &operator=(RoutingTable &&) noexcept;
+
+    // Reads `path`.  A configuration is checked into `check` (which the tool
+    // prints when it keeps no table); false with `why` when the file is
+    // neither a table nor a configuration that compiles.
+    bool load(const char *path, ConfigCheck &check, std::string &why);
+
+    int period_count() const;
+    // The period that applies on `day` at `minute`; 0 when none.
+    int period_at(int day, int minute) const;
+    bool is_holiday(int day, int month) const;
+    std::string period_heading(int period) const; // "global" for 0
+    Route route(const Call &call) const;
+
+  private:
+    struct Held;
+    std::shared_ptr<const Held> m_held;
+};
 
 // ---- texts of results -------------------------------------------------------------
 
@@ -286,6 +359,56 @@ std::string system_error_text(int error);
 // when the new one is complete, as the library's outputs do; false with the
 // system's error number left in last_error().
 bool write_complete_file(const char *path, const std::string &bytes);
+
+// A job of several outputs (the lists and table of `vorn calls`, the text
+// and capture of `vorn trace`, the listings and table of `vorn compile`)
+// puts them in place together once the job succeeded, or none of them: the
+// library's outputs made on this thread while a Publication lives are only
+// sealed, and publish() renames them all.  One that ends unpublished
+// removes every staged output.
+class Publication {
+  public:
+    Publication();
+    ~Publication();
+    Publication(const Publication &) = delete;
+    Publication &operator=(const Publication &) = delete;
+    // True when every output got its name; else last_error() tells why and
+    // failed() names the destination.
+    bool publish();
+    std::string failed() const;
+    // Whether an output for `path` waits to be published.
+    bool holds(const char *path) const;
+
+  private:
+    struct Held;
+    std::unique_ptr<Held> m_held;
+};
+
+// "-" and the compared texts of `vorn diff` go through files without a name
+// that the library opens by path, so that none outlives the process.
+class UnnamedFile {
+  public:
+    UnnamedFile();
+    ~UnnamedFile();
+    UnnamedFile(const UnnamedFile &) = delete;
+    UnnamedFile &operator=(const UnnamedFile &) = delete;
+    // A new empty file in `folder`; false (last_error() set) when none was had.
+    bool create(const std::string &folder);
+    // The path the library opens it by.
+    const std::string &path() const;
+    // A stream on the file from its start, owned by the caller; nullptr
+    // (last_error() set) when none could be opened.
+    std::FILE *open_stream() const;
+
+  private:
+    struct Held;
+    std::unique_ptr<Held> m_held;
+};
+
+// Named staging files are removed when SIGINT, SIGTERM or SIGHUP ends the
+// tool, and a write to a closed pipe fails as a write (SIGPIPE ignored)
+// instead of killing the tool unseen.
+void remove_named_on_signals();
 
 // The tool keeps standard output for data: the conversions' console lines go
 // to `stream`, progress only on a terminal, none with --quiet.

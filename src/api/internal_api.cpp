@@ -185,6 +185,7 @@ int config_report_page(const char *path, report::PageInfo &info, std::string &pa
         return check.result;
     }
     info.warnings = page_warnings(*check.report);
+    info.removed = check.report->removed;
     page = report::table_page(*check.report->table, info);
     return 0;
 }

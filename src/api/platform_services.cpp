@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "vorn_tool/api.h"
 
+#include <memory>
 #include <string_view>
 
 namespace vorn::api {
@@ -65,6 +66,40 @@ bool write_complete_file(const char *path, const std::string &bytes) {
     out.discard();
     platform::set_last_error(error);
     return false;
+}
+
+struct Publication::Held {
+    platform::Publication publication;
+};
+Publication::Publication() : m_held(std::make_unique<Held>()) {}
+Publication::~Publication() = default;
+bool Publication::publish() {
+    return m_held->publication.publish();
+}
+std::string Publication::failed() const {
+    return m_held->publication.failed();
+}
+bool Publication::holds(const char *path) const {
+    return m_held->publication.holds(path);
+}
+
+struct UnnamedFile::Held {
+    platform::UnnamedFile file;
+};
+UnnamedFile::UnnamedFile() : m_held(std::make_unique<Held>()) {}
+UnnamedFile::~UnnamedFile() = default;
+bool UnnamedFile::create(const std::string &folder) {
+    return m_held->file.create(folder);
+}
+const std::string &UnnamedFile::path() const {
+    return m_held->file.path();
+}
+std::FILE *UnnamedFile::open_stream() const {
+    return m_held->file.open_stream();
+}
+
+void remove_named_on_signals() {
+    platform::remove_named_on_signals();
 }
 
 void set_console(const ConsoleSettings &settings) {

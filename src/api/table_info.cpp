@@ -6,6 +6,7 @@
 #include "table/bin_table.h"
 #include "table/table.h"
 #include "vorn_tool/api.h"
+#include "writer/head_field_words.h"
 
 #include <cstdio>
 #include <cstring>
@@ -184,6 +185,8 @@ bool read_table_info(const char *path, bool show_password, TableFileInfo &info, 
     info.stored_crc = t->table_crc16;
     info.computed_crc = table_crc(t);
     info.fields = head_fields(t, info.computed_crc, show_password);
+    for (const auto &field : info.fields)
+        info.field_words.push_back(head_field_words(*t, field.first));
     return true;
 }
 

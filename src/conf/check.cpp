@@ -8,6 +8,7 @@
 #include "conf/check_lines.h"
 #include "conf/check_values.h"
 #include "conf/mkconf_driver.h"
+#include "conf/removed_maps.h"
 #include "frame/frame.h"
 #include "frame/held_block.h"
 #include "optimize/map_origins.h"
@@ -425,6 +426,8 @@ CheckReport check_config(const char *cfgfile, const CheckOptions &options) {
         fates_from = obs.records.size();
         if (r == 0 && table.get() != nullptr)
             map_fates(table.get(), origins, obs, obs.records);
+        if (r == 0 && table.get() != nullptr && options.keep_table)
+            report.removed = removed_map_lines(table.get(), origins);
         if (r == 0 && obs.failure != 0) { // the parse read on past its failures
             r = obs.failure;
             std::snprintf(err.data(), err.size(), "%s", obs.failure_head.c_str());

@@ -53,7 +53,16 @@ struct CheckOptions {
     bool keep_table = false;
 };
 
-// Releases a table working buffer of a report.
+// A map line of the configuration that the optimizer removed, and the map
+// that took its place: the page's routing table shows it struck through.
+struct RemovedMap {
+    int line = 0;        // of the removed map
+    int kept_line = 0;   // of the map that took its place; 0 for a standard map
+    map_t map;           // the removed map
+    map_period_t period; // start and days of its period (0 days: global)
+    map_t kept;
+};
+
 struct CheckReport {
     int result = 0;      // what mkconf would return for reading the file (VORN_CONF_...)
     std::string message; // the library's message for it ("Line 3:@TEXT@Syntax Error")
@@ -61,6 +70,7 @@ struct CheckReport {
     std::vector<Diagnostic> diagnostics; // by line, errors and warnings mixed
     ParsedTable table;                   // the compiled table, when kept
     ConfigSource source;                 // the file as the compile read it, for the findings' lines
+    std::vector<RemovedMap> removed;     // with keep_table: the removed map lines
 
     int errors() const;
     int warnings() const;

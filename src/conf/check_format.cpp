@@ -7,23 +7,35 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace vorn {
 
 namespace {
 
-// Line `number` (1, 2, ...) of `source` without its line end, or nullptr.
-bool source_line(const std::string &source, int number, std::string *out) {
-    size_t begin = 0;
-    for (int n = 1; n < number; ++n) {
-        begin = source.find('\n', begin);
-        if (begin == std::string::npos)
-            return false;
-        ++begin;
+// Where each line of `source` starts, found in one pass: the findings of a
+// file are put to their lines in time linear in their number, rather than
+// each searching from the first line.
+std::vector<size_t> line_starts(const std::string &source) {
+    std::vector<size_t> starts;
+    for (size_t at = 0; at < source.size();) {
+        starts.push_back(at);
+        const size_t end = source.find('\n', at);
+        if (end == std::string::npos)
+            break;
+        at = end + 1;
     }
-    if (number < 1 || begin >= source.size())
+    return starts;
+}
+
+// Line `number` (1, 2, ...) of `source` without its line end; false when
+// it has none.
+bool source_line(const std::string &source, const std::vector<size_t> &starts, int number,
+                 std::string *out) {
+    if (number < 1 || static_cast<size_t>(number) > starts.size())
         return false;
-    size_t end = source.find('\n', begin);
+    const size_t begin = starts[static_cast<size_t>(number) - 1];
+    const size_t end = source.find('\n', begin);
     *out = source.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
     if (!out->empty() && out->back() == '\r')
         out->pop_back();
@@ -98,8 +110,10 @@ std::string format_finding(const FindingText &f, bool colour) {
     return out + marks + "\n";
 }
 
-std::string format_diagnostic(const std::string &config_name, const std::string &source,
-                              const Diagnostic &d) {
+namespace {
+
+std::string format_indexed(const std::string &config_name, const std::string &source,
+                           const std::vector<size_t> &starts, const Diagnostic &d) {
     FindingText f;
     f.file = config_name;
     f.line = d.line;
@@ -109,15 +123,23 @@ std::string format_diagnostic(const std::string &config_name, const std::string 
     f.name = finding_info(d.name).name;
     f.text = d.text;
     if (d.line > 0)
-        source_line(source, d.line, &f.source);
+        source_line(source, starts, d.line, &f.source);
     return format_finding(f, false);
+}
+
+} // namespace
+
+std::string format_diagnostic(const std::string &config_name, const std::string &source,
+                              const Diagnostic &d) {
+    return format_indexed(config_name, source, line_starts(source), d);
 }
 
 std::string format_report(const std::string &config_name, const std::string &source,
                           const CheckReport &report) {
     std::string out;
+    const std::vector<size_t> starts = line_starts(source);
     for (const Diagnostic &d : report.diagnostics)
-        out += format_diagnostic(config_name, source, d);
+        out += format_indexed(config_name, source, starts, d);
     if (!report.note.empty())
         out += config_name + ": note: " + report.note + "\n";
     out += count_line(report.errors(), report.warnings());

@@ -7,12 +7,17 @@
 #include "table/split_numbers.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <strings.h>
+#include <unordered_map>
+#include <vector>
 
 namespace vorn::check {
 
@@ -39,36 +44,58 @@ const char *callback_sub_key(const char *key) {
     return nullptr;
 }
 
-// Restricted Damerau-Levenshtein distance, without regard to case.
-size_t distance(const std::string &a, const std::string &b) {
-    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
-    for (size_t i = 0; i <= a.size(); ++i)
-        d[i][0] = i;
-    for (size_t j = 0; j <= b.size(); ++j)
-        d[0][j] = j;
-    auto low = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
-    for (size_t i = 1; i <= a.size(); ++i)
-        for (size_t j = 1; j <= b.size(); ++j) {
-            const size_t cost = low(a[i - 1]) == low(b[j - 1]) ? 0 : 1;
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
-            if (i > 1 && j > 1 && low(a[i - 1]) == low(b[j - 2]) && low(a[i - 2]) == low(b[j - 1]))
-                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
-        }
-    return d[a.size()][b.size()];
+// A key is proposed only at a distance of at most 2, so every distance from
+// 3 on is answered as 3: texts whose lengths differ by more are not compared
+// at all, which keeps a file of many unknown keys fast to check.
+constexpr size_t kFar = 3;
+
+std::string lower_case(std::string_view text) {
+    std::string out(text);
+    for (char &c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
 }
 
-// Distance of `key` to a candidate; a key compared on its first characters
-// is compared with the part of `key` that would stand for it, whose length
-// goes to `used`.
-size_t key_distance(const std::string &key, const std::string &candidate, bool whole_word,
-                    size_t &used) {
+// Restricted Damerau-Levenshtein distance of two lower-case texts, capped at
+// kFar; `rows` is scratch space kept from call to call.  Only the cells
+// within kFar - 1 of the diagonal are computed: every other cell is at least
+// kFar away, and no path through it can end nearer.
+size_t distance(std::string_view a, std::string_view b, std::vector<size_t> &rows) {
+    if ((a.size() > b.size() ? a.size() - b.size() : b.size() - a.size()) >= kFar)
+        return kFar;
+    const size_t width = b.size() + 1;
+    rows.assign(3 * width, kFar);
+    size_t *before = rows.data(), *last = before + width, *row = last + width;
+    for (size_t j = 0; j < width && j < kFar; ++j)
+        last[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        const size_t lo = i >= kFar ? i - (kFar - 1) : 1;
+        const size_t hi = std::min(b.size(), i + (kFar - 1));
+        row[lo - 1] = lo == 1 ? std::min(i, kFar) : kFar;
+        for (size_t j = lo; j <= hi; ++j) {
+            const size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            row[j] = std::min({last[j] + 1, row[j - 1] + 1, last[j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                row[j] = std::min(row[j], before[j - 2] + 1);
+        }
+        std::swap(before, last);
+        std::swap(last, row);
+    }
+    return std::min(last[b.size()], kFar);
+}
+
+// Distance of `key` to a candidate (both lower case); a key compared on its
+// first characters is compared with the part of `key` that would stand for
+// it, whose length goes to `used`.
+size_t key_distance(std::string_view key, std::string_view candidate, bool whole_word, size_t &used,
+                    std::vector<size_t> &rows) {
     used = key.size();
-    size_t best = distance(key, candidate);
+    size_t best = distance(key, candidate, rows);
     if (whole_word)
         return best;
     for (size_t n = candidate.size() > 0 ? candidate.size() - 1 : 0; n <= candidate.size() + 1; ++n)
         if (n <= key.size())
-            if (const size_t d = distance(key.substr(0, n), candidate); d < best) {
+            if (const size_t d = distance(key.substr(0, n), candidate, rows); d < best) {
                 best = d;
                 used = n;
             }
@@ -287,34 +314,97 @@ bool cut_line_warning(const ParseState &ps, Diagnostic &out) {
     return true;
 }
 
-std::string nearest_key(const char *key) {
-    std::vector<std::pair<std::string, bool>> candidates;
-    for (const char *k : kFirstPassKeys)
-        candidates.emplace_back(k, std::strcmp(k, "RemotePassword") == 0);
-    bool whole = false;
-    // "MapCallBack" alone is no key: only its sub-keys below are.
-    for (size_t i = 0; const char *k = key_table_name(i, &whole); ++i)
-        if (std::strcmp(k, "[") != 0 && std::strcmp(k, "MapCallBack") != 0)
-            candidates.emplace_back(k, whole);
-    for (const char *s : kCallBackSubKeys)
-        candidates.emplace_back(std::string("MapCallBack") + s, false);
+// A key the language knows: as written, in lower case for the comparison,
+// and whether it is compared as a whole word.
+struct KnownKey {
+    std::string name, lower;
+    bool whole_word;
+    std::array<uint8_t, 37> letters; // how often each letter, digit and other character stands
+};
+
+// The characters of a lower-case text counted: a to z, 0 to 9, the rest.
+std::array<uint8_t, 37> count_letters(std::string_view text) {
+    std::array<uint8_t, 37> counts{};
+    for (const char c : text) {
+        const size_t at = c >= 'a' && c <= 'z'   ? static_cast<size_t>(c - 'a')
+                          : c >= '0' && c <= '9' ? 26 + static_cast<size_t>(c - '0')
+                                                 : 36;
+        if (counts[at] < 255)
+            ++counts[at];
+    }
+    return counts;
+}
+
+// Every character that a candidate has more often than the key must be made
+// by an insertion or a substitution, one each: the key, and every part of it
+// compared, is at least that many edits away.  A candidate lacking kFar
+// characters or more is never proposed.
+bool lacks_too_much(const std::array<uint8_t, 37> &key, const std::array<uint8_t, 37> &candidate) {
+    size_t lacking = 0;
+    for (size_t i = 0; i < key.size(); ++i)
+        if (candidate[i] > key[i])
+            lacking += candidate[i] - key[i];
+    return lacking >= kFar;
+}
+
+static const std::vector<KnownKey> &known_keys() {
+    static const std::vector<KnownKey> keys = [] {
+        std::vector<KnownKey> out;
+        auto add = [&out](std::string name, bool whole) {
+            std::string lower = lower_case(name);
+            const auto letters = count_letters(lower);
+            out.push_back({std::move(name), std::move(lower), whole, letters});
+        };
+        for (const char *k : kFirstPassKeys)
+            add(k, std::strcmp(k, "RemotePassword") == 0);
+        bool whole = false;
+        // "MapCallBack" alone is no key: only its sub-keys below are.
+        for (size_t i = 0; const char *k = key_table_name(i, &whole); ++i)
+            if (std::strcmp(k, "[") != 0 && std::strcmp(k, "MapCallBack") != 0)
+                add(k, whole);
+        for (const char *s : kCallBackSubKeys)
+            add(std::string("MapCallBack") + s, false);
+        return out;
+    }();
+    return keys;
+}
+
+static std::string nearest_known_key(const char *key) {
+    const std::string lower = lower_case(key);
+    const auto letters = count_letters(lower);
+    std::vector<size_t> rows;
     std::string best;
-    size_t best_distance = 3;
-    for (const auto &[candidate, whole_word] : candidates) {
-        const size_t limit = candidate.size() <= 5 ? 1 : 2;
+    size_t best_distance = kFar;
+    for (const KnownKey &candidate : known_keys()) {
+        if (lacks_too_much(letters, candidate.letters))
+            continue;
+        const size_t limit = candidate.name.size() <= 5 ? 1 : 2;
         size_t used = 0;
-        const size_t d = key_distance(key, candidate, whole_word, used);
+        const size_t d = key_distance(lower, candidate.lower, candidate.whole_word, used, rows);
+        if (d > limit || d >= best_distance)
+            continue;
         // What the line writes behind a key compared on its first letters
         // (an escape, an index) stays behind the proposed key; letters
         // there would make another word of it, not the key.
-        const std::string behind = std::string(key).substr(used);
-        if (!behind.empty() && std::isalpha(static_cast<unsigned char>(behind[0])))
+        const char *behind = key + used;
+        if (std::isalpha(static_cast<unsigned char>(behind[0])))
             continue;
-        if (d <= limit && d < best_distance) {
-            best = candidate + behind;
-            best_distance = d;
-        }
+        best = candidate.name + behind;
+        best_distance = d;
     }
+    return best;
+}
+
+std::string nearest_key(const char *key) {
+    // A file that repeats one unknown key asks for it again and again; the
+    // answers are kept per thread, up to a bound.
+    thread_local std::unordered_map<std::string, std::string> answered;
+    if (const auto known = answered.find(key); known != answered.end())
+        return known->second;
+    if (answered.size() >= 65536)
+        answered.clear();
+    std::string best = nearest_known_key(key);
+    answered.emplace(key, best);
     return best;
 }
 

@@ -5,6 +5,7 @@
 #include "conf/mkconf_driver.h"
 #include "frame/frame.h"
 #include "parser/parser.h"
+#include "platform/output_file.h"
 #include "platform/platform.h"
 #include "vorn_b32.h"
 

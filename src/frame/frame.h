@@ -85,6 +85,9 @@ int get_optimize_files(uint32_t *out);
 // could be created, or when the path would not fit `capacity` characters
 // with its terminator.
 std::string make_unique_file(const char *source, size_t capacity = SIZE_MAX);
+// The same name and trace without the file: a name that no file has now,
+// for a job that makes its file only when it must keep it.
+std::string make_unique_name(const char *source);
 
 // make_fname with an extension, for paths of any length: `path` with
 // everything from its last "." replaced by `extension` (appended when it

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -34,7 +35,17 @@ void unique_suffix(char *six) {
 
 } // namespace
 
-std::string vorn::make_unique_file(const char *source, size_t capacity) {
+namespace {
+
+// Whether the folder part (the first `name` characters) of `path` is a
+// folder, so that a file could be made in it.
+bool folder_exists(const std::string &path, size_t name) {
+    const std::string folder =
+        name == 0 ? std::string(".") : path.substr(0, name > 1 ? name - 1 : 1);
+    return platform::file_identity(folder.c_str()).kind == platform::FileIdentity::Folder;
+}
+
+std::string unique_path(const char *source, size_t capacity, bool create) {
     std::string work = source;
     const char *tmp = nullptr;
     if (std::strchr(source, '\\') == nullptr && std::strchr(source, '/') == nullptr &&
@@ -56,12 +67,30 @@ std::string vorn::make_unique_file(const char *source, size_t capacity) {
 
     for (int attempt = 0; attempt < 10; ++attempt) {
         unique_suffix(&work[name + 6]);
-        if (platform::create_new_file(work.c_str()) == 0) {
+        const bool had = create ? platform::create_new_file(work.c_str()) == 0
+                                : platform::file_identity(work.c_str()).kind ==
+                                          platform::FileIdentity::Missing &&
+                                      folder_exists(work, name);
+        if (had) {
             dbg_printf("make_fname: original=<%s> newname=<%s>\n", source, work.c_str());
             return work;
         }
     }
     return std::string();
+}
+
+} // namespace
+
+std::string vorn::make_unique_file(const char *source, size_t capacity) {
+    return unique_path(source, capacity, true);
+}
+
+std::string vorn::make_unique_name(const char *source) {
+    // Looking for a free name is no failure of the job: errno stays.
+    const int saved = errno;
+    std::string name = unique_path(source, SIZE_MAX, false);
+    errno = saved;
+    return name;
 }
 
 std::string vorn::derived_file_name(const char *path, const char *extension, const char *traced) {

@@ -110,20 +110,34 @@ void copy_message(char *buffer, const char *text) {
         std::memcpy(buffer, text, std::strlen(text) + 1);
 }
 
+namespace {
+
+// The folder part of a path ("." when it has none).
+std::string folder_of(const std::string &path) {
+    const size_t cut = path.find_last_of("/\\");
+    if (cut == std::string::npos)
+        return ".";
+    return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
+}
+
+} // namespace
+
 TempCopy::TempCopy(const char *stem) {
     // Without a unique name there is nothing of ours to create or delete;
     // copy_from then fails as for a copy that cannot be created.
     if (stem != nullptr)
-        m_name = make_unique_file(stem);
+        m_name = make_unique_name(stem);
+    // The copy is made in the folder of its name without taking the name,
+    // so that no kill can leave it behind.
+    if (!m_name.empty() && m_place.create(folder_of(m_name))) {
+        m_file = File(m_place.open_stream());
+        m_opened = static_cast<bool>(m_file);
+    }
 }
 
 TempCopy::~TempCopy() {
     finish_copy(); // the writer's thread may still be writing the copy
     m_file.close();
-    // An open copy has no name any more; only a placeholder that was never
-    // opened is left to remove.
-    if (!m_name.empty() && !m_opened)
-        platform::remove_file(m_name.c_str());
 }
 
 // Opens the source and the copy; copy_from's results for either failing.
@@ -133,10 +147,6 @@ int TempCopy::open_copy(const char *source, File &input) {
         dbg_printf("%s", cannot_read_message(source).c_str());
         dbg_printf("\n");
         return code(LogResult::CannotRead);
-    }
-    if (!m_name.empty() && !m_opened) {
-        m_file = File(platform::open_scratch_file(m_name.c_str()));
-        m_opened = static_cast<bool>(m_file);
     }
     if (!m_file) {
         dbg_printf("%s", cannot_write_message(m_name.c_str()).c_str());
@@ -206,7 +216,12 @@ int TempCopy::finish_copy() {
         return code(LogResult::Ok);
     m_writer->wait(m_writing, 0);
     m_writer = nullptr;
-    if (m_writing.failed.load() || std::fflush(m_file.get()) != 0)
+    if (m_writing.failed.load()) {
+        // The writer's thread saw the reason; it is found again here.
+        platform::set_last_error(platform::write_failure_reason(m_file.get()));
+        return code(LogResult::ShortRead);
+    }
+    if (std::fflush(m_file.get()) != 0)
         return code(LogResult::ShortRead);
     std::rewind(m_file.get());
     return code(LogResult::Ok);

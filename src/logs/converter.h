@@ -15,6 +15,7 @@
 
 #include "frame/results.h"
 #include "logs/block_writer.h"
+#include "platform/output_file.h"
 
 namespace vorn::logs {
 
@@ -141,8 +142,8 @@ class InputImage {
 // converters work on such a copy (the call log sorts it in place), so the
 // fetched file itself is never changed.  The copy is named by make_fname from
 // a stem ("LOGCAL", "DTRACE") and lives in the thread's temporary folder when
-// one is set.  Once open it has no name any more (on Windows it is deleted
-// on close), so it goes with the process however that ends.
+// one is set; the name is only told, the file itself never has it, so it
+// goes with the process however that ends.
 class TempCopy {
   public:
     explicit TempCopy(const char *stem);
@@ -178,7 +179,8 @@ class TempCopy {
     int copy_through(const char *source, InputImage *image, BlockWriter *writer);
 
     std::string m_name;
-    bool m_opened = false; // the copy is open and its name gone
+    bool m_opened = false;         // the copy is open
+    platform::UnnamedFile m_place; // the file behind the copy, without a name
     File m_file;
     BlockWriter::Client m_writing;   // the copy in the writer's hands
     BlockWriter *m_writer = nullptr; // set while it is

@@ -477,10 +477,11 @@ int open_lists(const LogcallFiles &files, CallLists &lists) {
     return code(LogResult::Ok);
 }
 
-// Puts every list in place that was written whole; the lists that a failed
-// open or sort leaves behind are put in place empty, as hosts know them.  A
-// list that cannot be written whole keeps its old content and makes a clean
-// result its failure: a failed conversion, not a short one.
+// Puts the lists in place.  The lists that a failed open or sort leaves
+// behind are put in place empty, as hosts know them.  After a conversion
+// the lists go in place together or not at all: a list that cannot be
+// written whole keeps every old list as it was and makes a clean result its
+// failure, a failed conversion rather than a short one.
 int close_lists(CallLists &lists, int result) {
     const struct {
         platform::OutputFile &file;
@@ -489,9 +490,26 @@ int close_lists(CallLists &lists, int result) {
                    {lists.in, LogResult::CannotWriteIn},
                    {lists.reject, LogResult::CannotWriteReject},
                    {lists.csv, LogResult::CsvFailed}};
+    if (result != 0) {
+        for (const auto &list : closing)
+            if (list.file)
+                list.file.commit();
+        return result;
+    }
+    platform::Publication together;
     for (const auto &list : closing) {
-        if (list.file && !list.file.commit() && result == 0)
+        if (!list.file)
+            continue;
+        if (result != 0)
+            list.file.discard();
+        else if (!list.file.commit())
             result = code(list.failure);
+    }
+    if (result == 0 && !together.publish()) {
+        result = code(LogResult::CannotWrite);
+        for (const auto &list : closing)
+            if (list.file.path() == together.failed())
+                result = code(list.failure);
     }
     return result;
 }

@@ -158,14 +158,6 @@ int compare_keys(const ListReader &a, const ListReader &b) {
     return a.key_size < b.key_size ? -1 : (a.key_size > b.key_size ? 1 : 0);
 }
 
-// Names compared without regard to case, as the box's hosts name files.
-bool same_name(const char *a, const char *b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b)
-        if (lower(static_cast<unsigned char>(*a)) != lower(static_cast<unsigned char>(*b)))
-            return false;
-    return *a == *b;
-}
-
 // The folder part of a path ("." when it has none), for a file beside it.
 std::string folder_of(const std::string &path) {
     size_t cut = path.find_last_of("/\\");
@@ -263,8 +255,10 @@ int open_inputs(const char *first, const char *second, logs::File &in1, logs::Fi
 // another name (so that no input is emptied before it is read); nullptr
 // when the merged list goes to a destination of its own.
 const char *replaced_list(const char *first, const char *second, const char *destination) {
-    if (destination == nullptr || same_name(destination, first) ||
-        logs::same_output(destination, first))
+    // The destination names the first list when both are one file; a name
+    // in other letters names another file where the file system tells
+    // letters apart.
+    if (destination == nullptr || logs::same_output(destination, first))
         return first;
     return logs::same_output(destination, second) ? second : nullptr;
 }
@@ -288,15 +282,13 @@ bool open_output(const char *destination, MergeOutput &m) {
     if (m.replaced == nullptr)
         return destination != nullptr && m.out.create(destination, "w");
     m.resolved = platform::resolved_path(m.replaced);
-    m.staging = make_unique_file((folder_of(m.resolved) + "/MERGE").c_str());
+    // The merged list grows without a name of its own, so that a kill
+    // leaves nothing: its unique name is made as a file only when a failed
+    // merge keeps the lines merged so far.
+    m.staging = make_unique_name((folder_of(m.resolved) + "/MERGE").c_str());
     if (m.staging.empty())
         return false;
-    if (m.out.create(m.resolved.c_str(), "w", m.staging))
-        return true;
-    const int error = platform::last_error();
-    platform::remove_file(m.staging.c_str());
-    platform::set_last_error(error);
-    return false;
+    return m.out.create(m.resolved.c_str(), "w");
 }
 
 // Puts the merged list in place.  Returns the merge's result, -4 when the
@@ -320,9 +312,17 @@ int finish_output(const char *first, const char *second, const char *out_name, M
         // name and the first list as it was, so that nothing merged so far
         // is lost; a separate destination stays as it was.
         const int error = platform::last_error();
-        if (m.replaced != nullptr)
-            m.out.keep_staged();
-        else
+        if (m.replaced != nullptr) {
+            // The name is taken again as a new file, or another unique one.
+            std::string kept = m.staging;
+            if (platform::create_new_file(kept.c_str()) != 0)
+                kept = make_unique_file((folder_of(m.resolved) + "/MERGE").c_str());
+            if (kept.empty() || !m.out.keep_staged(kept)) {
+                m.out.discard();
+                if (!kept.empty())
+                    platform::remove_file(kept.c_str());
+            }
+        } else
             m.out.discard();
         platform::set_last_error(error);
         return result;

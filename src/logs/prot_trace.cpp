@@ -618,6 +618,8 @@ namespace {
 // could not be written.
 int write_trace_files(std::FILE *copy, const char *textfile, const char *label, const char *pcapng,
                       const char *&unwritten, logs::TraceStats *stats) {
+    // The text and the capture go in place together or not at all.
+    platform::Publication together;
     platform::OutputFile text;
     if (textfile == nullptr || !text.create(textfile, "wt")) {
         dbg_printf("%s", logs::cannot_write_message(textfile).c_str());
@@ -641,6 +643,11 @@ int write_trace_files(std::FILE *copy, const char *textfile, const char *label, 
         return code(LogResult::CannotWrite);
     if (capture && !(frames->ok() && capture.commit())) {
         unwritten = pcapng;
+        return code(LogResult::CannotWrite);
+    }
+    if (!together.publish()) {
+        if (capture && together.failed() == capture.path())
+            unwritten = pcapng;
         return code(LogResult::CannotWrite);
     }
     return result;

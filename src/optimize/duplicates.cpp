@@ -5,6 +5,7 @@
 #include "optimize/map_origins.h"
 #include "optimize/optimize.h"
 #include "optimize/optimize_detail.h"
+#include "table/route_rule.h"
 #include "tabletext/map_text.h"
 #include "trace/trace.h"
 
@@ -26,10 +27,6 @@ bool same_escape(const map_t &a, const map_t &b) {
 
 bool same_code(const map_t &a, const map_t &b) {
     return std::strncmp(a.map_code, b.map_code, sizeof a.map_code) == 0;
-}
-
-bool same_out_bit(const map_t &a, const map_t &b) {
-    return ((a.map_mode ^ b.map_mode) & MAP_OUT) == 0;
 }
 
 // The four charge bytes as one number.
@@ -62,9 +59,9 @@ class DuplicateScan {
                 return;
             if (n.map_period == c.map_period && n.map_mode == c.map_mode) {
                 erase(nxt, cur, kIdentical, "identical");
-            } else if (c.map_period == 0 && n.map_period != 0 && same_out_bit(c, n)) {
+            } else if (c.map_period == 0 && n.map_period != 0 && covers_every_time(c, n)) {
                 erase(nxt, cur, kTimeIndependent, "time independent");
-            } else if (n.map_period == 0 && c.map_period != 0 && same_out_bit(c, n)) {
+            } else if (n.map_period == 0 && c.map_period != 0 && covers_every_time(n, c)) {
                 erase(cur, nxt, kTimeIndependent, "time independent");
                 return;
             } else if (k == 0 && equal_in_equal_period(c, n)) {

@@ -23,6 +23,11 @@ struct MapErasure {
     uint32_t kept;
     const char *mark; // "==   " identical, "t*   " under a time-independent map
     map_t kept_map;   // as it stood when the other was deleted
+    // The deleted map and the start and days of its period at that time
+    // (periods are renumbered between passes), for a view of the removed
+    // maps by period.
+    map_t gone_map;
+    map_period_t gone_period;
 };
 
 struct MapOrigins {

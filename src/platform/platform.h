@@ -98,6 +98,8 @@ struct FileIdentity {
     uint64_t device = 0; // together with inode: the same file, however named
     uint64_t inode = 0;
     int error = 0;
+    uint32_t links = 1;                      // names of the file; 0 for a file that has none
+    uint32_t owner = 0, group = 0, mode = 0; // POSIX owner, group and permission bits
 };
 FileIdentity file_identity(const char *path);
 // Creates a new file that must not exist yet (exclusive create), closes it.
@@ -125,6 +127,11 @@ std::string resolved_path(const char *path);
 // Flushes a stream written with stdio and then its data to the disk.
 // Returns 0, or the errno value of the failure.
 int sync_stream(std::FILE *stream);
+// The system's reason why a write to the file behind `stream` failed, when
+// another thread made the write and its errno is lost: found again by
+// writing one byte past the file's end (a full disk, a size limit), which
+// is then cut off.  EIO when the byte goes through.
+int write_failure_reason(std::FILE *stream);
 // Asks the system to start writing to the disk what `stream` has handed to
 // it so far, without waiting: a job that writes a large output keeps the
 // disk busy while it works, and the sync at its end finds little left.
@@ -137,9 +144,13 @@ void start_writeback(std::FILE *stream);
 void forget_cached_pages(const char *path);
 // Puts the file `from` in place of `to` with one atomic rename, so that `to`
 // always names either its old or its new content, and makes the rename
-// durable.  `from` takes over the permission bits of an existing `to`.
-// Returns 0, or the errno value of the failed rename (errno is set too).
+// durable.  Returns 0, or the errno value of the failed rename (errno is
+// set too).
 int replace_file(const char *from, const char *to);
+// replace_file in two halves, for several files renamed back to back: the
+// rename alone, and making the entries of the folder of `path` durable.
+int rename_file(const char *from, const char *to);
+void sync_folder_of(const char *path);
 
 // Opens the existing (empty) file `path` for reading and writing in binary,
 // as a scratch copy that does not outlive the process: its name is removed

@@ -57,7 +57,8 @@ std::string when_section(const CallStats &s) {
             cells.push_back(s.hour_day[kDayIndex[row]][h]);
     std::string out = section_open("when", "When the calls were made");
     out += heat_map("hours", "Calls by weekday and hour of day",
-                    std::vector<std::string>(kDays, kDays + 7), hours, cells);
+                    std::vector<std::string>(kDays, kDays + 7), hours, cells,
+                    {"hour of day (h, local time of the box)", "weekday"});
     if (s.per_day.empty())
         return out + paragraph("No call with a known date.") + section_close();
     const long first = s.per_day.begin()->first, last = s.per_day.rbegin()->first;
@@ -80,9 +81,9 @@ std::string when_section(const CallStats &s) {
         }
     }
     const std::string span = date_text(first, false) + " to " + date_text(last, false);
-    out +=
-        line_chart("days", std::string(by_month ? "Calls per month, " : "Calls per day, ") + span,
-                   labels, {series});
+    out += line_chart(
+        "days", std::string(by_month ? "Calls per month, " : "Calls per day, ") + span, labels,
+        {series}, {by_month ? "month (yyyy-mm)" : "day (mm-dd)", "calls (count)"});
     return out + section_close();
 }
 
@@ -125,7 +126,8 @@ std::string party_section(const std::string &id, const std::string &name, const 
         labels.push_back(p.first);
         counts.values.push_back(p.second.calls);
     }
-    out += bar_chart(id + "-calls", name + " by number of calls", labels, counts);
+    out += bar_chart(id + "-calls", name + " by number of calls", labels, counts,
+                     {"number (as dialled)", "calls (count)"});
     const struct {
         const char *title;
         uint64_t PartyFigures::*by;
@@ -144,7 +146,7 @@ std::string party_section(const std::string &id, const std::string &name, const 
 std::string totals_section(const CallStats &s) {
     std::string out = section_open("totals", "Calls and records");
     out += bar_chart("direction", "Finished calls by direction", {"outgoing", "incoming"},
-                     {"calls", {s.outgoing, s.incoming}});
+                     {"calls", {s.outgoing, s.incoming}}, {"direction", "calls (count)"});
     Table t{"Records that are no finished call, and totals", {"records", "count"}, {}};
     t.rows = {
         {"finished calls", grouped(s.calls)},

@@ -123,7 +123,8 @@ std::string events_by_day(const std::vector<Event> &events) {
         }
         series.push_back(std::move(s));
     }
-    return stacked_chart("event-days", "Events per day by kind", labels, series);
+    return stacked_chart("event-days", "Events per day by kind", labels, series,
+                         {"day (date of the box)", "events (count)"});
 }
 
 } // namespace

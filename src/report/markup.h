@@ -37,28 +37,54 @@ struct Series {
     std::vector<uint64_t> values;
 };
 
-// Fill and pattern of series i in charts and legends, chosen so that
-// neighbours differ in lightness.
+// Fill and pattern of series i in charts and legends (twelve fills, then
+// again), chosen so that neighbours differ in lightness.  The periods of a
+// table have colours of their own (week_grid.h).
 const char *series_fill(size_t i);
 // The <pattern> definitions every page carries once; ids "hatch0" to
 // "hatch3" ("" for index 0 in pattern_of: no pattern).
 std::string pattern_defs();
 std::string pattern_of(size_t i);
 
-// Bars, one per label; each bar is labelled with its value.
+// The titles of a chart's axes, each with its unit: {"hour of day (h)",
+// "calls (count)"}.  The labels under the x axis (class "xlabel") never
+// touch: they stand level where the widest fits its column, upright where
+// it does not, and only every n-th one upright where even that is too
+// narrow.
+struct Axes {
+    std::string x, y;
+};
+
+// Bars, one per label; a bar is labelled with its value where it fits.
+// `fill` picks the series fill, so that charts of one page that count
+// different things never share a colour.
 std::string bar_chart(const std::string &id, const std::string &title,
-                      const std::vector<std::string> &labels, const Series &values);
-// Bars stacked from several series, with a legend.
+                      const std::vector<std::string> &labels, const Series &values,
+                      const Axes &axes, size_t fill = 0);
+// Bars stacked from several series, with a legend; the series take the
+// fills from `first_fill` on.
 std::string stacked_chart(const std::string &id, const std::string &title,
-                          const std::vector<std::string> &labels,
-                          const std::vector<Series> &series);
+                          const std::vector<std::string> &labels, const std::vector<Series> &series,
+                          const Axes &axes, size_t first_fill = 0);
 // Rows × columns of cells whose darkness follows the value; non-zero cells
-// show their number.
+// show their number.  The x axis runs along the columns, the y axis down
+// the rows.
 std::string heat_map(const std::string &id, const std::string &title,
                      const std::vector<std::string> &rows, const std::vector<std::string> &columns,
-                     const std::vector<uint64_t> &values);
+                     const std::vector<uint64_t> &values, const Axes &axes);
 // One polyline per series, told apart by dash pattern and marker shape.
 std::string line_chart(const std::string &id, const std::string &title,
-                       const std::vector<std::string> &labels, const std::vector<Series> &series);
+                       const std::vector<std::string> &labels, const std::vector<Series> &series,
+                       const Axes &axes);
+
+// Layout of x-axis labels in slots `slot` pixels wide.
+struct LabelPlan {
+    size_t step = 1;      // every step-th label is drawn
+    bool upright = false; // turned a quarter, reading upwards
+    long depth = 16;      // room the labels take below the axis
+};
+LabelPlan plan_labels(const std::vector<std::string> &labels, long slot);
+// Estimated width of a label in the small font (9 px): 5.5 px a character.
+long label_width(const std::string &text);
 
 } // namespace vorn::report

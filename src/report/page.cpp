@@ -14,20 +14,39 @@ namespace {
 // Kept short and free of external resources; the print rules keep
 // figures whole on a page and drop the screen's background tints.
 const char *const kStyle =
+    ":root{color-scheme:light dark}\n"
     "body{font-family:sans-serif;margin:1.5em;color:#000;background:#fff;max-width:72em}\n"
     "h1{font-size:1.5em;margin-bottom:0.2em}h2{font-size:1.2em;border-bottom:1px solid #888}\n"
     "table{border-collapse:collapse;margin:0.5em 0 1em 0;font-size:0.9em}\n"
-    "th,td{border:1px solid #999;padding:0.15em 0.5em;text-align:right}\n"
-    "th[scope=row]{text-align:left;font-weight:normal}caption{text-align:left;"
+    "th,td{border:1px solid #999;padding:0.15em 0.5em;text-align:left}\n"
+    "td.num{text-align:right;font-variant-numeric:tabular-nums}\n"
+    "th[scope=row]{font-weight:normal}caption{text-align:left;"
     "font-weight:bold;padding:0.2em 0}\n"
     "tr.sum th,tr.sum td{font-weight:bold;border-top:2px solid #000}\n"
     "figure{margin:0.5em 0 1.5em 0;display:flex;flex-wrap:wrap;gap:1.5em;align-items:flex-start}\n"
+    "svg{max-width:100%;height:auto}\n"
     "svg text{font-family:sans-serif;font-size:11px;fill:#000}svg text.small{font-size:9px}\n"
-    "svg text.light{fill:#fff}svg.defs{position:absolute}\n"
+    "svg text.light{fill:#fff}svg text.axis{font-size:10px;font-style:italic}"
+    "svg.defs{position:absolute}\n"
     ".stamp{color:#444;font-size:0.85em}.warning{border-left:4px solid #000;padding-left:0.5em}\n"
     ".swatch{display:inline-block;width:1.2em;height:0.9em;border:1px solid #000;"
     "vertical-align:middle}\n"
-    "@media print{body{margin:0}figure,table{break-inside:avoid}}\n";
+    "table.routing td{vertical-align:top}table.routing del{color:#666}"
+    ".standard{font-style:italic}.removed,.dates{font-size:0.85em}\n"
+    // Dark: the page turns dark, the drawings keep their light ground so
+    // that their black labels and the period colours read as in print.
+    "@media (prefers-color-scheme:dark){body{color:#eee;background:#161616}"
+    "th,td{border-color:#666}h2{border-color:#666}.stamp{color:#bbb}"
+    ".warning{border-color:#eee}table.routing del{color:#aaa}"
+    "figure svg,td svg,th svg{background:#fff}}\n"
+    // Print: A4 portrait; tables break between rows, never inside one;
+    // drawings shrink to the page width and wide tables wrap their cells.
+    "@page{size:A4 portrait;margin:12mm}\n"
+    "@media print{body{margin:0;max-width:none;font-size:9pt;color:#000;background:#fff}"
+    "figure{display:block;break-inside:avoid}table{break-inside:auto;max-width:100%}"
+    "tr{break-inside:avoid}thead{display:table-header-group}"
+    "th,td{padding:0.1em 0.25em;overflow-wrap:anywhere}"
+    "table.wide{font-size:6.5pt;width:100%;table-layout:fixed}}\n";
 
 std::string stamp() {
     const platform::LocalTime now = platform::local_time();

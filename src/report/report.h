@@ -13,6 +13,7 @@
 //   - an event log: events over time by kind and the list of events.
 #pragma once
 
+#include "conf/check.h"
 #include "frame/results.h"
 #include "logs/input_kinds.h"
 #include "table/table.h"
@@ -31,6 +32,9 @@ struct PageInfo {
     std::string source;
     // Lines of warnings about a configuration, shown on a table page.
     std::vector<std::string> warnings;
+    // The map lines of a configuration that the compiler removed, shown
+    // struck through in the routing table.
+    std::vector<RemovedMap> removed;
 };
 
 // The page of a table record (the first 65,380 bytes are read; used maps

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "report/markup.h"
 #include "report/page.h"
+#include "report/route_table.h"
 #include "report/week_grid.h"
 #include "writer/field_formatters.h"
 
@@ -34,6 +35,9 @@ std::string or_none(const std::string &text) {
 // keys name them.
 const char *const kDirections[] = {"CmpMSN",        "MapIn",          "MapOut", "MapAll",
                                    "MapCallBackIn", "MapCallBackOut", "other"};
+// The fills of one page: directions first, then the services, the escape
+// lengths and the bar of the maps used, each a colour of its own.
+constexpr size_t kDirectionCount = sizeof kDirections / sizeof kDirections[0];
 
 size_t direction_of(uint8_t mode) {
     switch (mode & MAP_KEY_MASK) {
@@ -117,12 +121,15 @@ std::string fill_section(const table_t &table) {
     out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"420\" height=\"24\" role=\"img\" "
            "aria-label=\"maps used\"><rect x=\"0\" y=\"2\" width=\"400\" height=\"18\" "
            "fill=\"#fff\" stroke=\"#000\"/><rect x=\"0\" y=\"2\" width=\"" +
-           std::to_string(used * 400 / MAX_MAP_TABLE_ENTRIES) +
-           "\" height=\"18\" fill=\"#1f3b73\"/></svg>\n";
-    out += stacked_chart("fill-dir", "Maps per period and direction", labels, directions);
-    out += stacked_chart("fill-svc", "Maps per period and service", labels, services);
+           std::to_string(used * 400 / MAX_MAP_TABLE_ENTRIES) + "\" height=\"18\" fill=\"" +
+           series_fill(kDirectionCount + 4) + "\"/></svg>\n";
+    out += stacked_chart("fill-dir", "Maps per period and direction", labels, directions,
+                         {"period (number)", "maps (count)"}, 0);
+    out += stacked_chart("fill-svc", "Maps per period and service", labels, services,
+                         {"period (number)", "maps (count)"}, kDirectionCount);
     out += bar_chart("fill-len", "Maps per escape length (digits, at most 12)", length_labels,
-                     {"maps", lengths});
+                     {"maps", lengths}, {"escape length (digits)", "maps (count)"},
+                     kDirectionCount + 3);
     return out + section_close();
 }
 
@@ -231,6 +238,7 @@ std::string table_page(const table_t &table, const PageInfo &info) {
     }
     page +=
         section_open("periods", "Time periods over the week") + week_grid(table) + section_close();
+    page += routing_section(table, info.removed);
     page += fill_section(table) + head_section(table) + callback_section(table) +
             redirect_section(table) + remote_section(table);
     return page + page_close();

@@ -96,48 +96,34 @@ std::string grid_row(const table_t &table, size_t row, Table &runs) {
 
 } // namespace
 
-int period_count(const table_t &table) {
-    const int last = std::clamp<int>(table.table_max_period_entries, 0, MAX_PERIODS - 1);
-    int count = 0;
-    while (count < last && table.table_period[count + 1].period_days != 0)
-        ++count;
-    return count;
-}
-
-int period_at(const table_t &table, int day, int minute) {
-    const uint8_t bit = day == kHolidayRow ? DAY_HO : static_cast<uint8_t>(1u << day);
-    const int periods = period_count(table);
-    int today = 0, today_start = -1; // started at or before the time
-    int last = 0, last_start = -1;   // the day's last start
-    for (int k = 1; k <= periods; ++k) {
-        const map_period_t &p = table.table_period[k];
-        const int start = p.period_hour * 60 + p.period_minute;
-        if ((p.period_days & bit) == 0 || start >= kMinutesPerDay)
-            continue; // a start past midnight never comes
-        if (start <= minute && start >= today_start)
-            today = k, today_start = start;
-        if (start >= last_start)
-            last = k, last_start = start;
-    }
-    return today != 0 ? today : last;
-}
+// The periods' own colours, none of them a fill of the page's charts, so
+// that a colour on the page means one thing.
+const char *const kPeriodFills[] = {"#4e79a7", "#f28e2b", "#59a14f", "#edc948",
+                                    "#b07aa1", "#76b7b2", "#ff9da7", "#9c755f"};
 
 std::string period_fill(int period) {
-    return period <= 0 ? "#ffffff" : series_fill(static_cast<size_t>(period - 1));
+    return period <= 0 ? "#ffffff"
+                       : kPeriodFills[static_cast<size_t>(period - 1) %
+                                      (sizeof kPeriodFills / sizeof kPeriodFills[0])];
 }
 
 std::string week_grid(const table_t &table) {
     const int periods = period_count(table);
     const int width = kLeft + kQuarters * kCell + 10;
-    const int height = kTop + 8 * kRowHeight + 6;
+    const int grid_bottom = kTop + 8 * kRowHeight;
+    const int height = grid_bottom + 22;
     std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" id=\"week\" width=\"" +
                       std::to_string(width) + "\" height=\"" + std::to_string(height) +
+                      "\" viewBox=\"0 0 " + std::to_string(width) + " " + std::to_string(height) +
                       "\" role=\"img\" aria-labelledby=\"week-t\"><title id=\"week-t\">"
                       "Time periods over the week</title>\n";
     for (int hour = 0; hour <= 24; hour += 3)
         svg += "<text x=\"" + std::to_string(kLeft + hour * 4 * kCell) +
-               "\" y=\"12\" text-anchor=\"middle\" class=\"small\">" +
+               "\" y=\"12\" text-anchor=\"middle\" class=\"small xlabel\">" +
                clock_text(hour * 60).substr(0, 2) + "</text>\n";
+    svg += "<text x=\"" + std::to_string(kLeft + kQuarters * kCell / 2) + "\" y=\"" +
+           std::to_string(grid_bottom + 14) +
+           "\" text-anchor=\"middle\" class=\"axis\">time of day (h, the box's clock)</text>\n";
     Table runs{"Periods by day and time", {"day", "from", "to", "period"}, {}};
     for (size_t row = 0; row < sizeof kRows / sizeof kRows[0]; ++row)
         svg += grid_row(table, row, runs);

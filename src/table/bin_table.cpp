@@ -114,7 +114,9 @@ bool create_table_file(const char *path, platform::OutputFile &file) {
         report_write_failure(path, ENOENT);
         return false;
     }
-    if (file.create(path, "wb"))
+    // A new table is readable by its owner only from its start: it holds
+    // the remote-access password.
+    if (file.create(path, "wb", 0600))
         return true;
     report_write_failure(path, platform::last_error());
     return false;

@@ -280,6 +280,22 @@ void write_coded_poll_cli(std::FILE *file, const char (&cli)[20], bool help) {
 
 } // namespace
 
+std::string option_words(uint8_t options, uint16_t options2) {
+    std::string words;
+    if ((options & OPT_OPTIMIZE_OFF) != 0)
+        words += "Optimize=Off ";
+    if ((options & OPT_NO_STANDARD_MAPS) != 0)
+        words += "Optimize=NoStandardMaps ";
+    if ((options & OPT_MINUTE_MODEL) != 0)
+        words += "MinuteModel ";
+    for (const OptionWord &w : kOptionWords)
+        if (w.wide ? (options2 & w.bit) != 0 : (options & w.bit) != 0)
+            words += w.word;
+    if (!words.empty())
+        words.pop_back();
+    return words;
+}
+
 void write_options(std::FILE *file, uint8_t options, uint16_t options2, bool help) {
     if (!help && options == 0 && options2 == 0)
         return;

@@ -42,6 +42,11 @@ std::string period_heading(const table_t *table, unsigned period, bool aligned);
 // The Optimize and Options lines, with the help comments when asked.
 void write_options(std::FILE *file, uint8_t options, uint16_t options2, bool help);
 
+// The words of the set option bits as the Optimize and Options lines write
+// them, blank-separated ("Optimize=Off LogCDR"); the minute model, which
+// the Currency line carries, as "MinuteModel".
+std::string option_words(uint8_t options, uint16_t options2);
+
 // Writes `word` after `prefix` on a line that wraps before column 79; the
 // continuation repeats the prefix.  Returns the new column.
 unsigned append_option_word(std::FILE *file, const char *prefix, unsigned column, const char *word);

@@ -94,12 +94,19 @@ int run_calls(const vorn::tool::Args &args) {
     // folder the tool was started in.
     vorn::tool::use_temporary_folder();
     vorn::api::LogcallStats stats;
+    // The lists and the table go in place together, and only when all of
+    // them were written: a failed run leaves every earlier one as it was.
+    vorn::api::Publication outputs;
     const vorn::api::Outcome done = vorn::api::call_lists(job, &stats);
+    if (vorn::tool::copy_failed(done.result, done.error, job.binfile))
+        return 1;
     if (done.result != 0) {
         report_calls_failure(job, done);
         vorn::tool::add_system_reason(done.error);
         return 1;
     }
+    if (!outputs.publish())
+        return vorn::tool::publish_failed(outputs);
     summarize(job, stats);
     return 0;
 }

@@ -68,16 +68,24 @@ int run_compile(const vorn::tool::Args &args) {
     if (vorn::api::tool_name()[0] == '\0')
         set_tool_name(kCompilerToolName);
     set_optimize_files(job.listings ? 1 : 0);
-
+    // The listings, written while the configuration is read, and the table
+    // go in place together once the table is written.
+    vorn::api::Publication outputs;
+    vorn::api::set_last_error(0);
     const vorn::api::ConfigCheck check = vorn::api::check_config(job.config, false, true);
+    const int check_error = vorn::api::last_error(); // of a listing that failed
     const vorn::tool::FileFindings found =
         vorn::tool::shown_findings(vorn::tool::shown_names(job.config), check, switches);
     vorn::tool::print_findings(found);
     const int result = check.result;
-    if (result != VORN_CONF_OK)
-        return vorn::tool::job_failed(std::string("compile failed: ") +
-                                      vorn::api::mkconf_result_words(result) + " (result " +
-                                      std::to_string(result) + ")");
+    if (result != VORN_CONF_OK) {
+        vorn::tool::job_failed(std::string("compile failed: ") +
+                               vorn::api::mkconf_result_words(result) + " (result " +
+                               std::to_string(result) + ")");
+        if (result == VORN_CONF_CANNOT_WRITE)
+            vorn::tool::add_system_reason(check_error);
+        return 1;
+    }
     if (found.errors > 0)
         return vorn::tool::job_failed("compile failed: " + std::to_string(found.errors) +
                                       (found.errors == 1 ? " error" : " errors") +
@@ -85,8 +93,23 @@ int run_compile(const vorn::tool::Args &args) {
     const vorn::api::Outcome done = vorn::api::write_checked_table(check, job.table);
     if (done.result != VORN_CONF_OK) {
         vorn::tool::report_compile_failure(job.config, done);
+        vorn::tool::add_system_reason(done.error);
         return 1;
     }
+    // A listing that could not be made is left out by the library; asked
+    // for by name here, it fails the job, and the older listings stay.
+    std::string missing;
+    for (const char *extension : {".map", ".del"}) {
+        char listing[4096];
+        if (job.listings && std::strlen(job.config) < sizeof listing &&
+            !outputs.holds(make_fname(job.config, listing, extension)))
+            missing += std::string(missing.empty() ? "\"" : ", \"") + listing + "\"";
+    }
+    if (!missing.empty())
+        return vorn::tool::job_failed("cannot create the listings " + missing +
+                                      "; no output written");
+    if (!outputs.publish())
+        return vorn::tool::publish_failed(outputs);
     vorn::tool::note(std::string(job.config) + " -> " + job.table);
     return 0;
 }

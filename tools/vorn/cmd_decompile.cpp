@@ -46,9 +46,14 @@ int run_decompile(const tool::Args &args) {
         set_tool_name("WBIN2CFG");
 
     const bool lossless = !args.flag("--reference");
-    const int result = api::decompile_table(table, config, lossless).result;
-    if (result != VORN_CONF_OK)
-        return tool::job_failed(tool::decompile_failure_text(result, table, config));
+    const api::Outcome done = api::decompile_table(table, config, lossless);
+    const int result = done.result;
+    if (result != VORN_CONF_OK) {
+        tool::job_failed(tool::decompile_failure_text(result, table, config));
+        if (result == VORN_CONF_CANNOT_WRITE)
+            tool::add_system_reason(done.error);
+        return 1;
+    }
     const bool carried = self_check(table, config);
     tool::note(std::string(table) + ": configuration written to " + config);
     if (!carried && args.flag("--strict"))

@@ -101,7 +101,7 @@ bool canonical_text(const char *path, bool own_tool_name, tool::TempFiles &temps
     std::string &table = side.table;
     table = path;
     if (!binary) {
-        table = temps.make("vdifft");
+        table = temps.make();
         if (table.empty())
             return false;
         const api::Outcome done = convert(path, table.c_str(), 1, own_tool_name);
@@ -110,7 +110,7 @@ bool canonical_text(const char *path, bool own_tool_name, tool::TempFiles &temps
             return false;
         }
     }
-    const std::string &config = side.config = temps.make("vdiffc");
+    const std::string &config = side.config = temps.make();
     if (config.empty())
         return false;
     const int result = convert(config.c_str(), table.c_str(), 0, own_tool_name).result;

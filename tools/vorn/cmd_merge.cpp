@@ -6,24 +6,16 @@
 #include "messages.h"
 #include "vorn_tool/api.h"
 
-#include <cctype>
 #include <cstdio>
 #include <string>
 
 namespace {
 
-// The library takes a destination that names the first list, in any case
-// or under another path, as the order to replace it.
+// The library takes a destination that names the first list, under any
+// path, as the order to replace it: both name one file.  A name in other
+// letters is another file where the file system tells letters apart.
 bool names_first(const char *destination, const char *first) {
-    std::string a(destination), b(first);
-    for (auto *s : {&a, &b})
-        for (char &c : *s)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (a == b)
-        return true;
-    const auto id = vorn::api::file_identity(destination);
-    const auto first_id = vorn::api::file_identity(first);
-    return id.kind != id.Missing && id.device == first_id.device && id.inode == first_id.inode;
+    return vorn::tool::same_output(destination, first);
 }
 
 std::string lines(uint64_t n) {
@@ -47,10 +39,13 @@ int run_merge(const vorn::tool::Args &args) {
     const vorn::api::Outcome done =
         vorn::api::merge_call_lists(first, second, replace ? nullptr : destination, &stats);
     const char *target = replace ? first : destination;
-    if (done.result != 0)
-        return vorn::tool::job_failed(std::string("merging into ") + target + ": " +
-                                      (done.failed.empty() ? done.message : done.failed[0].why) +
-                                      " (result " + std::to_string(done.result) + ")");
+    if (done.result != 0) {
+        vorn::tool::job_failed(std::string("merging into ") + target + ": " +
+                               (done.failed.empty() ? done.message : done.failed[0].why) +
+                               " (result " + std::to_string(done.result) + ")");
+        vorn::tool::add_system_reason(done.error);
+        return 1;
+    }
     vorn::tool::note(std::string(first) + " (" + lines(stats.first) + ") and " + second + " (" +
                      lines(stats.second) + ") merged into " + target + " (" +
                      lines(stats.first + stats.second) + ")");

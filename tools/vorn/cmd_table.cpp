@@ -93,8 +93,12 @@ int run_info(const tool::Args &args) {
                         fields[i].second.c_str(), i + 1 < fields.size() ? "," : "");
         std::printf("}\n");
     } else {
-        for (const auto &field : fields)
-            std::printf("%-23s %s\n", (field.first + ":").c_str(), field.second.c_str());
+        // The coded fields with their words, as the configuration writes them.
+        for (size_t i = 0; i < fields.size(); ++i) {
+            const std::string &words = info.field_words[i];
+            std::printf("%-23s %s%s\n", (fields[i].first + ":").c_str(), fields[i].second.c_str(),
+                        words.empty() ? "" : (" (" + words + ")").c_str());
+        }
     }
     return 0;
 }

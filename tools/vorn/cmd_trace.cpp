@@ -37,6 +37,12 @@ int run_trace(const vorn::tool::Args &args) {
     if (job.pcapng != nullptr && vorn::tool::same_output(job.text, job.pcapng))
         return vorn::tool::usage_error("trace", "OUT.txt and OUT.pcapng must be two files");
 
+    // An empty file would pass every kind's check and leave an output that
+    // says nothing: refuse it before anything is written.
+    if (uint64_t size = 0; vorn::api::file_size(job.trace, &size) && size == 0)
+        return vorn::tool::job_failed(std::string(job.trace) +
+                                      " is empty: the box has written no trace records into it, "
+                                      "so nothing was converted");
     std::string why;
     if (!vorn::api::input_is(job.trace, vorn::api::InputKind::Trace, why))
         return vorn::tool::job_failed(why);
@@ -44,16 +50,22 @@ int run_trace(const vorn::tool::Args &args) {
     // The library's copy of the trace goes to the temporary folder.
     vorn::tool::use_temporary_folder();
     vorn::api::TraceStats stats;
+    // The text and the capture go in place together once the job succeeded.
+    vorn::api::Publication outputs;
     const vorn::api::Outcome done =
         vorn::api::protocol_trace(job.trace, job.text, job.label, job.pcapng, &stats);
     const int result = done.result;
     if (job.label != nullptr && result >= 0 && vorn::api::console_progress_shown())
         std::fputc('\n', stderr); // ends the countdown of a conversion that ran
+    if (vorn::tool::copy_failed(result, done.error, job.trace))
+        return 1;
     if (result < 0) {
         report_trace_failure(done);
         vorn::tool::add_system_reason(done.error);
         return 1;
     }
+    if (!outputs.publish())
+        return vorn::tool::publish_failed(outputs);
     std::string line = std::string(job.trace) + ": " + std::to_string(stats.records) +
                        (stats.records == 1 ? " record" : " records") + " converted to " + job.text;
     if (stats.invalid_data)

@@ -8,8 +8,10 @@
 #include "vorn_b32.h"
 #include "vorn_tool/api.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -34,7 +36,7 @@ int close_stdout(int code, int trouble) {
     const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
     const int error = api::last_error();
     const bool closed = std::fclose(stdout) == 0;
-    if (written && closed)
+    if ((written && closed) || tool::stdout_failure_told())
         return code;
     const int why = error != 0 ? error : api::last_error();
     tool::job_failed("cannot write standard output" +
@@ -98,14 +100,33 @@ int run_command(const tool::Command &command, int argc, char **argv) {
     return code;
 }
 
+// A SOURCE_DATE_EPOCH that is no whole number of seconds pins nothing: the
+// user is told rather than left with outputs stamped with the real time.
+void check_source_date_epoch() {
+    const char *value = std::getenv("SOURCE_DATE_EPOCH");
+    if (value == nullptr || value[0] == '\0')
+        return;
+    errno = 0;
+    char *end = nullptr;
+    std::strtoll(value, &end, 10);
+    if (errno != 0 || end == value || *end != '\0')
+        tool::say_error(std::string("vorn: warning: SOURCE_DATE_EPOCH \"") + value +
+                        "\" is not a number of seconds; the clock is not pinned\n");
+    errno = 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+    // A signal that ends the run takes the named staging files with it; a
+    // closed pipe fails the write to standard output, which is told below.
+    api::remove_named_on_signals();
 #ifdef SIGXFSZ
     // A file-size limit fails the write ("File too large") instead of
     // killing the tool before it can say so.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+    check_source_date_epoch();
     int i = 1;
     int code = global_options(argc, argv, i);
     int trouble = 1;

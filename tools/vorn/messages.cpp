@@ -1,8 +1,11 @@
 // The tool's notes and error lines (see messages.h).
 #include "messages.h"
 
+#include "command.h"
+#include "temp_files.h"
 #include "vorn_tool/api.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -79,6 +82,23 @@ std::string shown_names(std::string text) {
 void add_system_reason(int error) {
     if (error != 0)
         say_error("vorn: note: the system's reason: " + api::system_error_text(error) + "\n");
+}
+
+int publish_failed(const api::Publication &outputs) {
+    return job_failed("cannot put \"" + outputs.failed() +
+                      "\" in place: " + api::system_error_text(api::last_error()));
+}
+
+bool copy_failed(int result, int error, const char *input) {
+    bool full = error == ENOSPC || error == EFBIG || error == EROFS;
+#ifdef EDQUOT
+    full = full || error == EDQUOT;
+#endif
+    if ((result != -1 && result != -3) || !full)
+        return false;
+    job_failed("cannot copy \"" + std::string(input) + "\" into the temporary folder \"" +
+               temporary_folder() + "\": " + api::system_error_text(error));
+    return true;
 }
 
 } // namespace vorn::tool

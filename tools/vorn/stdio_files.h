@@ -1,8 +1,8 @@
-// "-" for standard input and output.  The library reads and writes named
-// files only, so a "-" where a command reads a text whole (Kind::InText)
-// becomes a temporary file that holds standard input, and a "-" where it
-// writes one (Kind::OutText) a temporary file that is copied to standard
-// output once the job succeeded.  Messages name them "<stdin>" and
+// "-" for standard input and output.  The library reads and writes files
+// by path, so a "-" where a command reads a text whole (Kind::InText)
+// becomes a temporary file without a name that holds standard input, and a
+// "-" where it writes one (Kind::OutText) such a file that is copied to
+// standard output once the job succeeded.  Messages name them "<stdin>" and
 // "<stdout>".
 #pragma once
 
@@ -21,11 +21,14 @@ class StdioFiles {
     bool deliver();
 
   private:
-    int stand_in(const char *stem, bool input, std::string &value);
+    int stand_in(bool input, std::string &value);
 
     TempFiles m_files;
     std::string m_output;
     bool m_have_input = false;
 };
+
+// Whether deliver() told the user already that standard output failed.
+bool stdout_failure_told();
 
 } // namespace vorn::tool

@@ -17,29 +17,17 @@ void use_temporary_folder() {
     set_TmpPath((temporary_folder() + "/vorn").c_str(), 1);
 }
 
-TempFiles::~TempFiles() {
-    for (const std::string &path : m_paths)
-        api::remove_file(path.c_str());
-}
-
-std::string TempFiles::make(const char *stem) {
-    // make_fname takes the name behind the last "\\" before any "/", so the
-    // name joins a Windows folder with its own separator.
+std::string TempFiles::make() {
     const std::string folder = temporary_folder();
-    const char *separator = folder.find('\\') != std::string::npos ? "\\" : "/";
-    const std::string pattern = folder + separator + stem;
-    char name[api::kPathMax];
+    auto file = std::make_unique<api::UnnamedFile>();
     api::set_last_error(0);
-    if (pattern.size() + 12 >= sizeof name ||
-        make_fname(pattern.c_str(), name, nullptr) == nullptr) {
-        const int error = api::last_error();
-        job_failed("cannot create a temporary file in \"" + folder + "\"" +
-                   (error != 0 ? ": " + api::system_error_text(error)
-                               : std::string(": its name is too long")));
+    if (!file->create(folder)) {
+        job_failed("cannot create a temporary file in \"" + folder +
+                   "\": " + api::system_error_text(api::last_error()));
         return {};
     }
-    m_paths.emplace_back(name);
-    return name;
+    m_files.push_back(std::move(file));
+    return m_files.back()->path();
 }
 
 } // namespace vorn::tool

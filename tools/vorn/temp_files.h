@@ -1,8 +1,12 @@
 // The tool's temporary files: in $TMPDIR when it names a folder, else in
-// /tmp (the library's own scratch copies are sent there too), and removed
-// when their owner ends, whichever way the run ends.
+// /tmp (the library's own scratch copies are sent there too).  They have no
+// name the user could find (the library reaches them through
+// /proc/self/fd), so they go with the process whichever way it ends.
 #pragma once
 
+#include "vorn_tool/api.h"
+
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,13 +22,13 @@ class TempFiles {
     TempFiles() = default;
     TempFiles(const TempFiles &) = delete;
     TempFiles &operator=(const TempFiles &) = delete;
-    ~TempFiles();
-    // A new empty file in the temporary folder whose name starts with the
-    // six characters of `stem`; empty (the user told) when none was had.
-    std::string make(const char *stem);
+    ~TempFiles() = default;
+    // A new empty file in the temporary folder and the path the library
+    // opens it by; empty (the user told) when none was had.
+    std::string make();
 
   private:
-    std::vector<std::string> m_paths;
+    std::vector<std::unique_ptr<api::UnnamedFile>> m_files;
 };
 
 } // namespace vorn::tool

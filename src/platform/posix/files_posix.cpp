@@ -117,6 +117,10 @@ FileIdentity file_identity(const char *path) {
     }
     id.device = static_cast<uint64_t>(st.st_dev);
     id.inode = static_cast<uint64_t>(st.st_ino);
+    id.links = static_cast<uint32_t>(st.st_nlink);
+    id.owner = static_cast<uint32_t>(st.st_uid);
+    id.group = static_cast<uint32_t>(st.st_gid);
+    id.mode = static_cast<uint32_t>(st.st_mode & 07777);
     if (S_ISREG(st.st_mode))
         id.kind = FileIdentity::Regular;
     else if (S_ISDIR(st.st_mode))
@@ -197,13 +201,32 @@ std::string resolved_path(const char *path) {
         return std::string();
     // Resolving is no error of the caller's job: errno stays as it was.
     const int saved = errno;
-    char *real = ::realpath(path, nullptr);
+    std::string current(path);
+    // A link whose target does not exist yet leads to a file still to be
+    // made: the target is followed by hand, so that the new file is made
+    // there and the link stays.
+    for (int hops = 0; hops < 40; ++hops) {
+        if (char *real = ::realpath(current.c_str(), nullptr)) {
+            std::string out(real);
+            std::free(real);
+            errno = saved;
+            return out;
+        }
+        struct stat st {};
+        char target[4096];
+        const ssize_t n = ::lstat(current.c_str(), &st) == 0 && S_ISLNK(st.st_mode)
+                              ? ::readlink(current.c_str(), target, sizeof target - 1)
+                              : -1;
+        if (n <= 0)
+            break;
+        target[n] = '\0';
+        const size_t cut = current.find_last_of('/');
+        current = target[0] == '/' || cut == std::string::npos
+                      ? std::string(target)
+                      : current.substr(0, cut + 1) + target;
+    }
     errno = saved;
-    if (real == nullptr)
-        return path;
-    std::string out(real);
-    std::free(real);
-    return out;
+    return current;
 }
 
 int sync_stream(std::FILE *stream) {
@@ -214,6 +237,24 @@ int sync_stream(std::FILE *stream) {
     if (::fsync(::fileno(stream)) != 0)
         return errno != 0 ? errno : EIO;
     return 0;
+}
+
+int write_failure_reason(std::FILE *stream) {
+    if (stream == nullptr)
+        return EIO;
+    const int fd = ::fileno(stream);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return errno != 0 ? errno : EIO;
+    if (!S_ISREG(st.st_mode))
+        return EIO;
+    const char byte = 0;
+    if (::pwrite(fd, &byte, 1, st.st_size) == 1) {
+        if (::ftruncate(fd, st.st_size) != 0)
+            return errno != 0 ? errno : EIO;
+        return EIO;
+    }
+    return errno != 0 ? errno : EIO;
 }
 
 void start_writeback(std::FILE *stream) {
@@ -243,33 +284,41 @@ void forget_cached_pages(const char *path) {
 #endif
 }
 
-int replace_file(const char *from, const char *to) {
+int rename_file(const char *from, const char *to) {
     if (from == nullptr || to == nullptr) {
         errno = EINVAL;
         return EINVAL;
     }
-    struct stat st {};
-    if (::stat(to, &st) == 0)
-        ::chmod(from, st.st_mode & 07777); // best effort: the content matters more
     if (::rename(from, to) != 0) {
-        int error = errno != 0 ? errno : EIO;
+        const int error = errno != 0 ? errno : EIO;
         errno = error;
         return error;
     }
+    return 0;
+}
+
+void sync_folder_of(const char *path) {
     // The new name is durable only when the folder's entry is on disk too.
     // A folder that cannot be synced leaves the rename done all the same.
-    const char *slash = std::strrchr(to, '/');
-    std::string folder = slash == nullptr ? std::string(".")
-                         : slash == to    ? std::string("/")
-                                          : std::string(to, static_cast<size_t>(slash - to));
-    int saved = errno;
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const char *slash = std::strrchr(path, '/');
+    const std::string folder = slash == nullptr ? std::string(".")
+                               : slash == path
+                                   ? std::string("/")
+                                   : std::string(path, static_cast<size_t>(slash - path));
+    const int saved = errno;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
     errno = saved;
-    return 0;
+}
+
+int replace_file(const char *from, const char *to) {
+    const int error = rename_file(from, to);
+    if (error == 0)
+        sync_folder_of(to);
+    return error;
 }
 
 } // namespace vorn::platform

@@ -26,27 +26,46 @@ std::string folder_of(const std::string &path) {
     return cut == 0 ? std::string("/") : path.substr(0, cut);
 }
 
-// A name beside `path` that no file has yet: the name, a point, six
-// characters and a tilde.
-std::string sibling_name(const std::string &path) {
+// A name beside `path` that no file has yet and that tells whose it is:
+// "<path>.vorn-<pid>-<six characters>~".
+std::string staging_name(const std::string &path) {
     static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 rng{std::random_device{}() ^ static_cast<unsigned>(::getpid())};
     std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kChars) - 2);
-    std::string name = path + ".";
+    std::string name = path + ".vorn-" + std::to_string(::getpid()) + "-";
     for (int i = 0; i < 6; ++i)
         name += kChars[pick(rng)];
     return name + "~";
 }
 
-// A new named file beside `path`; kSystemFailed (errno set) when none could be made.
-int create_sibling(const std::string &path, std::string &name) {
+// A new named file beside `path` with `permissions`, listed for removal on
+// signals; kSystemFailed (errno set) when none could be made.
+int create_staging(const std::string &path, unsigned permissions, std::string &name) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        name = sibling_name(path);
-        const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
+        name = staging_name(path);
+        list_for_signals(name);
+        const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
+                              static_cast<mode_t>(permissions));
+        if (fd >= 0)
             return fd;
+        const int error = errno;
+        unlist_for_signals(name);
+        errno = error;
+        if (error != EEXIST)
+            return kSystemFailed;
     }
     return kSystemFailed;
+}
+
+// Gives the nameless file `fd` the name `name`.  0 or errno.
+int link_nameless(int fd, const std::string &name) {
+    if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0)
+        return 0;
+    // AT_EMPTY_PATH needs a privilege; the descriptor's /proc entry does not.
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    return errno != 0 ? errno : EIO;
 }
 
 // Copies everything of `from` (from its start) to `to`; 0 or errno.
@@ -71,40 +90,38 @@ int copy_all(int from, int to) {
     }
 }
 
-// Gives the nameless file `fd` the name `name`.  0 or errno.
-int link_nameless(int fd, const std::string &name) {
-    if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0)
-        return 0;
-    // AT_EMPTY_PATH needs a privilege; the descriptor's /proc entry does not.
-    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
-    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
-        return 0;
-    return errno != 0 ? errno : EIO;
-}
-
-// Names the nameless content of `fd` beside `destination`, under `wanted`
-// when given.  Where no link can be made, the content is copied into a new
-// named file.  Returns 0 and the name, or errno.
-int name_content(int fd, const std::string &destination, const std::string &wanted,
-                 std::string &name) {
+// Names the nameless content of `fd` beside `destination`.  Where no link
+// can be made, the content is copied into a new named file of its mode.
+// Returns 0 and the name (listed for signals), or errno.
+int name_content(int fd, const std::string &destination, std::string &name) {
     int error = 0;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        name = attempt == 0 && !wanted.empty() ? wanted : sibling_name(destination);
+        name = staging_name(destination);
+        list_for_signals(name);
         error = link_nameless(fd, name);
+        if (error == 0)
+            return 0;
+        unlist_for_signals(name);
         if (error != EEXIST)
             break;
     }
-    if (error == 0 || error == EEXIST)
+    if (error == EEXIST)
         return error;
-    const int copy = create_sibling(destination, name);
+    struct stat st {};
+    const int copy = ::fstat(fd, &st) == 0 ? create_staging(destination, 0600, name) : -1;
     if (copy < 0)
         return errno;
     error = copy_all(fd, copy);
+    const bool owned = ::fchown(copy, st.st_uid, st.st_gid) == 0;
+    if (error == 0 && ::fchmod(copy, st.st_mode & (owned ? 07777 : 0777)) != 0)
+        error = errno;
     if (error == 0 && ::fsync(copy) != 0)
         error = errno;
     ::close(copy);
-    if (error != 0)
+    if (error != 0) {
         ::unlink(name.c_str());
+        unlist_for_signals(name);
+    }
     return error;
 }
 
@@ -112,82 +129,77 @@ const char *stream_mode(const char *mode) {
     return std::strchr(mode, '+') != nullptr ? "w+" : "w";
 }
 
+// Gives the new content the replaced file's owner, group and mode.  An
+// owner the process may not set keeps the file the process's; it then
+// gets no set-user or set-group bit of the old owner.
+void keep_owner(int fd, uint32_t owner, uint32_t group, uint32_t mode) {
+    const bool owned = ::fchown(fd, static_cast<uid_t>(owner), static_cast<gid_t>(group)) == 0 ||
+                       ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(group)) == 0;
+    ::fchmod(fd, static_cast<mode_t>(owned ? mode : mode & 0777));
+}
+
 } // namespace
 
-bool OutputFile::open_staged(const char *mode, const std::string &staging) {
-    m_staging = staging;
-    int fd = ::open(folder_of(m_path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+bool OutputFile::open_staged(const char *mode, unsigned permissions) {
+    const std::string folder = folder_of(m_path);
+    sweep_dead_staging(folder);
+    int fd =
+        ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, static_cast<mode_t>(permissions));
     m_named = fd < 0;
-    if (fd >= 0) {
-        // The placeholder's name is taken again when the content is complete.
-        if (!staging.empty())
-            ::unlink(staging.c_str());
-    } else if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS) {
+    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS ||
+                   errno == ENOSPC || errno == EDQUOT))
         return false;
-    } else if (!staging.empty()) {
-        // No nameless files here: the content grows under its staging name.
-        fd = ::open(staging.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    } else {
-        fd = create_sibling(m_path, m_staging);
-    }
+    // No nameless files here: the content grows under its staging name.
+    if (fd < 0)
+        fd = create_staging(m_path, permissions, m_staging);
     if (fd < 0)
         return false;
     m_stream = ::fdopen(fd, stream_mode(mode));
     if (m_stream == nullptr) {
         const int error = errno;
         ::close(fd);
-        if (m_named)
+        if (m_named) {
             ::unlink(m_staging.c_str());
+            unlist_for_signals(m_staging);
+        }
         errno = error;
         return false;
     }
     return true;
 }
 
-int OutputFile::publish() {
+int OutputFile::seal(bool partial) {
     int error = sync_stream(m_stream);
+    // The blocks of a large output are written by a helper thread, whose
+    // errno this thread does not see.
     if (error == 0 && std::ferror(m_stream))
-        error = last_error() != 0 ? last_error() : EIO;
+        error = write_failure_reason(m_stream);
+    if (partial)
+        error = 0;
+    const int fd = ::fileno(m_stream);
+    // Owner and mode are set before the content gets a name, so that it is
+    // never seen under a name with a wider mode than the file it replaces.
+    if (error == 0 && m_keep_owner)
+        keep_owner(fd, m_owner, m_group, m_mode);
     if (error == 0 && !m_named) {
-        std::string name;
-        error = name_content(::fileno(m_stream), m_path, m_staging, name);
-        if (error == 0) {
-            m_staging = name;
-            m_named = true;
-        }
+        error = name_content(fd, m_path, m_staging);
+        m_named = error == 0;
     }
-    if (error != 0) {
-        drop();
+    if (error != 0)
         return error;
-    }
     std::fclose(m_stream); // synced above: nothing is left to lose
     m_stream = nullptr;
-    error = replace_file(m_staging.c_str(), m_path.c_str());
-    if (error != 0)
-        ::unlink(m_staging.c_str());
-    return error;
-}
-
-int OutputFile::name_staged() {
-    std::fflush(m_stream);
-    int error = 0;
-    if (!m_named) {
-        std::string name;
-        error = name_content(::fileno(m_stream), m_path, m_staging, name);
-        if (error == 0)
-            m_staging = name;
-    }
-    std::fclose(m_stream);
-    m_stream = nullptr;
-    return error;
+    return 0;
 }
 
 void OutputFile::drop() {
     if (m_stream != nullptr)
         std::fclose(m_stream);
     m_stream = nullptr;
-    if (m_named)
+    if (m_named) {
         ::unlink(m_staging.c_str());
+        unlist_for_signals(m_staging);
+    }
 }
 
 bool OutputFile::open_append() {

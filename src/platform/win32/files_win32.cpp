@@ -236,6 +236,19 @@ int replace_file(const char *from, const char *to) {
     return 0;
 }
 
+int write_failure_reason(std::FILE *) {
+    // A full disk is told by the write itself here; nothing is found again.
+    return EIO;
+}
+
+int rename_file(const char *from, const char *to) {
+    return replace_file(from, to);
+}
+
+void sync_folder_of(const char *) {
+    // MoveFileExA with MOVEFILE_WRITE_THROUGH made the move durable already.
+}
+
 } // namespace vorn::platform
 
 namespace vorn::platform {

@@ -23,7 +23,7 @@ std::string sibling_name(const std::string &path) {
     static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 rng{std::random_device{}() ^ GetCurrentThreadId()};
     std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kChars) - 2);
-    std::string name = path + ".";
+    std::string name = path + ".vorn-" + std::to_string(GetCurrentProcessId()) + "-";
     for (int i = 0; i < 6; ++i)
         name += kChars[pick(rng)];
     return name + "~";
@@ -54,14 +54,12 @@ std::FILE *stream_of(HANDLE file, const char *mode) {
 
 } // namespace
 
-bool OutputFile::open_staged(const char *mode, const std::string &staging) {
+bool OutputFile::open_staged(const char *mode, unsigned) {
     HANDLE file = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 10 && file == INVALID_HANDLE_VALUE; ++attempt) {
-        m_staging = attempt == 0 && !staging.empty() ? staging : sibling_name(m_path);
-        // A placeholder of that name (made by make_fname) is taken over.
-        const DWORD disposition = attempt == 0 && !staging.empty() ? OPEN_ALWAYS : CREATE_NEW;
+        m_staging = sibling_name(m_path);
         file = CreateFileA(m_staging.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
-                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, disposition,
+                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
             break;
@@ -70,7 +68,6 @@ bool OutputFile::open_staged(const char *mode, const std::string &staging) {
         win32::set_errno_from_last_error();
         return false;
     }
-    SetEndOfFile(file);
     // Until the content is complete the file goes with its last handle.
     m_named = false;
     mark_for_deletion(file, true);
@@ -79,33 +76,20 @@ bool OutputFile::open_staged(const char *mode, const std::string &staging) {
     return m_stream != nullptr;
 }
 
-int OutputFile::publish() {
+int OutputFile::seal(bool partial) {
     int error = sync_stream(m_stream);
     if (error == 0 && std::ferror(m_stream))
         error = last_error() != 0 ? last_error() : EIO;
+    if (partial)
+        error = 0;
     if (error == 0 && !mark_for_deletion(static_cast<HANDLE>(m_native), false))
         error = win32::set_errno_from_last_error();
-    if (error != 0) {
-        drop();
+    if (error != 0)
         return error;
-    }
     m_named = true;
     std::fclose(m_stream); // synced above: nothing is left to lose
     m_stream = nullptr;
-    error = replace_file(m_staging.c_str(), m_path.c_str());
-    if (error != 0)
-        DeleteFileA(m_staging.c_str());
-    return error;
-}
-
-int OutputFile::name_staged() {
-    std::fflush(m_stream);
-    int error = 0;
-    if (!mark_for_deletion(static_cast<HANDLE>(m_native), false))
-        error = win32::set_errno_from_last_error();
-    std::fclose(m_stream); // unmarked, the file keeps its name; marked, it goes
-    m_stream = nullptr;
-    return error;
+    return 0;
 }
 
 void OutputFile::drop() {
@@ -226,5 +210,41 @@ long long copy_file_piece(std::FILE *from, std::FILE *to, size_t limit) {
         return kSystemFailed;
     return static_cast<long long>(got);
 }
+
+// A file marked for deletion cannot be opened again by its name here, so
+// the scratch file has a name, removed when its owner ends.
+UnnamedFile::~UnnamedFile() {
+    if (m_named)
+        DeleteFileA(m_path.c_str());
+}
+
+bool UnnamedFile::create(const std::string &folder) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        m_path = sibling_name(folder + "\\vorn");
+        HANDLE file = CreateFileA(m_path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            m_named = true;
+            return true;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS)
+            break;
+    }
+    win32::set_errno_from_last_error();
+    return false;
+}
+
+std::FILE *UnnamedFile::open_stream() const {
+    return m_named ? std::fopen(m_path.c_str(), "r+b") : nullptr;
+}
+
+// Windows ends a process without running handlers that could remove names;
+// the staging files are marked for deletion instead.
+void remove_named_on_signals() {}
+void list_for_signals(const std::string &) {}
+void unlist_for_signals(const std::string &) {}
+void sweep_dead_staging(const std::string &) {}
 
 } // namespace vorn::platform

@@ -1,0 +1,222 @@
+// The language service of `vorn lsp` (see language_service.h): the check of
+// a text in memory through a scratch file without a name, the coverage of
+// its headings and the fates of its map lines from the compiled table, and
+// the key documentation.
+#include "api/language_service.h"
+
+#include "conf/check.h"
+#include "conf/check_lines.h"
+#include "conf/finding_names.h"
+#include "conf/key_docs.h"
+#include "parser/parse_state.h"
+#include "parser/period_block.h"
+#include "platform/output_file.h"
+#include "platform/platform.h"
+#include "table/route_rule.h"
+#include "vorn_b32.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <strings.h>
+
+namespace vorn::api {
+
+namespace {
+
+int severity_number(Severity s) {
+    return s == Severity::Error ? 1 : s == Severity::Note ? 2 : 0;
+}
+
+TextFinding finding_of(const Diagnostic &d) {
+    TextFinding f;
+    f.line = d.line;
+    f.column = d.column;
+    f.length = d.length;
+    f.severity = severity_number(d.severity);
+    f.name = d.name == FindingName::None ? "" : finding_info(d.name).name;
+    f.text = d.text;
+    f.related_line = d.related_line;
+    f.fix_column = d.fix_column;
+    f.fix_length = d.fix_length;
+    f.fix_text = d.fix_text;
+    return f;
+}
+
+// The heading's start and days as the compiler reads them: the library's
+// own period reader on a block of its own.
+bool read_heading(const std::string &line, HeadingCoverage &out) {
+    LineWords words{};
+    if (parse_line(line.c_str(), words) != 0 || words.tokens[0] == nullptr ||
+        words.tokens[0][0] != '[')
+        return false;
+    mpde_t block[kPeriodBlockEntries] = {};
+    uint32_t period = 0;
+    if (mk_period(words.tokens, block, 0, &period) != 0 || period == 0)
+        return false;
+    out.hour = block[period].mpde_hour;
+    out.minute = block[period].mpde_minute;
+    out.days = block[period].mpde_days;
+    return true;
+}
+
+// The record of the compiled table with this start and these days; 0 none.
+int period_record(const table_t &table, const HeadingCoverage &h) {
+    const int periods = period_count(table);
+    for (int k = 1; k <= periods; ++k) {
+        const map_period_t &p = table.table_period[k];
+        if (p.period_hour == h.hour && p.period_minute == h.minute && p.period_days == h.days)
+            return k;
+    }
+    return 0;
+}
+
+// The spans of the week (and a holiday) in which the routing rule gives
+// `period`.
+std::vector<CoveredSpan> covered_spans(const table_t &table, int period) {
+    std::vector<CoveredSpan> spans;
+    for (int day = 0; day <= 7; ++day) {
+        const int rule_day = day == 7 ? kHolidayDay : day;
+        int from = -1;
+        for (int minute = 0; minute <= kMinutesPerDay; ++minute) {
+            const bool in = minute < kMinutesPerDay && period_at(table, rule_day, minute) == period;
+            if (in && from < 0)
+                from = minute;
+            else if (!in && from >= 0) {
+                spans.push_back({day, from, minute});
+                from = -1;
+            }
+        }
+    }
+    return spans;
+}
+
+std::string map_text(const map_t &m) {
+    std::string text(m.map_escape, ::strnlen(m.map_escape, sizeof m.map_escape));
+    text += "=";
+    text.append(m.map_code, ::strnlen(m.map_code, sizeof m.map_code));
+    return text;
+}
+
+void add_table_answers(const std::string &text, const CheckReport &report, TextCheckResult &out) {
+    const table_t *table = report.table.get();
+    size_t start = 0;
+    for (int line = 1; start < text.size(); ++line) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string row = text.substr(start, end - start);
+        start = end + 1;
+        if (row.find('[') == std::string::npos || line_key(row).role != LineRole::Heading)
+            continue;
+        HeadingCoverage h;
+        h.line = line;
+        h.read = read_heading(row, h);
+        if (h.read && table != nullptr)
+            if (const int period = period_record(*table, h); period != 0)
+                h.covered = covered_spans(*table, period);
+        out.headings.push_back(std::move(h));
+    }
+    for (const RemovedMap &r : report.removed)
+        out.removed.push_back({r.line, r.kept_line, map_text(r.kept)});
+}
+
+// MapIn, MapOut, MapAll and CmpMSN lines store maps, and of the call-back
+// keys MapCallBackOut and MapCallBackIn; the other call-back keys are
+// settings.
+bool is_map_row(const std::string &row, const char *word) {
+    if (row == "MapCallBack")
+        return strncasecmp(word, "MapCallBackOut", 14) == 0 ||
+               strncasecmp(word, "MapCallBackIn", 13) == 0;
+    return row == "MapIn" || row == "MapOut" || row == "MapAll" || row == "CmpMSN";
+}
+
+} // namespace
+
+TextCheckResult check_text(const std::string &text, bool with_table) {
+    TextCheckResult out;
+    try {
+        platform::UnnamedFile scratch;
+        std::FILE *f = scratch.create(platform::temp_folder()) ? scratch.open_stream() : nullptr;
+        const bool written = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+        if (f == nullptr || std::fclose(f) != 0 || !written) {
+            out.result = VORN_CONF_CANNOT_READ;
+            out.message = "the text cannot be held for the check";
+            return out;
+        }
+        // The check of an editor's text writes no listing; the thread's
+        // listings stay off afterwards.
+        set_optimize_files(0);
+        CheckOptions options;
+        options.keep_going = true;
+        options.keep_table = with_table;
+        const CheckReport report = check_config(scratch.path().c_str(), options);
+        out.result = report.result;
+        out.message = report.message;
+        out.compiled = report.table != nullptr;
+        out.findings.reserve(report.diagnostics.size());
+        for (const Diagnostic &d : report.diagnostics)
+            out.findings.push_back(finding_of(d));
+        if (with_table)
+            add_table_answers(text, report, out);
+    } catch (const std::bad_alloc &) {
+        out = TextCheckResult{};
+        out.result = VORN_CONF_NO_MEMORY;
+    } catch (...) {
+        out = TextCheckResult{};
+        out.result = -7;
+    }
+    return out;
+}
+
+LineKey line_key(const std::string &line) {
+    LineKey key;
+    check::LineView view;
+    view.split(line.c_str(), 1);
+    if (view.token(0) == nullptr)
+        return key;
+    const Diagnostic place = view.at(0, Severity::Note, "");
+    key.column = place.column;
+    key.length = place.length;
+    if (!view.has_key) {
+        key.role = line.find_first_not_of(" \t\r\n") == std::string::npos ? LineRole::Blank
+                                                                           : LineRole::Comment;
+        return key;
+    }
+    key.row = view.row != nullptr ? view.row : "";
+    if (key.row.empty())
+        key.role = LineRole::Unknown;
+    else if (key.row == "[")
+        key.role = LineRole::Heading;
+    else if (is_map_row(key.row, view.token(0)))
+        key.role = LineRole::Map;
+    else
+        key.role = LineRole::Setting;
+    return key;
+}
+
+std::vector<KeyDocumentation> key_documentation() {
+    std::vector<KeyDocumentation> rows;
+    for (const KeyDoc &d : key_docs())
+        rows.push_back({d.key, d.form, d.summary, d.range});
+    return rows;
+}
+
+bool documentation_of(const std::string &word, KeyDocumentation &out) {
+    const KeyDoc *d = key_doc_of(word.c_str(), static_cast<unsigned>(word.size()));
+    if (d == nullptr)
+        return false;
+    out = {d->key, d->form, d->summary, d->range};
+    return true;
+}
+
+std::vector<std::string> service_word_list() {
+    return {service_words().begin(), service_words().end()};
+}
+
+std::vector<std::string> day_name_list() {
+    return {day_names().begin(), day_names().end()};
+}
+
+} // namespace vorn::api

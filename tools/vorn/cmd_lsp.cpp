@@ -1,0 +1,72 @@
+// vorn lsp: the language server of the configuration language on standard
+// input and output, for editors that speak the Language Server Protocol.
+// One thread: it waits on standard input with poll(), so that the check of
+// a changed document runs once the typing has paused, between messages.
+// Nothing but protocol goes to standard output; with -v each message is
+// noted on standard error.  No file is written.
+#include "command.h"
+#include "lsp_framing.h"
+#include "lsp_server.h"
+
+#include <cerrno>
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace vorn::tool;
+
+// Writes all of `data` to standard output; false when the client is gone.
+bool write_all(const std::string &data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(STDOUT_FILENO, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+int run_lsp(const Args &args) {
+    lsp::Server server(args.verbose);
+    lsp::FrameReader reader;
+    char block[65536];
+    while (!server.finished()) {
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        const int ready = ::poll(&input, 1, server.wait_ms(lsp::Clock::now()));
+        if (ready < 0 && errno != EINTR)
+            return job_failed("lsp: cannot wait for the client's messages");
+        if (ready > 0) {
+            const ssize_t n = ::read(STDIN_FILENO, block, sizeof block);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            if (n <= 0)
+                break; // the client is gone, with or without shutdown
+            reader.feed(block, static_cast<size_t>(n));
+            lsp::Frame frame;
+            while (!server.finished() && reader.next(frame))
+                server.handle(frame, lsp::Clock::now());
+        }
+        if (!server.finished())
+            server.run_due(lsp::Clock::now());
+        if (!write_all(server.take_output()))
+            return 1;
+    }
+    return server.finished() ? server.exit_code() : 1;
+}
+
+} // namespace
+
+VORN_COMMAND("lsp", {}, {},
+             "serve editors: a language server for ASCII configurations",
+             "Speaks the Language Server Protocol 3.17 on standard input and output\n"
+             "(JSON-RPC with Content-Length headers): diagnostics of the check as\n"
+             "documents change, hover on keys, period headings and map lines,\n"
+             "completion of keys, service words and day names, quick fixes and the\n"
+             "outline of periods and maps.  -v notes every message on standard error.\n"
+             "Nothing else is written; no file is written.  Exit code 0 after the\n"
+             "client's shutdown and exit, 1 when the client leaves without them.\n",
+             &run_lsp);

@@ -3,11 +3,13 @@
 // command or an option appears in one place and not in the other.  The
 // page of the configuration language is held to the compiler's key table
 // the same way.
+#include "conf/key_docs.h"
 #include "support/run_tool.h"
 #include "support/trace_capture.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <regex>
 #include <set>
@@ -297,5 +299,145 @@ TEST(ToolDocs, ConfigurationPageDocumentsEveryKeyOfTheCompiler) {
                   joined({driver_keys.begin(), driver_keys.end()}, " "))
             << "entries of vorn-config(5) that are no key of the compiler";
         EXPECT_EQ(joined({misnamed.begin(), misnamed.end()}, ", "), "");
+    }
+}
+
+namespace {
+
+// The words of a macro line's arguments; a quoted argument is one word.
+std::vector<std::string> macro_words(const std::string &text) {
+    std::vector<std::string> words;
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] == ' ') {
+            ++i;
+        } else if (text[i] == '"') {
+            const size_t end = std::min(text.find('"', i + 1), text.size());
+            words.push_back(text.substr(i + 1, end - i - 1));
+            i = end + 1;
+        } else {
+            const size_t end = std::min(text.find(' ', i), text.size());
+            words.push_back(text.substr(i, end - i));
+            i = end;
+        }
+    }
+    return words;
+}
+
+std::string unescaped(const std::string &text) {
+    static const std::pair<std::regex, std::string> kEscapes[] = {
+        {std::regex(R"(\\-)"), "-"},      {std::regex(R"(\\\(lq|\\\(rq)"), "\""},
+        {std::regex(R"(\\f[RPIB])"), ""}, {std::regex(R"(\\ )"), " "},
+        {std::regex(R"(\\&)"), ""},
+    };
+    std::string out = text;
+    for (const auto &[pattern, replacement] : kEscapes)
+        out = std::regex_replace(out, pattern, replacement);
+    return out;
+}
+
+// A line of the page as plain text.  In a tag, an italic argument (a
+// placeholder) is written <word>, so "MapOut escape" reads MapOut<escape>.
+std::string plain_line(const std::string &line, bool tag) {
+    static const std::regex kFonts(R"(^\.(BI|IB|BR|RB|IR|RI|B|I|SM)(?: (.*))?$)");
+    std::smatch m;
+    if (line.empty() || line[0] != '.')
+        return unescaped(line);
+    if (!std::regex_match(line, m, kFonts))
+        return "";
+    const std::string macro = m.str(1);
+    const std::vector<std::string> words = macro_words(m.str(2));
+    std::string out;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (macro.size() == 1 || macro == "SM") {
+            out += (i == 0 ? "" : " ") + words[i];
+            continue;
+        }
+        std::string word = words[i];
+        if (tag && macro[i % 2] == 'I' && word.find("\\f") == std::string::npos) {
+            std::string bracketed;
+            for (const std::string &w : macro_words(word))
+                bracketed += (bracketed.empty() ? "<" : " <") + w + ">";
+            word = bracketed;
+        }
+        out += word;
+    }
+    return unescaped(out);
+}
+
+// The entries of UNITS AND RANGES: the form of each tag and the first
+// paragraph of its entry (up to .br), as plain text.
+std::vector<std::pair<std::string, std::string>> unit_entries(const std::string &page) {
+    std::vector<std::pair<std::string, std::string>> entries; // form, range
+    std::string section, range;
+    size_t group = 0; // first entry of the tags that share the body
+    bool tag_next = false, grouping = false, in_range = false;
+    int depth = 0; // inside .RS/.RE: the parts of an entry, no entries
+    const auto finish = [&]() {
+        if (!in_range)
+            return;
+        range = std::regex_replace(range, std::regex(" +"), " ");
+        range = trimmed(range);
+        for (size_t i = group; i < entries.size(); ++i)
+            entries[i].second = range;
+        range.clear();
+        in_range = false;
+    };
+    for (const std::string &line : lines_of(page)) {
+        if (line.rfind(".SH", 0) == 0) {
+            if (section == "UNITS AND RANGES")
+                finish();
+            section = trimmed(line.substr(3));
+        } else if (section != "UNITS AND RANGES") {
+            continue;
+        } else if (line.rfind(".RS", 0) == 0 || line.rfind(".RE", 0) == 0) {
+            depth += line[2] == 'S' ? 1 : -1;
+        } else if (depth > 0) {
+            continue;
+        } else if (line == ".PD 0") {
+            grouping = true;
+        } else if (line == ".PD") {
+            grouping = false;
+        } else if (line == ".TP") {
+            tag_next = true;
+        } else if (tag_next) {
+            tag_next = false;
+            if (!(grouping && in_range && trimmed(range).empty())) {
+                finish();
+                group = entries.size();
+            }
+            entries.push_back({plain_line(line, true), ""});
+            in_range = true;
+        } else if (line.rfind(".br", 0) == 0 || line.rfind(".PP", 0) == 0 ||
+                   line.rfind(".IP", 0) == 0) {
+            if (in_range)
+                finish();
+        } else if (in_range) {
+            range += " " + plain_line(line, false);
+        }
+    }
+    return entries;
+}
+
+} // namespace
+
+// The hover of a key shows the row of key_docs.cpp; the page's UNITS AND
+// RANGES entries must say the same, entry for entry and word for word.
+TEST(ToolDocs, KeyHoverTableMatchesTheUnitsAndRangesOfTheConfigurationPage) {
+    const std::vector<std::pair<std::string, std::string>> page =
+        unit_entries(read_file(kSource + "/doc/vorn-config.5"));
+    std::string on_page, in_table;
+    for (const auto &[form, range] : page)
+        on_page += form + "\n  " + range + "\n";
+    for (const vorn::KeyDoc &doc : vorn::key_docs())
+        in_table += std::string(doc.form) + "\n  " + doc.range + "\n";
+    EXPECT_EQ(in_table, on_page);
+    // Every key the hover finds is documented by the row of its own name.
+    for (const vorn::KeyDoc &doc : vorn::key_docs()) {
+        const std::string word = std::string(doc.key) + "12";
+        const vorn::KeyDoc *found =
+            vorn::key_doc_of(word.c_str(), static_cast<unsigned>(word.size()));
+        EXPECT_TRUE(found == &doc ||
+                    (found != nullptr && std::strlen(found->key) > std::strlen(doc.key)))
+            << doc.key;
     }
 }

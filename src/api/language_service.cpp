@@ -139,7 +139,8 @@ TextCheckResult check_text(const std::string &text, bool with_table) {
     try {
         platform::UnnamedFile scratch;
         std::FILE *f = scratch.create(platform::temp_folder()) ? scratch.open_stream() : nullptr;
-        const bool written = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+        const bool written =
+            f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
         if (f == nullptr || std::fclose(f) != 0 || !written) {
             out.result = VORN_CONF_CANNOT_READ;
             out.message = "the text cannot be held for the check";
@@ -181,7 +182,7 @@ LineKey line_key(const std::string &line) {
     key.length = place.length;
     if (!view.has_key) {
         key.role = line.find_first_not_of(" \t\r\n") == std::string::npos ? LineRole::Blank
-                                                                           : LineRole::Comment;
+                                                                          : LineRole::Comment;
         return key;
     }
     key.row = view.row != nullptr ? view.row : "";

@@ -20,12 +20,12 @@ namespace vorn::api {
 // One finding of the check of a text.  Lines and columns count from 1;
 // columns are bytes of the line.
 struct TextFinding {
-    int line = 0;     // 0: the text as a whole
-    int column = 0;   // 0: no word named
-    int length = 0;   // bytes of the offending word
-    int severity = 0; // 0 warning, 1 error, 2 note: the kind's default
-    std::string name; // the kind ("period-range"); "" for a line the library refused
-    std::string text; // what happened, one line
+    int line = 0;         // 0: the text as a whole
+    int column = 0;       // 0: no word named
+    int length = 0;       // bytes of the offending word
+    int severity = 0;     // 0 warning, 1 error, 2 note: the kind's default
+    std::string name;     // the kind ("period-range"); "" for a line the library refused
+    std::string text;     // what happened, one line
     int related_line = 0; // the line that wins over this one; 0 none
     // A replacement that does what the line meant: fix_length bytes from
     // fix_column give way to fix_text; no fix when fix_column is 0.
@@ -45,9 +45,9 @@ struct CoveredSpan {
 // period has no maps and so no record of its own).
 struct HeadingCoverage {
     int line = 0;
-    bool read = false;     // false: the compiler refuses the heading
+    bool read = false; // false: the compiler refuses the heading
     int hour = 0, minute = 0;
-    unsigned days = 0;     // bit 0 Sunday ... bit 6 Saturday, bit 7 holidays
+    unsigned days = 0; // bit 0 Sunday ... bit 6 Saturday, bit 7 holidays
     std::vector<CoveredSpan> covered;
 };
 
@@ -55,15 +55,15 @@ struct HeadingCoverage {
 // standard map that took its place.
 struct RemovedLine {
     int line = 0;
-    int kept_line = 0;      // 0: a standard map took its place
-    std::string kept_text;  // the map that took its place, as a line writes it
+    int kept_line = 0;     // 0: a standard map took its place
+    std::string kept_text; // the map that took its place, as a line writes it
 };
 
 struct TextCheckResult {
     int result = 0;      // what mkconf would return for reading the text
     std::string message; // the library's message for it
     bool compiled = false;
-    std::vector<TextFinding> findings;    // by line
+    std::vector<TextFinding> findings;     // by line
     std::vector<HeadingCoverage> headings; // by line, only with `with_table`
     std::vector<RemovedLine> removed;      // by line, only with `with_table`
 };

@@ -60,8 +60,7 @@ int run_lsp(const Args &args) {
 
 } // namespace
 
-VORN_COMMAND("lsp", {}, {},
-             "serve editors: a language server for ASCII configurations",
+VORN_COMMAND("lsp", {}, {}, "serve editors: a language server for ASCII configurations",
              "Speaks the Language Server Protocol 3.17 on standard input and output\n"
              "(JSON-RPC with Content-Length headers): diagnostics of the check as\n"
              "documents change, hover on keys, period headings and map lines,\n"

@@ -11,7 +11,10 @@ namespace {
 // Bytes of the UTF-8 sequence that begins with `lead` (1 for a stray byte,
 // which then counts as one unit as the client's decoder would show it).
 size_t sequence_length(unsigned char lead) {
-    return lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 1;
+    return lead >= 0xF0 && lead <= 0xF4  ? 4
+           : lead >= 0xE0                ? 3
+           : lead >= 0xC2 && lead < 0xE0 ? 2
+                                         : 1;
 }
 
 } // namespace
@@ -21,7 +24,8 @@ std::vector<std::string_view> lines_of(std::string_view text) {
     size_t start = 0;
     while (true) {
         const size_t end = text.find('\n', start);
-        std::string_view line = text.substr(start, end == std::string_view::npos ? text.npos : end - start);
+        std::string_view line =
+            text.substr(start, end == std::string_view::npos ? text.npos : end - start);
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         lines.push_back(line);
@@ -36,7 +40,8 @@ int utf16_units(std::string_view line, size_t bytes) {
     bytes = std::min(bytes, line.size());
     int units = 0;
     for (size_t i = 0; i < bytes;) {
-        const size_t n = std::min(sequence_length(static_cast<unsigned char>(line[i])), line.size() - i);
+        const size_t n =
+            std::min(sequence_length(static_cast<unsigned char>(line[i])), line.size() - i);
         units += n == 4 ? 2 : 1;
         i += n;
     }
@@ -46,7 +51,8 @@ int utf16_units(std::string_view line, size_t bytes) {
 size_t bytes_of_units(std::string_view line, int units) {
     size_t i = 0;
     while (i < line.size() && units > 0) {
-        const size_t n = std::min(sequence_length(static_cast<unsigned char>(line[i])), line.size() - i);
+        const size_t n =
+            std::min(sequence_length(static_cast<unsigned char>(line[i])), line.size() - i);
         units -= n == 4 ? 2 : 1;
         i += n;
     }

@@ -15,7 +15,7 @@ namespace {
 
 using json = nlohmann::json;
 
-constexpr const char *kDayWords[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+constexpr const char *kDayWords[] = {"Sunday",   "Monday", "Tuesday",  "Wednesday",
                                      "Thursday", "Friday", "Saturday", "holidays"};
 
 std::string clock_text(int minutes) {
@@ -80,7 +80,9 @@ std::string key_text(const KeyHelp &help) {
 
 // The word at byte `at` of `line` (letters, digits, "_"), with its start.
 std::string word_at(std::string_view line, size_t at, size_t &start) {
-    const auto part = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    const auto part = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+    };
     start = std::min(at, line.size());
     while (start > 0 && part(line[start - 1]))
         --start;
@@ -91,7 +93,8 @@ std::string word_at(std::string_view line, size_t at, size_t &start) {
 }
 
 bool begins_with(const std::string &word, const std::string &prefix) {
-    return word.size() >= prefix.size() && strncasecmp(word.c_str(), prefix.c_str(), prefix.size()) == 0;
+    return word.size() >= prefix.size() &&
+           strncasecmp(word.c_str(), prefix.c_str(), prefix.size()) == 0;
 }
 
 } // namespace
@@ -204,24 +207,26 @@ Server::json Server::code_actions(const json &params) {
     for (size_t i = 0; i < doc->analysis.findings.size(); ++i) {
         const Finding &f = doc->analysis.findings[i];
         const int line = f.line - 1;
-        if (f.fix_column == 0 || line < first || line > last || line >= static_cast<int>(lines.size()))
+        if (f.fix_column == 0 || line < first || line > last ||
+            line >= static_cast<int>(lines.size()))
             continue;
         const std::string_view text = lines[static_cast<size_t>(line)];
         const size_t from = static_cast<size_t>(f.fix_column - 1);
         const int a = utf16_units(text, from);
         const int b = utf16_units(text, from + static_cast<size_t>(f.fix_length));
-        const std::string old(text.substr(std::min(from, text.size()),
-                                          static_cast<size_t>(f.fix_length)));
-        const std::string title = f.fix_length == 0 ? "Insert '" + f.fix_text + "'"
-                                                    : "Change '" + old + "' to '" + f.fix_text + "'";
-        actions.push_back(
-            {{"title", title},
-             {"kind", "quickfix"},
-             {"isPreferred", true},
-             {"diagnostics", json::array({shown[i]})},
-             {"edit",
-              {{"changes", {{uri, json::array({{{"range", range_of(line, a, b)},
-                                                {"newText", f.fix_text}}})}}}}}});
+        const std::string old(
+            text.substr(std::min(from, text.size()), static_cast<size_t>(f.fix_length)));
+        const std::string title = f.fix_length == 0
+                                      ? "Insert '" + f.fix_text + "'"
+                                      : "Change '" + old + "' to '" + f.fix_text + "'";
+        actions.push_back({{"title", title},
+                           {"kind", "quickfix"},
+                           {"isPreferred", true},
+                           {"diagnostics", json::array({shown[i]})},
+                           {"edit",
+                            {{"changes",
+                              {{uri, json::array({{{"range", range_of(line, a, b)},
+                                                   {"newText", f.fix_text}}})}}}}}});
     }
     return actions;
 }
@@ -235,7 +240,7 @@ Server::json Server::symbols(const json &params) {
     checked(*doc, uri);
     const std::vector<std::string_view> lines = lines_of(doc->text);
     constexpr int kNamespace = 3, kKey = 20;
-    json section;           // the period being filled
+    json section; // the period being filled
     json maps = json::array();
     int section_end = 0, section_end_character = 0;
     const auto close = [&]() {
@@ -258,7 +263,8 @@ Server::json Server::symbols(const json &params) {
         const LineWord word = classify(line);
         const int n = static_cast<int>(i);
         const int from = utf16_units(line, static_cast<size_t>(std::max(word.column - 1, 0)));
-        const int to = utf16_units(line, static_cast<size_t>(std::max(word.column - 1 + word.length, 0)));
+        const int to =
+            utf16_units(line, static_cast<size_t>(std::max(word.column - 1 + word.length, 0)));
         const int end = utf16_units(line, line.size());
         if (word.role == Role::Heading) {
             close();
@@ -287,10 +293,13 @@ Server::json Server::symbols(const json &params) {
     // Clients without outlines of trees take a list with each map's period.
     json flat = json::array();
     for (const json &s : out) {
-        flat.push_back({{"name", s["name"]}, {"kind", s["kind"]},
+        flat.push_back({{"name", s["name"]},
+                        {"kind", s["kind"]},
                         {"location", {{"uri", uri}, {"range", s["range"]}}}});
         for (const json &m : s["children"])
-            flat.push_back({{"name", m["name"]}, {"kind", m["kind"]}, {"containerName", s["name"]},
+            flat.push_back({{"name", m["name"]},
+                            {"kind", m["kind"]},
+                            {"containerName", s["name"]},
                             {"location", {{"uri", uri}, {"range", m["range"]}}}});
     }
     return flat;

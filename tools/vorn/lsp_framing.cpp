@@ -48,13 +48,30 @@ bool content_length(const std::string &header, unsigned long long &length) {
 } // namespace
 
 void FrameReader::feed(const char *data, size_t size) {
-    if (m_skip != 0) {
-        const size_t passed = std::min(m_skip, size);
-        m_skip -= passed;
-        data += passed;
-        size -= passed;
-    }
     m_buffer.append(data, size);
+}
+
+// After a header that could not be read, the bytes up to the next
+// "Content-Length:" are passed over: a JSON body holds no line end outside
+// its strings, so a client that goes on with well-formed messages is found
+// again at the next header.  Only the bytes that may begin the name are
+// kept while none is seen, so a long run of garbage is never held.
+bool FrameReader::resynchronise() {
+    static constexpr char kName[] = "content-length:";
+    constexpr size_t kNameLength = sizeof kName - 1;
+    const auto same = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == b;
+    };
+    const auto found =
+        std::search(m_buffer.begin(), m_buffer.end(), kName, kName + kNameLength, same);
+    if (found == m_buffer.end()) {
+        if (m_buffer.size() > kNameLength - 1)
+            m_buffer.erase(0, m_buffer.size() - (kNameLength - 1));
+        return false;
+    }
+    m_buffer.erase(m_buffer.begin(), found);
+    m_lost = false;
+    return true;
 }
 
 bool FrameReader::read_header(Frame &out) {
@@ -64,6 +81,7 @@ bool FrameReader::read_header(Frame &out) {
             return false;
         out = {Frame::BadHeader, "a header of more than 8192 bytes without its end"};
         m_buffer.clear();
+        m_lost = true;
         return true;
     }
     const std::string header = m_buffer.substr(0, end);
@@ -71,15 +89,13 @@ bool FrameReader::read_header(Frame &out) {
     unsigned long long length = 0;
     if (!content_length(header, length)) {
         out = {Frame::BadHeader, "a header without a valid Content-Length"};
+        m_lost = true;
         return true;
     }
     if (length > kMaxBody) {
-        // The declared body is passed over as it arrives; nothing of it is
-        // held.
-        const size_t here = static_cast<size_t>(std::min<unsigned long long>(m_buffer.size(), length));
-        m_buffer.erase(0, here);
-        m_skip = static_cast<size_t>(
-            std::min<unsigned long long>(length - here, static_cast<size_t>(-1)));
+        // Refused before a byte of it is held; what follows is passed over
+        // up to the next header.
+        m_lost = true;
         out = {Frame::TooLarge, "a body of more than 64 MiB is refused"};
         return true;
     }
@@ -88,7 +104,7 @@ bool FrameReader::read_header(Frame &out) {
 }
 
 bool FrameReader::next(Frame &out) {
-    if (m_skip != 0)
+    if (m_lost && !resynchronise())
         return false;
     if (m_want == kNone && read_header(out))
         return true;

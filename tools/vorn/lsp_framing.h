@@ -1,8 +1,8 @@
 // The framing of the language server's messages: "Content-Length: N",
 // other header lines, an empty line, then N bytes of JSON.  The reader is
 // fed whatever bytes arrive and hands out whole bodies, or the fault of a
-// header it cannot read; a body larger than the cap is passed over as it
-// arrives, never held.
+// header it cannot read; after such a fault, or a body larger than the
+// cap, it passes over the bytes up to the next header.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +11,8 @@
 namespace vorn::tool::lsp {
 
 // The largest body the server takes: a configuration is at most a few
-// hundred kilobytes, so anything near this is a client's fault.
+// hundred kilobytes, so anything near this is a client's fault.  Its bytes
+// are never held: the reader looks for the next header instead.
 inline constexpr size_t kMaxBody = 64u << 20;
 // The longest header block looked at before it is given up as garbage.
 inline constexpr size_t kMaxHeader = 8192;
@@ -27,15 +28,16 @@ class FrameReader {
     // The next frame, when one is complete.
     bool next(Frame &out);
     // True while part of a message has been read but not all of it.
-    bool partial() const { return !m_buffer.empty() || m_skip != 0 || m_want != kNone; }
+    bool partial() const { return !m_buffer.empty() || m_want != kNone; }
 
   private:
     static constexpr size_t kNone = static_cast<size_t>(-1);
     bool read_header(Frame &out);
+    bool resynchronise();
 
     std::string m_buffer;
     size_t m_want = kNone; // the length of the body being read
-    size_t m_skip = 0;     // bytes of a refused body still to pass over
+    bool m_lost = false;   // after a fault: looking for the next header
 };
 
 // The frame of a body as the server writes it.

@@ -24,8 +24,8 @@ Analysis analyse(const std::string &text) {
     Analysis out;
     out.compiled = check.compiled;
     for (const vorn::api::TextFinding &f : check.findings)
-        out.findings.push_back({f.line, f.column, f.length, severity_of(f.severity), f.name,
-                                f.text, f.fix_column, f.fix_length, f.fix_text});
+        out.findings.push_back({f.line, f.column, f.length, severity_of(f.severity), f.name, f.text,
+                                f.fix_column, f.fix_length, f.fix_text});
     if (out.findings.empty() && check.result != 0)
         out.findings.push_back({0, 0, 0, Severity::Error, "", check.message, 0, 0, ""});
     for (const vorn::api::HeadingCoverage &h : check.headings) {
@@ -41,8 +41,8 @@ Analysis analyse(const std::string &text) {
 
 LineWord classify(const std::string &line) {
     const vorn::api::LineKey key = vorn::api::line_key(line);
-    static constexpr Role kRoles[] = {Role::Blank, Role::Comment, Role::Setting,
-                                      Role::Heading, Role::Map, Role::Unknown};
+    static constexpr Role kRoles[] = {Role::Blank,   Role::Comment, Role::Setting,
+                                      Role::Heading, Role::Map,     Role::Unknown};
     return {kRoles[static_cast<int>(key.role)], key.column, key.length};
 }
 

@@ -27,7 +27,7 @@ struct Finding {
 };
 
 struct Span {
-    int day = 0; // 0 Sunday .. 6 Saturday, 7 holidays
+    int day = 0;          // 0 Sunday .. 6 Saturday, 7 holidays
     int from = 0, to = 0; // minutes of the day, [from, to)
 };
 
@@ -54,8 +54,8 @@ struct LineWord {
 struct Analysis {
     bool compiled = false;
     std::vector<Finding> findings;
-    std::map<int, Heading> headings;       // by line
-    std::map<int, Replacement> removed;    // map lines removed, by line
+    std::map<int, Heading> headings;    // by line
+    std::map<int, Replacement> removed; // map lines removed, by line
 };
 
 Analysis analyse(const std::string &text);

@@ -160,7 +160,8 @@ void Server::notification(const std::string &method, const json &params, Clock::
 
 Server::json Server::initialize(const json &params) {
     const json caps = params.is_object() ? params.value("capabilities", json::object()) : json();
-    m_code_links = capability(caps, {"textDocument", "publishDiagnostics", "codeDescriptionSupport"});
+    m_code_links =
+        capability(caps, {"textDocument", "publishDiagnostics", "codeDescriptionSupport"});
     m_hierarchical =
         capability(caps, {"textDocument", "documentSymbol", "hierarchicalDocumentSymbolSupport"});
     return {{"capabilities",
@@ -201,7 +202,8 @@ void Server::change(const json &params, Clock::time_point now) {
         const json &r = c.at("range");
         const Position from{r.at("start").at("line").get<int>(),
                             r.at("start").at("character").get<int>()};
-        const Position to{r.at("end").at("line").get<int>(), r.at("end").at("character").get<int>()};
+        const Position to{r.at("end").at("line").get<int>(),
+                          r.at("end").at("character").get<int>()};
         replace_range(doc->text, from, to, c.at("text").get<std::string>());
     }
     doc->version = params.at("textDocument").value("version", doc->version);

@@ -64,8 +64,8 @@ class Server {
 
     bool m_log;
     bool m_initialized = false, m_shutdown = false, m_exited = false;
-    bool m_code_links = false;    // the client shows codeDescription
-    bool m_hierarchical = false;  // the client takes DocumentSymbol trees
+    bool m_code_links = false;   // the client shows codeDescription
+    bool m_hierarchical = false; // the client takes DocumentSymbol trees
     std::map<std::string, Document> m_documents;
     std::string m_output;
 };

@@ -267,6 +267,53 @@ Seeds trace_format_seeds() {
         {"fallback_nul_character.fmt", "a%cb%sc\n" + x0 + x40 + "\x00\x00\x00\x00\x03xyz"s}};
 }
 
+// The first byte is the size of the pieces the input arrives in; then the
+// messages of a client: a session over every method, and hostile framing
+// around an initialize request.
+Seeds lsp_seeds() {
+    const auto frame = [](const std::string &body) {
+        return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
+    const std::string uri = R"({"uri":"file:///f.cfg")";
+    const std::string at =
+        R"({"textDocument":)" + uri + R"(},"position":{"line":3,"character":1}})";
+    const std::string text = "TABLE=TF01.5\nCountryCode=49\nMapOt01=1\n[08:00 MO\n"
+                             "MapOut00=0100 60 1/1\n[18:00] SA\nMapOut00=0100 60 1/1\n; " +
+                             std::string(150, '-') + "\n";
+    std::string escaped;
+    for (const char c : text)
+        escaped += c == '\n' ? std::string("\\n") : std::string(1, c);
+    const std::string init =
+        frame(R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"capabilities":{}}})");
+    const std::string session =
+        init +
+        frame(R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":{"textDocument":)" +
+              uri + R"(,"version":1,"text":")" + escaped + "\"}}}") +
+        frame(R"({"jsonrpc":"2.0","method":"textDocument/didChange","params":{"textDocument":)" +
+              uri +
+              R"(},"contentChanges":[{"range":{"start":{"line":2,"character":3},)"
+              R"("end":{"line":2,"character":3}},"text":"u"}]}})") +
+        frame(R"({"jsonrpc":"2.0","id":2,"method":"textDocument/hover","params":)" + at + "}") +
+        frame(R"({"jsonrpc":"2.0","id":3,"method":"textDocument/completion","params":)" + at +
+              "}") +
+        frame(R"({"jsonrpc":"2.0","id":4,"method":"textDocument/codeAction","params":)"
+              R"({"textDocument":)" +
+              uri +
+              R"(},"range":{"start":{"line":0,"character":0},)"
+              R"("end":{"line":9,"character":0}},"context":{"diagnostics":[]}}})") +
+        frame(R"({"jsonrpc":"2.0","id":5,"method":"textDocument/documentSymbol","params":)"
+              R"({"textDocument":)" +
+              uri + "}}}") +
+        frame(R"({"jsonrpc":"2.0","id":6,"method":"shutdown"})") +
+        frame(R"({"jsonrpc":"2.0","method":"exit"})");
+    const std::string hostile = "Content-Lenght: 5\r\n\r\nhello"
+                                "Content-Length: 99999999999\r\n\r\n" +
+                                frame("{bad") + frame("[1]") + init +
+                                frame(R"({"jsonrpc":"2.0","id":9,"method":"nothing"})") +
+                                "Content-Length: 50\r\n\r\n{";
+    return {{"session.bin", "\x07" + session}, {"hostile_framing.bin", "\x03" + hostile}};
+}
+
 TEST(FuzzSeeds, CorporaAreTheBuildersSeeds) {
     const std::map<std::string, Seeds (*)()> targets = {{"alarm_fuzz", alarm_seeds},
                                                         {"logcall_fuzz", logcall_seeds},
@@ -278,7 +325,8 @@ TEST(FuzzSeeds, CorporaAreTheBuildersSeeds) {
                                                         {"prot_trace_fuzz", prot_trace_seeds},
                                                         {"route_fuzz", route_seeds},
                                                         {"utils_fuzz", utils_seeds},
-                                                        {"trace_format_fuzz", trace_format_seeds}};
+                                                        {"trace_format_fuzz", trace_format_seeds},
+                                                        {"lsp_fuzz", lsp_seeds}};
     const char *update = std::getenv("VORN_UPDATE_FUZZ_SEEDS");
     const bool rewrite = update != nullptr && *update == '1';
     for (const auto &entry : fs::directory_iterator(kSource + "/fuzz")) {

@@ -80,8 +80,7 @@ std::string transcript(const ToolRun &run) {
 
 ToolRun serve(const TempDir &dir, const std::string &input) {
     write_file(dir.file("in"), input);
-    return run_tool("lsp < " + shell_quote(dir.file("in")) + " 2>" +
-                    shell_quote(dir.file("err")));
+    return run_tool("lsp < " + shell_quote(dir.file("in")) + " 2>" + shell_quote(dir.file("err")));
 }
 
 // Three faults: a word behind a duration (after letters of two and four
@@ -90,7 +89,8 @@ ToolRun serve(const TempDir &dir, const std::string &input) {
 const std::string kConfig = "; the configuration of an editor session\n"
                             "TABLE=TF01.5\n"
                             "CountryCode=49\n"
-                            "EmergencyPause=0:15 Gr\xC3\xBC\xC3\x9F" "e\xF0\x9F\x98\x80x\n"
+                            "EmergencyPause=0:15 Gr\xC3\xBC\xC3\x9F"
+                            "e\xF0\x9F\x98\x80x\n"
                             "ProtExt=DSS1 PMP\n"
                             "MapOt0190=0 VOICE\n"
                             "MapOut0421=0421\n"
@@ -116,19 +116,23 @@ TEST(LanguageServer, ScriptedSessionMatchesItsTranscript) {
                   R"("publishDiagnostics":{"codeDescriptionSupport":true},)"
                   R"("documentSymbol":{"hierarchicalDocumentSymbolSupport":true}}}})");
     in += notification("initialized", "{}");
-    in += notification("textDocument/didOpen",
-                       R"({"textDocument":{"uri":")" + kUri +
-                           R"(","languageId":"vorn","version":1,"text":)" + json_string(kConfig) + "}}");
+    in += notification("textDocument/didOpen", R"({"textDocument":{"uri":")" + kUri +
+                                                   R"(","languageId":"vorn","version":1,"text":)" +
+                                                   json_string(kConfig) + "}}");
     in += request(2, "textDocument/hover", at(3, 2));
     in += request(3, "textDocument/codeAction",
                   R"({"textDocument":)" + doc + R"(,"range":)" + range(0, 0, 12, 0) +
                       R"(,"context":{"diagnostics":[]}})");
     // Two edits in one change: the word behind the duration goes (its end
     // given in UTF-16 units), and the quick fix of the key is applied.
-    in += notification("textDocument/didChange",
-                       R"({"textDocument":{"uri":")" + kUri + R"(","version":2},"contentChanges":[)"
-                       R"({"range":)" + range(3, 19, 3, 28) + R"(,"text":""},)"
-                       R"({"range":)" + range(5, 0, 5, 9) + R"(,"text":"MapOut0190"}]})");
+    in += notification("textDocument/didChange", R"({"textDocument":{"uri":")" + kUri +
+                                                     R"(","version":2},"contentChanges":[)"
+                                                     R"({"range":)" +
+                                                     range(3, 19, 3, 28) +
+                                                     R"(,"text":""},)"
+                                                     R"({"range":)" +
+                                                     range(5, 0, 5, 9) +
+                                                     R"(,"text":"MapOut0190"}]})");
     in += request(4, "textDocument/hover", at(10, 3));
     in += request(5, "textDocument/hover", at(7, 12));
     in += request(6, "textDocument/completion", at(3, 3));
@@ -136,13 +140,102 @@ TEST(LanguageServer, ScriptedSessionMatchesItsTranscript) {
     in += request(8, "textDocument/completion", at(11, 17));
     in += request(9, "textDocument/documentSymbol", R"({"textDocument":)" + doc + "}");
     in += request(10, "textDocument/definition", at(3, 2));
-    in += notification("textDocument/didChange",
-                       R"({"textDocument":{"uri":")" + kUri +
-                           R"(","version":3},"contentChanges":[{"text":)" + json_string(fixed) + "}]}");
+    in +=
+        notification("textDocument/didChange", R"({"textDocument":{"uri":")" + kUri +
+                                                   R"(","version":3},"contentChanges":[{"text":)" +
+                                                   json_string(fixed) + "}]}");
     in += notification("textDocument/didSave", R"({"textDocument":)" + doc + "}");
     in += request(11, "shutdown", "null");
     in += notification("exit", "null");
     const ToolRun run = serve(dir, in);
     expect_golden("lsp/session.txt", transcript(run));
     EXPECT_EQ(read_file(dir.file("err")), "") << "the server logs only with -v";
+}
+
+namespace {
+
+// Each message of the server as "ID:ok", "ID:CODE" (an error) or "publish",
+// then the exit code.
+std::string outline(const ToolRun &run) {
+    std::string out;
+    static const std::regex kFrame(R"(Content-Length: (\d+)\r\n\r\n)");
+    for (std::sregex_iterator it(run.out.begin(), run.out.end(), kFrame), end; it != end; ++it) {
+        const std::string body = run.out.substr(
+            static_cast<size_t>(it->position(0) + it->length(0)), std::stoul(it->str(1)));
+        std::smatch m;
+        if (body.find("\"method\":\"textDocument/publishDiagnostics\"") != std::string::npos)
+            out += "publish ";
+        else if (std::regex_search(body, m,
+                                   std::regex(R"(^\{"error":\{"code":(-?\d+).*"id":([^,]+),)")))
+            out += m.str(2) + ":" + m.str(1) + " ";
+        else if (std::regex_search(body, m, std::regex(R"(^\{"id":([^,]+),.*"result")")))
+            out += m.str(1) + ":ok ";
+        else
+            out += "(" + body + ") ";
+    }
+    return out + "exit " + std::to_string(run.exit_code);
+}
+
+} // namespace
+
+// Whatever comes before or between the messages of a client, the server
+// answers each malformed message with the JSON-RPC error for it (or
+// nothing, for a notification), and then the client's next message as
+// usual; at the end of its input it leaves without crashing or hanging.
+TEST(LanguageServer, HostileInputLeavesTheServerAnswering) {
+    const std::string hover =
+        R"({"textDocument":{"uri":"file:///x.cfg"},"position":{"line":0,"character":0}})";
+    const std::string initialize = request(1, "initialize", R"({"capabilities":{}})");
+    const std::string shutdown = request(2, "shutdown", "null") + notification("exit", "null");
+    struct Case {
+        const char *name;
+        std::string before, after; // around the initialize request
+        std::string end;           // instead of shutdown and exit
+        const char *expected;
+    };
+    const std::vector<Case> cases = {
+        {"misspelt header", "Content-Lenght: 5\r\n\r\nhello", "", shutdown,
+         "null:-32700 1:ok 2:ok exit 0"},
+        {"header without end", std::string(9000, 'x'), "", shutdown,
+         "null:-32700 1:ok 2:ok exit 0"},
+        {"negative length", "Content-Length: -5\r\n\r\n", "", shutdown,
+         "null:-32700 1:ok 2:ok exit 0"},
+        {"huge length", "Content-Length: 99999999999999\r\n\r\n{\"a\":1}", "", shutdown,
+         "null:-32600 1:ok 2:ok exit 0"},
+        {"length beyond 64 bits", "Content-Length: 99999999999999999999999999\r\n\r\n", "",
+         shutdown, "null:-32600 1:ok 2:ok exit 0"},
+        {"bad JSON", framed("{\"jsonrpc\":\"2.0\",\"id\":"), "", shutdown,
+         "null:-32700 1:ok 2:ok exit 0"},
+        {"not an object", framed("[1,2]"), framed("\"text\""), shutdown,
+         "null:-32600 1:ok null:-32600 2:ok exit 0"},
+        {"request before initialize", request(7, "textDocument/hover", hover), "", shutdown,
+         "7:-32002 1:ok 2:ok exit 0"},
+        {"unknown methods", notification("vorn/unknown", "{}"),
+         request(5, "workspace/unknown", "{}") + notification("workspace/unknown", "{}"), shutdown,
+         "1:ok 5:-32601 2:ok exit 0"},
+        {"wrong params", "",
+         request(6, "textDocument/hover", R"({"position":"x"})") +
+             request(7, "textDocument/hover", hover) +
+             notification("textDocument/didChange", R"({"textDocument":5})"),
+         shutdown, "1:ok 6:-32602 7:ok 2:ok exit 0"},
+        {"wrong ids and versions", "",
+         framed(R"({"jsonrpc":"2.0","id":{},"method":"shutdown"})") +
+             framed(R"({"id":4,"method":"shutdown"})") +
+             framed(R"({"jsonrpc":"2.0","id":3,"result":null})") + initialize,
+         shutdown, "1:ok null:-32600 4:-32600 1:-32600 2:ok exit 0"},
+        {"requests after shutdown", "", "",
+         request(2, "shutdown", "null") + request(3, "textDocument/hover", hover) +
+             notification("exit", "null"),
+         "1:ok 2:ok 3:-32600 exit 0"},
+        {"exit without shutdown", "", "", notification("exit", "null"), "1:ok exit 1"},
+        {"end of input in a body", "", "", "Content-Length: 100\r\n\r\n{\"jsonrpc\"",
+         "1:ok exit 1"},
+        {"end of input in a header", "", "", "Content-Len", "1:ok exit 1"},
+    };
+    TempDir dir;
+    for (const Case &c : cases) {
+        const ToolRun run = serve(dir, c.before + initialize + c.after + c.end);
+        EXPECT_EQ(outline(run), c.expected) << c.name;
+        EXPECT_EQ(read_file(dir.file("err")), "") << c.name;
+    }
 }

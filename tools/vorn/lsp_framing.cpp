@@ -74,31 +74,29 @@ bool FrameReader::resynchronise() {
     return true;
 }
 
+// A header that cannot be read is given up from its first byte on: the
+// next "Content-Length:" may stand inside it (a client's garbage before a
+// good message), and the search for it begins there.
+bool FrameReader::give_up(Frame &out, Frame::Kind kind, const char *why) {
+    out = {kind, why};
+    m_buffer.erase(0, 1);
+    m_lost = true;
+    return true;
+}
+
 bool FrameReader::read_header(Frame &out) {
     const size_t end = m_buffer.find("\r\n\r\n");
-    if (end == std::string::npos) {
-        if (m_buffer.size() <= kMaxHeader)
-            return false;
-        out = {Frame::BadHeader, "a header of more than 8192 bytes without its end"};
-        m_buffer.clear();
-        m_lost = true;
-        return true;
-    }
-    const std::string header = m_buffer.substr(0, end);
-    m_buffer.erase(0, end + 4);
+    if (end == std::string::npos ? m_buffer.size() > kMaxHeader : end > kMaxHeader)
+        return give_up(out, Frame::BadHeader, "a header of more than 8192 bytes");
+    if (end == std::string::npos)
+        return false;
     unsigned long long length = 0;
-    if (!content_length(header, length)) {
-        out = {Frame::BadHeader, "a header without a valid Content-Length"};
-        m_lost = true;
-        return true;
-    }
-    if (length > kMaxBody) {
-        // Refused before a byte of it is held; what follows is passed over
-        // up to the next header.
-        m_lost = true;
-        out = {Frame::TooLarge, "a body of more than 64 MiB is refused"};
-        return true;
-    }
+    if (!content_length(m_buffer.substr(0, end), length))
+        return give_up(out, Frame::BadHeader, "a header without a valid Content-Length");
+    // A body beyond the cap is refused before a byte of it is held.
+    if (length > kMaxBody)
+        return give_up(out, Frame::TooLarge, "a body of more than 64 MiB is refused");
+    m_buffer.erase(0, end + 4);
     m_want = static_cast<size_t>(length);
     return false;
 }

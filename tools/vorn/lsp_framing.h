@@ -27,13 +27,12 @@ class FrameReader {
     void feed(const char *data, size_t size);
     // The next frame, when one is complete.
     bool next(Frame &out);
-    // True while part of a message has been read but not all of it.
-    bool partial() const { return !m_buffer.empty() || m_want != kNone; }
 
   private:
     static constexpr size_t kNone = static_cast<size_t>(-1);
     bool read_header(Frame &out);
     bool resynchronise();
+    bool give_up(Frame &out, Frame::Kind kind, const char *why);
 
     std::string m_buffer;
     size_t m_want = kNone; // the length of the body being read

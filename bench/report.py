@@ -98,6 +98,9 @@ def main():
                  "%.2f s" % (ns(many) / 1e9) if many else "missing", "< 1 s"))
     ratio("check of 100,000 findings / of 10,000",
           ns(many) / ns(few) if few and many else None, "about 10 (linear)")
+    lsp = get("BM_LspCheckAfterChange")
+    rows.append(("vorn lsp: check of 5,070 map lines after a change",
+                 "%.0f ms" % (ns(lsp) / 1e6) if lsp else "missing", "< 100 ms"))
     on, off = get("BM_DbgPrintfOn"), get("BM_DbgPrintfOff")
     rows.append(("trace formatter: one debug line, trace on",
                  "%.0f ns" % ns(on) if on else "missing", "(per line)"))

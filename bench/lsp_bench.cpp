@@ -71,6 +71,10 @@ void BM_LspCheckAfterChange(benchmark::State &state) {
     if (published == 0)
         state.SkipWithError("nothing was published");
     state.counters["map_lines"] = static_cast<double>(config.maps.size());
+    state.counters["published_kib"] =
+        static_cast<double>(published) / 1024.0 / static_cast<double>(state.iterations());
+    state.counters["published_kib"] =
+        static_cast<double>(published) / 1024.0 / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_LspCheckAfterChange)->Unit(benchmark::kMillisecond);
 

@@ -72,21 +72,31 @@ int period_record(const table_t &table, const HeadingCoverage &h) {
     return 0;
 }
 
-// The spans of the week (and a holiday) in which the routing rule gives
-// `period`.
-std::vector<CoveredSpan> covered_spans(const table_t &table, int period) {
-    std::vector<CoveredSpan> spans;
+// The spans of the week (and a holiday) and the period the routing rule
+// gives in each.  The rule's answer changes only where a period of that
+// day starts, so it is asked at midnight and at each start.
+std::vector<std::pair<CoveredSpan, int>> week_spans(const table_t &table) {
+    std::vector<std::pair<CoveredSpan, int>> spans;
+    const int periods = period_count(table);
     for (int day = 0; day <= 7; ++day) {
         const int rule_day = day == 7 ? kHolidayDay : day;
-        int from = -1;
-        for (int minute = 0; minute <= kMinutesPerDay; ++minute) {
-            const bool in = minute < kMinutesPerDay && period_at(table, rule_day, minute) == period;
-            if (in && from < 0)
-                from = minute;
-            else if (!in && from >= 0) {
-                spans.push_back({day, from, minute});
-                from = -1;
-            }
+        const uint8_t bit = day == 7 ? DAY_HO : static_cast<uint8_t>(1u << day);
+        std::vector<int> starts = {0, kMinutesPerDay};
+        for (int k = 1; k <= periods; ++k) {
+            const map_period_t &p = table.table_period[k];
+            const int start = p.period_hour * 60 + p.period_minute;
+            if ((p.period_days & bit) != 0 && start < kMinutesPerDay)
+                starts.push_back(start);
+        }
+        std::sort(starts.begin(), starts.end());
+        starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+        for (size_t i = 0; i + 1 < starts.size(); ++i) {
+            const int period = period_at(table, rule_day, starts[i]);
+            if (!spans.empty() && spans.back().first.day == day && spans.back().second == period &&
+                spans.back().first.to == starts[i])
+                spans.back().first.to = starts[i + 1];
+            else
+                spans.push_back({{day, starts[i], starts[i + 1]}, period});
         }
     }
     return spans;
@@ -101,6 +111,8 @@ std::string map_text(const map_t &m) {
 
 void add_table_answers(const std::string &text, const CheckReport &report, TextCheckResult &out) {
     const table_t *table = report.table.get();
+    const std::vector<std::pair<CoveredSpan, int>> week =
+        table != nullptr ? week_spans(*table) : std::vector<std::pair<CoveredSpan, int>>{};
     size_t start = 0;
     for (int line = 1; start < text.size(); ++line) {
         size_t end = text.find('\n', start);
@@ -115,7 +127,9 @@ void add_table_answers(const std::string &text, const CheckReport &report, TextC
         h.read = read_heading(row, h);
         if (h.read && table != nullptr)
             if (const int period = period_record(*table, h); period != 0)
-                h.covered = covered_spans(*table, period);
+                for (const auto &[span, owner] : week)
+                    if (owner == period)
+                        h.covered.push_back(span);
         out.headings.push_back(std::move(h));
     }
     for (const RemovedMap &r : report.removed)

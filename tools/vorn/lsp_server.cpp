@@ -39,7 +39,9 @@ void Server::send(const json &message) {
     const std::string body = message.dump(-1, ' ', false, json::error_handler_t::replace);
     if (m_log)
         std::fprintf(stderr, "vorn lsp: <- %s\n", body.c_str());
-    m_output += framed(body);
+    // Appended in place: a document's diagnostics may take a megabyte.
+    m_output.append("Content-Length: ").append(std::to_string(body.size())).append("\r\n\r\n");
+    m_output.append(body);
 }
 
 void Server::reply(const json &id, json result) {
@@ -215,9 +217,15 @@ void Server::check(Document &doc, const std::string &uri) {
     doc.analysis = analyse(doc.text);
     doc.checked = true;
     doc.stale = false;
-    send({{"jsonrpc", "2.0"},
-          {"method", "textDocument/publishDiagnostics"},
-          {"params", {{"uri", uri}, {"version", doc.version}, {"diagnostics", diagnostics(doc)}}}});
+    json params(json::value_t::object);
+    params["uri"] = uri;
+    params["version"] = doc.version;
+    params["diagnostics"] = diagnostics(doc); // moved, not copied as a list would
+    json message(json::value_t::object);
+    message["jsonrpc"] = "2.0";
+    message["method"] = "textDocument/publishDiagnostics";
+    message["params"] = std::move(params);
+    send(message);
 }
 
 Document &Server::checked(Document &doc, const std::string &uri) {
@@ -244,9 +252,24 @@ int Server::wait_ms(Clock::time_point now) const {
     return wait;
 }
 
+namespace {
+
+// {"line": L, "character": C}, built member by member: a document of
+// thousands of findings makes tens of thousands of these objects, and the
+// nested initializer lists copy each one again.
+nlohmann::json place(int line, int character) {
+    nlohmann::json p(nlohmann::json::value_t::object);
+    p["line"] = line;
+    p["character"] = character;
+    return p;
+}
+
+} // namespace
+
 Server::json Server::diagnostics(const Document &doc) const {
     const std::vector<std::string_view> lines = lines_of(doc.text);
-    json list = json::array();
+    json list(json::value_t::array);
+    list.get_ref<json::array_t &>().reserve(doc.analysis.findings.size());
     for (const Finding &f : doc.analysis.findings) {
         const int line = std::clamp(f.line - 1, 0, static_cast<int>(lines.size()) - 1);
         const std::string_view text = lines[static_cast<size_t>(line)];
@@ -256,16 +279,21 @@ Server::json Server::diagnostics(const Document &doc) const {
             to = utf16_units(text, static_cast<size_t>(f.column - 1 + f.length));
         } else if (f.line == 0)
             to = 0;
-        json d = {{"range",
-                   {{"start", {{"line", line}, {"character", from}}},
-                    {"end", {{"line", line}, {"character", to}}}}},
-                  {"severity", lsp_severity(f.severity)},
-                  {"source", "vorn"},
-                  {"message", f.text}};
+        json range(json::value_t::object);
+        range["start"] = place(line, from);
+        range["end"] = place(line, to);
+        json d(json::value_t::object);
+        d["range"] = std::move(range);
+        d["severity"] = lsp_severity(f.severity);
+        d["source"] = "vorn";
+        d["message"] = f.text;
         if (!f.name.empty()) {
             d["code"] = f.name;
-            if (m_code_links) // the finding's entry in CHECKS of the manual page
-                d["codeDescription"] = {{"href", "man:vorn-config(5)#" + f.name}};
+            if (m_code_links) { // the finding's entry in CHECKS of the manual page
+                json link(json::value_t::object);
+                link["href"] = "man:vorn-config(5)#" + f.name;
+                d["codeDescription"] = std::move(link);
+            }
         }
         list.push_back(std::move(d));
     }

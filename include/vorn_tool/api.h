@@ -427,6 +427,89 @@ void set_debug_output_stderr();
 inline constexpr const char *kModuleLabel = "Vorn_B32.DLL";
 inline constexpr std::size_t kPathMax = 260;
 
+// ---- language service (`vorn lsp`) -------------------------------------------------
+
+// `vorn lsp` shows an editor's text checked as `vorn check` checks a file,
+// by the same compile; no export checks a text held in memory.  The check's
+// findings, the coverage of each period heading and the fate of each map
+// line come from that one compile, so that the editor shows no second
+// reading of the language.
+
+// One finding of the check of a text; lines and columns count from 1,
+// columns are bytes of the line.
+struct TextFinding {
+    int line = 0;                          // 0: the text as a whole
+    int column = 0;                        // 0: no word named
+    int length = 0;                        // bytes of the offending word
+    Severity severity = Severity::Warning; // the kind's default
+    std::string name;     // the kind ("period-range"); "" for a line the library refused
+    std::string text;     // what happened, one line
+    int related_line = 0; // the line that wins over this one; 0 none
+    // A replacement that does what the line meant: fix_length bytes from
+    // fix_column give way to fix_text; no fix when fix_column is 0.
+    int fix_column = 0;
+    int fix_length = 0;
+    std::string fix_text;
+};
+// The minutes [from, to) of one day that a period covers.
+struct CoveredSpan {
+    int day = 0; // 0 (SU) .. 6 (SA), or kHolidayDay
+    int from = 0, to = 0;
+};
+// A period heading as the compiler reads it, and the times the compiled
+// table gives its period by the routing rule (none when the text does not
+// compile, or the period has no maps and so no record of its own).
+struct HeadingCoverage {
+    int line = 0;
+    bool read = false; // false: the compiler refuses the heading
+    int hour = 0, minute = 0;
+    unsigned days = 0; // bit 0 Sunday ... bit 6 Saturday, bit 7 holidays
+    std::vector<CoveredSpan> covered;
+};
+// A map line whose every map the optimizer removed, and what took its place.
+struct RemovedLine {
+    int line = 0;
+    int kept_line = 0;     // 0: a standard map took its place
+    std::string kept_text; // that map as "escape=code"
+};
+struct TextCheckResult {
+    int result = 0;      // what mkconf would return for reading the text
+    std::string message; // the library's message for it
+    bool compiled = false;
+    std::vector<TextFinding> findings;     // by line
+    std::vector<HeadingCoverage> headings; // by line, only with `with_table`
+    std::vector<RemovedLine> removed;      // by line, only with `with_table`
+};
+// Checks `text` as `vorn check -` checks standard input: through a scratch
+// file without a name, every failing line listed, no listing written (the
+// thread's listings are left off).  With `with_table` also the coverage of
+// each heading and the removed map lines.  Never throws.
+TextCheckResult check_text(const std::string &text, bool with_table);
+
+// The outline and the hover of an editor need to know what each line is;
+// the compiler's own splitting and key table say it, not a reading of the
+// server's.
+enum class LineRole { Blank, Comment, Setting, Heading, Map, Unknown };
+struct LineKey {
+    LineRole role = LineRole::Blank;
+    int column = 0, length = 0; // of the first word, 1 = first byte
+    std::string row;            // the key-table row it goes to ("MapOut", "["), "" none
+};
+LineKey line_key(const std::string &line);
+
+// The hover and completion of keys show the table that vorn-config(5) is
+// held to, so that the editor and the page say the same.
+struct KeyDocumentation {
+    std::string key, form, summary, range;
+};
+std::vector<KeyDocumentation> key_documentation();
+// The row of the key that begins `word` (the longest); false when none.
+bool documentation_of(const std::string &word, KeyDocumentation &out);
+// The words a map line's service and a heading's days may be, as the
+// compiler takes them.
+std::vector<std::string> service_word_list();
+std::vector<std::string> day_name_list();
+
 } // namespace vorn::api
 
 #if defined(__GNUC__) && !defined(_WIN32)

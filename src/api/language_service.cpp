@@ -1,9 +1,7 @@
-// The language service of `vorn lsp` (see language_service.h): the check of
+// The language service of `vorn lsp` (include/vorn_tool/api.h): the check of
 // a text in memory through a scratch file without a name, the coverage of
 // its headings and the fates of its map lines from the compiled table, and
 // the key documentation.
-#include "api/language_service.h"
-
 #include "conf/check.h"
 #include "conf/check_lines.h"
 #include "conf/finding_names.h"
@@ -14,6 +12,7 @@
 #include "platform/platform.h"
 #include "table/route_rule.h"
 #include "vorn_b32.h"
+#include "vorn_tool/api.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -25,8 +24,10 @@ namespace vorn::api {
 
 namespace {
 
-int severity_number(Severity s) {
-    return s == Severity::Error ? 1 : s == Severity::Note ? 2 : 0;
+Severity severity_of(vorn::Severity s) {
+    return s == vorn::Severity::Error  ? Severity::Error
+           : s == vorn::Severity::Note ? Severity::Note
+                                       : Severity::Warning;
 }
 
 TextFinding finding_of(const Diagnostic &d) {
@@ -34,7 +35,7 @@ TextFinding finding_of(const Diagnostic &d) {
     f.line = d.line;
     f.column = d.column;
     f.length = d.length;
-    f.severity = severity_number(d.severity);
+    f.severity = severity_of(d.severity);
     f.name = d.name == FindingName::None ? "" : finding_info(d.name).name;
     f.text = d.text;
     f.related_line = d.related_line;
@@ -191,7 +192,7 @@ LineKey line_key(const std::string &line) {
     view.split(line.c_str(), 1);
     if (view.token(0) == nullptr)
         return key;
-    const Diagnostic place = view.at(0, Severity::Note, "");
+    const Diagnostic place = view.at(0, vorn::Severity::Note, "");
     key.column = place.column;
     key.length = place.length;
     if (!view.has_key) {

@@ -14,7 +14,7 @@
 
 namespace {
 
-using namespace vorn::tool;
+namespace lsp = vorn::tool::lsp;
 
 // Writes all of `data` to standard output; false when the client is gone.
 bool write_all(const std::string &data) {
@@ -30,7 +30,7 @@ bool write_all(const std::string &data) {
     return true;
 }
 
-int run_lsp(const Args &args) {
+int run_lsp(const vorn::tool::Args &args) {
     lsp::Server server(args.verbose);
     lsp::FrameReader reader;
     char block[65536];
@@ -38,7 +38,7 @@ int run_lsp(const Args &args) {
         pollfd input{STDIN_FILENO, POLLIN, 0};
         const int ready = ::poll(&input, 1, server.wait_ms(lsp::Clock::now()));
         if (ready < 0 && errno != EINTR)
-            return job_failed("lsp: cannot wait for the client's messages");
+            return vorn::tool::job_failed("lsp: cannot wait for the client's messages");
         if (ready > 0) {
             const ssize_t n = ::read(STDIN_FILENO, block, sizeof block);
             if (n < 0 && (errno == EINTR || errno == EAGAIN))

@@ -3,14 +3,16 @@
 // server's own types.
 #include "lsp_language.h"
 
-#include "language_service.h"
+#include "vorn_tool/api.h"
 
 namespace vorn::tool::lsp {
 
 namespace {
 
-Severity severity_of(int severity) {
-    return severity == 1 ? Severity::Error : severity == 2 ? Severity::Note : Severity::Warning;
+Severity severity_of(vorn::api::Severity severity) {
+    return severity == vorn::api::Severity::Error  ? Severity::Error
+           : severity == vorn::api::Severity::Note ? Severity::Note
+                                                   : Severity::Warning;
 }
 
 KeyHelp help_of(const vorn::api::KeyDocumentation &d) {

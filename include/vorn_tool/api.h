@@ -481,9 +481,8 @@ struct TextCheckResult {
     std::vector<RemovedLine> removed;      // by line, only with `with_table`
 };
 // Checks `text` as `vorn check -` checks standard input: through a scratch
-// file without a name, every failing line listed, no listing written (the
-// thread's listings are left off).  With `with_table` also the coverage of
-// each heading and the removed map lines.  Never throws.
+// file without a name, every failing line listed, no listing written.  With `with_table` also the
+// coverage of each heading and the removed map lines.  Never throws.
 TextCheckResult check_text(const std::string &text, bool with_table);
 
 // The outline and the hover of an editor need to know what each line is;

@@ -6,6 +6,7 @@
 #include "conf/check_lines.h"
 #include "conf/finding_names.h"
 #include "conf/key_docs.h"
+#include "frame/frame.h"
 #include "parser/parse_state.h"
 #include "parser/period_block.h"
 #include "platform/output_file.h"
@@ -147,6 +148,24 @@ bool is_map_row(const std::string &row, const char *word) {
     return row == "MapIn" || row == "MapOut" || row == "MapAll" || row == "CmpMSN";
 }
 
+// The check of an editor's text writes no listing beside its scratch file:
+// the thread's listing switch is off while it runs and comes back after.
+class NoListings {
+  public:
+    NoListings() {
+        get_optimize_files(&m_saved);
+        with_instance_globals([](CInstanceGlobals &g) { g.m_dwOptimizeFiles = 0; });
+    }
+    ~NoListings() {
+        with_instance_globals([this](CInstanceGlobals &g) { g.m_dwOptimizeFiles = m_saved; });
+    }
+    NoListings(const NoListings &) = delete;
+    NoListings &operator=(const NoListings &) = delete;
+
+  private:
+    uint32_t m_saved = 0;
+};
+
 } // namespace
 
 TextCheckResult check_text(const std::string &text, bool with_table) {
@@ -161,9 +180,7 @@ TextCheckResult check_text(const std::string &text, bool with_table) {
             out.message = "the text cannot be held for the check";
             return out;
         }
-        // The check of an editor's text writes no listing; the thread's
-        // listings stay off afterwards.
-        set_optimize_files(0);
+        const NoListings quiet;
         CheckOptions options;
         options.keep_going = true;
         options.keep_table = with_table;

@@ -73,8 +73,6 @@ void BM_LspCheckAfterChange(benchmark::State &state) {
     state.counters["map_lines"] = static_cast<double>(config.maps.size());
     state.counters["published_kib"] =
         static_cast<double>(published) / 1024.0 / static_cast<double>(state.iterations());
-    state.counters["published_kib"] =
-        static_cast<double>(published) / 1024.0 / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_LspCheckAfterChange)->Unit(benchmark::kMillisecond);
 

@@ -239,3 +239,29 @@ TEST(LanguageServer, HostileInputLeavesTheServerAnswering) {
         EXPECT_EQ(read_file(dir.file("err")), "") << c.name;
     }
 }
+
+// A run of changes typed fast is checked once, when the typing has paused:
+// five changes in one burst, then a pause far longer than the server
+// waits, then a request that does not touch the document.  The one
+// publication, of the last version, comes before the answer.
+TEST(LanguageServer, BurstOfChangesIsCheckedOnceAfterThePause) {
+    TempDir dir;
+    std::string burst = request(1, "initialize", R"({"capabilities":{}})") +
+                        notification("textDocument/didOpen", R"({"textDocument":{"uri":")" + kUri +
+                                                                 R"(","version":1,"text":)" +
+                                                                 json_string(kConfig) + "}}");
+    for (int version = 2; version <= 6; ++version)
+        burst += notification("textDocument/didChange",
+                              R"({"textDocument":{"uri":")" + kUri + R"(","version":)" +
+                                  std::to_string(version) + R"(},"contentChanges":[{"range":)" +
+                                  range(2, 12, 2, 14) + R"(,"text":"4)" + std::to_string(version) +
+                                  R"("}]})");
+    write_file(dir.file("burst"), burst);
+    write_file(dir.file("end"), request(2, "shutdown", "null") + notification("exit", "null"));
+    const ToolRun run =
+        run_shell("(cat " + shell_quote(dir.file("burst")) + "; sleep 1; cat " +
+                  shell_quote(dir.file("end")) + ") | " + shell_quote(VORN_TOOL_PATH) + " lsp");
+    EXPECT_EQ(outline(run), "1:ok publish publish 2:ok exit 0");
+    EXPECT_NE(run.out.find(R"("uri":"file:///work/box.cfg","version":6)"), std::string::npos);
+    EXPECT_EQ(run.out.find(R"("version":5)"), std::string::npos);
+}

@@ -36,7 +36,7 @@ void compile(benchmark::State &state, const std::string &text) {
     for (auto _ : state) {
         reset_holiday_file_state_for_tests();
         table_t *table = nullptr;
-        const int r = read_ascii_table15(&table, ConfigSource::load(path.c_str()), err);
+        const Error r = read_ascii_table15(&table, ConfigSource::load(path.c_str()), err);
         benchmark::DoNotOptimize(r);
         myFree(table, "pt");
         set_instance_table(nullptr);

@@ -8,8 +8,8 @@
 // then three bytes per section (hour, minute, days), then six bytes per map
 // (escape length, two escape seeds, code, mode, section).  Escapes use the
 // digits 0 to 2 only, so that equal escapes are common.
+#include "frame/error.h"
 #include "frame/frame.h"
-#include "frame/results.h"
 #include "fuzz_input.h"
 #include "optimize/optimize.h"
 #include "parser/parse_state.h"
@@ -58,8 +58,8 @@ std::vector<Origin> lay_out(const uint8_t *data, size_t size, table_t *table,
             for (int b = 0; b < 8; ++b)
                 bits[b] = (h[2] & (0x80 >> b)) ? '1' : '0';
             std::snprintf(line, sizeof line, "[%u.%u] %s", h[0], h[1], bits);
-            require(parse_line(line, words) == 0);
-            require(mk_period(words.tokens, block.data(), map_count, &current) == 0);
+            require(parse_line(line, words) == Error::Ok);
+            require(mk_period(words.tokens, block.data(), map_count, &current) == Error::Ok);
         }
         for (const uint8_t *raw = maps; raw < maps + 6 * map_inputs; raw += 6) {
             if (raw[5] % (heads + 1) != g)
@@ -139,12 +139,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     ps.option_byte = optimize_off ? OPT_OPTIMIZE_OFF : 0;
     char err_str[500] = {};
     ListingFile map_listing("mfp");
-    const int r = optimize_maps(ps, nullptr, err_str, sizeof err_str, map_listing);
+    const Error r = optimize_maps(ps, nullptr, err_str, sizeof err_str, map_listing);
     require(map_listing.file() == nullptr);
-    if (r == code(OptimizeResult::TooManyEntries)) {
+    if (r == Error::TooManyPeriods) {
         require(std::strncmp(err_str, "Too many entries! (+", 20) == 0);
     } else {
-        require(r == code(OptimizeResult::Ok));
+        require(r == Error::Ok);
         index_map(table, 0, nullptr);
         check_optimized(table, origins, optimize_off);
     }

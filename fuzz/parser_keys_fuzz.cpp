@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         ++ps.line_number;
         for (size_t i = 0; i <= n; ++i)
             ps.scratch[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(ps.line[i])));
-        if (parse_line(ps.scratch, ps.words) != 0)
+        if (parse_line(ps.scratch, ps.words) != Error::Ok)
             continue;
         ps.error_level = CONF_OK;
         handler(ps);

@@ -29,20 +29,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (stream == nullptr)
         return 0;
     table_t *table = nullptr;
-    const int r = read_bin_table(&table, stream);
+    const Error r = read_bin_table(&table, stream);
     std::fclose(stream);
 
-    if (r == 0) {
+    if (r == Error::Ok) {
         fuzz::require(table != nullptr && table->table_used_map_entries <= MAX_MAP_TABLE_ENTRIES);
         table_crc(table);
         write_bin_table15(table, "/dev/null");
         // The writer sorts the maps in place; the listing step indexes them.
         char err_str[kWriterMessageSize] = {};
-        const int w = write_ascii_table15(table, "/dev/null", err_str);
-        fuzz::require(w == 0 || w == -1 || w == -3);
+        const Error w = write_ascii_table15(table, "/dev/null", err_str);
+        fuzz::require(w == Error::Ok || w == Error::TableMismatch || w == Error::WrongTableFormat);
         write_map_listing(table, nullptr);
     } else {
-        fuzz::require(r == -1 || r == -11);
+        fuzz::require(r == Error::CannotRead || r == Error::NoMemory || r == Error::TooManyEntries);
     }
     myFree(table, "pTable");
     set_instance_table(nullptr);

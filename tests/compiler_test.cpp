@@ -113,21 +113,6 @@ TEST(Mkconf, MissingPathsAndTheDirectionBit) {
     EXPECT_EQ(live_blocks(), before);
 }
 
-// A reader or writer result that the table sends to a number outside the
-// exported VORN_CONF_ results, or to one without its text in the error
-// vocabulary, would reach a host that cannot explain it.
-TEST(Mkconf, EveryConversionResultIsAPublicOneWithItsText) {
-    const int public_results[] = {
-        VORN_CONF_OK,           VORN_CONF_WARNING,   VORN_CONF_WRITE_FAILED, VORN_CONF_CANNOT_READ,
-        VORN_CONF_CANNOT_WRITE, VORN_CONF_NO_MEMORY, VORN_CONF_WRONG_FORMAT, VORN_CONF_WRONG_VALUE,
-        VORN_CONF_SYNTAX_ERROR, VORN_CONF_TOO_MANY};
-    for (const ConversionResult &row : conversion_results()) {
-        EXPECT_NE(std::count(std::begin(public_results), std::end(public_results), row.result), 0)
-            << row.cause;
-        EXPECT_STRNE(error_text(-row.result), "") << row.cause;
-    }
-}
-
 TEST(TableTools, SessionOfCommands) {
     PinnedClock clock(kDec4th2026);
     TempDir dir;

@@ -5,6 +5,7 @@
 // registered and no temporary file behind, and never hang.  The outcomes of
 // all runs are compared at once with tests/golden/faults/.
 #include "frame/alloc_faults.h"
+#include "frame/export_results.h"
 #include "frame/frame.h"
 #include "support/alarm_builder.h"
 #include "support/log_golden.h"
@@ -166,9 +167,9 @@ class Faults : public testing::Test {
             : job == "decompile" ? mkconf(arg(out, 0), arg(in, 0), 0)
             : job == "version"   ? get_vorn_b32_dll_version(text, 40)
             : job == "alloc"     ? allocate(text)
-            : job == "devinfo"
-                ? (set_DevInfo(devinfo[0]), set_DevInfo(devinfo[1]), get_dev_info(&kept))
-                : remove_hexfile(arg(in, 0));
+            : job == "devinfo"   ? (set_DevInfo(devinfo[0]), set_DevInfo(devinfo[1]),
+                                  export_result(ResultFamily::Utility, get_dev_info(&kept)))
+                                 : remove_hexfile(arg(in, 0));
         full.reset(), no_tmp.reset();
         std::string got = "result " + std::to_string(result);
         failed_tag = failed_alloc_tag_for_tests(), allocs = allocs_for_tests();
@@ -212,7 +213,7 @@ class Faults : public testing::Test {
             }
         EXPECT_TRUE(fs::is_empty(tmp.path()) && fs::is_empty(cwd.path())) << "temporary files";
         table_t *table = nullptr;
-        EXPECT_EQ(get_instance_table(&table), 0);
+        EXPECT_EQ(get_instance_table(&table), Error::Ok);
         EXPECT_EQ(table, nullptr) << "a table stayed registered";
         return text;
     }

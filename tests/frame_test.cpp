@@ -122,7 +122,9 @@ TEST(FrameExports, SettingsAllocatorAndUtilitiesAgainstTheGoldenTranscript) {
     run("exports.txt", [](Transcript &log) {
         auto tmp = [](int n) { return got([](auto... a) { return get_TmpPath(a...), -1; }, n); };
         auto pw = [](int n) { return got([](auto... a) { return get_Password(a...), -1; }, n); };
-        auto name = [](const char *n = 0) { return get_tool_name(&n) ? "-1" : std::string(n); };
+        auto name = [](const char *n = 0) {
+            return get_tool_name(&n) != Error::Ok ? "-1" : std::string(n);
+        };
         auto files = [](uint32_t f = 99) { return get_optimize_files(&f), f; };
         const uint8_t *copy = nullptr;
         auto fresh = [&] { // a fresh thread's settings and device record

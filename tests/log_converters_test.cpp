@@ -4,6 +4,7 @@
 // logs and traces (every form of a line, damaged and short files, results and
 // messages), one debug trace per export, the tool's runs, the pcapng capture
 // as bytes and as tshark decodes it, and the bundled example logs.
+#include "frame/export_results.h"
 #include "frame/frame.h"
 #include "logs/alarm.h"
 #include "logs/hex_text.h"
@@ -158,7 +159,7 @@ TEST(Alarm, ReportsOfManyLogsAndTrace) {
     std::FILE *file = std::fopen(bin.c_str(), "rb");
     ASSERT_NE(file, nullptr);
     std::fgetc(file);
-    EXPECT_EQ(convert_alarm(file, nullptr, nullptr, nullptr), -3);
+    EXPECT_EQ(convert_alarm(file, nullptr, nullptr, nullptr), Error::ShortRead);
     std::fclose(file);
     EXPECT_EQ(live_blocks(), blocks);
 
@@ -324,7 +325,9 @@ TEST(Logcall, SortKeepsTheTailAndReportsStreamFailures) {
     const std::string bin = dir.file("calls.bin");
     const std::string sorted = call(2, "8", {}, {4, 12, 98}).bytes() + call(1, "8").bytes();
     write_file(bin, sorted.substr(75) + sorted.substr(0, 75) + "tail");
-    for (const auto &[mode, result] : {std::pair{"r+b", 0}, {"ab", -7}, {"rb", -8}}) {
+    for (const auto &[mode, result] : {std::pair{"r+b", Error::Ok},
+                                       {"ab", Error::SortShortRead},
+                                       {"rb", Error::SortShortWrite}}) {
         std::FILE *file = std::fopen(bin.c_str(), mode);
         ASSERT_NE(file, nullptr);
         EXPECT_EQ(sort_logcall(file), result) << mode;
@@ -393,7 +396,7 @@ TEST(Logcall, SortedOrderAndListsOfBothPaths) {
         write_file(bin, log + tail);
         std::FILE *file = std::fopen(bin.c_str(), "r+b");
         ASSERT_NE(file, nullptr);
-        EXPECT_EQ(sort_logcall(file), 0);
+        EXPECT_EQ(sort_logcall(file), Error::Ok);
         std::fclose(file);
         EXPECT_EQ(read_file(bin),
                   std::string(reinterpret_cast<const char *>(records.data()), log.size()) + tail)
@@ -502,7 +505,7 @@ TEST(LogcallMerge, MergedListsErrorLinesAndTrace) {
     close(fds[1]);
     std::FILE *piped = fdopen(fds[0], "r"), *in2 = std::fopen(second.c_str(), "r");
     std::FILE *merged = std::fopen(dest.c_str(), "w");
-    EXPECT_EQ(merge_logcall_lines(piped, in2, merged), -5);
+    EXPECT_EQ(merge_logcall_lines(piped, in2, merged), Error::InputGrew);
     for (std::FILE *file : {piped, in2, merged})
         std::fclose(file);
     expect_golden("logs/logcall_merge_trace.txt", stable_trace(capture, dir.path()));
@@ -516,7 +519,7 @@ std::string converted(const std::string &name, const std::string &trace, const c
     write_file(dir.file("t.bin"), trace);
     std::FILE *binary = std::fopen(dir.file("t.bin").c_str(), "rb");
     std::FILE *text = std::fopen(dir.file("t.txt").c_str(), "w");
-    const int result = convert_trace(binary, text, label);
+    const int result = export_result(ResultFamily::Converter, convert_trace(binary, text, label));
     std::fclose(binary);
     std::fclose(text);
     return section(name, result, nullptr, {dir.file("t.txt")});

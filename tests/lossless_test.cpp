@@ -23,7 +23,7 @@ namespace {
 // dropped, so that the next compile does not release it.
 struct Compiled {
     table_t *table = nullptr;
-    int result = 0;
+    Error result = Error::Ok;
     ~Compiled() { myFree(table, "pTable"); }
 };
 
@@ -36,7 +36,7 @@ void compile(const std::string &text, Compiled &out) {
 std::string decompile(table_t *table, bool lossless) {
     TempDir dir;
     const std::string cfg = dir.file("out.cfg");
-    EXPECT_EQ(write_ascii_table15(table, cfg.c_str(), nullptr, {.lossless = lossless}), 0);
+    EXPECT_EQ(write_ascii_table15(table, cfg.c_str(), nullptr, {.lossless = lossless}), Error::Ok);
     return read_file(cfg);
 }
 
@@ -96,20 +96,21 @@ TEST(LosslessText, CarriesEveryFormTheUsualTextLoses) {
         SCOPED_TRACE(c.body);
         Compiled source;
         compile(config(c.body), source);
-        ASSERT_EQ(source.result, 0);
+        ASSERT_EQ(source.result, Error::Ok);
         const SelfCheckResult usual = self_check(decompile(source.table, false), *source.table);
         if (c.lost[0] == '\0')
-            EXPECT_NE(usual.result, 0);
+            EXPECT_NE(usual.result, Error::Ok);
         else
             EXPECT_TRUE(names(usual, c.lost)) << describe_differences(usual.differences);
 
         const std::string text = decompile(source.table, true);
         const SelfCheckResult lossless = self_check(text, *source.table);
-        EXPECT_TRUE(lossless.same()) << lossless.result << " " << lossless.message << "\n"
-                                     << describe_differences(lossless.differences) << text;
+        EXPECT_TRUE(lossless.same())
+            << error_name(lossless.result) << " " << lossless.message << "\n"
+            << describe_differences(lossless.differences) << text;
         Compiled again;
         compile(text, again);
-        ASSERT_EQ(again.result, 0);
+        ASSERT_EQ(again.result, Error::Ok);
         EXPECT_EQ(decompile(again.table, true), text);
     }
 }
@@ -152,11 +153,11 @@ TEST(LosslessText, SelfCheckNamesWhatNoLineCarries) {
         SCOPED_TRACE(c.body);
         Compiled source;
         compile(config(c.body), source);
-        ASSERT_EQ(source.result, 0);
+        ASSERT_EQ(source.result, Error::Ok);
         c.poke(*source.table);
         const SelfCheckResult check = self_check(decompile(source.table, true), *source.table);
         EXPECT_TRUE(names(check, c.field))
-            << check.result << describe_differences(check.differences);
+            << error_name(check.result) << describe_differences(check.differences);
     }
 }
 
@@ -167,7 +168,7 @@ TEST(RecordCompare, NamesBytesTheTextHidesAndIgnoresMapOrder) {
     PinnedClock clock(kDec4th2026);
     Compiled source;
     compile(config("MapOut1=2\nMapIn3=4 VOICE\nMapAll5=6 12.50 1/2"), source);
-    ASSERT_EQ(source.result, 0);
+    ASSERT_EQ(source.result, Error::Ok);
     std::vector<char> copy(kTableSize);
     std::memcpy(copy.data(), source.table, kTableSize);
     auto *other = reinterpret_cast<table_t *>(copy.data());
@@ -194,7 +195,7 @@ TEST(LosslessText, PeriodTestStartsAreNotCarried) {
     PinnedClock clock(kDec4th2026);
     Compiled source;
     compile(config("OPTIONS=PeriodTest\n[08:00] HO MO\nMapOut1=2\n[09:00] TU\nMapOut3=4"), source);
-    ASSERT_EQ(source.result, 0);
+    ASSERT_EQ(source.result, Error::Ok);
     const SelfCheckResult check = self_check(decompile(source.table, true), *source.table);
     EXPECT_TRUE(names(check, "table_period")) << describe_differences(check.differences);
 }
@@ -213,17 +214,17 @@ TEST(LosslessText, GeneratedConfigurationsComeBack) {
         knobs.lossy_forms = true;
         Compiled source;
         compile(generate_config(seed, knobs).text, source);
-        if (source.result != 0)
+        if (source.result != Error::Ok)
             continue; // a contradicting protocol pair, too many periods
         ++compiled;
         usual_lost += self_check(decompile(source.table, false), *source.table).same() ? 0 : 1;
         const std::string text = decompile(source.table, true);
         const SelfCheckResult check = self_check(text, *source.table);
-        ASSERT_TRUE(check.same()) << check.result << " " << check.message << "\n"
+        ASSERT_TRUE(check.same()) << error_name(check.result) << " " << check.message << "\n"
                                   << describe_differences(check.differences) << text;
         Compiled again;
         compile(text, again);
-        ASSERT_EQ(again.result, 0);
+        ASSERT_EQ(again.result, Error::Ok);
         EXPECT_EQ(decompile(again.table, true), text);
     }
     EXPECT_GT(compiled, 100);

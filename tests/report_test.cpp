@@ -30,7 +30,7 @@ std::string example(const char *name) {
 
 std::string page_of(const std::string &path, const char *name) {
     std::string page, why;
-    EXPECT_EQ(page_for_file(path.c_str(), {name, {}, {}}, page, why), 0) << why;
+    EXPECT_EQ(page_for_file(path.c_str(), {name, {}, {}}, page, why), Error::Ok) << why;
     return page;
 }
 
@@ -59,7 +59,7 @@ TEST(Report, ExamplePagesAreGoldenAndWellFormed) {
 // into a holiday and a weekend period); the grid's cells carry their colours.
 TEST(Report, WeekGridCellsCarryTheirPeriods) {
     std::string page, why;
-    ASSERT_EQ(config_page(example("vorn-box.cfg").c_str(), {}, page, why), 0) << why;
+    ASSERT_EQ(config_page(example("vorn-box.cfg").c_str(), {}, page, why), Error::Ok) << why;
     // The page of the compiled table names each period's heading in its
     // legend; find the index of each from there.
     auto index_of = [&](const std::string &heading) {

@@ -37,12 +37,16 @@ namespace vorn::api {
 // any other failure VORN_CONF_WRITE_FAILED, as the exports answer.
 // One file a job failed on, with the library's words for what went wrong.
 struct FailedFile {
-    std::string path; // as the caller named it
+    std::string path; // as the caller named it; the folder for a temporary copy
     std::string why;  // one line without its line end
+    // The job's own copy of its input could not be made in the temporary
+    // folder (`path`): `why` names the folder and the system's reason.
+    bool temporary_copy = false;
 };
 
 struct Outcome {
     int result = 0;      // 0 or the negative result the export would return
+    bool ok = true;      // the job did what it was asked (result not negative)
     std::string message; // what the library composed for the user; may be empty
     int error = 0;       // the system's error number the job left (0: none)
     // The files the job failed on, each with its error, where the export's

@@ -4,7 +4,8 @@
 #include "conf/check.h"
 #include "conf/mkconf_driver.h"
 #include "conf/self_check.h"
-#include "frame/file_messages.h"
+#include "frame/error.h"
+#include "frame/export_results.h"
 #include "frame/frame.h"
 #include "logs/alarm.h"
 #include "logs/converter.h"
@@ -52,22 +53,55 @@ std::string one_line(std::string text) {
     return text;
 }
 
-// What a failed merge could not do, by its result.
-const char *merge_failure(int result) {
-    switch (static_cast<MergeResult>(result)) {
-    case MergeResult::FirstUnreadable:
+// What a failed merge could not do, in the words of the merged list.
+std::string merge_failure(Error error) {
+    switch (error) {
+    case Error::FirstListUnreadable:
         return "the first list could not be read or replaced";
-    case MergeResult::SecondUnreadable:
+    case Error::SecondListUnreadable:
         return "the second list could not be read";
-    case MergeResult::CannotCreate:
+    case Error::CannotCreate:
         return "the merged list could not be created";
-    case MergeResult::CannotWrite:
+    case Error::CannotWrite:
         return "the merged list could not be written completely";
-    case MergeResult::InputGrew:
+    case Error::InputGrew:
         return "a list grew while it was merged";
     default:
-        return "the merge failed";
+        return error_text(error);
     }
+}
+
+// The library's words for one failed file: a file that could not be
+// opened, read or written as the exports word it ("Cannot Write
+// \"x\"!"); the temporary copy with its folder and the system's reason;
+// any other error after the file's name, with the system's reason where
+// the error has one.
+std::string failure_words(const FileFailure &f) {
+    const bool reason = f.system_error != 0 && error_has_system_reason(f.error);
+    switch (f.error) {
+    case Error::CannotOpen:
+    case Error::CannotRead:
+    case Error::CannotWrite:
+    case Error::CannotCreate:
+        return one_line(file_error_message(f.error, f.path.c_str()));
+    case Error::TemporaryCopyMissing:
+    case Error::TemporaryCopyShort:
+        return std::string(error_text(f.error)) + " \"" + f.path + "\"" +
+               (reason ? ": " + platform::system_error_text(f.system_error) : std::string());
+    default:
+        return f.path + ": " + error_text(f.error) +
+               (reason ? " (" + platform::system_error_text(f.system_error) + ")" : std::string());
+    }
+}
+
+// The files of a job's outcome as the API hands them on.
+std::vector<FailedFile> failed_files(const JobOutcome &done) {
+    std::vector<FailedFile> out;
+    for (const FileFailure &f : done.failed)
+        out.push_back(
+            {f.path, failure_words(f),
+             f.error == Error::TemporaryCopyMissing || f.error == Error::TemporaryCopyShort});
+    return out;
 }
 
 // Runs one conversion; a throw becomes the result the export would give.
@@ -82,6 +116,19 @@ template <class Job> Outcome guarded(Job &&job) {
     } catch (...) {
         outcome.result = VORN_CONF_WRITE_FAILED;
     }
+    outcome.ok = outcome.result >= 0;
+    return outcome;
+}
+
+// The same for a job that ends with the library's outcome: the result is
+// the number `family` gives for its error, the failed files its own.
+template <class Job> Outcome guarded_job(ResultFamily family, Job &&job) {
+    JobOutcome done;
+    Outcome outcome = guarded([&](std::string *message) {
+        done = job(message);
+        return export_result(family, done.error);
+    });
+    outcome.failed = failed_files(done);
     return outcome;
 }
 
@@ -238,7 +285,7 @@ int report_page(const char *path, const std::string &shown, std::string &page, s
         if (platform::read_whole_file(path, bytes) &&
             report::input_kind(bytes) == report::InputKind::Config)
             return config_report_page(path, info, page, why);
-        return report::page_for_file(path, info, page, why);
+        return export_result(ResultFamily::Mkconf, report::page_for_file(path, info, page, why));
     } catch (const std::bad_alloc &) {
         why = vorn::mkconf_result_words(VORN_CONF_NO_MEMORY);
         return VORN_CONF_NO_MEMORY;
@@ -260,7 +307,7 @@ Outcome decompile_table(const char *table, const char *config, bool lossless) {
 Outcome alarm_report(const char *report, const char *log, const char *source, const char *headline,
                      AlarmStats *stats) {
     logs::AlarmStats counted;
-    Outcome done = guarded([&](std::string *m) {
+    Outcome done = guarded_job(ResultFamily::Converter, [&](std::string *m) {
         return make_alarm_report(report, log, 0, source, headline, m, &counted);
     });
     copy_stats(counted, stats);
@@ -276,45 +323,39 @@ Outcome call_lists(const CallListFiles &files, LogcallStats *stats) {
     job.csvfile = files.csvfile;
     logs::LogcallStats counted;
     job.stats = &counted;
-    Outcome done = guarded([&](std::string *m) { return make_logcall_lists(job, m); });
+    // The export's message names the lists by the box's names for them; the
+    // outcome names them by their paths.
+    Outcome done = guarded_job(ResultFamily::Converter,
+                               [&](std::string *m) { return make_logcall_lists(job, m); });
     copy_stats(counted, stats);
-    // The export's message says which list failed only by its number.
-    const char *list = done.result == code(logs::LogResult::CannotWrite)         ? files.outfile
-                       : done.result == code(logs::LogResult::CannotWriteIn)     ? files.infile
-                       : done.result == code(logs::LogResult::CannotWriteReject) ? files.rejectfile
-                                                                                 : nullptr;
-    if (list != nullptr)
-        done.failed.push_back({list, one_line(done.message)});
     return done;
 }
 
 Outcome merge_call_lists(const char *first, const char *second, const char *destination,
                          MergeStats *stats) {
     logs::MergeStats counted;
+    JobOutcome merged;
     Outcome done = guarded([&](std::string *) {
-        return vorn::merge_call_lists(first, second, destination, &counted);
+        merged = vorn::merge_call_lists(first, second, destination, &counted);
+        return export_result(ResultFamily::Merge, merged.error);
     });
     copy_stats(counted, stats);
-    if (done.result != 0)
+    // The merge's failure is told of the merged list, whichever file failed.
+    if (!done.ok)
         done.failed.push_back(
-            {destination != nullptr ? destination : first, merge_failure(done.result)});
+            {destination != nullptr ? destination : first, merge_failure(merged.error), false});
     return done;
 }
 
 Outcome protocol_trace(const char *binfile, const char *textfile, const char *label,
                        const char *pcapng, TraceStats *stats) {
     logs::TraceStats counted;
-    std::string unwritten;
-    Outcome done = guarded([&](std::string *m) {
-        return make_trace(binfile, textfile, label, pcapng, m, &counted, &unwritten);
+    // The export's message calls the text file "DTRACE", as hosts expect;
+    // the outcome names it by its path.
+    Outcome done = guarded_job(ResultFamily::Converter, [&](std::string *m) {
+        return make_trace(binfile, textfile, label, pcapng, m, &counted);
     });
     copy_stats(counted, stats);
-    // The export's message calls the text file "DTRACE", as hosts expect.
-    if (done.result == code(logs::LogResult::CannotWrite) && !unwritten.empty())
-        done.failed.push_back(
-            {unwritten, one_line(file_message(FileMessage::CannotWrite, unwritten.c_str()))});
-    else if (done.result == code(logs::LogResult::EmptyTrace))
-        done.failed.push_back({binfile, std::string(binfile) + " is empty"});
     return done;
 }
 
@@ -399,12 +440,12 @@ TextCheck check_decompiled(const char *table, const char *config) {
     const OwnedTable record = read_owned_table(table);
     std::string text;
     if (record == nullptr || !read_text(config, text)) {
-        check.result = -2;
-        check.message = file_message(FileMessage::CannotRead, record == nullptr ? table : config);
+        check.result = export_result(ResultFamily::ConfigReader, Error::CannotRead);
+        check.message = file_error_message(Error::CannotRead, record == nullptr ? table : config);
         return check;
     }
     SelfCheckResult done = self_check(text, *record);
-    check.result = done.result;
+    check.result = export_result(ResultFamily::ConfigReader, done.result);
     check.message = std::move(done.message);
     check.differences = api_differences(done.differences);
     return check;

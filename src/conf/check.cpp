@@ -64,7 +64,7 @@ class CheckObserver final : public ParseObserver {
     std::vector<Diagnostic> records;
     std::vector<KeyPlace> map_keys; // by line: the key of each map line, for its records
     bool saw_lines = false;
-    int failure = 0; // the reader result of the first failing line, 0 none
+    Error failure = Error::Ok; // the reader's error of the first failing line
     std::string failure_head;
 
     void before_line(const ParseState &ps) override {
@@ -164,9 +164,9 @@ class CheckObserver final : public ParseObserver {
     void note_failure(const ParseState &ps) {
         const int level = ps.wrong_table_format ? 0 : ps.error_level;
         records.push_back(check::describe_failure(m_view, ps, level));
-        if (failure != 0)
+        if (failure != Error::Ok)
             return;
-        failure = ps.wrong_table_format ? code(ParseResult::WrongTableFormat) : line_failed(level);
+        failure = ps.wrong_table_format ? Error::WrongTableFormat : line_failed(level);
         if (ps.wrong_table_format)
             return; // the library names no line for it
         char head[kErrStrSize];
@@ -351,19 +351,18 @@ void map_fates(const table_t *table, const MapOrigins &origins, const CheckObser
 }
 
 // The cause behind a refusal that the library's message leaves open.
-std::string refusal_note(int r, const char *cfgfile, uint64_t size, bool exists,
+std::string refusal_note(Error r, const char *cfgfile, uint64_t size, bool exists,
                          const CheckObserver &obs) {
     if (!exists)
         return "the file does not exist";
     if (size < kMinAsciiFileSize)
         return "a configuration must be at least 200 bytes long";
-    constexpr int kCannotRead = code(ParseResult::CannotRead);
-    if (r == kCannotRead && obs.failure == kCannotRead)
+    if (r == Error::HolidayFile)
         return "the holiday file exists but cannot be opened";
-    if (r == kCannotRead && !obs.saw_lines)
+    if (r == Error::CannotRead && !obs.saw_lines)
         return platform::file_readable(cfgfile) == 0 ? "no TABLE=TF01.5 line"
                                                      : "the file cannot be opened";
-    if (r == code(ParseResult::WrongTableFormat) && !obs.saw_lines)
+    if (r == Error::WrongTableFormat && !obs.saw_lines)
         return "the TABLE line names another format than TF01.5";
     return "";
 }
@@ -417,24 +416,25 @@ CheckReport check_config(const char *cfgfile, const CheckOptions &options) {
     const bool exists = cfgfile != nullptr && platform::file_size(cfgfile, &size);
     std::vector<char> err(kErrStrSize, '\0');
     HeldBlock<table_t, release_parsed_table> table;
-    int r = code(ParseResult::CannotRead);
+    Error r = Error::CannotRead;
     size_t fates_from = 0; // the records of map fates, behind those of the parse
     if (exists)
         report.source = ConfigSource::load(cfgfile);
     if (exists && size >= kMinAsciiFileSize) {
         r = read_ascii_table(table.out(), report.source, err.data(), {&obs, &origins});
         fates_from = obs.records.size();
-        if (r == 0 && table.get() != nullptr)
+        if (r == Error::Ok && table.get() != nullptr)
             map_fates(table.get(), origins, obs, obs.records);
-        if (r == 0 && table.get() != nullptr && options.keep_table)
+        if (r == Error::Ok && table.get() != nullptr && options.keep_table)
             report.removed = removed_map_lines(table.get(), origins);
-        if (r == 0 && obs.failure != 0) { // the parse read on past its failures
+        if (r == Error::Ok && obs.failure != Error::Ok) { // the parse read on past its failures
             r = obs.failure;
             std::snprintf(err.data(), err.size(), "%s", obs.failure_head.c_str());
         }
     }
     report.note = refusal_note(r, cfgfile, size, exists, obs);
-    report.result = r == 0 ? 0 : mkconf_ascii_read_failed(r, err.data(), cfgfile ? cfgfile : "");
+    report.result =
+        r == Error::Ok ? 0 : mkconf_ascii_read_failed(r, err.data(), cfgfile ? cfgfile : "");
     report.message.assign(err.data(), ::strnlen(err.data(), err.size()));
     report.diagnostics = std::move(obs.records);
     if (report.result != 0 && report.errors() == 0)

@@ -4,6 +4,7 @@
 // pin down keeps the parser's own words for the error level.
 #include "conf/check_lines.h"
 
+#include "frame/error.h"
 #include "parser/parser.h"
 #include "table/split_numbers.h"
 
@@ -51,7 +52,7 @@ Diagnostic period_failure(const LineView &v, int level) {
     if (level == CONF_NO_PERIOD)
         return v.at(0, Severity::Error, "more than 63 period sections");
     uint16_t hour = 0, minute = 0;
-    if (split_numbers(v.token(0) + 1, ":.", &hour, &minute, nullptr) != 0)
+    if (split_numbers(v.token(0) + 1, ":.", &hour, &minute, nullptr) != Error::Ok)
         return v.at(0, Severity::Error,
                     "invalid period time " + quoted(v.token(0)) + ": expected [hh:mm]");
     for (int i = 1; v.token(i) != nullptr; ++i)
@@ -85,7 +86,7 @@ Diagnostic map_failure(const LineView &v, const ParseState &ps, int level, bool 
                     "charge units " + quoted(units) + ": expected start/add");
     if (callback)
         return v.at(0, Severity::Error, "expected digits behind the provider digit");
-    return v.at(0, Severity::Error, "Syntax Error");
+    return v.at(0, Severity::Error, error_text(Error::SyntaxError));
 }
 
 Diagnostic protocol_failure(const LineView &v, bool external) {
@@ -133,19 +134,19 @@ Diagnostic currency_failure(const LineView &v) {
 
 // The level's own words, pointing at the first value.
 Diagnostic level_failure(const LineView &v, int level) {
-    static constexpr struct {
+    static const struct {
         int level;
         const char *words;
     } kWords[] = {{CONF_WARNING, "the value is cut to fit its field"},
-                  {CONF_SYNTAX, "Syntax Error"},
-                  {CONF_WRONG_VALUE, "Wrong Value"},
-                  {CONF_NO_PERIOD, "Not Enough Memory For This Operation!"},
-                  {CONF_MAPS_FULL, "Too many entries!"},
+                  {CONF_SYNTAX, error_text(Error::SyntaxError)},
+                  {CONF_WRONG_VALUE, error_text(Error::WrongValue)},
+                  {CONF_NO_PERIOD, error_text(Error::NoMemory)},
+                  {CONF_MAPS_FULL, error_text(Error::TooManyEntries)},
                   {CONF_NO_HOLIDAYS, "the holiday file exists but cannot be opened"}};
     for (const auto &w : kWords)
         if (w.level == level)
             return v.at(1, Severity::Error, w.words);
-    return v.at(1, Severity::Error, "Syntax Error");
+    return v.at(1, Severity::Error, error_text(Error::SyntaxError));
 }
 
 Diagnostic cut_warning(const LineView &v, const std::string &row) {

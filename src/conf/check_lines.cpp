@@ -161,7 +161,7 @@ void number_warnings(const LineView &view, std::vector<Diagnostic> &out) {
 void period_warnings(const LineView &view, std::vector<Diagnostic> &out) {
     const char *heading = view.token(0);
     uint16_t hour = 0, minute = 0;
-    if (split_numbers(heading + 1, ":.", &hour, &minute, nullptr) == 0 &&
+    if (split_numbers(heading + 1, ":.", &hour, &minute, nullptr) == Error::Ok &&
         (hour > 23 || minute > 59)) {
         Diagnostic d = view.at(0, FindingName::PeriodRange,
                                "period start " + std::to_string(hour) + ":" +
@@ -187,8 +187,9 @@ void period_warnings(const LineView &view, std::vector<Diagnostic> &out) {
 
 void LineView::split(const char *text, int line_number) {
     line = line_number;
-    const int r = parse_line(text, words);
-    has_key = r == 0 && words.tokens[0] != nullptr && strcasecmp(words.tokens[0], "rem") != 0;
+    const Error r = parse_line(text, words);
+    has_key =
+        r == Error::Ok && words.tokens[0] != nullptr && strcasecmp(words.tokens[0], "rem") != 0;
     row = has_key ? matched_key(words.tokens[0]) : nullptr;
 }
 
@@ -297,7 +298,7 @@ bool cut_line_warning(const ParseState &ps, Diagnostic &out) {
         std::strchr(ps.line, ';') != nullptr)
         return false;
     LineWords words;
-    if (parse_line(ps.line, words) == 0 && strcasecmp(words.tokens[0], "rem") == 0)
+    if (parse_line(ps.line, words) == Error::Ok && strcasecmp(words.tokens[0], "rem") == 0)
         return false; // a rem line is a comment as a whole
     const int kept = static_cast<int>(kCutLineLength);
     const int dropped = cut.length - kept;

@@ -3,7 +3,7 @@
 // the optimizer then orders the maps and builds the periods and indexes,
 // and the listings are written; last comes the format check.
 #include "conf/mkconf_driver.h"
-#include "frame/file_messages.h"
+#include "frame/error.h"
 #include "frame/frame.h"
 #include "optimize/optimize.h"
 #include "parser/parser.h"
@@ -14,14 +14,14 @@
 
 namespace vorn {
 
-int read_ascii_table15(table_t **table, const ConfigSource &source, char *err_str,
-                       const CompileWatchers &watchers) {
+Error read_ascii_table15(table_t **table, const ConfigSource &source, char *err_str,
+                         const CompileWatchers &watchers) {
     const char *cfgfile = source.origin.c_str();
     ParseState ps;
     ps.verbose = announce_conversion(kCompilerHost);
     ps.observer = watchers.observer;
-    const int parsed = parse_ascii_config(ps, table, source, err_str);
-    if (parsed != 0)
+    const Error parsed = parse_ascii_config(ps, table, source, err_str);
+    if (parsed != Error::Ok)
         return parsed;
 
     // ---- hand-over to the optimizer and the listings ----
@@ -30,27 +30,27 @@ int read_ascii_table15(table_t **table, const ConfigSource &source, char *err_st
     // The period block goes back with `ps` on every way out, also when a
     // sort finds no room for its buffer and throws.
     ListingFile map_listing("mfp");
-    const int optimized =
+    const Error optimized =
         optimize_maps(ps, cfgfile, err_str, kErrStrSize, map_listing, watchers.origins);
-    if (optimized != code(OptimizeResult::Ok))
-        return optimized; // the reader results Warning and ListingNotWritten
+    if (optimized != Error::Ok)
+        return optimized; // TooManyPeriods or ListingNotWritten
 
     // ---- output step: the .map listing's head, the escape-length index,
     // the map lines and the legend (only the index without a listing) ----
     write_map_listing(ps.table, map_listing.file());
     if (!map_listing.close()) {
         std::snprintf(err_str, kErrStrSize, "%s",
-                      file_message(FileMessage::CannotWrite, map_listing.path.c_str()).c_str());
-        return code(ParseResult::ListingNotWritten);
+                      file_error_message(Error::CannotWrite, map_listing.path.c_str()).c_str());
+        return Error::ListingNotWritten;
     }
 
     // ---- final check ----
     if (!table_format_ok(ps.table)) {
         dbg_printf("\npt->table_format=%s\n", ps.table->table_format);
-        dbg_printf("%s\n", "Wrong Table Format (TABLE=TFxx.x)");
-        return code(ParseResult::WrongTableFormat);
+        dbg_printf("%s\n", error_text(Error::WrongTableFormat));
+        return Error::WrongTableFormat;
     }
-    return code(ParseResult::Ok);
+    return Error::Ok;
 }
 
 } // namespace vorn

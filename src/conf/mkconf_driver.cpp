@@ -5,7 +5,8 @@
 #include "conf/mkconf_driver.h"
 
 #include "frame/blank_text.h"
-#include "frame/file_messages.h"
+#include "frame/error.h"
+#include "frame/export_results.h"
 #include "frame/frame.h"
 #include "parser/parser.h"
 #include "platform/platform.h"
@@ -37,8 +38,6 @@ constexpr const char *kDriverSource = "conftool.cpp";
 constexpr size_t kScanLineSize = 120;
 // read_bin_table looks at this many bytes for the version.
 constexpr size_t kVersionProbeSize = 200;
-
-constexpr const char *kNoMemory = "Not Enough Memory For This Operation!\n";
 
 struct MapModeName {
     const char *name;
@@ -72,7 +71,7 @@ enum class MkconfStatus : int {
 // The last line of every mkconf call, also of one left through an exception.
 struct ReturnLine {
     MkconfStatus status = MkconfStatus::HandledError;
-    ~ReturnLine() { dbg_printf("mkconf return(%d)\n", code(status)); }
+    ~ReturnLine() { dbg_printf("mkconf return(%d)\n", static_cast<int>(status)); }
 };
 
 // What one mkconf call holds.  It all goes back when the call ends, in the
@@ -100,31 +99,32 @@ struct MkconfState {
 
 int ascii_to_bin(const char *cfgfile, const char *binfile, MkconfState &state) {
     uint64_t size = 0;
-    int r;
+    Error r;
     if (!platform::file_size(cfgfile, &size)) {
-        r = code(ParseResult::CannotRead);
+        r = Error::CannotRead;
     } else {
         dbg_printf("conftool#%u: read_ascii_table: size=%u\n", kLineAsciiSize,
                    static_cast<unsigned>(size));
         if (size < kMinAsciiFileSize) {
-            r = code(ParseResult::CannotRead);
+            r = Error::CannotRead;
         } else {
             dbg_printf("conftool#%u: call read_ascii_table(,%s,%p)\n", kLineCallRead, cfgfile,
                        static_cast<void *>(state.err_str.get()));
             r = read_ascii_table(state.table.out(), cfgfile, state.err_str.get());
             dbg_printf("conftool#%u: after read_ascii_table() err=%d pTable=%p err_str=<%s>\n",
-                       kLineAfterRead, r, static_cast<void *>(state.table.get()),
-                       state.err_str.get());
+                       kLineAfterRead, export_result(ResultFamily::ConfigReader, r),
+                       static_cast<void *>(state.table.get()), state.err_str.get());
         }
     }
-    if (r != 0) {
+    if (r != Error::Ok) {
         state.end.status = MkconfStatus::HandledError;
         return mkconf_ascii_read_failed(r, state.err_str.get(), cfgfile);
     }
 
     dbg_printf("ASCII(%s)->BIN(%s) conversion OK\n", cfgfile, binfile);
-    const int w = write_table_file(state.table.get(), binfile);
-    dbg_printf("conftool#%u: mkconf: err=%d\n", kLineWritten, w);
+    const Error w = write_table_file(state.table.get(), binfile);
+    dbg_printf("conftool#%u: mkconf: err=%d\n", kLineWritten,
+               export_result(ResultFamily::TableFile, w));
     const int result = mkconf_bin_write_result(w, state.err_str.get(), binfile);
     state.end.status = result == VORN_CONF_OK ? MkconfStatus::Clean : MkconfStatus::HandledError;
     return result;
@@ -144,17 +144,18 @@ int bin_to_ascii(const char *cfgfile, const char *binfile, MkconfState &state) {
     }
 
     dbg_printf("call read_hex_file(,%s)\n", binfile);
-    const int r = read_table_file(state.table.out(), binfile);
-    if (r != 0) {
-        state.end.status = r == code(TableFileResult::TooManyEntries) ? MkconfStatus::HandledError
-                                                                      : MkconfStatus::EarlyFailure;
+    const Error r = read_table_file(state.table.out(), binfile);
+    if (r != Error::Ok) {
+        state.end.status =
+            r == Error::TooManyEntries ? MkconfStatus::HandledError : MkconfStatus::EarlyFailure;
         return mkconf_bin_read_failed(r, state.err_str.get());
     }
 
     dbg_printf("call write_ascii_table pTable=%p cfg=%s err_str=%p\n",
                static_cast<void *>(state.table.get()), cfgfile,
                static_cast<void *>(state.err_str.get()));
-    const int w = write_ascii_table(state.table.get(), cfgfile, state.err_str.get(), state.writer);
+    const Error w =
+        write_ascii_table(state.table.get(), cfgfile, state.err_str.get(), state.writer);
     const int result = mkconf_ascii_write_result(w, state.err_str.get(), cfgfile);
     state.end.status = result == VORN_CONF_OK ? MkconfStatus::Clean : MkconfStatus::HandledError;
     return result;
@@ -188,7 +189,7 @@ int mkconf_driver(const char *cfgfile, const char *binfile, int32_t mode, std::s
     if (state.err_str.get() == nullptr) {
         // Without the message buffer nothing is converted; the user still
         // learns why.
-        dbg_error(kNoMemory);
+        dbg_error(no_memory_message_text().c_str());
         return VORN_CONF_NO_MEMORY;
     }
     return to_binary ? ascii_to_bin(cfgfile, binfile, state)
@@ -220,16 +221,16 @@ uint16_t table_version(const table_t *table) {
 
 // ---- wrappers -------------------------------------------------------------------
 
-int read_ascii_table(table_t **table, const char *cfgfile, char *err_str) {
+Error read_ascii_table(table_t **table, const char *cfgfile, char *err_str) {
     return read_ascii_table(table, ConfigSource::load(cfgfile), err_str);
 }
 
-int read_ascii_table(table_t **table, const ConfigSource &source, char *err_str,
-                     const CompileWatchers &watchers) {
+Error read_ascii_table(table_t **table, const ConfigSource &source, char *err_str,
+                       const CompileWatchers &watchers) {
     const char *cfgfile = source.origin.c_str();
     dbg_printf("read_ascii_table(%s): err_str=%p\n", cfgfile, static_cast<void *>(err_str));
     if (!source.loaded)
-        return code(ParseResult::CannotRead);
+        return Error::CannotRead;
 
     SourceCursor cursor(source);
     uint16_t version = 0;
@@ -253,15 +254,15 @@ int read_ascii_table(table_t **table, const ConfigSource &source, char *err_str,
     dbg_printf("read_ascii_table(%s): tversion=%04x\n", cfgfile, version);
 
     if (version == 0)
-        return code(ParseResult::CannotRead);
+        return Error::CannotRead;
     if (version != kTableVersion)
-        return code(ParseResult::WrongTableFormat);
+        return Error::WrongTableFormat;
     return read_ascii_table15(table, source, err_str, watchers);
 }
 
 bool announce_conversion(const char *host) {
     const char *tool = nullptr;
-    if (get_tool_name(&tool) != 0 || tool == nullptr || strcasecmp(tool, host) != 0)
+    if (get_tool_name(&tool) != Error::Ok || tool == nullptr || strcasecmp(tool, host) != 0)
         return false;
     char version[100];
     get_dll_version(kModuleLabel, version, sizeof version);
@@ -269,31 +270,31 @@ bool announce_conversion(const char *host) {
     return true;
 }
 
-int write_ascii_table(table_t *table, const char *cfgfile, char *err_str,
-                      const WriterOptions &options) {
+Error write_ascii_table(table_t *table, const char *cfgfile, char *err_str,
+                        const WriterOptions &options) {
     const uint16_t version = table_version(table);
     dbg_printf("write_ascii_table: pTable=%p tversion=%04x\n", static_cast<void *>(table), version);
     if (version != kTableVersion)
-        return code(WriterResult::Failed);
+        return Error::TableMismatch;
     announce_conversion(kDecompilerHost);
     return write_ascii_table15(table, cfgfile, err_str, options);
 }
 
 OwnedTable read_owned_table(const char *binfile) {
     table_t *table = nullptr;
-    const int r = read_table_file(&table, binfile);
+    const Error r = read_table_file(&table, binfile);
     OwnedTable owned(table);
-    if (r != 0)
+    if (r != Error::Ok)
         owned.reset();
     return owned;
 }
 
-int read_table_file(table_t **table, const char *binfile) {
+Error read_table_file(table_t **table, const char *binfile) {
     *table = nullptr;
     std::FILE *file = binfile != nullptr ? std::fopen(binfile, "rb") : nullptr;
     if (file == nullptr) {
-        dbg_error(file_message(FileMessage::CannotOpen, binfile).c_str());
-        return code(TableFileResult::Failed);
+        dbg_error(file_error_message(Error::CannotOpen, binfile).c_str());
+        return Error::CannotOpen;
     }
 
     std::fseek(file, 0, SEEK_END);
@@ -301,47 +302,47 @@ int read_table_file(table_t **table, const char *binfile) {
     dbg_printf("READ  bin file \"%s\" size = %ld\n", binfile, length);
     std::fseek(file, 0, SEEK_SET);
 
-    int result = code(TableFileResult::Ok);
+    Error result = Error::Ok;
     if (length != 0) {
         result = read_bin_table(table, file);
-        if (result < 0)
-            dbg_error(file_message(FileMessage::CannotRead, binfile).c_str());
+        if (result != Error::Ok)
+            dbg_error(file_error_message(Error::CannotRead, binfile).c_str());
     }
     std::fclose(file);
     dbg_printf("read_hex_file: *ppTable=%p\n", static_cast<void *>(*table));
     return result;
 }
 
-int read_bin_table(table_t **table, std::FILE *stream) {
+Error read_bin_table(table_t **table, std::FILE *stream) {
     // The probe is one byte longer than what is read so that the format
     // text behind "TF" always ends inside it.
     char probe[kVersionProbeSize + 1] = {};
     if (std::fread(probe, 1, kVersionProbeSize, stream) < kVersionProbeSize)
-        return code(TableFileResult::Failed);
+        return Error::CannotRead;
     constexpr size_t kBehindTf = offsetof(table_t, table_format) + 2;
     const uint16_t version = get_table_version(probe + kBehindTf);
     std::rewind(stream);
     dbg_printf("read_bin_table: tversion=%04x\n", version);
     if (version != kTableVersion)
-        return code(TableFileResult::Failed);
+        return Error::CannotRead;
     return read_bin_table15(table, stream);
 }
 
-int write_table_file(table_t *table, const char *binfile) {
+Error write_table_file(table_t *table, const char *binfile) {
     dbg_printf("call write_bin_table\n");
-    const int result = write_bin_table(table, binfile);
+    const Error result = write_bin_table(table, binfile);
     dbg_printf("%s#%u: write_hex_file: err=%d\n", source_tail(kDriverSource), kLineWriteHexFile,
-               result);
+               export_result(ResultFamily::TableFile, result));
     return result;
 }
 
-int write_bin_table(table_t *table, const char *binfile) {
+Error write_bin_table(table_t *table, const char *binfile) {
     const uint16_t version = table_version(table);
     dbg_printf("write_bin_table: tversion=%04x\n", version);
-    const int result = version != kTableVersion ? code(TableFileResult::Failed)
-                                                : write_bin_table15(table, binfile);
+    const Error result =
+        version != kTableVersion ? Error::CannotWrite : write_bin_table15(table, binfile);
     dbg_printf("%s#%u: write_bin_table: err=%d\n", source_tail(kDriverSource), kLineWriteBinTable,
-               result);
+               export_result(ResultFamily::TableFile, result));
     return result;
 }
 

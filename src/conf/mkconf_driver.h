@@ -1,11 +1,12 @@
 // The conversion driver behind the mkconf export and the thin wrappers
 // between it and the readers and writers of the two table files.
 //
-// Result conventions: the wrappers return the named results of the layer
-// they hand on to (ParseResult, TableFileResult, WriterResult) as numbers;
-// the driver turns them into the error vocabulary through one table
-// (conversion_results.cpp).  mkconf_driver returns 0 or the negative of an
-// error code (the VORN_CONF_ results of vorn_b32.h).
+// Result conventions: the wrappers return the library's Error of the layer
+// they hand on to; their trace lines show the numbers of mkconf's steps
+// (frame/export_results.h).  The driver turns an Error into mkconf's result
+// and message through one table (conversion_results.cpp).  mkconf_driver
+// returns 0 or the negative of an error code (the VORN_CONF_ results of
+// vorn_b32.h).
 #pragma once
 
 #include "optimize/map_origins.h"
@@ -62,12 +63,12 @@ struct CompileWatchers {
 
 // The compile as stages over one source: the pre-scan for the TABLE line,
 // then for a "TF01.5" text read_ascii_table15 (parse, optimize, listings).
-// Returns ParseResult::CannotRead (source not read, no TABLE line),
-// WrongTableFormat (other version) or the compiler's result.
-int read_ascii_table(table_t **table, const ConfigSource &source, char *err_str,
-                     const CompileWatchers &watchers = {});
+// Returns CannotRead (source not read, no TABLE line), WrongTableFormat
+// (other version) or the compiler's error.
+Error read_ascii_table(table_t **table, const ConfigSource &source, char *err_str,
+                       const CompileWatchers &watchers = {});
 // The same for the file `cfgfile`, read once.
-int read_ascii_table(table_t **table, const char *cfgfile, char *err_str);
+Error read_ascii_table(table_t **table, const char *cfgfile, char *err_str);
 
 // The console lines of the box's own conversion programs, decided here
 // once: when the thread's tool name is `host` (case ignored), the library's
@@ -79,60 +80,53 @@ inline constexpr const char *kDecompilerHost = "WBIN2CFG";
 bool announce_conversion(const char *host);
 
 // Checks the table's version and hands it to write_ascii_table15.  Returns
-// WriterResult::Failed for another version, else the writer's result.
-int write_ascii_table(table_t *table, const char *cfgfile, char *err_str,
-                      const WriterOptions &options = {});
+// TableMismatch for another version, else the writer's error.
+Error write_ascii_table(table_t *table, const char *cfgfile, char *err_str,
+                        const WriterOptions &options = {});
 
 // Opens binfile and reads it with read_bin_table.  *table is set to nullptr
 // first; on success it holds a registered working buffer (tag "pTable") that
-// the caller releases.  Returns TableFileResult::Failed (cannot open, or the
-// reader failed), TooManyEntries (map part too big) or Ok (also for an
-// empty file: no table).
+// the caller releases.  Returns CannotOpen, the reader's CannotRead or
+// NoMemory, TooManyEntries (map part too big) or Ok (also for an empty
+// file: no table).
 // (Its trace lines keep the box's name of this step, read_hex_file.)
-int read_table_file(table_t **table, const char *binfile);
+Error read_table_file(table_t **table, const char *binfile);
 // read_table_file into an owner; nullptr when the file gave no table.
 OwnedTable read_owned_table(const char *binfile);
 
 // Reads the first 200 bytes, checks the version at byte 4 (behind "TF"),
-// rewinds and calls read_bin_table15.  Returns TableFileResult::Failed for a
-// short file or another version, else read_bin_table15's result.
-int read_bin_table(table_t **table, std::FILE *stream);
+// rewinds and calls read_bin_table15.  Returns CannotRead for a short file
+// or another version, else read_bin_table15's error.
+Error read_bin_table(table_t **table, std::FILE *stream);
 
 // write_bin_table with its trace line (under the box's name write_hex_file).
-int write_table_file(table_t *table, const char *binfile);
+Error write_table_file(table_t *table, const char *binfile);
 
-// Checks the table's version (TableFileResult::Failed for another) and
-// calls write_bin_table15.
-int write_bin_table(table_t *table, const char *binfile);
+// Checks the table's version (CannotWrite for another) and calls
+// write_bin_table15.
+Error write_bin_table(table_t *table, const char *binfile);
 
 // ---- the compiler: parser, optimizer and listings ----------------------------------
 
 // Reads a "TF01.5" ASCII configuration into a fresh working buffer (stored
 // in *table and registered as soon as it exists; the caller releases it).
-// Results: a ParseResult; Warning also for "Too many entries!" of the
+// Returns the parser's error, TooManyPeriods for "Too many entries!" of the
 // period separation, ListingNotWritten with err_str holding the "Cannot
-// Write" message of the listing.  err_str (kErrStrSize bytes) receives the message head.
-int read_ascii_table15(table_t **table, const ConfigSource &source, char *err_str,
-                       const CompileWatchers &watchers = {});
+// Write" message of the listing.  err_str (kErrStrSize bytes) receives the
+// message head.
+Error read_ascii_table15(table_t **table, const ConfigSource &source, char *err_str,
+                         const CompileWatchers &watchers = {});
 
-// ---- the driver's result tables, one row per reader or writer result ---------------
+// ---- the driver's message tables, one row per reader or writer error ---------------
 
-// ASCII to binary, reader result r (r != 0).  Prints and extends err_str as
+// ASCII to binary, reader error r (not Ok).  Prints and extends err_str as
 // the row demands and returns mkconf's result.
-int mkconf_ascii_read_failed(int r, char *err_str, const char *cfgfile);
-// ASCII to binary, writer result w of write_table_file.
-int mkconf_bin_write_result(int w, char *err_str, const char *binfile);
-// Binary to ASCII, reader result r of read_table_file (r != 0).
-int mkconf_bin_read_failed(int r, char *err_str);
-// Binary to ASCII, writer result w of write_ascii_table.
-int mkconf_ascii_write_result(int w, char *err_str, const char *cfgfile);
-
-// Every row of the result tables: a reader's or writer's result (1 for the
-// row of any other result) and mkconf's result for it.
-struct ConversionResult {
-    int cause;
-    int result;
-};
-std::vector<ConversionResult> conversion_results();
+int mkconf_ascii_read_failed(Error r, char *err_str, const char *cfgfile);
+// ASCII to binary, writer error w of write_table_file.
+int mkconf_bin_write_result(Error w, char *err_str, const char *binfile);
+// Binary to ASCII, reader error r of read_table_file (not Ok).
+int mkconf_bin_read_failed(Error r, char *err_str);
+// Binary to ASCII, writer error w of write_ascii_table.
+int mkconf_ascii_write_result(Error w, char *err_str, const char *cfgfile);
 
 } // namespace vorn

@@ -47,7 +47,7 @@ SelfCheckResult self_check(const std::string &text, const table_t &table,
     HeldTable compiled;
     char err_str[kErrStrSize] = "";
     out.result = read_ascii_table(compiled.out(), ConfigSource::from_text(text), err_str);
-    if (out.result != 0) {
+    if (out.result != Error::Ok) {
         out.message.assign(err_str, ::strnlen(err_str, sizeof err_str));
         return out;
     }

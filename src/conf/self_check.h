@@ -4,6 +4,7 @@
 // it wrote to say which settings the text does not carry.
 #pragma once
 
+#include "frame/error.h"
 #include "table/table.h"
 #include "tabletext/record_compare.h"
 
@@ -13,13 +14,13 @@
 namespace vorn {
 
 struct SelfCheckResult {
-    // The compiler's result (read_ascii_table: a ParseResult) and its
-    // message head ("Line n:@TEXT@") when it failed.
-    int result = 0;
+    // The compiler's error (read_ascii_table) and its message head
+    // ("Line n:@TEXT@") when it failed.
+    Error result = Error::Ok;
     std::string message;
     // What the compiled text makes of the table's fields and maps.
     std::vector<RecordDifference> differences;
-    bool same() const { return result == 0 && differences.empty(); }
+    bool same() const { return result == Error::Ok && differences.empty(); }
 };
 
 // Compiles `text` (a whole "TF01.5" configuration) and compares the record

@@ -7,7 +7,7 @@
 // myFree with the same tag; both write one trace line with the live count.
 #pragma once
 
-#include "frame/results.h"
+#include "frame/error.h"
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -68,16 +68,16 @@ const char *source_tail(const char *file);
 uint32_t app_reg_debug();
 void set_app_reg_debug(uint32_t value); // for tests and the tool
 
-// Accessors: AccessResult::Ok, or NoState when no state object could be had (the output
-// is then untouched).
-int set_instance_table(table_t *table);
-int get_instance_table(table_t **out);
-int get_tool_name(const char **out);
-int get_dev_info(const uint8_t **out);
-int get_device(void **out);
-int get_tmp_path(const char **out);
-int get_connect_date(const char **out);
-int get_optimize_files(uint32_t *out);
+// Accessors: Error::Ok, or NoThreadState when no state object could be had
+// (the output is then untouched).
+Error set_instance_table(table_t *table);
+Error get_instance_table(table_t **out);
+Error get_tool_name(const char **out);
+Error get_dev_info(const uint8_t **out);
+Error get_device(void **out);
+Error get_tmp_path(const char **out);
+Error get_connect_date(const char **out);
+Error get_optimize_files(uint32_t *out);
 
 // make_fname without an extension, for paths of any length: creates a new
 // empty file named after `source` (in the thread's temporary folder when

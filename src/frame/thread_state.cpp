@@ -117,23 +117,23 @@ void set_app_reg_debug(uint32_t value) {
 
 // ---- accessors ----------------------------------------------------------------
 
-int set_instance_table(table_t *table) {
+Error set_instance_table(table_t *table) {
     CInstanceGlobals *g = get_instance_globals();
     if (g == nullptr)
-        return code(AccessResult::NoState);
+        return Error::NoThreadState;
     if (table != nullptr && g->m_pTable != nullptr && g->m_pTable != table)
         myFree(g->m_pTable, "pInstanceGlobals->m_pTable");
     g->m_pTable = table;
-    return code(AccessResult::Ok);
+    return Error::Ok;
 }
 
 #define VORN_ACCESSOR(name, type, expr)                                                            \
-    int name(type *out) {                                                                          \
+    Error name(type *out) {                                                                        \
         CInstanceGlobals *g = get_instance_globals();                                              \
         if (g == nullptr || out == nullptr)                                                        \
-            return code(AccessResult::NoState);                                                    \
+            return Error::NoThreadState;                                                           \
         *out = (expr);                                                                             \
-        return code(AccessResult::Ok);                                                             \
+        return Error::Ok;                                                                          \
     }
 
 VORN_ACCESSOR(get_instance_table, table_t *, g->m_pTable)

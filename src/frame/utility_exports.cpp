@@ -1,6 +1,7 @@
 // The utility exports, small services for hosts and for the converters:
 // derived and unique file names, the time in the box's layout, the
 // serial-number text, removing and overwriting files, hexadecimal numbers.
+#include "frame/export_results.h"
 #include "frame/frame.h"
 #include "platform/platform.h"
 #include "trace/trace.h"
@@ -49,7 +50,7 @@ std::string unique_path(const char *source, size_t capacity, bool create) {
     std::string work = source;
     const char *tmp = nullptr;
     if (std::strchr(source, '\\') == nullptr && std::strchr(source, '/') == nullptr &&
-        get_tmp_path(&tmp) == 0 && tmp[0] != '\0')
+        get_tmp_path(&tmp) == Error::Ok && tmp[0] != '\0')
         work = std::string(tmp) + "/" + source;
 
     size_t name = work.find_last_of('\\');
@@ -193,24 +194,25 @@ extern "C" VORN_B32_API int32_t file_remove(const char *pattern) {
         remove_matching_files(pattern);
     } catch (...) {
     }
-    return code(UtilityResult::Failed);
+    // Hosts read -1 whatever was removed, as for a file that did not open.
+    return export_result(ResultFamily::Utility, Error::CannotOpen);
 }
 
 extern "C" VORN_B32_API int32_t remove_hexfile(const char *path) {
     try {
         dbg_printf("remove_hexfile(%s)\n", path);
         if (path == nullptr)
-            return code(UtilityResult::Failed);
+            return export_result(ResultFamily::Utility, Error::CannotOpen);
         // Only a regular file is overwritten and removed: writes into a FIFO
         // block once its buffer is full, and a device or folder is nothing a
         // host's table file could be.  Such a name is left alone.
         const platform::FileIdentity::Kind kind = platform::file_identity(path).kind;
         if (kind != platform::FileIdentity::Regular && kind != platform::FileIdentity::Missing)
-            return code(UtilityResult::Failed);
+            return export_result(ResultFamily::Utility, Error::CannotOpen);
         std::FILE *f = std::fopen(path, "r+b");
         if (f == nullptr) {
             platform::remove_file(path);
-            return code(UtilityResult::Failed);
+            return export_result(ResultFamily::Utility, Error::CannotOpen);
         }
         constexpr size_t kSize = 65535;
         if (auto *block = static_cast<unsigned char *>(myAlloc(kSize, "p"))) {
@@ -226,9 +228,9 @@ extern "C" VORN_B32_API int32_t remove_hexfile(const char *path) {
         }
         std::fclose(f);
         platform::remove_file(path);
-        return code(UtilityResult::Ok);
+        return export_result(ResultFamily::Utility, Error::Ok);
     } catch (...) {
-        return code(UtilityResult::Failed);
+        return export_result(ResultFamily::Utility, Error::NoMemory);
     }
 }
 

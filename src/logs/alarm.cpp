@@ -4,6 +4,7 @@
 #include "logs/alarm.h"
 
 #include "frame/blank_text.h"
+#include "frame/export_results.h"
 #include "frame/frame.h"
 #include "logs/converter.h"
 #include "platform/output_file.h"
@@ -15,8 +16,6 @@
 #include <cstring>
 
 namespace vorn {
-
-using logs::LogResult;
 
 namespace {
 
@@ -361,18 +360,18 @@ void trace_v2_pointers(const LogBlock &log) {
 
 } // namespace
 
-int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const char *headline,
-                  logs::AlarmStats *stats) {
+Error convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const char *headline,
+                    logs::AlarmStats *stats) {
     long file_length = binary ? logs::stream_length(binary) : logs::kUnknownLength;
     if (file_length <= 0)
-        return code(LogResult::CannotRead);
+        return Error::CannotRead;
     logs::TrackedBlock block(static_cast<size_t>(file_length), "alarm_buffer");
     if (!block)
-        return code(LogResult::NoMemory);
+        return Error::NoMemory;
     trace_sizes(file_length);
     if (std::fread(block.data(), 1, block.size(), binary) != block.size()) {
         dbg_printf("size error\n");
-        return code(LogResult::ShortRead);
+        return Error::ShortRead;
     }
     const LogBlock log(block.data(), block.size());
 
@@ -384,13 +383,13 @@ int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const 
     unsigned whole_count;
     Queue q;
     if (!read_header(text, log, version, whole_count, q))
-        return code(LogResult::CannotWrite);
+        return Error::UnknownEventVersion;
     dbg_printf("acq->size = %d ->count = %d\n", q.size, q.count);
     if (q.size == -1 || q.count == 0) {
         dbg_printf("mkalarm: No entries\n");
         if (text)
             std::fputs("No entries\n", text);
-        return 0;
+        return Error::Ok;
     }
 
     dbg_printf("mkalarm: queue=size%02u count%02u overflow%u first%02u last%02u whole count=%u\n",
@@ -403,12 +402,12 @@ int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const 
     if (text)
         std::fputc('\n', text);
     dbg_printf("mkalarm: end\n");
-    return 0;
+    return Error::Ok;
 }
 
-int make_alarm_report(const char *textfile, const char *binfile, int32_t direction,
-                      const char *source, const char *headline, std::string *message,
-                      logs::AlarmStats *stats) {
+JobOutcome make_alarm_report(const char *textfile, const char *binfile, int32_t direction,
+                             const char *source, const char *headline, std::string *message,
+                             logs::AlarmStats *stats) {
     using logs::text_or_null;
     dbg_printf("mkalarm(\"%s\", \"%s\", %d, \"%s\", \"%s\",)\n", text_or_null(textfile),
                text_or_null(binfile), direction, text_or_null(source), text_or_null(headline));
@@ -419,35 +418,40 @@ int make_alarm_report(const char *textfile, const char *binfile, int32_t directi
             dbg_printf("%s -> %s\n", textfile, binfile);
     }
 
-    int result;
+    JobOutcome done;
     {
         logs::File binary = logs::open_for_reading(binfile);
         platform::OutputFile text;
         if (!binary) {
+            const int reason = platform::last_error();
             dbg_printf("%s", logs::cannot_read_message(binfile).c_str());
             dbg_printf("\n");
-            result = code(LogResult::CannotRead);
+            done.fail(Error::CannotRead, text_or_null(binfile), reason);
         } else if (textfile && !text.append(textfile)) {
+            const int reason = platform::last_error();
             dbg_printf("%s", logs::cannot_write_message(textfile).c_str());
             dbg_printf("\n");
-            result = code(LogResult::CannotWrite);
+            done.fail(Error::CannotWrite, textfile, reason);
         } else {
-            result = convert_alarm(binary.get(), text.get(), source, headline, stats);
+            done.error = convert_alarm(binary.get(), text.get(), source, headline, stats);
+            if (done.error != Error::Ok && done.error != Error::NoMemory)
+                done.failed.push_back({binfile, done.error, 0});
             // A report that did not reach the file is not a report: a full
             // disk must not look like success to the host, and the file is
             // cut back to the reports before it.
-            if (text && !text.commit() && result >= 0) {
+            if (text && !text.commit() && done.ok()) {
+                const int reason = platform::last_error();
                 dbg_printf("%s", logs::cannot_write_message(textfile).c_str());
                 dbg_printf("\n");
-                result = code(LogResult::CannotWrite);
+                done.fail(Error::CannotWrite, textfile, reason);
             }
         }
     }
 
-    std::string text = logs::result_message(result, binfile, textfile);
+    std::string text = logs::result_message(done.error, binfile, textfile);
     if (message)
         *message = text;
-    return result;
+    return done;
 }
 
 } // namespace vorn
@@ -457,14 +461,15 @@ extern "C" VORN_B32_API int32_t mkalarm(const char *textfile, const char *binfil
                                         char *message) {
     try {
         std::string text;
-        int result = vorn::make_alarm_report(textfile, binfile, direction, source, headline, &text);
-        if (result < 0)
+        const vorn::JobOutcome done =
+            vorn::make_alarm_report(textfile, binfile, direction, source, headline, &text);
+        if (!done.ok())
             vorn::logs::copy_message(message, text.c_str());
-        return result;
+        return vorn::export_result(vorn::ResultFamily::Converter, done.error);
     } catch (...) {
         // Only the message and trace texts allocate here; without memory the
         // host gets the no-memory result.
-        vorn::logs::copy_message(message, vorn::logs::kNoMemoryText);
-        return vorn::code(vorn::logs::LogResult::NoMemory);
+        vorn::logs::copy_message(message, vorn::no_memory_message_text().c_str());
+        return vorn::export_result(vorn::ResultFamily::Converter, vorn::Error::NoMemory);
     }
 }

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "frame/error.h"
 #include "logs/conversion_stats.h"
 
 namespace vorn {
@@ -92,17 +93,18 @@ static_assert(offsetof(alarm_buffer2_t, whole_count) == 3 && offsetof(alarm_buff
 // Converts the event log open in `binary` (read from its start) and appends
 // the report to `text`, or only checks and traces the log when `text` is
 // null.  `source` names where the log came from, `headline` is written above
-// the version line; both may be null or empty.  Returns 0; -1 for an empty
-// file, -2 without memory, -3 when the file could not be read to its end, -4
-// for an unknown event version.  The events listed are counted into
-// `stats` when it is given.
-int convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const char *headline,
-                  logs::AlarmStats *stats = nullptr);
+// the version line; both may be null or empty.  Returns Ok; CannotRead for
+// an empty file, NoMemory, ShortRead when the file could not be read to its
+// end, UnknownEventVersion.  The events listed are counted into `stats`
+// when it is given.
+Error convert_alarm(std::FILE *binary, std::FILE *text, const char *source, const char *headline,
+                    logs::AlarmStats *stats = nullptr);
 
-// All of mkalarm: opens the files, converts, closes.  On a negative result
-// `message` (when given) receives the fixed message for the host.
-int make_alarm_report(const char *textfile, const char *binfile, int32_t direction,
-                      const char *source, const char *headline, std::string *message,
-                      logs::AlarmStats *stats = nullptr);
+// All of mkalarm: opens the files, converts, closes.  On a failure
+// `message` (when given) receives the fixed message for the host, and the
+// outcome names the file that failed.
+JobOutcome make_alarm_report(const char *textfile, const char *binfile, int32_t direction,
+                             const char *source, const char *headline, std::string *message,
+                             logs::AlarmStats *stats = nullptr);
 
 } // namespace vorn

@@ -3,7 +3,8 @@
 // input.
 #include "logs/converter.h"
 
-#include "frame/file_messages.h"
+#include "frame/error.h"
+#include "frame/export_results.h"
 #include "frame/frame.h"
 #include "platform/platform.h"
 #include "trace/trace.h"
@@ -79,26 +80,30 @@ TrackedBlock::~TrackedBlock() {
 }
 
 std::string cannot_read_message(const char *name) {
-    return file_message(FileMessage::CannotRead, name);
+    return file_error_message(Error::CannotRead, name);
 }
 
 std::string cannot_write_message(const char *name) {
-    return file_message(FileMessage::CannotWrite, name);
+    return file_error_message(Error::CannotWrite, name);
 }
 
 std::string no_memory_message() {
-    dbg_printf("%s\n", kNoMemoryText);
-    return kNoMemoryText;
+    const std::string text = no_memory_message_text();
+    dbg_printf("%s\n", text.c_str());
+    return text;
 }
 
-std::string result_message(int result, const char *input, const char *output) {
-    switch (result) {
-    case code(LogResult::CannotRead):
-    case code(LogResult::ShortRead):
+std::string result_message(Error error, const char *input, const char *output) {
+    switch (error) {
+    case Error::CannotRead:
+    case Error::ShortRead:
+    case Error::TemporaryCopyMissing:
+    case Error::TemporaryCopyShort:
         return cannot_read_message(input);
-    case code(LogResult::NoMemory):
+    case Error::NoMemory:
         return no_memory_message();
-    case code(LogResult::CannotWrite):
+    case Error::CannotWrite:
+    case Error::UnknownEventVersion:
         return cannot_write_message(output);
     default:
         return std::string();
@@ -133,6 +138,8 @@ TempCopy::TempCopy(const char *stem) {
         m_file = File(m_place.open_stream());
         m_opened = static_cast<bool>(m_file);
     }
+    if (!m_opened)
+        m_system_error = platform::last_error();
 }
 
 TempCopy::~TempCopy() {
@@ -140,67 +147,76 @@ TempCopy::~TempCopy() {
     m_file.close();
 }
 
-// Opens the source and the copy; copy_from's results for either failing.
-int TempCopy::open_copy(const char *source, File &input) {
+// Opens the source and the copy; copy_from's errors for either failing.
+Error TempCopy::open_copy(const char *source, File &input) {
     input = open_for_reading(source);
     if (!input) {
+        m_system_error = platform::last_error();
         dbg_printf("%s", cannot_read_message(source).c_str());
         dbg_printf("\n");
-        return code(LogResult::CannotRead);
+        return Error::CannotRead;
     }
     if (!m_file) {
         dbg_printf("%s", cannot_write_message(m_name.c_str()).c_str());
         dbg_printf("\n");
-        return code(LogResult::CannotRead);
+        return Error::TemporaryCopyMissing;
     }
-    return code(LogResult::Ok);
+    return Error::Ok;
 }
 
 // The bytes move in the kernel in large pieces.
-int TempCopy::copy_stream(std::FILE *input) {
+Error TempCopy::copy_stream(std::FILE *input) {
     constexpr size_t kPiece = size_t{8} << 20;
-    int err = 0;
+    Error err = Error::Ok;
     bool at_end = false;
     unsigned long long total = 0;
     for (;;) {
         const long long put = platform::copy_file_piece(input, m_file.get(), kPiece);
         if (put <= 0) {
             at_end = put == 0;
-            err = put < 0 ? code(LogResult::ShortRead) : code(LogResult::Ok);
+            if (put < 0) {
+                // Only a write meets a full disk or a size limit: the copy
+                // failed, not the source.
+                m_system_error = platform::last_error();
+                err = platform::is_write_refusal(m_system_error) ? Error::TemporaryCopyShort
+                                                                 : Error::ShortRead;
+            }
             break;
         }
         total += static_cast<unsigned long long>(put);
-        dbg_printf("copy %u bytes, err=%d\n", static_cast<unsigned>(put), err);
+        dbg_printf("copy %u bytes, err=%d\n", static_cast<unsigned>(put),
+                   export_result(ResultFamily::Converter, err));
     }
-    dbg_printf("err=%d feof(intmp)=%d size=%d\n", err, at_end ? 1 : 0, static_cast<int>(total));
-    if (err != 0)
+    dbg_printf("err=%d feof(intmp)=%d size=%d\n", export_result(ResultFamily::Converter, err),
+               at_end ? 1 : 0, static_cast<int>(total));
+    if (err != Error::Ok)
         return err;
     std::rewind(m_file.get());
     dbg_printf("make bin copy to <%s>\n", m_name.c_str());
-    return 0;
+    return Error::Ok;
 }
 
 // The block of 4096 bytes is the copy's memory as hosts see it in the
 // allocator's trace and in the no-memory result.
 constexpr size_t kCopyBlock = 4096;
 
-int TempCopy::copy_from(const char *source) {
+Error TempCopy::copy_from(const char *source) {
     return copy_through(source, nullptr, nullptr);
 }
 
-int TempCopy::copy_from(const char *source, InputImage &image, BlockWriter &writer) {
+Error TempCopy::copy_from(const char *source, InputImage &image, BlockWriter &writer) {
     return copy_through(source, &image, &writer);
 }
 
-int TempCopy::copy_through(const char *source, InputImage *image, BlockWriter *writer) {
+Error TempCopy::copy_through(const char *source, InputImage *image, BlockWriter *writer) {
     File input;
-    if (int err = open_copy(source, input))
+    if (const Error err = open_copy(source, input); err != Error::Ok)
         return err;
     TrackedBlock buffer(kCopyBlock, "buf");
     if (!buffer) {
-        dbg_printf("%s", kNoMemoryText);
+        dbg_printf("%s", no_memory_message_text().c_str());
         dbg_printf("\n");
-        return code(LogResult::NoMemory);
+        return Error::NoMemory;
     }
     if (image == nullptr || !image->read(input.get()))
         return copy_stream(input.get());
@@ -208,23 +224,35 @@ int TempCopy::copy_through(const char *source, InputImage *image, BlockWriter *w
     m_writer = writer;
     writer->write(m_writing, 0, reinterpret_cast<const char *>(image->data()), image->size(),
                   false);
-    return code(LogResult::Ok);
+    return Error::Ok;
 }
 
-int TempCopy::finish_copy() {
+Error TempCopy::finish_copy() {
     if (m_writer == nullptr)
-        return code(LogResult::Ok);
+        return Error::Ok;
     m_writer->wait(m_writing, 0);
     m_writer = nullptr;
     if (m_writing.failed.load()) {
         // The writer's thread saw the reason; it is found again here.
-        platform::set_last_error(platform::write_failure_reason(m_file.get()));
-        return code(LogResult::ShortRead);
+        m_system_error = platform::write_failure_reason(m_file.get());
+        platform::set_last_error(m_system_error);
+        return Error::TemporaryCopyShort;
     }
-    if (std::fflush(m_file.get()) != 0)
-        return code(LogResult::ShortRead);
+    if (std::fflush(m_file.get()) != 0) {
+        m_system_error = platform::last_error();
+        return Error::TemporaryCopyShort;
+    }
     std::rewind(m_file.get());
-    return code(LogResult::Ok);
+    return Error::Ok;
+}
+
+void TempCopy::add_failure(Error error, const char *source, JobOutcome &outcome) const {
+    if (error == Error::TemporaryCopyMissing || error == Error::TemporaryCopyShort)
+        outcome.fail(error, m_name.empty() ? std::string(".") : folder_of(m_name), m_system_error);
+    else if (error != Error::NoMemory)
+        outcome.fail(error, text_or_null(source), m_system_error);
+    else
+        outcome.error = error;
 }
 
 InputImage::~InputImage() {

@@ -2,8 +2,9 @@
 //
 // Each converter export traces its call, opens or copies its binary input,
 // converts it record by record into text files, gives back what it took and
-// returns 0 or a small negative code whose fixed message it copies into the
-// host's optional buffer.  The handles below close, free and delete on every
+// ends with the library's Error, which the export turns into its number
+// (frame/export_results.h) and whose fixed message it copies into the host's
+// optional buffer.  The handles below close, free and delete on every
 // way out, so an early return never leaks a stream, a block or a temporary
 // file.
 #pragma once
@@ -13,28 +14,11 @@
 #include <cstdio>
 #include <string>
 
-#include "frame/results.h"
+#include "frame/error.h"
 #include "logs/block_writer.h"
 #include "platform/output_file.h"
 
 namespace vorn::logs {
-
-// The results of the log converters; the exports return these numbers to
-// their hosts.  -1 to -4 are shared by every converter and keyed on by
-// result_message; the call log adds -5 to -9, the protocol trace -19.
-enum class LogResult : int {
-    Ok = 0,
-    CannotRead = -1,        // the input cannot be opened or read (or its copy made)
-    NoMemory = -2,          // no memory for a buffer
-    ShortRead = -3,         // the input (or its copy) could not be read or copied whole
-    CannotWrite = -4,       // the output cannot be written; also an event log of unknown version
-    CannotWriteIn = -5,     // the call log's incoming list cannot be written
-    CannotWriteReject = -6, // the call log's reject list cannot be written
-    SortShortRead = -7,     // fewer call records read than the log's length promised
-    SortShortWrite = -8,    // fewer sorted call records written back
-    CsvFailed = -9,         // the call log's CSV table cannot be created or written
-    EmptyTrace = -19,       // the protocol trace has zero length
-};
 
 // The trace writes "NULL" for a text the host left out.
 inline const char *text_or_null(const char *text) {
@@ -99,16 +83,17 @@ class TrackedBlock {
 
 // The fixed messages that the converters hand back to their hosts.  A host
 // provides room for 39 bytes, and for the named file plus 18 bytes.
-inline constexpr const char *kNoMemoryText = "Not Enough Memory For This Operation!\n";
-std::string cannot_read_message(const char *name);  // FileMessage::CannotRead
-std::string cannot_write_message(const char *name); // FileMessage::CannotWrite
+std::string cannot_read_message(const char *name);  // Error::CannotRead
+std::string cannot_write_message(const char *name); // Error::CannotWrite
 // The no-memory text, also written to the trace so that it is seen even when
 // the host passed no buffer.
 std::string no_memory_message();
 
-// The message of a result that every converter gives: -1 and -3 cannot
-// read `input`, -2 no memory, -4 cannot write `output`; empty for any other.
-std::string result_message(int result, const char *input, const char *output);
+// The message of an error that every converter gives: the input or its copy
+// not read whole names `input`, no memory has its words, an output not
+// written or an event log of unknown version names `output`; empty for any
+// other.
+std::string result_message(Error error, const char *input, const char *output);
 
 // Copies a fixed message into the host's buffer; nothing when it is absent.
 void copy_message(char *buffer, const char *text);
@@ -154,11 +139,13 @@ class TempCopy {
     // The copy's path (empty when no unique name could be made).
     const char *name() const { return m_name.c_str(); }
 
-    // Copies the file `source` into the copy and rewinds the copy for reading.  Returns 0; -1 when
-    // the source cannot be read or the copy cannot be created; -2 without memory for the buffer; -3
-    // when the copy could not be written completely.  Every failure is traced with the message and
-    // an empty line.
-    int copy_from(const char *source);
+    // Copies the file `source` into the copy and rewinds the copy for
+    // reading.  Returns Ok; CannotRead when the source cannot be opened,
+    // TemporaryCopyMissing when the copy cannot be created, NoMemory without
+    // the buffer, ShortRead when the source could not be read whole and
+    // TemporaryCopyShort when the copy could not be written whole.  Every
+    // failure is traced with the message and an empty line.
+    Error copy_from(const char *source);
 
     // The same, through memory: the source is read whole into `image` and
     // `writer`'s thread writes the copy from there, while the caller works
@@ -166,19 +153,24 @@ class TempCopy {
     // of the writing.  Where the image cannot be had (no memory for it, a
     // source that grows while read) the copy is made as copy_from makes it,
     // and `image` stays empty.
-    int copy_from(const char *source, InputImage &image, BlockWriter &writer);
-    int finish_copy();
+    Error copy_from(const char *source, InputImage &image, BlockWriter &writer);
+    Error finish_copy();
+
+    // Adds the failure `error` of copy_from or finish_copy to `outcome`: the
+    // copy's errors name the temporary folder, the others `source`.
+    void add_failure(Error error, const char *source, JobOutcome &outcome) const;
 
     // The copy, open for reading and writing after a successful copy_from.
     std::FILE *stream() const { return m_file.get(); }
 
   private:
-    int open_copy(const char *source, File &input);
-    int copy_stream(std::FILE *input);
+    Error open_copy(const char *source, File &input);
+    Error copy_stream(std::FILE *input);
     // copy_from through `image` when it is given.
-    int copy_through(const char *source, InputImage *image, BlockWriter *writer);
+    Error copy_through(const char *source, InputImage *image, BlockWriter *writer);
 
     std::string m_name;
+    int m_system_error = 0;        // the system's reason of the last failure
     bool m_opened = false;         // the copy is open
     platform::UnnamedFile m_place; // the file behind the copy, without a name
     File m_file;

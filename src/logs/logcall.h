@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <string>
 
-#include "frame/results.h"
+#include "frame/error.h"
 #include "logs/conversion_stats.h"
 
 namespace vorn {
@@ -89,10 +89,10 @@ PortPair logcall_port(uint8_t code);
 // Writes the records of the sorted binary log, from its read position, to
 // the three streams.  `in` and `reject` may be the `out` stream: out == in is
 // the combined list with direction arrows, out == reject adds the markers in
-// front of the start time.  Returns 0.
+// front of the start time.  Returns Ok.
 // The lines are counted into `stats` when it is given.
-int convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE *reject,
-                    logs::LogcallStats *stats = nullptr);
+Error convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE *reject,
+                      logs::LogcallStats *stats = nullptr);
 
 // The files of one conversion.  Absent in and reject files send their lines
 // to the out file; the CSV table is the tool's addition and left out by the
@@ -107,17 +107,18 @@ struct LogcallFiles {
     logs::LogcallStats *stats = nullptr;
 };
 
-// All of mklogcall: copy, sort, convert, close, delete the copy.  Returns 0,
-// -1/-3 (log unreadable), -2 (no memory), -4/-5/-6 (out/in/reject file not
-// writable), -7/-8 (sorting failed) or -9 (CSV table not writable); the
-// numbers of logs::LogResult.  On a negative
-// result `message` (when given) receives the host's message, empty for -7
-// and -8.
-int make_logcall_lists(const LogcallFiles &files, std::string *message);
+// All of mklogcall: copy, sort, convert, close, delete the copy.  The
+// outcome's error is Ok; CannotRead, ShortRead or a temporary copy's error
+// (log unreadable); NoMemory; CannotWrite, IncomingNotWritten,
+// RejectedNotWritten (out/in/reject file not writable); SortShortRead,
+// SortShortWrite (sorting failed) or CsvNotWritten, with the file it
+// concerns.  On a failure `message` (when given) receives the host's
+// message, empty for a failed sort.
+JobOutcome make_logcall_lists(const LogcallFiles &files, std::string *message);
 
 // One CSV row per record of the sorted binary log (from its read position)
-// below a header row; RFC 4180 with CR LF line ends.  Returns 0.
-int write_logcall_csv(std::FILE *sorted, std::FILE *csv);
+// below a header row; RFC 4180 with CR LF line ends.  Returns Ok.
+Error write_logcall_csv(std::FILE *sorted, std::FILE *csv);
 
 // ---- sorting ----------------------------------------------------------------
 
@@ -127,39 +128,31 @@ int write_logcall_csv(std::FILE *sorted, std::FILE *csv);
 int compare_logcall(const logcall_t *a, const logcall_t *b);
 
 // Sorts the whole records of the binary log in place (a tail shorter than a
-// record stays as it was) and rewinds the stream.  Returns 0; -2 without
-// memory for the log, -7 when fewer records could be read than the length
-// promised, -8 when fewer could be written back.
-int sort_logcall(std::FILE *binary);
+// record stays as it was) and rewinds the stream.  Returns Ok; NoMemory,
+// SortShortRead when fewer records could be read than the length promised,
+// SortShortWrite when fewer could be written back.
+Error sort_logcall(std::FILE *binary);
 
 // ---- merging ----------------------------------------------------------------
 
-// The results of merge_logcall, the numbers it returns to its hosts.  They
-// are numbered apart from logs::LogResult: -1 and -2 name the two lists.
-enum class MergeResult : int {
-    Ok = 0,
-    FirstUnreadable = -1,  // the first list cannot be read, or not be replaced
-    SecondUnreadable = -2, // the second list cannot be read
-    CannotCreate = -3,     // the merged list cannot be created
-    CannotWrite = -4,      // the merged list cannot be written whole
-    InputGrew = -5,        // an input was read beyond the length it had at the start
-};
-
 // Merges two call lists line by line by the end time of each line.  Returns
-// 0; -4 when a write to `out` failed, -5 when an input was read beyond the
-// length it had at the start.
+// Ok; CannotWrite when a write to `out` failed, InputGrew when an input was
+// read beyond the length it had at the start.
 // The lines taken from each list are counted into `stats` when it is given.
-int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out,
-                        logs::MergeStats *stats = nullptr);
+Error merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out,
+                          logs::MergeStats *stats = nullptr);
 
-// The error line "LCMERGE: ERROR <code>", with the runtime's last error in
-// angle brackets when one is set; always written.  Nothing for 0.
-void report_merge_error(int code);
+// The error line "LCMERGE: ERROR <code>" with merge_logcall's number for
+// the error, and the runtime's last error in angle brackets when one is
+// set; always written.  Nothing for Ok.
+void report_merge_error(Error failure);
 
-// All of merge_logcall.  Returns 0; -1 first list absent or unreadable (also
-// a failed replacement), -2 second list absent or unreadable, -3 output not
-// creatable, -4 output not writable, -5 an input grew during the merge.
-int merge_call_lists(const char *first, const char *second, const char *destination,
-                     logs::MergeStats *stats = nullptr);
+// All of merge_logcall.  The outcome's error is Ok; FirstListUnreadable
+// (first list absent or unreadable, also a failed replacement),
+// SecondListUnreadable, CannotCreate (output not creatable), CannotWrite
+// (output not writable) or InputGrew (an input grew during the merge),
+// with the file it concerns.
+JobOutcome merge_call_lists(const char *first, const char *second, const char *destination,
+                            logs::MergeStats *stats = nullptr);
 
 } // namespace vorn

@@ -1,5 +1,6 @@
 // The call log converter behind the export mklogcall: the sorted records
 // become lines of the outgoing, incoming and reject lists.
+#include "frame/export_results.h"
 #include "logs/cache_release.h"
 #include "logs/converter.h"
 #include "logs/logcall.h"
@@ -7,6 +8,7 @@
 #include "logs/logcall_text.h"
 #include "logs/text_buffer.h"
 #include "platform/output_file.h"
+#include "platform/platform.h"
 #include "trace/trace.h"
 #include "vorn_b32.h"
 
@@ -17,8 +19,6 @@
 #include <optional>
 
 namespace vorn {
-
-using logs::LogResult;
 
 namespace {
 
@@ -386,8 +386,8 @@ void convert_record(const Streams &s, const logcall_t &r, unsigned &counter, log
 // a list named for two streams shares one buffer, so its lines keep their
 // order.
 template <class Records>
-int convert_records(Records &records, std::FILE *out, std::FILE *in, std::FILE *reject,
-                    logs::LogcallStats *stats, logs::BlockWriter &writer) {
+Error convert_records(Records &records, std::FILE *out, std::FILE *in, std::FILE *reject,
+                      logs::LogcallStats *stats, logs::BlockWriter &writer) {
     logs::TextBuffer out_text(out, &writer);
     std::optional<logs::TextBuffer> in_text, reject_text;
     logs::TextBuffer *in_list = in && in != out ? &in_text.emplace(in, &writer) : &out_text;
@@ -411,24 +411,24 @@ int convert_records(Records &records, std::FILE *out, std::FILE *in, std::FILE *
     if (reject_text)
         reject_text->finish();
     dbg_printf("%s#%u: end convert_logcall\n", "LOGCALL", static_cast<unsigned>(__LINE__));
-    return 0;
+    return Error::Ok;
 }
 
 } // namespace
 
-int convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE *reject,
-                    logs::LogcallStats *stats) {
+Error convert_logcall(std::FILE *sorted, std::FILE *out, std::FILE *in, std::FILE *reject,
+                      logs::LogcallStats *stats) {
     if (sorted == nullptr || out == nullptr)
-        return 0;
+        return Error::Ok;
     StreamRecords records(sorted);
     logs::BlockWriter writer;
     return convert_records(records, out, in, reject, stats, writer);
 }
 
-int logs::convert_sorted_logcall(const SortedLogcall &log, std::FILE *out, std::FILE *in,
-                                 std::FILE *reject, LogcallStats *stats, BlockWriter *writer) {
+Error logs::convert_sorted_logcall(const SortedLogcall &log, std::FILE *out, std::FILE *in,
+                                   std::FILE *reject, LogcallStats *stats, BlockWriter *writer) {
     if (out == nullptr)
-        return 0;
+        return Error::Ok;
     MemoryRecords records(log);
     if (writer)
         return convert_records(records, out, in, reject, stats, *writer);
@@ -447,18 +447,21 @@ struct CallLists {
     std::FILE *reject_stream = nullptr;
 };
 
-// Opens the lists that `files` names.  Returns 0, or the result of the
-// first that cannot be opened: -4 (out), -5 (in), -6 (reject) or -9 (CSV
-// table).
-int open_lists(const LogcallFiles &files, CallLists &lists) {
+// Opens the lists that `files` names.  Returns Ok, or fails `done` with
+// the first that cannot be opened: CannotWrite (out), IncomingNotWritten,
+// RejectedNotWritten or CsvNotWritten.
+void open_lists(const LogcallFiles &files, CallLists &lists, JobOutcome &done) {
+    const auto failed = [&](Error why, const char *path) {
+        done.fail(why, logs::text_or_null(path), platform::last_error());
+    };
     if (files.outfile == nullptr || !lists.out.create(files.outfile, "w"))
-        return code(LogResult::CannotWrite);
+        return failed(Error::CannotWrite, files.outfile);
     lists.in_stream = lists.out.get();
     if (files.infile && !logs::same_output(files.infile, files.outfile)) {
         lists.in.create(files.infile, "w");
         lists.in_stream = lists.in.get();
         if (!lists.in)
-            return code(LogResult::CannotWriteIn);
+            return failed(Error::IncomingNotWritten, files.infile);
     }
     lists.reject_stream = lists.out.get();
     if (files.rejectfile && !logs::same_output(files.rejectfile, files.outfile)) {
@@ -468,72 +471,73 @@ int open_lists(const LogcallFiles &files, CallLists &lists) {
             lists.reject.create(files.rejectfile, "w");
             lists.reject_stream = lists.reject.get();
             if (!lists.reject)
-                return code(LogResult::CannotWriteReject);
+                return failed(Error::RejectedNotWritten, files.rejectfile);
         }
     }
     // The CSV table ends its lines in CR LF itself, on every system.
     if (files.csvfile && !lists.csv.create(files.csvfile, "wb"))
-        return code(LogResult::CsvFailed);
-    return code(LogResult::Ok);
+        return failed(Error::CsvNotWritten, files.csvfile);
 }
 
 // Puts the lists in place.  The lists that a failed open or sort leaves
 // behind are put in place empty, as hosts know them.  After a conversion
 // the lists go in place together or not at all: a list that cannot be
-// written whole keeps every old list as it was and makes a clean result its
-// failure, a failed conversion rather than a short one.
-int close_lists(CallLists &lists, int result) {
+// written whole keeps every old list as it was and makes a clean outcome
+// its failure, a failed conversion rather than a short one.
+void close_lists(CallLists &lists, const LogcallFiles &files, JobOutcome &done) {
     const struct {
         platform::OutputFile &file;
-        LogResult failure;
-    } closing[] = {{lists.out, LogResult::CannotWrite},
-                   {lists.in, LogResult::CannotWriteIn},
-                   {lists.reject, LogResult::CannotWriteReject},
-                   {lists.csv, LogResult::CsvFailed}};
-    if (result != 0) {
+        Error failure;
+        const char *path;
+    } closing[] = {{lists.out, Error::CannotWrite, files.outfile},
+                   {lists.in, Error::IncomingNotWritten, files.infile},
+                   {lists.reject, Error::RejectedNotWritten, files.rejectfile},
+                   {lists.csv, Error::CsvNotWritten, files.csvfile}};
+    if (!done.ok()) {
         for (const auto &list : closing)
             if (list.file)
                 list.file.commit();
-        return result;
+        return;
     }
     platform::Publication together;
     for (const auto &list : closing) {
         if (!list.file)
             continue;
-        if (result != 0)
+        if (!done.ok())
             list.file.discard();
         else if (!list.file.commit())
-            result = code(list.failure);
+            done.fail(list.failure, list.path, platform::last_error());
     }
-    if (result == 0 && !together.publish()) {
-        result = code(LogResult::CannotWrite);
+    if (done.ok() && !together.publish()) {
+        const int reason = platform::last_error();
+        const auto *failed = &closing[0];
         for (const auto &list : closing)
             if (list.file.path() == together.failed())
-                result = code(list.failure);
+                failed = &list;
+        done.fail(failed->failure, failed->path, reason);
     }
-    return result;
 }
 
-// The host's message for a result of mklogcall: the lists are named by the
+// The host's message for an error of mklogcall: the lists are named by the
 // box's names for them, the CSV table by its path.
-std::string lists_message(int result, const LogcallFiles &files) {
-    switch (result) {
-    case code(LogResult::CannotWriteIn):
+std::string lists_message(Error error, const LogcallFiles &files) {
+    switch (error) {
+    case Error::IncomingNotWritten:
         return logs::cannot_write_message("LOGin");
-    case code(LogResult::CannotWriteReject):
+    case Error::RejectedNotWritten:
         return logs::cannot_write_message("LOGreject");
-    case code(LogResult::CsvFailed):
+    case Error::CsvNotWritten:
         return logs::cannot_write_message(files.csvfile);
     default:
-        return logs::result_message(result, files.binfile, "LOGout");
+        return logs::result_message(error, files.binfile, "LOGout");
     }
 }
 
 // Writes the lists (and the CSV table) from records sorted in memory.
-int convert_sorted(const logs::SortedLogcall &sorted, CallLists &lists, logs::LogcallStats *stats,
-                   logs::BlockWriter &writer) {
-    const int result = logs::convert_sorted_logcall(sorted, lists.out.get(), lists.in_stream,
-                                                    lists.reject_stream, stats, &writer);
+Error convert_sorted(const logs::SortedLogcall &sorted, CallLists &lists, logs::LogcallStats *stats,
+                     logs::BlockWriter &writer) {
+    const Error result = logs::convert_sorted_logcall(sorted, lists.out.get(), lists.in_stream,
+                                                      lists.reject_stream, stats, &writer);
     if (lists.csv)
         logs::write_sorted_logcall_csv(sorted, lists.csv.get());
     return result;
@@ -545,11 +549,11 @@ int convert_sorted(const logs::SortedLogcall &sorted, CallLists &lists, logs::Lo
 // and its records are converted in sorted order where they lie, which
 // spares writing the sorted copy back and reading it again.  The lists are
 // the same bytes either way.
-int sort_and_convert(std::FILE *copy, CallLists &lists, logs::LogcallStats *stats,
-                     logs::BlockWriter &writer) {
+Error sort_and_convert(std::FILE *copy, CallLists &lists, logs::LogcallStats *stats,
+                       logs::BlockWriter &writer) {
     if (dbg_enabled()) {
-        int result = sort_logcall(copy);
-        if (result == 0) {
+        Error result = sort_logcall(copy);
+        if (result == Error::Ok) {
             result =
                 convert_logcall(copy, lists.out.get(), lists.in_stream, lists.reject_stream, stats);
             if (lists.csv) {
@@ -560,13 +564,13 @@ int sort_and_convert(std::FILE *copy, CallLists &lists, logs::LogcallStats *stat
         return result;
     }
     logs::SortedLogcall sorted;
-    const int result = sorted.view_and_sort(copy);
-    return result != 0 ? result : convert_sorted(sorted, lists, stats, writer);
+    const Error result = sorted.view_and_sort(copy);
+    return result != Error::Ok ? result : convert_sorted(sorted, lists, stats, writer);
 }
 
 } // namespace
 
-int make_logcall_lists(const LogcallFiles &files, std::string *message) {
+JobOutcome make_logcall_lists(const LogcallFiles &files, std::string *message) {
     using logs::text_or_null;
     // Declared first: the copy is written from the image by the writer's
     // thread, and the lists' blocks too, so both outlive the copy.
@@ -581,38 +585,43 @@ int make_logcall_lists(const LogcallFiles &files, std::string *message) {
 
     // Without the debug trace the log is read into memory once and sorted
     // there while the writer's thread makes the copy from it.
-    int result = dbg_enabled() ? copy.copy_from(files.binfile)
-                               : copy.copy_from(files.binfile, image, writer);
+    JobOutcome done;
+    Error copied = dbg_enabled() ? copy.copy_from(files.binfile)
+                                 : copy.copy_from(files.binfile, image, writer);
     logs::SortedLogcall sorted;
-    int sorted_result = 0;
-    if (result == 0 && image)
+    Error sorted_result = Error::Ok;
+    if (copied == Error::Ok && image)
         sorted_result = sorted.sort_image(image.data(), image.size());
-    if (result == 0)
-        result = copy.finish_copy();
+    if (copied == Error::Ok)
+        copied = copy.finish_copy();
+    if (copied != Error::Ok)
+        copy.add_failure(copied, files.binfile, done);
     // A larger buffer than stdio's 4 KiB for the CSV table (the lists have
     // their own).  Declared before the lists, so that it outlives them on
     // every way out.
     CsvBuffer csv_buffer;
     CallLists lists;
-    if (result == 0)
-        result = open_lists(files, lists);
+    if (done.ok())
+        open_lists(files, lists, done);
     if (lists.csv)
         csv_buffer.attach(lists.csv.get());
-    if (result == 0 && image)
-        result =
-            sorted_result != 0 ? sorted_result : convert_sorted(sorted, lists, files.stats, writer);
-    else if (result == 0)
-        result = sort_and_convert(copy.stream(), lists, files.stats, writer);
-    if (result == 0 && files.stats)
+    if (done.ok() && image)
+        done.error = sorted_result != Error::Ok
+                         ? sorted_result
+                         : convert_sorted(sorted, lists, files.stats, writer);
+    else if (done.ok())
+        done.error = sort_and_convert(copy.stream(), lists, files.stats, writer);
+    if (done.ok() && files.stats)
         logs::count_logcall_records(*files.stats, copy.stream());
-    result = close_lists(lists, result);
+    close_lists(lists, files, done);
 
-    const std::string text = lists_message(result, files);
-    if (result != 0)
-        dbg_printf("mklogcall:Error %d (%s)\n", result, text.c_str());
+    const std::string text = lists_message(done.error, files);
+    if (!done.ok())
+        dbg_printf("mklogcall:Error %d (%s)\n", export_result(ResultFamily::Converter, done.error),
+                   text.c_str());
     if (message)
         *message = text;
-    return result;
+    return done;
 }
 
 } // namespace vorn
@@ -627,14 +636,14 @@ extern "C" VORN_B32_API int32_t mklogcall(const char *binfile, const char *outfi
         files.outfile = outfile;
         files.infile = infile;
         files.rejectfile = rejectfile;
-        int result = vorn::make_logcall_lists(files, &text);
-        if (result < 0 && !text.empty())
+        const vorn::JobOutcome done = vorn::make_logcall_lists(files, &text);
+        if (!done.ok() && !text.empty())
             vorn::logs::copy_message(message, text.c_str());
-        return result;
+        return vorn::export_result(vorn::ResultFamily::Converter, done.error);
     } catch (...) {
         // Only the message and trace texts allocate here; without memory the
         // host gets the no-memory result.
-        vorn::logs::copy_message(message, vorn::logs::kNoMemoryText);
-        return vorn::code(vorn::logs::LogResult::NoMemory);
+        vorn::logs::copy_message(message, vorn::no_memory_message_text().c_str());
+        return vorn::export_result(vorn::ResultFamily::Converter, vorn::Error::NoMemory);
     }
 }

@@ -122,7 +122,7 @@ namespace {
 
 // The header row and one row per record that `next` gives, up to the end
 // mark of the log.
-template <class Next> int write_rows(Next next, std::FILE *csv) {
+template <class Next> Error write_rows(Next next, std::FILE *csv) {
     std::fputs(kHeader, csv);
     logs::LineText text;
     const logcall_t *r;
@@ -131,22 +131,22 @@ template <class Next> int write_rows(Next next, std::FILE *csv) {
         add_row(text, *r);
         text.write_to(csv);
     }
-    return 0;
+    return Error::Ok;
 }
 
 } // namespace
 
-int write_logcall_csv(std::FILE *sorted, std::FILE *csv) {
+Error write_logcall_csv(std::FILE *sorted, std::FILE *csv) {
     if (sorted == nullptr || csv == nullptr)
-        return 0;
+        return Error::Ok;
     logcall_t r;
     return write_rows(
         [&]() { return std::fread(&r, 1, sizeof r, sorted) == sizeof r ? &r : nullptr; }, csv);
 }
 
-int logs::write_sorted_logcall_csv(const SortedLogcall &log, std::FILE *csv) {
+Error logs::write_sorted_logcall_csv(const SortedLogcall &log, std::FILE *csv) {
     if (csv == nullptr)
-        return 0;
+        return Error::Ok;
     size_t next = 0;
     return write_rows([&]() { return next < log.size() ? &log[next++] : nullptr; }, csv);
 }

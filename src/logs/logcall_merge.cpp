@@ -7,6 +7,7 @@
 // merged one under the name, never neither.  The list is locked from its
 // read to its replacement, so merges into one list run one after the other
 // and none of them loses the lines of another.
+#include "frame/export_results.h"
 #include "frame/frame.h"
 #include "logs/converter.h"
 #include "logs/logcall.h"
@@ -168,10 +169,10 @@ std::string folder_of(const std::string &path) {
 
 } // namespace
 
-int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out, logs::MergeStats *stats) {
+Error merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out, logs::MergeStats *stats) {
     if (in1 == nullptr || in2 == nullptr || out == nullptr)
-        return code(MergeResult::CannotWrite);
-    int result = code(MergeResult::CannotWrite);
+        return Error::CannotWrite;
+    Error result = Error::CannotWrite;
     ListReader first(in1), second(in2);
     dbg_printf("size FileIn1 = %ld\n", first.length);
     dbg_printf("size FileIn2 = %ld\n", second.length);
@@ -186,14 +187,14 @@ int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out, logs::Me
         if (side != First)
             second.read();
         if (first.ended && second.ended) {
-            result = code(MergeResult::Ok);
+            result = Error::Ok;
             break;
         }
         if (first.position > first.length || second.position > second.length) {
             dbg_printf("FileIn1 %ld/%ld\n", first.position, first.length);
             dbg_printf("FileIn2 %ld/%ld\n", second.position, second.length);
             dbg_printf("wrong position!!!\n");
-            result = code(MergeResult::InputGrew);
+            result = Error::InputGrew;
             break;
         }
         // On equal keys the second list's line goes first.
@@ -201,7 +202,7 @@ int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out, logs::Me
         const ListReader &chosen = take_first ? first : second;
         merged.put(chosen.line, chosen.size);
         if (merged.failed()) {
-            result = code(MergeResult::CannotWrite);
+            result = Error::CannotWrite;
             break;
         }
         side = take_first ? First : Second;
@@ -209,14 +210,15 @@ int merge_logcall_lines(std::FILE *in1, std::FILE *in2, std::FILE *out, logs::Me
             ++(take_first ? stats->first : stats->second);
     }
     if (!merged.finish())
-        result = code(MergeResult::CannotWrite);
+        result = Error::CannotWrite;
     dbg_printf("size FileOut = %ld\n", std::ftell(out));
     return result;
 }
 
-void report_merge_error(int code) {
-    if (code == 0)
+void report_merge_error(Error failure) {
+    if (failure == Error::Ok)
         return;
+    const int code = export_result(ResultFamily::Merge, failure);
     const int error = platform::last_error();
     char text[400];
     if (error != 0)
@@ -229,25 +231,27 @@ void report_merge_error(int code) {
 
 namespace {
 
-// Opens both lists.  Returns 0, or -1 / -2 when the first / second list
-// cannot be read; the failure is reported with the error of that open (the
+// Opens both lists.  False when the first or second list cannot be read:
+// `done` names it, the failure is reported with the error of that open (the
 // second's when both fail) and neither list stays open.
-int open_inputs(const char *first, const char *second, logs::File &in1, logs::File &in2) {
+bool open_inputs(const char *first, const char *second, logs::File &in1, logs::File &in2,
+                 JobOutcome &done) {
     in1 = logs::open_for_reading(first);
     int error = in1 ? 0 : platform::last_error();
     in2 = logs::open_for_reading(second);
-    int result = in1 ? code(MergeResult::Ok) : code(MergeResult::FirstUnreadable);
     if (!in2) {
-        result = code(MergeResult::SecondUnreadable);
         error = platform::last_error();
+        done.fail(Error::SecondListUnreadable, logs::text_or_null(second), error);
+    } else if (!in1) {
+        done.fail(Error::FirstListUnreadable, logs::text_or_null(first), error);
     }
-    if (result != 0) {
+    if (!done.ok()) {
         in1.close();
         in2.close();
         platform::set_last_error(error);
-        report_merge_error(result);
+        report_merge_error(done.error);
     }
-    return result;
+    return done.ok();
 }
 
 // The list that the merged list replaces: the first list when no other
@@ -291,23 +295,23 @@ bool open_output(const char *destination, MergeOutput &m) {
     return m.out.create(m.resolved.c_str(), "w");
 }
 
-// Puts the merged list in place.  Returns the merge's result, -4 when the
-// list did not reach the disk whole, or -1 when it could not take the
-// replaced list's name.
-int finish_output(const char *first, const char *second, const char *out_name, MergeOutput &m,
-                  int result) {
-    const bool written =
-        result == 0 && platform::sync_stream(m.out.get()) == 0 && std::ferror(m.out.get()) == 0;
-    if (result == 0 && !written)
-        result = code(MergeResult::CannotWrite);
+// Puts the merged list in place.  Returns the merge's error, CannotWrite
+// when the list did not reach the disk whole, or FirstListUnreadable when it
+// could not take the replaced list's name.
+Error finish_output(const char *first, const char *second, const char *out_name, MergeOutput &m,
+                    Error result) {
+    const bool written = result == Error::Ok && platform::sync_stream(m.out.get()) == 0 &&
+                         std::ferror(m.out.get()) == 0;
+    if (result == Error::Ok && !written)
+        result = Error::CannotWrite;
     dbg_printf("end merge <%s>+<%s> -> <%s>\n", first, second, out_name);
-    if (result == code(MergeResult::InputGrew) && m.replaced == nullptr) {
+    if (result == Error::InputGrew && m.replaced == nullptr) {
         // An input that changed under the merge: the destination keeps the
         // lines merged so far, as a host of the list expects.
         m.out.commit();
         return result;
     }
-    if (result != 0) {
+    if (result != Error::Ok) {
         // A failed replacement keeps the merged lines under the temporary
         // name and the first list as it was, so that nothing merged so far
         // is lost; a separate destination stays as it was.
@@ -330,15 +334,14 @@ int finish_output(const char *first, const char *second, const char *out_name, M
     if (m.replaced != nullptr)
         dbg_printf("rename <%s> to <%s>\n", m.staging.c_str(), m.resolved.c_str());
     if (!m.out.commit())
-        return code(m.replaced != nullptr ? MergeResult::FirstUnreadable
-                                          : MergeResult::CannotWrite);
-    return 0;
+        return m.replaced != nullptr ? Error::FirstListUnreadable : Error::CannotWrite;
+    return Error::Ok;
 }
 
 } // namespace
 
-int merge_call_lists(const char *first, const char *second, const char *destination,
-                     logs::MergeStats *stats) {
+JobOutcome merge_call_lists(const char *first, const char *second, const char *destination,
+                            logs::MergeStats *stats) {
     // Only errors of this merge belong into its report.
     platform::set_last_error(0);
     MergeOutput m;
@@ -348,25 +351,31 @@ int merge_call_lists(const char *first, const char *second, const char *destinat
     platform::FileLock lock;
     if (m.replaced != nullptr && !lock.lock(platform::resolved_path(m.replaced).c_str()))
         platform::set_last_error(0); // a list that is missing fails its open below
+    JobOutcome done;
     logs::File in1, in2;
-    int result = open_inputs(first, second, in1, in2);
-    if (result != 0)
-        return result;
+    if (!open_inputs(first, second, in1, in2, done))
+        return done;
+    // The merged list is named as the caller named it.
+    const char *target = m.replaced != nullptr ? m.replaced : destination;
     if (!open_output(destination, m)) {
+        const int reason = platform::last_error();
         in1.close();
         in2.close();
-        report_merge_error(code(MergeResult::CannotCreate));
-        return code(MergeResult::CannotCreate);
+        report_merge_error(Error::CannotCreate);
+        done.fail(Error::CannotCreate, logs::text_or_null(target), reason);
+        return done;
     }
 
     const char *out_name = m.name(destination);
     dbg_printf("merge <%s>+<%s> -> <%s>\n", first, second, out_name);
-    result = merge_logcall_lines(in1.get(), in2.get(), m.out.get(), stats);
+    Error result = merge_logcall_lines(in1.get(), in2.get(), m.out.get(), stats);
     in1.close();
     in2.close();
     result = finish_output(first, second, out_name, m, result);
     report_merge_error(result);
-    return result;
+    if (result != Error::Ok)
+        done.fail(result, logs::text_or_null(target), platform::last_error());
+    return done;
 }
 
 } // namespace vorn
@@ -374,9 +383,10 @@ int merge_call_lists(const char *first, const char *second, const char *destinat
 extern "C" VORN_B32_API int32_t merge_logcall(const char *first, const char *second,
                                               const char *destination) {
     try {
-        return vorn::merge_call_lists(first, second, destination);
+        return vorn::export_result(vorn::ResultFamily::Merge,
+                                   vorn::merge_call_lists(first, second, destination).error);
     } catch (...) {
         // Only texts allocate here; without memory nothing could be written.
-        return vorn::code(vorn::MergeResult::CannotCreate);
+        return vorn::export_result(vorn::ResultFamily::Merge, vorn::Error::CannotCreate);
     }
 }

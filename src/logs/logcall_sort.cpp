@@ -1,5 +1,6 @@
 // Sorting the binary call log by the time each call ended, so that the lists
 // come out in time order whatever order the box's slots held them in.
+#include "frame/export_results.h"
 #include "frame/frame.h"
 #include "logs/converter.h"
 #include "logs/logcall.h"
@@ -349,41 +350,40 @@ int compare_logcall(const logcall_t *a, const logcall_t *b) {
     return body < 0 ? -1 : (body > 0 ? 1 : 0);
 }
 
-int sort_logcall(std::FILE *binary) {
+Error sort_logcall(std::FILE *binary) {
     logs::SortedLogcall log;
-    const int result = log.read_and_sort(binary);
-    return result != 0 ? result : log.write_back(binary);
+    const Error result = log.read_and_sort(binary);
+    return result != Error::Ok ? result : log.write_back(binary);
 }
 
 namespace logs {
 
-int SortedLogcall::read_and_sort(std::FILE *binary) {
+Error SortedLogcall::read_and_sort(std::FILE *binary) {
     return load_and_sort(binary, false);
 }
 
-int SortedLogcall::view_and_sort(std::FILE *binary) {
+Error SortedLogcall::view_and_sort(std::FILE *binary) {
     return load_and_sort(binary, true);
 }
 
-int SortedLogcall::sort_image(const uint8_t *data, size_t length) {
+Error SortedLogcall::sort_image(const uint8_t *data, size_t length) {
     dbg_printf("sort_logcall: allsize=%lu\n", static_cast<unsigned long>(length));
     const size_t count = length / kLogcallSize;
     if (count > UINT32_MAX)
-        return code(LogResult::NoMemory);
+        return Error::NoMemory;
     m_records = reinterpret_cast<const logcall_t *>(data);
     dbg_printf("sort_logcall: elements=%u size=%d\n", static_cast<unsigned>(count),
                static_cast<int>(kLogcallSize));
-    return sorted_order(m_records, count, m_order) ? code(LogResult::Ok)
-                                                   : code(LogResult::NoMemory);
+    return sorted_order(m_records, count, m_order) ? Error::Ok : Error::NoMemory;
 }
 
-int SortedLogcall::load_and_sort(std::FILE *binary, bool view) {
+Error SortedLogcall::load_and_sort(std::FILE *binary, bool view) {
     const long length = binary ? stream_length(binary) : kUnknownLength;
     dbg_printf("sort_logcall: allsize=%lu\n", length);
     if (length < 0) {
         dbg_printf("fread(, %d, %d,) -> fret=%d (err=%d)\n", static_cast<int>(kLogcallSize), 0, 0,
-                   code(LogResult::SortShortRead));
-        return code(LogResult::SortShortRead);
+                   export_result(ResultFamily::Converter, Error::SortShortRead));
+        return Error::SortShortRead;
     }
     size_t count = static_cast<size_t>(length) / kLogcallSize;
     if (view && count <= UINT32_MAX && m_view.map(binary, count * kLogcallSize)) {
@@ -393,24 +393,23 @@ int SortedLogcall::load_and_sort(std::FILE *binary, bool view) {
     } else {
         m_block.reset(new (std::nothrow) TrackedBlock(static_cast<size_t>(length), "buf"));
         if (!m_block || !*m_block)
-            return code(LogResult::NoMemory);
+            return Error::NoMemory;
         count = m_block->size() / kLogcallSize;
         if (count > UINT32_MAX)
-            return code(LogResult::NoMemory);
+            return Error::NoMemory;
         std::rewind(binary);
         const size_t got = std::fread(m_block->data(), kLogcallSize, count, binary);
         if (got < count) {
             dbg_printf("fread(, %d, %d,) -> fret=%d (err=%d)\n", static_cast<int>(kLogcallSize),
                        static_cast<int>(count), static_cast<int>(got),
-                       code(LogResult::SortShortRead));
-            return code(LogResult::SortShortRead);
+                       export_result(ResultFamily::Converter, Error::SortShortRead));
+            return Error::SortShortRead;
         }
         m_records = reinterpret_cast<const logcall_t *>(m_block->data());
     }
     dbg_printf("sort_logcall: elements=%u size=%d\n", static_cast<unsigned>(count),
                static_cast<int>(kLogcallSize));
-    return sorted_order(m_records, count, m_order) ? code(LogResult::Ok)
-                                                   : code(LogResult::NoMemory);
+    return sorted_order(m_records, count, m_order) ? Error::Ok : Error::NoMemory;
 }
 
 size_t SortedLogcall::gather(size_t i, logcall_t *out, size_t count) const {
@@ -424,7 +423,7 @@ size_t SortedLogcall::gather(size_t i, logcall_t *out, size_t count) const {
     return n;
 }
 
-int SortedLogcall::write_back(std::FILE *binary) const {
+Error SortedLogcall::write_back(std::FILE *binary) const {
     const size_t count = size();
     std::rewind(binary);
     size_t put = write_sorted(binary, *this);
@@ -432,15 +431,17 @@ int SortedLogcall::write_back(std::FILE *binary) const {
     // the file counts as not written.
     if (put == count && std::fflush(binary) != 0)
         put = 0;
-    const int err = put < count ? code(LogResult::SortShortWrite) : code(LogResult::Ok);
-    dbg_printf("sort_logcall: write %u err=%u\n", static_cast<unsigned>(count * kLogcallSize), err);
-    if (err != 0) {
+    const Error err = put < count ? Error::SortShortWrite : Error::Ok;
+    const int number = export_result(ResultFamily::Converter, err);
+    dbg_printf("sort_logcall: write %u err=%u\n", static_cast<unsigned>(count * kLogcallSize),
+               static_cast<unsigned>(number));
+    if (err != Error::Ok) {
         dbg_printf("fwrite(, %d, %d,) -> fret=%d (err=%d)\n", static_cast<int>(kLogcallSize),
-                   static_cast<int>(count), static_cast<int>(put), err);
+                   static_cast<int>(count), static_cast<int>(put), number);
         return err;
     }
     std::rewind(binary);
-    return 0;
+    return Error::Ok;
 }
 
 } // namespace logs

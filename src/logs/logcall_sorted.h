@@ -65,21 +65,22 @@ class SortedLogcall {
     };
 
     // Reads the whole records of `binary` from its start and sorts them,
-    // with sort_logcall's trace lines.  Returns 0; -2 without memory, -7 when
-    // fewer records could be read than the length promised.
-    int read_and_sort(std::FILE *binary);
+    // with sort_logcall's trace lines.  Returns Ok; NoMemory, SortShortRead
+    // when fewer records could be read than the length promised.
+    Error read_and_sort(std::FILE *binary);
     // The same, with the records left where they lie: the file is viewed in
     // memory (read into a block only where it cannot be), so it must not
     // change while the log is in use, and write_back onto it is not allowed.
-    int view_and_sort(std::FILE *binary);
+    Error view_and_sort(std::FILE *binary);
 
     // The same for the records of a log in memory, which must stay where
     // they are while the log is in use.
-    int sort_image(const uint8_t *data, size_t length);
+    Error sort_image(const uint8_t *data, size_t length);
 
     // Writes the records back from the start of `binary` in sorted order and
-    // rewinds it.  Returns 0, or -8 when not all of them reached the file.
-    int write_back(std::FILE *binary) const;
+    // rewinds it.  Returns Ok, or SortShortWrite when not all of them
+    // reached the file.
+    Error write_back(std::FILE *binary) const;
 
     size_t size() const { return m_order.size(); }
     // The i-th record in sorted order.
@@ -91,7 +92,7 @@ class SortedLogcall {
     size_t gather(size_t i, logcall_t *out, size_t count) const;
 
   private:
-    int load_and_sort(std::FILE *binary, bool view);
+    Error load_and_sort(std::FILE *binary, bool view);
 
     platform::MappedFile m_view;
     std::unique_ptr<TrackedBlock> m_block;
@@ -102,11 +103,11 @@ class SortedLogcall {
 // convert_logcall over the records of a sorted log in memory.
 // The lists' blocks are written by `writer`'s thread (one of its own when
 // none is given).
-int convert_sorted_logcall(const SortedLogcall &log, std::FILE *out, std::FILE *in,
-                           std::FILE *reject, LogcallStats *stats = nullptr,
-                           BlockWriter *writer = nullptr);
+Error convert_sorted_logcall(const SortedLogcall &log, std::FILE *out, std::FILE *in,
+                             std::FILE *reject, LogcallStats *stats = nullptr,
+                             BlockWriter *writer = nullptr);
 
 // write_logcall_csv over the records of a sorted log in memory.
-int write_sorted_logcall_csv(const SortedLogcall &log, std::FILE *csv);
+Error write_sorted_logcall_csv(const SortedLogcall &log, std::FILE *csv);
 
 } // namespace vorn::logs

@@ -2,6 +2,7 @@
 // the 0xFF filling between and after the records (see prot_trace.h).
 #include "logs/prot_trace.h"
 
+#include "frame/export_results.h"
 #include "frame/frame.h"
 #include "logs/cache_release.h"
 #include "logs/converter.h"
@@ -21,8 +22,6 @@
 #include <optional>
 
 namespace vorn {
-
-using logs::LogResult;
 
 namespace {
 
@@ -584,12 +583,12 @@ const char *error_state_name(unsigned code) {
     return code < std::size(kErrorStates) ? kErrorStates[code] : "";
 }
 
-int convert_trace(std::FILE *binary, std::FILE *text, const char *label, logs::PcapngWriter *frames,
-                  logs::TraceStats *stats) {
+Error convert_trace(std::FILE *binary, std::FILE *text, const char *label,
+                    logs::PcapngWriter *frames, logs::TraceStats *stats) {
     logs::TrackedBlock record(kTraceBufferSize, "tracebuf");
     std::unique_ptr<WalkBuffers> buffers(new (std::nothrow) WalkBuffers);
     if (!record || !buffers)
-        return code(LogResult::NoMemory);
+        return Error::NoMemory;
     // The copy is a regular file, so its length is known; a stream whose
     // length cannot be told is read as an empty one.
     const long length = std::max(logs::stream_length(binary), 0L);
@@ -599,7 +598,7 @@ int convert_trace(std::FILE *binary, std::FILE *text, const char *label, logs::P
     out.printf("binaer file length %lu bytes\n", static_cast<unsigned long>(length));
     if (length == 0) {
         out.put("binaer trace file have zero length!\nBREAK!\n");
-        return code(out.finish() ? LogResult::EmptyTrace : LogResult::CannotWrite);
+        return out.finish() ? Error::EmptyTrace : Error::CannotWrite;
     }
     TraceInput in(binary, buffers->window);
     TraceWalk walk(in, out, record.data(), length, label, frames);
@@ -608,79 +607,88 @@ int convert_trace(std::FILE *binary, std::FILE *text, const char *label, logs::P
         stats->records = walk.records();
         stats->invalid_data = stop == 1;
     }
-    return out.finish() ? stop : code(LogResult::CannotWrite);
+    if (!out.finish())
+        return Error::CannotWrite;
+    return stop == 1 ? Error::InvalidData : Error::Ok;
 }
 
 namespace {
 
 // Converts the copy into the text file and, when one is named, the capture.
-// Returns convert_trace's result, or -4 with `unwritten` set to the file that
-// could not be written.
-int write_trace_files(std::FILE *copy, const char *textfile, const char *label, const char *pcapng,
-                      const char *&unwritten, logs::TraceStats *stats) {
+// Returns convert_trace's error, or CannotWrite with `unwritten` set to the
+// file that could not be written (left as it is for the text file).
+Error write_trace_files(std::FILE *copy, const char *textfile, const char *label,
+                        const char *pcapng, const char *&unwritten, logs::TraceStats *stats) {
     // The text and the capture go in place together or not at all.
     platform::Publication together;
     platform::OutputFile text;
     if (textfile == nullptr || !text.create(textfile, "wt")) {
         dbg_printf("%s", logs::cannot_write_message(textfile).c_str());
-        return code(LogResult::CannotWrite);
+        return Error::CannotWrite;
     }
     platform::OutputFile capture;
     if (pcapng && !capture.create(pcapng, "wb")) {
         dbg_printf("%s", logs::cannot_write_message(pcapng).c_str());
         unwritten = pcapng;
-        return code(LogResult::CannotWrite);
+        return Error::CannotWrite;
     }
     std::optional<logs::PcapngWriter> frames;
     if (capture)
         frames.emplace(capture.get());
-    int result = convert_trace(copy, text.get(), label, frames ? &*frames : nullptr, stats);
+    const Error result = convert_trace(copy, text.get(), label, frames ? &*frames : nullptr, stats);
     // A text or capture that did not reach the disk whole is not a
     // conversion: a full disk must not look like success, and the files
     // keep their old content.  The texts of an empty trace, of invalid data
     // and of a missing record buffer are results of their own and stay.
-    if (result == code(LogResult::CannotWrite) || !text.commit())
-        return code(LogResult::CannotWrite);
+    if (result == Error::CannotWrite || !text.commit())
+        return Error::CannotWrite;
     if (capture && !(frames->ok() && capture.commit())) {
         unwritten = pcapng;
-        return code(LogResult::CannotWrite);
+        return Error::CannotWrite;
     }
     if (!together.publish()) {
         if (capture && together.failed() == capture.path())
             unwritten = pcapng;
-        return code(LogResult::CannotWrite);
+        return Error::CannotWrite;
     }
     return result;
 }
 
 } // namespace
 
-int make_trace(const char *binfile, const char *textfile, const char *label, const char *pcapng,
-               std::string *message, logs::TraceStats *stats, std::string *unwritten_path) {
-    int result;
+JobOutcome make_trace(const char *binfile, const char *textfile, const char *label,
+                      const char *pcapng, std::string *message, logs::TraceStats *stats) {
+    JobOutcome done;
     const char *unwritten = "DTRACE"; // the name hosts get when the text fails
     {
         const logs::CacheRelease release({textfile, pcapng});
         logs::TempCopy copy("DTRACE");
         dbg_printf("mktrace(\"%s\", \"%s\",\n", logs::text_or_null(binfile),
                    logs::text_or_null(textfile));
-        result = copy.copy_from(binfile);
-        if (result == 0)
-            result = write_trace_files(copy.stream(), textfile, label, pcapng, unwritten, stats);
+        const Error copied = copy.copy_from(binfile);
+        if (copied != Error::Ok)
+            copy.add_failure(copied, binfile, done);
+        else
+            done.error =
+                write_trace_files(copy.stream(), textfile, label, pcapng, unwritten, stats);
     } // the copy is deleted here, after every outcome
 
-    std::string text = logs::result_message(result, binfile, unwritten);
-    if (unwritten_path != nullptr && result == code(logs::LogResult::CannotWrite))
-        *unwritten_path =
-            unwritten == pcapng ? logs::text_or_null(pcapng) : logs::text_or_null(textfile);
-    if (result != 0) {
+    if (done.error == Error::CannotWrite)
+        done.failed.push_back(
+            {unwritten == pcapng ? logs::text_or_null(pcapng) : logs::text_or_null(textfile),
+             Error::CannotWrite, platform::last_error()});
+    else if (done.error == Error::EmptyTrace)
+        done.failed.push_back({logs::text_or_null(binfile), Error::EmptyTrace, 0});
+    std::string text = logs::result_message(done.error, binfile, unwritten);
+    if (!done.ok()) {
         // The host's buffer holds the message when there is one, else the label.
         const char *shown = label == nullptr ? "" : text.empty() ? label : text.c_str();
-        dbg_printf("mktrace:Error %d (%s)\n", result, shown);
+        dbg_printf("mktrace:Error %d (%s)\n", export_result(ResultFamily::Converter, done.error),
+                   shown);
     }
     if (message)
         *message = text;
-    return result;
+    return done;
 }
 
 } // namespace vorn
@@ -688,14 +696,14 @@ int make_trace(const char *binfile, const char *textfile, const char *label, con
 extern "C" VORN_B32_API int32_t mktrace(const char *binfile, const char *textfile, char *label) {
     try {
         std::string message;
-        int result = vorn::make_trace(binfile, textfile, label, nullptr, &message);
+        const vorn::JobOutcome done = vorn::make_trace(binfile, textfile, label, nullptr, &message);
         if (!message.empty())
             vorn::logs::copy_message(label, message.c_str());
-        return result;
+        return vorn::export_result(vorn::ResultFamily::Converter, done.error);
     } catch (...) {
         // Only the message and trace texts allocate here; without memory the
         // host gets the no-memory result.
-        vorn::logs::copy_message(label, vorn::logs::kNoMemoryText);
-        return vorn::code(vorn::logs::LogResult::NoMemory);
+        vorn::logs::copy_message(label, vorn::no_memory_message_text().c_str());
+        return vorn::export_result(vorn::ResultFamily::Converter, vorn::Error::NoMemory);
     }
 }

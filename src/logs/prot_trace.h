@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <string>
 
+#include "frame/error.h"
 #include "logs/conversion_stats.h"
 
 namespace vorn {
@@ -54,21 +55,22 @@ const char *error_state_name(unsigned code);
 // Converts the trace open in `binary` (read from its current position, which
 // must be its start) into `text`.  With a `label`, the progress is shown on
 // standard output.  `frames`, when given, receives the D-channel frames and
-// the times.  Returns 0 when the trace was read to its end, 1 when it ended
-// at invalid data, -2 without memory for the record buffer, -19 for an empty
-// file, -4 when the text could not be written.  The records written are
-// counted into `stats` when it is given.
-int convert_trace(std::FILE *binary, std::FILE *text, const char *label,
-                  logs::PcapngWriter *frames = nullptr, logs::TraceStats *stats = nullptr);
+// the times.  Returns Ok when the trace was read to its end, InvalidData
+// when it ended at invalid data, NoMemory for the record buffer, EmptyTrace
+// for an empty file, CannotWrite when the text could not be written.  The
+// records written are counted into `stats` when it is given.
+Error convert_trace(std::FILE *binary, std::FILE *text, const char *label,
+                    logs::PcapngWriter *frames = nullptr, logs::TraceStats *stats = nullptr);
 
 // All of mktrace: copies the trace, converts the copy, deletes it.  With a
 // `pcapng` path the frames are also written there as a capture.  On a
-// negative result `message` (when given) receives the fixed message for the
-// host: -1 and -3 name the trace, -2 is the no-memory text, -4 names
-// "DTRACE" for the text file (as hosts expect) or the capture's path; then
-// `unwritten` (when given) receives the path of the output that failed.
-int make_trace(const char *binfile, const char *textfile, const char *label, const char *pcapng,
-               std::string *message, logs::TraceStats *stats = nullptr,
-               std::string *unwritten = nullptr);
+// failure `message` (when given) receives the fixed message for the host:
+// the trace or its copy not read names the trace, no memory has its words,
+// an output not written names "DTRACE" for the text file (as hosts expect)
+// or the capture's path.  The outcome names the file that failed by its
+// own path (the text file, the capture, the trace, or the temporary folder
+// of the copy).
+JobOutcome make_trace(const char *binfile, const char *textfile, const char *label,
+                      const char *pcapng, std::string *message, logs::TraceStats *stats = nullptr);
 
 } // namespace vorn

@@ -93,7 +93,7 @@ unsigned escape_length(const map_t &map) {
 
 const table_t *period_table(const table_t *fallback) {
     table_t *registered = nullptr;
-    if (get_instance_table(&registered) == 0 && registered != nullptr)
+    if (get_instance_table(&registered) == Error::Ok && registered != nullptr)
         return registered;
     return fallback;
 }

@@ -131,17 +131,6 @@ struct ListingFile {
     bool close();
 };
 
-// Results of optimize_maps, as read_ascii_table15 returns them.
-enum class OptimizeResult : int {
-    Ok = 0,
-    // Period separation ran out of working slots or period records (the
-    // warning level of a parse): err_str holds "Too many entries! (+n)@".
-    TooManyEntries = -4,
-    // A write to the .del listing or its close failed: err_str holds the
-    // CannotWrite message of the file (frame/file_messages.h).
-    CannotWrite = -12,
-};
-
 // The optimisation phase of a compilation: escape lengths, listings (when
 // the thread asked for them with set_optimize_files), the first sort, and
 // then either one renumbering of the periods (Optimize Off) or the passes of
@@ -152,9 +141,12 @@ enum class OptimizeResult : int {
 // success `map_listing` holds the open .map file (none when listings are off
 // or it could not be created) for the output step, which writes and closes
 // it; the .del file is complete and closed.  On failure err_str (err_size
-// bytes) holds the message and both files are closed.
+// bytes) holds the message and both files are closed: TooManyPeriods when
+// period separation ran out of working slots or period records
+// ("Too many entries! (+n)@"), ListingNotWritten when a write to the .del
+// listing or its close failed (the CannotWrite message of the file).
 // `origins`, when given, follows every map it moves, copies and deletes.
-int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err_size,
-                  ListingFile &map_listing, MapOrigins *origins = nullptr);
+Error optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err_size,
+                    ListingFile &map_listing, MapOrigins *origins = nullptr);
 
 } // namespace vorn

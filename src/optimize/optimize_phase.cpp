@@ -3,7 +3,7 @@
 // the redundant ones pass after pass, and settles the periods.  It also opens
 // the .map and .del listings when the host asked for them and writes the
 // whole .del listing.
-#include "frame/file_messages.h"
+#include "frame/error.h"
 #include "frame/frame.h"
 #include "optimize/optimize.h"
 #include "optimize/optimize_detail.h"
@@ -153,8 +153,8 @@ int sort_and_optimize(ParseState &ps, std::FILE *dfp, unsigned *missing_periods,
 
 } // namespace
 
-int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err_size,
-                  ListingFile &map_listing, MapOrigins *origins) {
+Error optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err_size,
+                    ListingFile &map_listing, MapOrigins *origins) {
     map_listing.close();
     table_t *table = ps.table;
 
@@ -172,23 +172,23 @@ int optimize_maps(ParseState &ps, const char *cfgfile, char *err_str, size_t err
     const int r = sort_and_optimize(ps, del_listing.file(), &missing_periods, origins);
     if (r < 0) {
         if (missing_periods > 0)
-            std::snprintf(err_str, err_size, "%s (+%u periods)@", "Too many entries!",
+            std::snprintf(err_str, err_size, "%s (+%u periods)@", error_text(Error::TooManyEntries),
                           missing_periods);
         else
-            std::snprintf(err_str, err_size, "%s (+%u)@", "Too many entries!",
+            std::snprintf(err_str, err_size, "%s (+%u)@", error_text(Error::TooManyEntries),
                           detail::used_count(table) - r + kTooManyEntriesBase);
         del_listing.close();
         map_listing.close();
-        return code(OptimizeResult::TooManyEntries);
+        return Error::TooManyPeriods;
     }
 
     if (!del_listing.close()) {
         map_listing.close();
         std::snprintf(err_str, err_size, "%s",
-                      file_message(FileMessage::CannotWrite, del_listing.path.c_str()).c_str());
-        return code(OptimizeResult::CannotWrite);
+                      file_error_message(Error::CannotWrite, del_listing.path.c_str()).c_str());
+        return Error::ListingNotWritten;
     }
-    return code(OptimizeResult::Ok);
+    return Error::Ok;
 }
 
 } // namespace vorn

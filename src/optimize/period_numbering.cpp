@@ -259,7 +259,8 @@ unsigned split_sections(table_t *table, mpde_t *mpde, LineWords &work, const Sep
         std::snprintf(line, sizeof line, "[%02u.%02u] %02x", old.mpde_hour, old.mpde_minute,
                       old.mpde_days & 0x7F);
         uint32_t c = 0;
-        if (parse_line(line, work) != 0 || mk_period(work.tokens, mpde, next, &c) != 0)
+        if (parse_line(line, work) != Error::Ok ||
+            mk_period(work.tokens, mpde, next, &c) != Error::Ok)
             break; // cannot happen: the line is well formed and a record is free
         created = c;
         table->table_period[c] = {mpde[c].mpde_hour, mpde[c].mpde_minute, mpde[c].mpde_days};

@@ -146,10 +146,9 @@ void upper_case(char *text) {
 }
 
 // The first pass decides whether the line is looked at at all.
-bool line_has_key_and_value(const LineWords &w, int split) {
+bool line_has_key_and_value(const LineWords &w, Error split) {
     const char *key = w.tokens[0];
-    if (split == code(LineSplitResult::NoFirstWord) || key == nullptr ||
-        strcasecmp(key, "rem") == 0)
+    if (split == Error::NoFirstWord || key == nullptr || strcasecmp(key, "rem") == 0)
         return false;
     return w.tokens[1] != nullptr || key[0] == '[';
 }
@@ -163,7 +162,7 @@ void handle_line(ParseState &ps) {
     std::memcpy(ps.scratch, ps.line, sizeof ps.scratch);
     upper_case(ps.scratch);
     std::memcpy(ps.upper_line, ps.scratch, sizeof ps.upper_line);
-    if (parse_line(ps.scratch, ps.words) == code(LineSplitResult::NoFirstWord))
+    if (parse_line(ps.scratch, ps.words) == Error::NoFirstWord)
         return;
     dispatch_key(ps);
 }
@@ -197,7 +196,7 @@ void init_table(table_t *t) {
 }
 
 // The message head for the failing line, then the result of its level.
-int fail_at_line(ParseState &ps, char *err_str) {
+Error fail_at_line(ParseState &ps, char *err_str) {
     dbg_printf("readed line %4d: %s\n", ps.line_number, ps.upper_line);
     if (err_str != nullptr) {
         if (std::strlen(ps.upper_line) <= static_cast<size_t>(kShownLineLength))
@@ -252,11 +251,11 @@ void period_test(ParseState &ps) {
     }
 }
 
-// Takes the source and obtains the two blocks.  Returns 0 or the result.
-int start_parse(ParseState &ps, table_t **table, const ConfigSource &source) {
+// Takes the source and obtains the two blocks.  Returns Ok or the error.
+Error start_parse(ParseState &ps, table_t **table, const ConfigSource &source) {
     banner('A', "#%u: Open file <%s> _____________\n", kLineOpen, source.origin.c_str());
     if (!source.loaded)
-        return code(ParseResult::CannotRead);
+        return Error::CannotRead;
 
     banner('B', "#%u: Beginn of initializing _____________\n", kLineInit);
     void *block = myAlloc(kWorkBufferSize, "pt");
@@ -268,19 +267,36 @@ int start_parse(ParseState &ps, table_t **table, const ConfigSource &source) {
     size_report();
     if (ps.table == nullptr) {
         dbg_printf("%s#%u: pt==NULL\n", kSourceLabel, kLineNoTable);
-        return code(ParseResult::NoMemory);
+        return Error::NoMemory;
     }
     ps.mpde = static_cast<mpde_t *>(myAlloc(kPeriodBlockSize, "mpde"));
     if (ps.mpde == nullptr) {
         dbg_printf("%s#%u: mpde==NULL\n", kSourceLabel, kLineNoPeriodBlock);
-        return code(ParseResult::NoMemory);
+        return Error::NoMemory;
     }
     std::memset(static_cast<void *>(ps.mpde), 0, kPeriodBlockSize);
     init_table(ps.table);
-    return 0;
+    return Error::Ok;
 }
 
 } // namespace
+
+Error line_failed(int error_level) {
+    switch (error_level) {
+    case CONF_WARNING:
+        return Error::ValueCut;
+    case CONF_WRONG_VALUE:
+        return Error::WrongValue;
+    case CONF_NO_PERIOD:
+        return Error::NoMemory;
+    case CONF_MAPS_FULL:
+        return Error::TooManyEntries;
+    case CONF_NO_HOLIDAYS:
+        return Error::HolidayFile;
+    default: // CONF_SYNTAX; the handlers set no other level
+        return Error::SyntaxError;
+    }
+}
 
 ParseState::~ParseState() {
     release_period_block(*this);
@@ -293,7 +309,8 @@ void release_period_block(ParseState &ps) {
     ps.mpde = nullptr;
 }
 
-int parse_ascii_config(ParseState &ps, table_t **table, const ConfigSource &source, char *err_str) {
+Error parse_ascii_config(ParseState &ps, table_t **table, const ConfigSource &source,
+                         char *err_str) {
     if (table != nullptr)
         *table = nullptr;
     if (err_str != nullptr)
@@ -301,7 +318,8 @@ int parse_ascii_config(ParseState &ps, table_t **table, const ConfigSource &sour
 
     SourceCursor cursor(source);
     table_t *unused = nullptr;
-    if (const int r = start_parse(ps, table != nullptr ? table : &unused, source); r != 0) {
+    if (const Error r = start_parse(ps, table != nullptr ? table : &unused, source);
+        r != Error::Ok) {
         release_period_block(ps);
         return r;
     }
@@ -322,7 +340,7 @@ int parse_ascii_config(ParseState &ps, table_t **table, const ConfigSource &sour
         }
         if (ps.wrong_table_format) {
             release_period_block(ps);
-            return code(ParseResult::WrongTableFormat);
+            return Error::WrongTableFormat;
         }
         if (ps.error_level != CONF_OK)
             return fail_at_line(ps, err_str);
@@ -337,7 +355,7 @@ int parse_ascii_config(ParseState &ps, table_t **table, const ConfigSource &sour
         period_test(ps);
     if (ps.observer != nullptr)
         ps.observer->parse_done(ps);
-    return 0;
+    return Error::Ok;
 }
 
 } // namespace vorn

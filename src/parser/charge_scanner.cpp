@@ -221,14 +221,14 @@ uint32_t interval_code(const Scanned &s, uint32_t w) {
 
 } // namespace
 
-int scan_charge_parameter(char *const *words, uint32_t *charge_word, uint32_t *unit) {
+Error scan_charge_parameter(char *const *words, uint32_t *charge_word, uint32_t *unit) {
     if (unit != nullptr)
         *unit = 0;
     if (charge_word != nullptr)
         *charge_word = 0;
     Scanned s;
     if (words == nullptr || !read_parameters(words, s, unit))
-        return code(ChargeResult::Invalid);
+        return Error::BadCharge;
 
     const uint32_t m1 = cap(s.value[M1], 1270);
     const uint32_t f_m1 = (m1 + 5) / 10;
@@ -237,7 +237,7 @@ int scan_charge_parameter(char *const *words, uint32_t *charge_word, uint32_t *u
 
     uint32_t f_s1 = 0;
     if (!first_step_code(s, f_m1, unit, f_s1))
-        return code(ChargeResult::Invalid);
+        return Error::BadCharge;
     w |= f_s1 << 16;
 
     const uint32_t t = cap(s.value[T1] / 1000, 930);
@@ -253,7 +253,7 @@ int scan_charge_parameter(char *const *words, uint32_t *charge_word, uint32_t *u
     w |= interval_code(s, w) << 9;
     if (charge_word != nullptr)
         *charge_word = w;
-    return 0;
+    return Error::Ok;
 }
 
 } // namespace vorn

@@ -118,11 +118,11 @@ void key_table_format(ParseState &ps) {
 
 void key_period(ParseState &ps) {
     switch (mk_period(ps.tokens(), ps.mpde, ps.map_count, &ps.current_period)) {
-    case code(PeriodResult::Invalid):
+    case Error::BadPeriod:
         dbg_printf("invalid map period entry\n");
         ps.error_level = CONF_SYNTAX;
         break;
-    case code(PeriodResult::NoFreeEntry):
+    case Error::NoFreePeriod:
         dbg_printf("map period alloc error \n");
         ps.error_level = CONF_NO_PERIOD;
         break;
@@ -138,15 +138,15 @@ void key_holiday(ParseState &ps) {
     parse_line(ps.line, written);
     char **tokens = written.tokens[1] != nullptr ? written.tokens : ps.tokens();
     switch (parse_holiday(ps.table, tokens)) {
-    case code(HolidayResult::NotADate):
+    case Error::NotADate:
         dbg_printf("invalid holiday entry\n");
         ps.error_level = CONF_SYNTAX;
         break;
-    case code(HolidayResult::OutOfRange):
+    case Error::DateOutOfRange:
         dbg_printf("invalid holiday value\n");
         ps.error_level = CONF_WRONG_VALUE;
         break;
-    case code(HolidayResult::NoHolidayFile):
+    case Error::HolidayFile:
         ps.error_level = CONF_NO_HOLIDAYS;
         break;
     default:

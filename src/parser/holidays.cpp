@@ -56,14 +56,14 @@ bool readable(const std::string &path) {
     return error == 0;
 }
 
-int load_holiday_file(table_t *table, const std::string &path) {
+Error load_holiday_file(table_t *table, const std::string &path) {
     dbg_printf("parse_holiday#%u:open HolidayPath=<%s>\n", kLineOpen, path.c_str());
     // Only a plain file is read: a FIFO would block and a device need not end.
     if (platform::file_identity(path.c_str()).kind != platform::FileIdentity::Regular)
-        return code(HolidayResult::NoHolidayFile);
+        return Error::HolidayFile;
     std::FILE *file = std::fopen(path.c_str(), "r");
     if (file == nullptr)
-        return code(HolidayResult::NoHolidayFile);
+        return Error::HolidayFile;
     if (table->table_holiday_entries != 0) {
         dbg_printf("delete old %u holiday entries\n",
                    static_cast<unsigned>(table->table_holiday_entries));
@@ -80,23 +80,23 @@ int load_holiday_file(table_t *table, const std::string &path) {
             add_holiday(table, date); // a line that is no date is passed over
     }
     std::fclose(file);
-    return 0;
+    return Error::Ok;
 }
 
 } // namespace
 
-int add_holiday(table_t *table, const char *text) {
+Error add_holiday(table_t *table, const char *text) {
     int slot = 0;
     while (slot < MAX_HOLIDAYS && table->table_holiday[slot].holiday_day != 0)
         ++slot;
     if (slot >= MAX_HOLIDAYS)
-        return code(HolidayResult::NotADate);
+        return Error::NotADate;
     uint16_t day = 0;
     uint16_t month = 0;
-    if (split_numbers(text, ".", &day, &month, nullptr) != 0)
-        return code(HolidayResult::NotADate);
+    if (split_numbers(text, ".", &day, &month, nullptr) != Error::Ok)
+        return Error::NotADate;
     if (day < 1 || day > 31 || month < 1 || month > 12)
-        return code(HolidayResult::OutOfRange);
+        return Error::DateOutOfRange;
 
     holiday_t &h = table->table_holiday[slot];
     h.holiday_day = static_cast<uint8_t>(day);
@@ -113,17 +113,17 @@ int add_holiday(table_t *table, const char *text) {
     }
     dbg_printf("HOLIDAY[%02u] %2u.%02u (%u entries)\n", slot, day, month,
                static_cast<unsigned>(table->table_holiday_entries));
-    return table->table_holiday_entries;
+    return Error::Ok;
 }
 
-int parse_holiday(table_t *table, char **tokens) {
+Error parse_holiday(table_t *table, char **tokens) {
     HolidayFileState &state = holiday_file_state();
     const std::lock_guard<std::mutex> lock(state.mutex);
     const char *value = tokens != nullptr ? tokens[1] : nullptr;
 
     if (!state.path.empty()) {
         dbg_printf("read entries only once from <%s>\n", state.path.c_str());
-        return 0;
+        return Error::Ok;
     }
     if (!state.missing) {
         std::string path = value != nullptr && value[0] != '\0' ? unquoted(value) : "";
@@ -143,8 +143,8 @@ int parse_holiday(table_t *table, char **tokens) {
     }
     // No holiday file in this process: the line's value is a date.
     if (tokens == nullptr)
-        return 0;
-    return value != nullptr ? add_holiday(table, value) : code(HolidayResult::NotADate);
+        return Error::Ok;
+    return value != nullptr ? add_holiday(table, value) : Error::NotADate;
 }
 
 int cmp_holiday(const void *a, const void *b) {

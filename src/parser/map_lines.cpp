@@ -89,14 +89,14 @@ bool apply_service(const char *service, uint8_t *mode, bool minute_model, bool *
 int store_plain_charge(map_t &map, const char *seconds, const char *units) {
     uint16_t sec = 0;
     uint16_t hsec = 0;
-    if (split_numbers(seconds, "^.,", &sec, &hsec, nullptr) != 0)
+    if (split_numbers(seconds, "^.,", &sec, &hsec, nullptr) != Error::Ok)
         dbg_printf("pp[0]=%s sec=%u hsec=%u\n", seconds, sec, hsec);
     map.map_time = static_cast<uint16_t>(sec * 100u + hsec);
     if (units == nullptr)
         return MK_MAP_OK;
     uint16_t start = 0;
     uint16_t add = 0;
-    if (split_numbers(units, "/", &start, &add, nullptr) != 0) {
+    if (split_numbers(units, "/", &start, &add, nullptr) != Error::Ok) {
         dbg_printf("pp[1]=%s !get_value -> ConfErr=2\n", units);
         return MK_MAP_SYNTAX;
     }
@@ -119,7 +119,7 @@ int store_charges(table_t *table, map_t &map, char *const *words) {
     }
     if ((table->table_reserved.table_options & OPT_MINUTE_MODEL) != 0) {
         uint32_t word = 0;
-        if (scan_charge_parameter(words, &word, nullptr) == 0) {
+        if (scan_charge_parameter(words, &word, nullptr) == Error::Ok) {
             set_map_charge_word(map, word);
             dbg_printf("map_time=%04x map_charge_start=%02x map_charge_add=%02x\n",
                        static_cast<unsigned>(map.map_time), map.map_charge_start,

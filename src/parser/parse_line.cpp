@@ -17,7 +17,7 @@ bool is_separator(char c) {
 
 } // namespace
 
-int parse_line(const char *line, LineWords &words) {
+Error parse_line(const char *line, LineWords &words) {
     static_assert(sizeof(words.copy) >= 101, "a line copy holds 100 characters and its end");
     char *copy = words.copy;
     std::memset(words.tokens, 0, sizeof(words.tokens));
@@ -35,7 +35,7 @@ int parse_line(const char *line, LineWords &words) {
     if (length == 0 || copy[0] == ';') {
         std::memcpy(copy, "rem", 4);
         words.tokens[0] = copy;
-        return 0;
+        return Error::Ok;
     }
 
     if (char *comment = std::strchr(copy, ';'))
@@ -53,8 +53,7 @@ int parse_line(const char *line, LineWords &words) {
         if (*p != '\0')
             *p++ = '\0';
     }
-    return words.tokens[0] == nullptr ? code(LineSplitResult::NoFirstWord)
-                                      : code(LineSplitResult::Ok);
+    return words.tokens[0] == nullptr ? Error::NoFirstWord : Error::Ok;
 }
 
 } // namespace vorn

@@ -8,7 +8,7 @@
 // `error_level`, which the driver acts on after the line.
 #pragma once
 
-#include "frame/results.h"
+#include "frame/error.h"
 #include "parser/period_block.h"
 #include "table/table.h"
 
@@ -44,22 +44,18 @@ struct LineWords {
 // Splits `line` into words at blanks, tabs, line feeds and "="; a ";" starts
 // a comment.  An empty line or one that begins with ";" gives the single
 // token "rem".  Returns Ok, or NoFirstWord when the line has no first word.
-enum class LineSplitResult : int {
-    Ok = 0,
-    NoFirstWord = -1,
-};
-int parse_line(const char *line, LineWords &words);
+Error parse_line(const char *line, LineWords &words);
 
 // Error levels that handlers set; the parse ends after a line that leaves a
-// non-zero level, with the result line_failed(level) (parser.h).
+// non-zero level, with the error line_failed(level) (parser.h).
 enum ParseErrorLevel : int32_t {
     CONF_OK = 0,
-    CONF_WARNING = 1,      // a value was cut: Warning
+    CONF_WARNING = 1,      // a value was cut: ValueCut
     CONF_SYNTAX = 2,       // SyntaxError
     CONF_WRONG_VALUE = 3,  // WrongValue
     CONF_NO_PERIOD = 5,    // no free period record: NoMemory
     CONF_MAPS_FULL = 8,    // 5,070 maps: TooManyEntries
-    CONF_NO_HOLIDAYS = -1, // holiday file cannot be opened: CannotRead
+    CONF_NO_HOLIDAYS = -1, // holiday file cannot be opened: HolidayFile
 };
 
 // What the reader passed over of a line longer than it keeps

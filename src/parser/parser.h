@@ -7,7 +7,7 @@
 // map entry builder, the charge parameter scanner and the holiday order.
 #pragma once
 
-#include "frame/results.h"
+#include "frame/error.h"
 #include "parser/config_source.h"
 #include "parser/parse_state.h"
 #include "parser/period_block.h"
@@ -21,40 +21,25 @@ namespace vorn {
 
 // ---- the parse -------------------------------------------------------------------
 
-// Results of reading a configuration file, which the conversion driver
-// turns into mkconf's results (conf/conversion_results.cpp).  A line that
-// sets an error level ends the read with LineFailed minus that level.
-enum class ParseResult : int {
-    Ok = 0,
-    CannotRead = -2, // no path, no TABLE line, the file or holiday file unreadable
-    LineFailed = -3, // the base of the line errors below
-    Warning = -4,    // a value was cut; also the optimizer's "Too many entries!"
-    SyntaxError = -5,
-    WrongValue = -6,
-    NoMemory = -8, // no working buffer, or no free period record
-    WrongTableFormat = -9,
-    TooManyEntries = -11,
-    ListingNotWritten = -12, // a .map or .del listing beside the file
-};
-
-// From a line's error level to the read's result.
-constexpr int line_failed(int error_level) {
-    return code(ParseResult::LineFailed) - error_level;
-}
+// A line that sets an error level ends the read with the level's error;
+// the conversion driver turns it into mkconf's result
+// (conf/conversion_results.cpp).
+Error line_failed(int error_level);
 
 // Parses `source` into a new working buffer (tag "pt"), stored in *table
 // and registered with set_instance_table as soon as it exists; the caller
 // releases it, also after a failure.  `ps` is the caller's fresh state.
 //
-// Returns 0 with ps.mpde holding the period definition block (tag "mpde"),
+// Returns Ok with ps.mpde holding the period definition block (tag "mpde"),
 // which the caller releases with release_period_block.  Any other result
-// has released the block: CannotRead (the source could not be read, or
-// the holiday file cannot be read), the line errors (Warning, SyntaxError,
-// WrongValue, NoMemory, TooManyEntries), NoMemory (no working buffer) or
+// has released the block: CannotRead (the source could not be read),
+// the line errors (ValueCut, SyntaxError, WrongValue, NoMemory,
+// TooManyEntries, HolidayFile), NoMemory (no working buffer) or
 // WrongTableFormat (TABLE value not "TF01.5...").  err_str (at least kErrStrSize bytes) receives
 // "Line n:@text@" for the failing line.
 // ps.observer, when set, watches every line (parser/parse_observer.h).
-int parse_ascii_config(ParseState &ps, table_t **table, const ConfigSource &source, char *err_str);
+Error parse_ascii_config(ParseState &ps, table_t **table, const ConfigSource &source,
+                         char *err_str);
 
 // Releases ps.mpde (tag "mpde") and forgets it.
 void release_period_block(ParseState &ps);
@@ -112,32 +97,22 @@ void add_standard_maps(ParseState &ps);
 
 // Reads named charge parameters (M1=0.12 T1=60 I=30 ...) from `words` (up
 // to the first missing or empty one) and packs them into *charge_word.
-// Returns Ok, or Invalid for no words, no working memory, or U1 without a U value
-// when `unit` is given.  `unit` may be nullptr.
-enum class ChargeResult : int {
-    Ok = 0,
-    Invalid = -1,
-};
-int scan_charge_parameter(char *const *words, uint32_t *charge_word, uint32_t *unit);
+// Returns Ok, or BadCharge for no words, no working memory, or U1 without a U
+// value when `unit` is given.  `unit` may be nullptr.
+Error scan_charge_parameter(char *const *words, uint32_t *charge_word, uint32_t *unit);
 
 // ---- holidays ----------------------------------------------------------------------------
 
 // Adds "dd.mm" to the table's holidays (duplicates are dropped again).
-// Returns the holiday count, NotADate (no free record or not a date) or OutOfRange (day
-// or month out of range).
-enum class HolidayResult : int {
-    Ok = 0,
-    NotADate = -1,
-    OutOfRange = -2,
-    NoHolidayFile = -3,
-};
-int add_holiday(table_t *table, const char *text);
+// Returns Ok, NotADate (no free record or not a date) or DateOutOfRange
+// (day or month out of range).
+Error add_holiday(table_t *table, const char *text);
 
 // A Holiday line (`tokens` given) or the end-of-parse default (nullptr):
 // loads the holiday file once per process, or adds the line's date when no
-// holiday file exists.  Returns 0, add_holiday's negative result, or
-// NoHolidayFile when the holiday file cannot be opened.
-int parse_holiday(table_t *table, char **tokens);
+// holiday file exists.  Returns Ok, add_holiday's error, or HolidayFile
+// when the holiday file cannot be opened.
+Error parse_holiday(table_t *table, char **tokens);
 
 // The holiday file this process has read ("" when none): from then on
 // Holiday lines are not looked at.

@@ -3,7 +3,7 @@
 // lines; the optimizer renumbers, separates and joins the periods with it.
 #pragma once
 
-#include "frame/results.h"
+#include "frame/error.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -45,11 +45,7 @@ static_assert(kPeriodBlockSize == 1088);
 // Handles one period line (tokens from parse_line, token 0 begins with
 // "[").  map_count is the number of maps stored so far; *period receives
 // the entry that the following map lines belong to.
-enum class PeriodResult : int {
-    Ok = 0,
-    Invalid = -1, // invalid time or day
-    NoFreeEntry = -3,
-};
-int mk_period(char **tokens, mpde_t *block, uint32_t map_count, uint32_t *period);
+// Returns Ok, BadPeriod (invalid time or day) or NoFreePeriod.
+Error mk_period(char **tokens, mpde_t *block, uint32_t map_count, uint32_t *period);
 
 } // namespace vorn

@@ -87,19 +87,19 @@ void format_day_bits(uint8_t mask, char out[9]) {
 
 } // namespace
 
-int mk_period(char **tokens, mpde_t *block, uint32_t map_count, uint32_t *period) {
+Error mk_period(char **tokens, mpde_t *block, uint32_t map_count, uint32_t *period) {
     if (tokens == nullptr || tokens[0] == nullptr || tokens[0][0] == '\0' || block == nullptr ||
         period == nullptr)
-        return code(PeriodResult::Invalid);
+        return Error::BadPeriod;
     uint16_t hour = 0;
     uint16_t minute = 0;
-    if (split_numbers(tokens[0] + 1, ":.", &hour, &minute, nullptr) != 0) {
+    if (split_numbers(tokens[0] + 1, ":.", &hour, &minute, nullptr) != Error::Ok) {
         dbg_printf("mk_period: invalid time value <%s>\n", tokens[0]);
-        return code(PeriodResult::Invalid);
+        return Error::BadPeriod;
     }
     uint8_t days = 0;
     if (!day_mask(tokens, &days))
-        return code(PeriodResult::Invalid);
+        return Error::BadPeriod;
 
     if (block[0].mpde_days == 0)
         block[0].mpde_days = 0xFF;
@@ -112,7 +112,7 @@ int mk_period(char **tokens, mpde_t *block, uint32_t map_count, uint32_t *period
         ++n;
     if (n >= kPeriodBlockEntries) {
         dbg_printf("mk_period: no empty structure element (n=%d, h=%d)\n", n, kPeriodBlockEntries);
-        return code(PeriodResult::NoFreeEntry);
+        return Error::NoFreePeriod;
     }
 
     mpde_t &entry = block[n];
@@ -132,7 +132,7 @@ int mk_period(char **tokens, mpde_t *block, uint32_t map_count, uint32_t *period
     dbg_printf("PERIOD[%02u] (%02u%02u-%s) m=%02u-%02u\n", static_cast<unsigned>(n),
                static_cast<unsigned>(entry.mpde_hour), static_cast<unsigned>(entry.mpde_minute),
                bits, entry.mpde_first_map, entry.mpde_last_map);
-    return 0;
+    return Error::Ok;
 }
 
 } // namespace vorn

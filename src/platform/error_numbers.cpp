@@ -18,6 +18,14 @@ int last_error() {
     return errno;
 }
 
+bool is_write_refusal(int error) {
+    bool refusal = error == ENOSPC || error == EFBIG || error == EROFS;
+#ifdef EDQUOT
+    refusal = refusal || error == EDQUOT;
+#endif
+    return refusal;
+}
+
 void set_last_error(int error) {
     errno = error;
 }

@@ -119,6 +119,9 @@ std::string system_error_text(int error);
 // Last error number of the C runtime, and setting it (0 clears it, so that
 // a later report shows only errors of the current job).
 int last_error();
+// True for the errors that only a write meets: a full or read-only disk, a
+// file size or disk quota limit.
+bool is_write_refusal(int error);
 void set_last_error(int error);
 
 // The path with symbolic links resolved, so that a file replaced through a

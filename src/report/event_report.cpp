@@ -72,16 +72,17 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // The converter's report of `binfile` as lines.
-int converted_lines(const char *binfile, std::vector<std::string> &lines, std::string &why) {
+Error converted_lines(const char *binfile, std::vector<std::string> &lines, std::string &why) {
     File binary(std::fopen(binfile, "rb"));
     File text(std::tmpfile());
     if (!binary || !text) {
         why = binary ? "no room for the decoded events" : "cannot read the event log";
-        return code(PageResult::CannotRead);
+        return Error::CannotRead;
     }
-    const int result = convert_alarm(binary.get(), text.get(), nullptr, nullptr);
-    if (result != 0) {
-        why = result == -4 ? "not an event log of version 1 or 2" : "cannot decode the event log";
+    const Error result = convert_alarm(binary.get(), text.get(), nullptr, nullptr);
+    if (result != Error::Ok) {
+        why = result == Error::UnknownEventVersion ? "not an event log of version 1 or 2"
+                                                   : "cannot decode the event log";
         return result;
     }
     std::rewind(text.get());
@@ -94,9 +95,9 @@ int converted_lines(const char *binfile, std::vector<std::string> &lines, std::s
     }
     if (std::ferror(text.get())) {
         why = "cannot read the decoded events back";
-        return code(PageResult::DecodedUnreadable);
+        return Error::DecodedUnreadable;
     }
-    return 0;
+    return Error::Ok;
 }
 
 std::string events_by_day(const std::vector<Event> &events) {
@@ -129,10 +130,11 @@ std::string events_by_day(const std::vector<Event> &events) {
 
 } // namespace
 
-int event_log_page(const char *binfile, const PageInfo &info, std::string &page, std::string &why) {
+Error event_log_page(const char *binfile, const PageInfo &info, std::string &page,
+                     std::string &why) {
     std::vector<std::string> lines;
-    const int result = converted_lines(binfile, lines, why);
-    if (result != 0)
+    const Error result = converted_lines(binfile, lines, why);
+    if (result != Error::Ok)
         return result;
     std::vector<Event> events;
     std::vector<std::string> notes;
@@ -158,7 +160,7 @@ int event_log_page(const char *binfile, const PageInfo &info, std::string &page,
     for (const Event &e : events)
         list.rows.push_back({e.date, e.time, e.pid, e.code, e.text});
     page += section_open("list", "Event list") + html_table(list) + section_close() + page_close();
-    return 0;
+    return Error::Ok;
 }
 
 } // namespace vorn::report

@@ -14,7 +14,7 @@
 #pragma once
 
 #include "conf/check.h"
-#include "frame/results.h"
+#include "frame/error.h"
 #include "logs/input_kinds.h"
 #include "table/table.h"
 
@@ -42,9 +42,9 @@ struct PageInfo {
 std::string table_page(const table_t &table, const PageInfo &info);
 
 // Compiles the ASCII configuration `cfgfile` in memory (no file is
-// written) and makes its table page.  Returns 0, or the negative mkconf
-// result with the compiler's message in `why`.
-int config_page(const char *cfgfile, const PageInfo &info, std::string &page, std::string &why);
+// written) and makes its table page.  Returns Ok, or the compiler's error
+// with mkconf's message for it in `why`.
+Error config_page(const char *cfgfile, const PageInfo &info, std::string &page, std::string &why);
 
 // The page of a binary call log (75-byte records; a short tail and the
 // records after an end mark are counted as not read).
@@ -55,8 +55,10 @@ std::string call_log_page(const uint8_t *data, size_t size, const PageInfo &info
 std::string call_list_page(std::string_view text, const PageInfo &info);
 
 // The page of a binary event log, decoded by the event log converter.
-// Returns 0, or the converter's negative result with the reason in `why`.
-int event_log_page(const char *binfile, const PageInfo &info, std::string &page, std::string &why);
+// Returns Ok, or the converter's error (CannotRead, DecodedUnreadable when
+// the decoded events cannot be read back) with the reason in `why`.
+Error event_log_page(const char *binfile, const PageInfo &info, std::string &page,
+                     std::string &why);
 
 // What an input file holds, judged from its bytes: a table by its format
 // text, a configuration by its TABLE line, the logs by the checks of the
@@ -66,18 +68,10 @@ using logs::InputKind;
 InputKind likely_kind(std::string_view head, uint64_t size);
 InputKind input_kind(std::string_view bytes);
 
-// The page's own failures; the pages of a configuration and of an event log
-// also pass on the result of the conversion beneath them.
-enum class PageResult : int {
-    Ok = 0,
-    CannotRead = -1,
-    UnknownInput = -2,      // no table, configuration, call log or event log
-    DecodedUnreadable = -3, // the converted events could not be read back
-};
-
-// The page of any of the inputs above, read from `path`.  Returns 0 or a
-// negative result with the reason in `why`.
-int page_for_file(const char *path, const PageInfo &info, std::string &page, std::string &why);
+// The page of any of the inputs above, read from `path`.  Returns Ok, or
+// the error (CannotRead, UnknownInput, or that of the page's conversion)
+// with the reason in `why`.
+Error page_for_file(const char *path, const PageInfo &info, std::string &page, std::string &why);
 
 // Writes the page; false when the stream did not take all of it.
 bool write_page(std::ostream &out, const std::string &page);

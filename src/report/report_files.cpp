@@ -40,7 +40,7 @@ InputKind input_kind(std::string_view bytes) {
     return likely_kind(bytes, bytes.size());
 }
 
-int page_for_file(const char *path, const PageInfo &info, std::string &page, std::string &why) {
+Error page_for_file(const char *path, const PageInfo &info, std::string &page, std::string &why) {
     // A call log of a busy box runs to many megabytes: it is read into one
     // block on huge pages where it can be, else into a string.
     logs::InputImage image;
@@ -53,7 +53,7 @@ int page_for_file(const char *path, const PageInfo &info, std::string &page, std
     if (!image && !platform::read_whole_file(path, read)) {
         why = std::string("cannot read \"") + path +
               "\": " + platform::system_error_text(platform::last_error());
-        return code(PageResult::CannotRead);
+        return Error::CannotRead;
     }
     const std::string_view bytes =
         image ? std::string_view(reinterpret_cast<const char *>(image.data()), image.size())
@@ -67,7 +67,7 @@ int page_for_file(const char *path, const PageInfo &info, std::string &page, std
         std::memcpy(static_cast<void *>(table.get()), bytes.data(),
                     std::min(bytes.size(), sizeof(table_t)));
         page = table_page(*table, info);
-        return 0;
+        return Error::Ok;
     }
     case InputKind::Config:
         return config_page(path, info, page, why);
@@ -75,17 +75,17 @@ int page_for_file(const char *path, const PageInfo &info, std::string &page, std
         return event_log_page(path, info, page, why);
     case InputKind::CallLog:
         page = call_log_page(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), info);
-        return 0;
+        return Error::Ok;
     case InputKind::CallList:
     case InputKind::Text: // its lines of no known form are counted
         page = call_list_page(bytes, info);
-        return 0;
+        return Error::Ok;
     case InputKind::Trace:
     case InputKind::Unknown:
         break;
     }
     why = std::string("\"") + path + "\" is no table, configuration, call log or event log";
-    return code(PageResult::UnknownInput);
+    return Error::UnknownInput;
 }
 
 bool write_page(std::ostream &out, const std::string &page) {

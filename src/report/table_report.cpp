@@ -244,14 +244,14 @@ std::string table_page(const table_t &table, const PageInfo &info) {
     return page + page_close();
 }
 
-int config_page(const char *cfgfile, const PageInfo &info, std::string &page, std::string &why) {
+Error config_page(const char *cfgfile, const PageInfo &info, std::string &page, std::string &why) {
     uint64_t size = 0;
     std::vector<char> err_str(kErrStrSize, '\0');
     table_t *table = nullptr;
-    int r = -2;
+    Error r = Error::CannotRead;
     if (platform::file_size(cfgfile, &size) && size >= kMinAsciiFileSize)
         r = read_ascii_table(&table, cfgfile, err_str.data());
-    if (r == 0 && table != nullptr) {
+    if (r == Error::Ok && table != nullptr) {
         try {
             page = table_page(*table, info);
         } catch (...) {
@@ -262,11 +262,11 @@ int config_page(const char *cfgfile, const PageInfo &info, std::string &page, st
     }
     myFree(table, "pTable");
     set_instance_table(nullptr);
-    if (r == 0)
-        return 0;
-    const int result = mkconf_ascii_read_failed(r, err_str.data(), cfgfile);
+    if (r == Error::Ok)
+        return r;
+    mkconf_ascii_read_failed(r, err_str.data(), cfgfile);
     why = err_str.data();
-    return result;
+    return r;
 }
 
 } // namespace vorn::report

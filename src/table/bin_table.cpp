@@ -2,7 +2,7 @@
 // used maps and end slot, and the reader into a fresh working buffer.
 #include "table/bin_table.h"
 
-#include "frame/file_messages.h"
+#include "frame/error.h"
 
 #include "frame/frame.h"
 #include "platform/output_file.h"
@@ -103,7 +103,7 @@ namespace {
 // A table file that could not be created or written: the message and the
 // system's reason on the error trace.
 void report_write_failure(const char *path, int error) {
-    dbg_error(file_message(FileMessage::CannotWrite, path).c_str());
+    dbg_error(file_error_message(Error::CannotWrite, path).c_str());
     dbg_error(platform::system_error_text(error).c_str());
 }
 
@@ -124,17 +124,17 @@ bool create_table_file(const char *path, platform::OutputFile &file) {
 
 // Stores a fresh checksum; TooManyEntries (and the old checksum kept) when more maps
 // are in use than the record holds.
-int store_checksum(table_t *table) {
+Error store_checksum(table_t *table) {
     const int used = table->table_used_map_entries;
     if (used > MAX_MAP_TABLE_ENTRIES) {
         dbg_printf("write_bin_table15: too many entries (+%u)\n",
                    static_cast<unsigned>(used - MAX_MAP_TABLE_ENTRIES));
-        return code(TableFileResult::TooManyEntries);
+        return Error::TooManyEntries;
     }
     table->table_crc16 = table_crc(table);
     dbg_printf("write_bin_table15: crc16=%04x pTable=%p\n", table->table_crc16,
                static_cast<void *>(table));
-    return code(TableFileResult::Ok);
+    return Error::Ok;
 }
 
 // Writes the head, the used maps and the end slot; false when a write came
@@ -175,7 +175,7 @@ void report_short_maps(size_t wanted, size_t got) {
 
 } // namespace
 
-int write_bin_table15(table_t *table, const char *path) {
+Error write_bin_table15(table_t *table, const char *path) {
     static const char kBanner[] =
         "HHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHHH\n";
     dbg_printf("%s", kBanner);
@@ -183,12 +183,12 @@ int write_bin_table15(table_t *table, const char *path) {
     dbg_printf("%s", kBanner);
     dbg_printf("write_bin_table15(%p, \"%s\")\n", static_cast<void *>(table), path);
     if (table == nullptr)
-        return code(TableFileResult::Failed);
+        return Error::CannotWrite;
     platform::OutputFile file;
     if (!create_table_file(path, file))
-        return code(TableFileResult::Failed);
+        return Error::CannotWrite;
 
-    const int result = store_checksum(table);
+    const Error result = store_checksum(table);
     // A table that did not reach the disk whole must not be taken for one:
     // the host would send a truncated image to the box, so the old table
     // stays.  A table of too many maps is still written whole.
@@ -198,16 +198,16 @@ int write_bin_table15(table_t *table, const char *path) {
         const int error = write_error != 0 ? write_error : platform::last_error();
         file.discard();
         report_write_failure(path, error);
-        return result != 0 ? result : code(TableFileResult::Failed);
+        return result != Error::Ok ? result : Error::CannotWrite;
     }
     return result;
 }
 
-int read_bin_table15(table_t **table, std::FILE *stream) {
+Error read_bin_table15(table_t **table, std::FILE *stream) {
     auto *bytes = static_cast<uint8_t *>(myAlloc(kWorkBufferSize, "pTable"));
     if (bytes == nullptr) {
-        dbg_error("Not Enough Memory For This Operation!\n");
-        return code(TableFileResult::Failed);
+        dbg_error(no_memory_message_text().c_str());
+        return Error::NoMemory;
     }
     table_t *t = reinterpret_cast<table_t *>(bytes);
     *table = t;
@@ -216,7 +216,7 @@ int read_bin_table15(table_t **table, std::FILE *stream) {
     dbg_printf("read_bin_table15#%04u: size1 = %lu ; table without map\xB4s\n", kLineReadHead,
                static_cast<unsigned long>(kTableHeadSize));
     if (stream == nullptr || std::fread(bytes, 1, kTableHeadSize, stream) != kTableHeadSize)
-        return code(TableFileResult::Failed);
+        return Error::CannotRead;
 
     const int used = t->table_used_map_entries;
     const long map_part = static_cast<long>(used + 1) * static_cast<long>(kMapSize);
@@ -228,14 +228,14 @@ int read_bin_table15(table_t **table, std::FILE *stream) {
     if (map_part < 0 || map_part > kMapPartLimit || map_part > kMapArraySize) {
         dbg_printf("size to big\n");
         dbg_error("size to big");
-        return code(TableFileResult::TooManyEntries);
+        return Error::TooManyEntries;
     }
 
     const size_t wanted = static_cast<size_t>(map_part);
     const size_t got = wanted > 0 ? std::fread(bytes + kTableHeadSize, 1, wanted, stream) : 0;
     if (got < wanted) {
         report_short_maps(wanted, got);
-        return code(TableFileResult::Failed);
+        return Error::CannotRead;
     }
 
     char format[sizeof t->table_format + 1];
@@ -247,7 +247,7 @@ int read_bin_table15(table_t **table, std::FILE *stream) {
     std::memset(bytes + kTableHeadSize + wanted, UNUSED_BYTE, kTableSize - kTableHeadSize - wanted);
 
     table_crc(t);
-    return code(TableFileResult::Ok);
+    return Error::Ok;
 }
 
 } // namespace vorn

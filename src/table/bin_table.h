@@ -2,6 +2,7 @@
 // end slot, protected by a CRC-16 over the full 65,380-byte record image.
 #pragma once
 
+#include "frame/error.h"
 #include "table/table.h"
 
 #include <cstddef>
@@ -9,16 +10,6 @@
 #include <cstdio>
 
 namespace vorn {
-
-// Results of the table file's readers and writers, which the conversion
-// driver turns into mkconf's results (conf/conversion_results.cpp).
-enum class TableFileResult : int {
-    Ok = 0,
-    // Cannot open, create or fully read or write the file, no memory, or a
-    // format other than "TF01.5".
-    Failed = -1,
-    TooManyEntries = -11, // more maps than the record holds
-};
 
 // Continues a CRC-16/ARC (reflected polynomial A001h, no final inversion)
 // over `length` bytes.  Start with crc = 0.
@@ -33,20 +24,20 @@ uint16_t table_crc(const table_t *table);
 
 // Writes the head and table_used_map_entries + 1 map slots to `path`
 // (created or truncated) and stores a fresh checksum in the record first.
-// Returns Ok, Failed when the file cannot be created or not every byte reached
-// it (a write or the close failed), TooManyEntries when more than 1570
+// Returns Ok, CannotWrite when the file cannot be created or not every byte
+// reached it (a write or the close failed), TooManyEntries when more than 1570
 // maps are in use (the file is then still written in full, with the old
 // checksum, the slots past the record taken from the work area: pass a
 // working buffer in that case).
-int write_bin_table15(table_t *table, const char *path);
+Error write_bin_table15(table_t *table, const char *path);
 
 // Reads a binary table from `stream` (open for binary reading, at its start)
 // into a new zero-filled working buffer of kWorkBufferSize bytes (tag
 // "pTable").  The buffer is stored in *table and registered with
 // set_instance_table as soon as it exists; the caller releases it with
-// myFree, also after a failure.  Returns Ok, Failed (no memory, or the file
+// myFree, also after a failure.  Returns Ok, NoMemory, CannotRead (the file
 // ends inside the head or the map part) or TooManyEntries (map part bigger than the map
 // array).  The stored checksum is not compared.
-int read_bin_table15(table_t **table, std::FILE *stream);
+Error read_bin_table15(table_t **table, std::FILE *stream);
 
 } // namespace vorn

@@ -1,7 +1,7 @@
 // The number splitter with the "^" hundredths rule (see split_numbers.h).
 #include "table/split_numbers.h"
 
-#include "frame/results.h"
+#include "frame/error.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -41,33 +41,34 @@ uint16_t hundredths_value(const std::string &piece) {
 
 } // namespace
 
-int split_numbers(const char *text, const char *delimiters, uint16_t *a, uint16_t *b, uint16_t *c) {
+Error split_numbers(const char *text, const char *delimiters, uint16_t *a, uint16_t *b,
+                    uint16_t *c) {
     if (a != nullptr)
         *a = 0;
     if (text == nullptr || delimiters == nullptr)
-        return code(SplitResult::MissingPiece);
+        return Error::MissingNumber;
     const std::string copy(text);
     size_t pos = 0;
     std::string piece;
 
     if (!next_piece(copy, delimiters, pos, piece))
-        return code(SplitResult::MissingPiece);
+        return Error::MissingNumber;
     if (a != nullptr)
         *a = decimal_value(piece);
 
     if (b != nullptr) {
         *b = 0;
         if (!next_piece(copy, delimiters, pos, piece))
-            return code(SplitResult::MissingPiece);
+            return Error::MissingNumber;
         *b = delimiters[0] == '^' ? hundredths_value(piece) : decimal_value(piece);
     }
     if (c != nullptr) {
         *c = 0;
         if (!next_piece(copy, delimiters, pos, piece))
-            return code(SplitResult::MissingPiece);
+            return Error::MissingNumber;
         *c = decimal_value(piece);
     }
-    return code(SplitResult::Ok);
+    return Error::Ok;
 }
 
 } // namespace vorn

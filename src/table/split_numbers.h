@@ -2,6 +2,8 @@
 // configuration parser (time periods, holidays, charge words).
 #pragma once
 
+#include "frame/error.h"
+
 #include <cstdint>
 
 namespace vorn {
@@ -16,12 +18,9 @@ namespace vorn {
 // pieces the value of their first two characters.
 //
 // Each wanted output is set to 0 before its piece is looked for.  Returns Ok
-// when every wanted number had its piece, MissingPiece otherwise (also when
+// when every wanted number had its piece, MissingNumber otherwise (also when
 // there is no first piece, or text or delimiters is nullptr).
-enum class SplitResult : int {
-    Ok = 0,
-    MissingPiece = -1,
-};
-int split_numbers(const char *text, const char *delimiters, uint16_t *a, uint16_t *b, uint16_t *c);
+Error split_numbers(const char *text, const char *delimiters, uint16_t *a, uint16_t *b,
+                    uint16_t *c);
 
 } // namespace vorn

@@ -7,7 +7,7 @@
 // field, every count is held to its array, unknown codes print as "???".
 #include "writer/ascii_writer.h"
 
-#include "frame/file_messages.h"
+#include "frame/error.h"
 #include "frame/frame.h"
 #include "optimize/optimize.h"
 #include "platform/output_file.h"
@@ -29,7 +29,6 @@ namespace vorn {
 namespace {
 
 constexpr int kMaxRemoteMapIns = 20;
-constexpr const char *kWrongTableFormat = "Wrong Table Format (TABLE=TFxx.x)";
 // Bytes 48 to 87 of the host's device record: the device name.
 constexpr size_t kDevInfoNameAt = 48;
 constexpr size_t kDevInfoNameSize = 40;
@@ -615,7 +614,7 @@ bool create_file(const char *cfgfile, platform::OutputFile &file) {
     if (file.create(cfgfile, "w"))
         return true;
     const int error = platform::last_error();
-    dbg_error(file_message(FileMessage::CannotWrite, cfgfile).c_str());
+    dbg_error(file_error_message(Error::CannotWrite, cfgfile).c_str());
     dbg_error(platform::system_error_text(error).c_str());
     return false;
 }
@@ -636,22 +635,22 @@ void report_map_count(int count, int used, char *err_str) {
 
 } // namespace
 
-int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str) {
+Error write_ascii_table15(table_t *table, const char *cfgfile, char *err_str) {
     return write_ascii_table15(table, cfgfile, err_str, WriterOptions{});
 }
 
-int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str,
-                        const WriterOptions &options) {
+Error write_ascii_table15(table_t *table, const char *cfgfile, char *err_str,
+                          const WriterOptions &options) {
     dbg_printf("write_ascii_table15(\"%s\")\n", cfgfile != nullptr ? cfgfile : "NULL");
     const char *tool_name = nullptr;
     get_tool_name(&tool_name);
 
     const uint8_t *devinfo = nullptr;
     void *device = nullptr;
-    if (get_dev_info(&devinfo) != 0 || get_device(&device) != 0)
-        return code(WriterResult::NoThreadState);
+    if (get_dev_info(&devinfo) != Error::Ok || get_device(&device) != Error::Ok)
+        return Error::NoThreadState;
     if (table == nullptr || cfgfile == nullptr)
-        return code(WriterResult::CannotWrite);
+        return Error::CannotWrite;
 
     Writer w{};
     w.t = table;
@@ -661,15 +660,14 @@ int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str,
     w.lossless = options.lossless;
     platform::OutputFile file;
     if (!create_file(cfgfile, file))
-        return code(WriterResult::CannotWrite);
+        return Error::CannotWrite;
     w.f = file.get();
 
     out_printf(w.f, "TABLE=%s (Don't touch!)\n\n", field(table->table_format).text);
     if (!table_format_ok(table)) {
-        dbg_printf("\n%s\n", kWrongTableFormat);
-        return file.commit()
-                   ? code(WriterResult::WrongTableFormat)
-                   : code(WriterResult::CannotWrite); // the file holds the TABLE line only
+        dbg_printf("\n%s\n", error_text(Error::WrongTableFormat));
+        return file.commit() ? Error::WrongTableFormat
+                             : Error::CannotWrite; // the file holds the TABLE line only
     }
     out_printf(w.f, "COMMENT=%s\n", field(table->table_comment).text);
     write_name(w);
@@ -677,14 +675,13 @@ int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str,
     const int count = write_statistics(w);
     if (w.used != count) {
         report_map_count(count, w.used, err_str);
-        return file.commit()
-                   ? code(WriterResult::Failed)
-                   : code(WriterResult::CannotWrite); // the lines up to the statistics stay
+        return file.commit() ? Error::TableMismatch
+                             : Error::CannotWrite; // the lines up to the statistics stay
     }
 
     sort_maps(w);
     write_body(w);
-    return file.commit() ? code(WriterResult::Ok) : code(WriterResult::CannotWrite);
+    return file.commit() ? Error::Ok : Error::CannotWrite;
 }
 
 } // namespace vorn

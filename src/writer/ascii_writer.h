@@ -2,6 +2,7 @@
 // configuration file of table format "TF01.5" that the parser reads again.
 #pragma once
 
+#include "frame/error.h"
 #include "table/table.h"
 
 namespace vorn {
@@ -9,21 +10,12 @@ namespace vorn {
 // Size of the message buffer that the writer may fill (the driver's err_str).
 inline constexpr size_t kWriterMessageSize = 500;
 
-// Results of the ASCII writer, which the conversion driver turns into
-// mkconf's results (conf/conversion_results.cpp).
-enum class WriterResult : int {
-    Ok = 0,
-    // The statistics counted other maps than the table holds; for
-    // write_ascii_table also a table of another version.
-    Failed = -1,
-    CannotWrite = -2,
-    WrongTableFormat = -3, // the file holds the TABLE line only
-    NoThreadState = -255,  // the thread's device record could not be had
-};
-
-// Writes the table as an ASCII configuration.  Results: a WriterResult.
+// Writes the table as an ASCII configuration.  Returns Ok; TableMismatch
+// when the statistics counted other maps than the table holds; CannotWrite;
+// WrongTableFormat when the file holds the TABLE line only; NoThreadState
+// when the thread's device record could not be had.
 // err_str (kWriterMessageSize bytes) may receive a message.
-int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str);
+Error write_ascii_table15(table_t *table, const char *cfgfile, char *err_str);
 
 // How the writer writes.  The usual text is the reference form that the
 // mkconf export writes.  The lossless text writes, for each setting whose
@@ -36,7 +28,7 @@ struct WriterOptions {
     bool lossless = false;
 };
 
-int write_ascii_table15(table_t *table, const char *cfgfile, char *err_str,
-                        const WriterOptions &options);
+Error write_ascii_table15(table_t *table, const char *cfgfile, char *err_str,
+                          const WriterOptions &options);
 
 } // namespace vorn

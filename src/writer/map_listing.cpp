@@ -32,7 +32,7 @@ void banner(char letter, const char *format, unsigned line) {
 
 void write_head(const table_t *table, std::FILE *mfp) {
     const char *tool = nullptr;
-    if (get_tool_name(&tool) != 0 || tool[0] == '\0')
+    if (get_tool_name(&tool) != Error::Ok || tool[0] == '\0')
         tool = "Vorn-Tools";
     char version[23];
     get_vorn_b32_dll_version(version, sizeof version);

@@ -3,6 +3,7 @@
 #include "support/config_cases.h"
 
 #include "conf/mkconf_driver.h"
+#include "frame/export_results.h"
 #include "frame/frame.h"
 #include "parser/parser.h"
 #include "support/log_golden.h"
@@ -227,8 +228,10 @@ std::string run_parse(const Case &c, const TempDir &dir, bool again = false) {
     char err_str[kErrStrSize] = {};
     table_t *table = nullptr;
     ParseState ps;
-    const int result =
-        parse_ascii_config(ps, &table, ConfigSource::load(dir.file("box.cfg").c_str()), err_str);
+    // The reader's number, as mkconf's trace shows it.
+    const int result = export_result(
+        ResultFamily::ConfigReader,
+        parse_ascii_config(ps, &table, ConfigSource::load(dir.file("box.cfg").c_str()), err_str));
     std::string out = "result " + std::to_string(result) + "\nerr_str " +
                       quoted(reinterpret_cast<const uint8_t *>(err_str), std::strlen(err_str)) +
                       "\n";

@@ -38,7 +38,8 @@ int report_calls_failure(const vorn::api::CallListFiles &job, const vorn::api::O
     if (message.empty())
         message = std::string("sorting the copy of \"") + job.binfile + "\" failed";
     for (const vorn::api::FailedFile &list : done.failed)
-        message += " (" + list.path + ")";
+        if (list.path != job.binfile) // the message names the log itself
+            message += " (" + list.path + ")";
     return vorn::tool::library_failed(message, done.result);
 }
 
@@ -98,9 +99,9 @@ int run_calls(const vorn::tool::Args &args) {
     // them were written: a failed run leaves every earlier one as it was.
     vorn::api::Publication outputs;
     const vorn::api::Outcome done = vorn::api::call_lists(job, &stats);
-    if (vorn::tool::copy_failed(done.result, done.error, job.binfile))
+    if (vorn::tool::say_copy_failure(done, job.binfile))
         return 1;
-    if (done.result != 0) {
+    if (!done.ok) {
         report_calls_failure(job, done);
         vorn::tool::add_system_reason(done.error);
         return 1;

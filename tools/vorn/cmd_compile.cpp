@@ -91,7 +91,7 @@ int run_compile(const vorn::tool::Args &args) {
                                       (found.errors == 1 ? " error" : " errors") +
                                       "; no table written");
     const vorn::api::Outcome done = vorn::api::write_checked_table(check, job.table);
-    if (done.result != VORN_CONF_OK) {
+    if (!done.ok) {
         vorn::tool::report_compile_failure(job.config, done);
         vorn::tool::add_system_reason(done.error);
         return 1;

@@ -39,7 +39,7 @@ int run_merge(const vorn::tool::Args &args) {
     const vorn::api::Outcome done =
         vorn::api::merge_call_lists(first, second, replace ? nullptr : destination, &stats);
     const char *target = replace ? first : destination;
-    if (done.result != 0) {
+    if (!done.ok) {
         vorn::tool::job_failed(std::string("merging into ") + target + ": " +
                                (done.failed.empty() ? done.message : done.failed[0].why) +
                                " (result " + std::to_string(done.result) + ")");

@@ -54,12 +54,11 @@ int run_trace(const vorn::tool::Args &args) {
     vorn::api::Publication outputs;
     const vorn::api::Outcome done =
         vorn::api::protocol_trace(job.trace, job.text, job.label, job.pcapng, &stats);
-    const int result = done.result;
-    if (job.label != nullptr && result >= 0 && vorn::api::console_progress_shown())
+    if (job.label != nullptr && done.ok && vorn::api::console_progress_shown())
         std::fputc('\n', stderr); // ends the countdown of a conversion that ran
-    if (vorn::tool::copy_failed(result, done.error, job.trace))
+    if (vorn::tool::say_copy_failure(done, job.trace))
         return 1;
-    if (result < 0) {
+    if (!done.ok) {
         report_trace_failure(done);
         vorn::tool::add_system_reason(done.error);
         return 1;

@@ -2,10 +2,8 @@
 #include "messages.h"
 
 #include "command.h"
-#include "temp_files.h"
 #include "vorn_tool/api.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -89,16 +87,13 @@ int publish_failed(const api::Publication &outputs) {
                       "\" in place: " + api::system_error_text(api::last_error()));
 }
 
-bool copy_failed(int result, int error, const char *input) {
-    bool full = error == ENOSPC || error == EFBIG || error == EROFS;
-#ifdef EDQUOT
-    full = full || error == EDQUOT;
-#endif
-    if ((result != -1 && result != -3) || !full)
-        return false;
-    job_failed("cannot copy \"" + std::string(input) + "\" into the temporary folder \"" +
-               temporary_folder() + "\": " + api::system_error_text(error));
-    return true;
+bool say_copy_failure(const api::Outcome &done, const char *input) {
+    for (const api::FailedFile &file : done.failed)
+        if (file.temporary_copy) {
+            job_failed("cannot copy \"" + std::string(input) + "\": " + file.why);
+            return true;
+        }
+    return false;
 }
 
 } // namespace vorn::tool

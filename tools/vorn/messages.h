@@ -36,11 +36,10 @@ std::string shown_names(std::string text);
 // One more line under a library's message: the system's reason for the
 // failure, when the message names a file other than the one that failed.
 void add_system_reason(int error);
-// True when the library's "cannot read" result `result` (-1, -3) came from
-// writing its copy of `input` into the temporary folder (`error` a full,
-// read-only or limited disk): the message then names that folder, with the
-// reason.
-bool copy_failed(int result, int error, const char *input);
+// The job's copy of `input` could not be made in the temporary folder:
+// names the input with the library's words for the folder and the reason;
+// returns 1.  False (nothing said) when no failed file is such a copy.
+bool say_copy_failure(const api::Outcome &done, const char *input);
 // A job's outputs that could not all be put in place: names the one whose
 // rename failed and the system's reason; returns 1.
 int publish_failed(const api::Publication &outputs);

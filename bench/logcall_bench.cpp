@@ -194,7 +194,8 @@ void BM_ReportBesideMklogcall(benchmark::State &state) {
         const double convert = seconds_since(start);
         start = Clock::now();
         std::string page, why;
-        if (vorn::report::page_for_file(log.c_str(), {"calls.bin", {}, {}}, page, why) != 0)
+        if (vorn::report::page_for_file(log.c_str(), {"calls.bin", {}, {}}, page, why) !=
+            vorn::Error::Ok)
             state.SkipWithError(why.c_str());
         const double report = seconds_since(start);
         benchmark::DoNotOptimize(page.data());
@@ -253,7 +254,7 @@ void BM_SortLogcall(benchmark::State &state) {
         fs::copy_file(log, work.file("sort.bin"), fs::copy_options::overwrite_existing);
         std::FILE *f = std::fopen(work.file("sort.bin").c_str(), "r+b");
         state.ResumeTiming();
-        if (f == nullptr || vorn::sort_logcall(f) != 0)
+        if (f == nullptr || vorn::sort_logcall(f) != vorn::Error::Ok)
             state.SkipWithError("sort failed");
         if (f)
             std::fclose(f);

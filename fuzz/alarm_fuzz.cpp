@@ -11,10 +11,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::FILE *text = std::tmpfile();
     if (binary && text) {
         const uint32_t blocks = vorn::live_blocks();
-        const int with_report = vorn::convert_alarm(binary, text, "fuzz", "headline");
+        const vorn::Error with_report = vorn::convert_alarm(binary, text, "fuzz", "headline");
         std::rewind(binary);
-        const int checked = vorn::convert_alarm(binary, nullptr, nullptr, nullptr);
-        fuzz::require(with_report == checked && with_report <= 0 && with_report >= -4 &&
+        const vorn::Error checked = vorn::convert_alarm(binary, nullptr, nullptr, nullptr);
+        fuzz::require(with_report == checked &&
+                      (with_report == vorn::Error::Ok || with_report == vorn::Error::CannotRead ||
+                       with_report == vorn::Error::NoMemory ||
+                       with_report == vorn::Error::ShortRead ||
+                       with_report == vorn::Error::UnknownEventVersion) &&
                       vorn::live_blocks() == blocks);
     }
     for (std::FILE *f : {binary, text})

@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::FILE *binary = fuzz::stream_of(data, size);
     std::FILE *lists[3] = {std::tmpfile(), std::tmpfile(), std::tmpfile()};
     if (binary && lists[0] && lists[1] && lists[2]) {
-        fuzz::require(vorn::sort_logcall(binary) == 0);
+        fuzz::require(vorn::sort_logcall(binary) == vorn::Error::Ok);
         const std::string sorted = fuzz::read_stream(binary);
         check_sorted(data, size, sorted);
         // Every combination of the three files: out only, out and in, out
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         for (int mode = 0; mode < 4; ++mode) {
             std::rewind(binary);
             fuzz::require(vorn::convert_logcall(binary, lists[0], mode & 1 ? lists[1] : lists[0],
-                                                mode & 2 ? lists[2] : lists[0]) == 0);
+                                                mode & 2 ? lists[2] : lists[0]) == vorn::Error::Ok);
         }
         std::rewind(binary);
         vorn::write_logcall_csv(binary, lists[1]);

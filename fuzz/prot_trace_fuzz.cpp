@@ -19,9 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (binary && text && capture) {
         const uint32_t blocks = vorn::live_blocks();
         vorn::logs::PcapngWriter frames(capture);
-        const int result = vorn::convert_trace(binary, text, nullptr, size % 2 ? &frames : nullptr);
+        const vorn::Error result =
+            vorn::convert_trace(binary, text, nullptr, size % 2 ? &frames : nullptr);
         fuzz::require(frames.ok() && !std::ferror(text) && vorn::live_blocks() == blocks);
-        fuzz::require(result == 0 || result == 1 || (result == -19 && size == 0));
+        fuzz::require(result == vorn::Error::Ok || result == vorn::Error::InvalidData ||
+                      (result == vorn::Error::EmptyTrace && size == 0));
     }
     for (std::FILE *f : {binary, text, capture})
         if (f)

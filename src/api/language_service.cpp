@@ -50,12 +50,12 @@ TextFinding finding_of(const Diagnostic &d) {
 // own period reader on a block of its own.
 bool read_heading(const std::string &line, HeadingCoverage &out) {
     LineWords words{};
-    if (parse_line(line.c_str(), words) != 0 || words.tokens[0] == nullptr ||
+    if (parse_line(line.c_str(), words) != Error::Ok || words.tokens[0] == nullptr ||
         words.tokens[0][0] != '[')
         return false;
     mpde_t block[kPeriodBlockEntries] = {};
     uint32_t period = 0;
-    if (mk_period(words.tokens, block, 0, &period) != 0 || period == 0)
+    if (mk_period(words.tokens, block, 0, &period) != Error::Ok || period == 0)
         return false;
     out.hour = block[period].mpde_hour;
     out.minute = block[period].mpde_minute;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,25 @@ TEST(LanguageServer, ScriptedSessionMatchesItsTranscript) {
     const ToolRun run = serve(dir, in);
     expect_golden("lsp/session.txt", transcript(run));
     EXPECT_EQ(read_file(dir.file("err")), "") << "the server logs only with -v";
+
+#ifndef _WIN32
+    // The same session writes no file: the check reads the editor's text
+    // from memory.  The one file opened for writing is the library's
+    // settings key, which every thread of the library opens (and creates).
+    if (run_shell("command -v strace").exit_code == 0) {
+        run_shell("strace -f -qq -e trace=open,openat,creat,memfd_create -o " +
+                  shell_quote(dir.file("opens")) + " " + shell_quote(VORN_TOOL_PATH) + " lsp < " +
+                  shell_quote(dir.file("in")) + " >/dev/null 2>&1");
+        std::string writes;
+        std::istringstream opens(read_file(dir.file("opens")));
+        for (std::string line; std::getline(opens, line);)
+            if (std::regex_search(line, std::regex("O_WRONLY|O_RDWR|O_CREAT|O_TMPFILE|creat\\(|"
+                                                   "memfd_create")) &&
+                line.find("/KEMAX.NMS/Settings\"") == std::string::npos)
+                writes += line + "\n";
+        EXPECT_EQ(writes, "");
+    }
+#endif
 }
 
 namespace {

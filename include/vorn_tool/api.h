@@ -414,6 +414,15 @@ class UnnamedFile {
 // instead of killing the tool unseen.
 void remove_named_on_signals();
 
+// `vorn lsp` talks its protocol on standard input and output as raw bytes
+// and waits on its input with a time limit (the pause after typing), which
+// the C streams cannot do; the library's platform layer can on every system.
+// wait: 1 ready (bytes or the end), 0 the time passed, -1 failed; read: the
+// count, 0 at the end, -1 failed; write: false when the reader is gone.
+int wait_standard_input(int timeout_ms);
+long read_standard_input(char *buffer, std::size_t size);
+bool write_standard_output(const char *data, std::size_t size);
+
 // The tool keeps standard output for data: the conversions' console lines go
 // to `stream`, progress only on a terminal, none with --quiet.
 struct ConsoleSettings {
@@ -484,8 +493,8 @@ struct TextCheckResult {
     std::vector<HeadingCoverage> headings; // by line, only with `with_table`
     std::vector<RemovedLine> removed;      // by line, only with `with_table`
 };
-// Checks `text` as `vorn check -` checks standard input: through a scratch
-// file without a name, every failing line listed, no listing written.  With `with_table` also the
+// Checks `text` as `vorn check` checks a file, held in memory: no file is
+// read or written (no listing either), every failing line is listed.  With `with_table` also the
 // coverage of each heading and the removed map lines.  Never throws.
 TextCheckResult check_text(const std::string &text, bool with_table);
 

@@ -9,7 +9,6 @@
 #include "frame/frame.h"
 #include "parser/parse_state.h"
 #include "parser/period_block.h"
-#include "platform/output_file.h"
 #include "platform/platform.h"
 #include "table/route_rule.h"
 #include "vorn_b32.h"
@@ -171,20 +170,11 @@ class NoListings {
 TextCheckResult check_text(const std::string &text, bool with_table) {
     TextCheckResult out;
     try {
-        platform::UnnamedFile scratch;
-        std::FILE *f = scratch.create(platform::temp_folder()) ? scratch.open_stream() : nullptr;
-        const bool written =
-            f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-        if (f == nullptr || std::fclose(f) != 0 || !written) {
-            out.result = VORN_CONF_CANNOT_READ;
-            out.message = "the text cannot be held for the check";
-            return out;
-        }
         const NoListings quiet;
         CheckOptions options;
         options.keep_going = true;
         options.keep_table = with_table;
-        const CheckReport report = check_config(scratch.path().c_str(), options);
+        const CheckReport report = check_source(ConfigSource::from_text(text), options);
         out.result = report.result;
         out.message = report.message;
         out.compiled = report.table != nullptr;

@@ -102,6 +102,18 @@ void remove_named_on_signals() {
     platform::remove_named_on_signals();
 }
 
+int wait_standard_input(int timeout_ms) {
+    return platform::wait_standard_input(timeout_ms);
+}
+
+long read_standard_input(char *buffer, std::size_t size) {
+    return platform::read_standard_input(buffer, size);
+}
+
+bool write_standard_output(const char *data, std::size_t size) {
+    return platform::write_standard_output(data, size);
+}
+
 void set_console(const ConsoleSettings &settings) {
     platform::ConsoleSettings console;
     console.stream = settings.stream;

@@ -360,8 +360,9 @@ std::string refusal_note(Error r, const char *cfgfile, uint64_t size, bool exist
     if (r == Error::HolidayFile)
         return "the holiday file exists but cannot be opened";
     if (r == Error::CannotRead && !obs.saw_lines)
-        return platform::file_readable(cfgfile) == 0 ? "no TABLE=TF01.5 line"
-                                                     : "the file cannot be opened";
+        return *cfgfile == '\0' || platform::file_readable(cfgfile) == 0
+                   ? "no TABLE=TF01.5 line"
+                   : "the file cannot be opened";
     if (r == Error::WrongTableFormat && !obs.saw_lines)
         return "the TABLE line names another format than TF01.5";
     return "";
@@ -407,19 +408,22 @@ Diagnostic named_finding(FindingName name, int line, int column, int length, std
     return d;
 }
 
-CheckReport check_config(const char *cfgfile, const CheckOptions &options) {
+namespace {
+
+// The check of a source that was read (or not, when `exists` is false):
+// `size` is what the compiler measures against its least size and `name`
+// what its messages call the configuration.
+CheckReport check_read(ConfigSource source, uint64_t size, bool exists, const char *cfgfile,
+                       const CheckOptions &options) {
     CheckReport report;
     MapOrigins origins;
     origins.origin.assign(WORK_MAP_SLOTS, kNoOrigin);
     CheckObserver obs(options.keep_going, origins);
-    uint64_t size = 0;
-    const bool exists = cfgfile != nullptr && platform::file_size(cfgfile, &size);
     std::vector<char> err(kErrStrSize, '\0');
     HeldBlock<table_t, release_parsed_table> table;
     Error r = Error::CannotRead;
     size_t fates_from = 0; // the records of map fates, behind those of the parse
-    if (exists)
-        report.source = ConfigSource::load(cfgfile);
+    report.source = std::move(source);
     if (exists && size >= kMinAsciiFileSize) {
         r = read_ascii_table(table.out(), report.source, err.data(), {&obs, &origins});
         fates_from = obs.records.size();
@@ -453,6 +457,21 @@ CheckReport check_config(const char *cfgfile, const CheckOptions &options) {
         table.reset();
     set_instance_table(nullptr);
     return report;
+}
+
+} // namespace
+
+CheckReport check_config(const char *cfgfile, const CheckOptions &options) {
+    uint64_t size = 0;
+    const bool exists = cfgfile != nullptr && platform::file_size(cfgfile, &size);
+    return check_read(exists ? ConfigSource::load(cfgfile) : ConfigSource(), size, exists, cfgfile,
+                      options);
+}
+
+CheckReport check_source(ConfigSource source, const CheckOptions &options) {
+    const uint64_t size = source.bytes.size();
+    const std::string name = source.origin;
+    return check_read(std::move(source), size, true, name.c_str(), options);
 }
 
 int write_checked_table(const CheckReport &report, const char *binfile) {

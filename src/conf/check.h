@@ -79,6 +79,10 @@ struct CheckReport {
 // Compiles `cfgfile` with the thread's settings (listings, debug) and
 // reports.  Throws only what the standard library throws.
 CheckReport check_config(const char *cfgfile, const CheckOptions &options = {});
+// The same for a text held in memory (an editor's unsaved text): nothing
+// is read from or written to a file, listings apart when the thread asks
+// for them.
+CheckReport check_source(ConfigSource source, const CheckOptions &options = {});
 
 // Writes the report's table (kept with keep_table) to `binfile` as mkconf
 // does after a clean read.  Returns mkconf's result (VORN_CONF_CANNOT_WRITE

@@ -220,6 +220,21 @@ void set_console_quiet(bool quiet);
 // Whether `stream` is a terminal (a user watching rather than a file).
 bool is_terminal(std::FILE *stream);
 
+// ---- standard streams as raw bytes ------------------------------------------
+// A program that talks a protocol on its standard input and output (the
+// language server) reads and writes them unbuffered and untranslated, and
+// waits on its input with a time limit, which the C streams cannot do.
+
+// Waits up to `timeout_ms` (negative: without limit) for standard input to
+// have bytes or reach its end: 1 ready, 0 the time passed, -1 failed.
+int wait_standard_input(int timeout_ms);
+// Reads what standard input has, at most `size` bytes: their count, 0 at
+// its end, -1 on failure.
+long read_standard_input(char *buffer, size_t size);
+// Writes all of `data` to standard output; false when it cannot (the
+// reader is gone).
+bool write_standard_output(const char *data, size_t size);
+
 // ---- version resource ------------------------------------------------------
 // (GetFileVersionInfoSizeA, GetFileVersionInfoA, VerQueryValueA)
 

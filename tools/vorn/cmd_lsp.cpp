@@ -1,48 +1,28 @@
 // vorn lsp: the language server of the configuration language on standard
 // input and output, for editors that speak the Language Server Protocol.
-// One thread: it waits on standard input with poll(), so that the check of
+// One thread: it waits on standard input with a time limit, so that the check of
 // a changed document runs once the typing has paused, between messages.
 // Nothing but protocol goes to standard output; with -v each message is
 // noted on standard error.  No file is written.
 #include "command.h"
 #include "lsp_framing.h"
 #include "lsp_server.h"
-
-#include <cerrno>
-#include <poll.h>
-#include <unistd.h>
+#include "vorn_tool/api.h"
 
 namespace {
 
 namespace lsp = vorn::tool::lsp;
-
-// Writes all of `data` to standard output; false when the client is gone.
-bool write_all(const std::string &data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 int run_lsp(const vorn::tool::Args &args) {
     lsp::Server server(args.verbose);
     lsp::FrameReader reader;
     char block[65536];
     while (!server.finished()) {
-        pollfd input{STDIN_FILENO, POLLIN, 0};
-        const int ready = ::poll(&input, 1, server.wait_ms(lsp::Clock::now()));
-        if (ready < 0 && errno != EINTR)
+        const int ready = vorn::api::wait_standard_input(server.wait_ms(lsp::Clock::now()));
+        if (ready < 0)
             return vorn::tool::job_failed("lsp: cannot wait for the client's messages");
         if (ready > 0) {
-            const ssize_t n = ::read(STDIN_FILENO, block, sizeof block);
-            if (n < 0 && (errno == EINTR || errno == EAGAIN))
-                continue;
+            const long n = vorn::api::read_standard_input(block, sizeof block);
             if (n <= 0)
                 break; // the client is gone, with or without shutdown
             reader.feed(block, static_cast<size_t>(n));
@@ -52,7 +32,8 @@ int run_lsp(const vorn::tool::Args &args) {
         }
         if (!server.finished())
             server.run_due(lsp::Clock::now());
-        if (!write_all(server.take_output()))
+        const std::string output = server.take_output();
+        if (!vorn::api::write_standard_output(output.data(), output.size()))
             return 1;
     }
     return server.finished() ? server.exit_code() : 1;

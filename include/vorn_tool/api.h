@@ -82,6 +82,9 @@ Outcome compile_config(const char *config, const char *table);
 // setting whose usual line compiles to other bytes the line that gives the
 // table's own.
 Outcome decompile_table(const char *table, const char *config, bool lossless = false);
+// A failed decompile names in `failed` the file at fault with the words a
+// user reads, and carries `error` only when the configuration could not be
+// written.
 // mkalarm, with the message as a string rather than the host's buffer.
 Outcome alarm_report(const char *report, const char *log, const char *source, const char *headline,
                      AlarmStats *stats = nullptr);
@@ -179,6 +182,7 @@ struct ConfigCheck {
     std::string message;           // the library's message for it
     std::string note;              // the cause behind a refusal that the message leaves open
     std::vector<Finding> findings; // by line, errors and warnings mixed
+    int error = 0;                 // the system's error number behind a failed write (0: none)
     // What the check kept (the compiled table when asked and the read was
     // clean); the tool only hands it back to write_checked_table.
     std::shared_ptr<const CheckReport> report;

@@ -256,7 +256,13 @@ ConfigCheck check_config(const char *config, bool keep_going, bool keep_table) {
     options.keep_going = keep_going;
     options.keep_table = keep_table;
     try {
-        return checked(config, options);
+        platform::set_last_error(0);
+        ConfigCheck check = checked(config, options);
+        // A listing that could not be written: its system reason, which the
+        // message ("Cannot Write ...") leaves open.
+        if (check.result == VORN_CONF_CANNOT_WRITE)
+            check.error = platform::last_error();
+        return check;
     } catch (const std::bad_alloc &) {
         ConfigCheck failed;
         failed.result = VORN_CONF_NO_MEMORY;
@@ -298,10 +304,59 @@ Outcome compile_config(const char *config, const char *table) {
     return done;
 }
 
+namespace {
+
+std::string quoted(const char *path) {
+    return std::string("\"") + (path != nullptr ? path : "NULL") + "\"";
+}
+
+// What a failed decompile tells a user, by the result mkconf gives: which
+// of the two files is at fault and how, then the result and its text.
+std::string decompile_failure_words(int result, const char *table, const char *config) {
+    std::string why;
+    switch (result) {
+    case VORN_CONF_CANNOT_READ:
+        why = quoted(table) + " is not a binary table that can be read (missing, too short or "
+                              "damaged)";
+        break;
+    case VORN_CONF_TOO_MANY:
+        why = quoted(table) + " names more maps than a table holds";
+        break;
+    case VORN_CONF_WRONG_FORMAT:
+        why = quoted(table) + " is not a table of format TF01.5";
+        break;
+    case VORN_CONF_CANNOT_WRITE:
+        why = "cannot write " + quoted(config);
+        break;
+    case VORN_CONF_NO_MEMORY:
+        why = "not enough memory";
+        break;
+    case VORN_CONF_WRITE_FAILED:
+        why = quoted(table) + " does not add up: its map count differs from the maps it holds";
+        break;
+    default:
+        why = "cannot decompile " + quoted(table);
+        break;
+    }
+    return why + " (result " + std::to_string(result) + ": " + error_text(-result) + ")";
+}
+
+} // namespace
+
 Outcome decompile_table(const char *table, const char *config, bool lossless) {
     WriterOptions writer;
     writer.lossless = lossless;
-    return guarded([&](std::string *m) { return mkconf_driver(config, table, 0, m, writer); });
+    Outcome done =
+        guarded([&](std::string *m) { return mkconf_driver(config, table, 0, m, writer); });
+    if (!done.ok) {
+        const bool writing = done.result == VORN_CONF_CANNOT_WRITE;
+        done.failed.push_back(
+            {writing ? config : table, decompile_failure_words(done.result, table, config), false});
+        // Only the write names a file whose system reason the words leave open.
+        if (!writing)
+            done.error = 0;
+    }
+    return done;
 }
 
 Outcome alarm_report(const char *report, const char *log, const char *source, const char *headline,

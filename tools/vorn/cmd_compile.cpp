@@ -71,9 +71,7 @@ int run_compile(const vorn::tool::Args &args) {
     // The listings, written while the configuration is read, and the table
     // go in place together once the table is written.
     vorn::api::Publication outputs;
-    vorn::api::set_last_error(0);
     const vorn::api::ConfigCheck check = vorn::api::check_config(job.config, false, true);
-    const int check_error = vorn::api::last_error(); // of a listing that failed
     const vorn::tool::FileFindings found =
         vorn::tool::shown_findings(vorn::tool::shown_names(job.config), check, switches);
     vorn::tool::print_findings(found);
@@ -82,8 +80,7 @@ int run_compile(const vorn::tool::Args &args) {
         vorn::tool::job_failed(std::string("compile failed: ") +
                                vorn::api::mkconf_result_words(result) + " (result " +
                                std::to_string(result) + ")");
-        if (result == VORN_CONF_CANNOT_WRITE)
-            vorn::tool::add_system_reason(check_error);
+        vorn::tool::add_system_reason(check.error);
         return 1;
     }
     if (found.errors > 0)

@@ -47,11 +47,9 @@ int run_decompile(const tool::Args &args) {
 
     const bool lossless = !args.flag("--reference");
     const api::Outcome done = api::decompile_table(table, config, lossless);
-    const int result = done.result;
-    if (result != VORN_CONF_OK) {
-        tool::job_failed(tool::decompile_failure_text(result, table, config));
-        if (result == VORN_CONF_CANNOT_WRITE)
-            tool::add_system_reason(done.error);
+    if (!done.ok) {
+        tool::job_failed(done.failed.front().why);
+        tool::add_system_reason(done.error);
         return 1;
     }
     const bool carried = self_check(table, config);

@@ -113,9 +113,10 @@ bool canonical_text(const char *path, bool own_tool_name, tool::TempFiles &temps
     const std::string &config = side.config = temps.make();
     if (config.empty())
         return false;
-    const int result = convert(config.c_str(), table.c_str(), 0, own_tool_name).result;
-    if (result != VORN_CONF_OK) {
-        tool::job_failed(tool::decompile_failure_text(result, path, config.c_str()));
+    const api::Outcome done = convert(config.c_str(), table.c_str(), 0, own_tool_name);
+    if (!done.ok) {
+        tool::name_stand_in(table, path); // the words name the user's file
+        tool::job_failed(tool::shown_names(done.failed.front().why));
         return false;
     }
     if (!read_whole(config.c_str(), side.text)) {

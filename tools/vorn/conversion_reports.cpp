@@ -14,10 +14,6 @@ namespace vorn::tool {
 
 namespace {
 
-std::string quoted(const char *path) {
-    return std::string("\"") + path + "\"";
-}
-
 // The physical line `number` of `path` as written, without its line end.
 std::string config_line(const char *path, long number) {
     std::FILE *file = std::fopen(path, "r");
@@ -59,35 +55,6 @@ void report_compile_failure(const char *config, const vorn::api::Outcome &done) 
     print_findings(findings);
     say_error(std::string("vorn: error: compile failed: ") + words + " (result " +
               std::to_string(result) + ")\n");
-}
-
-std::string decompile_failure_text(int result, const char *table, const char *config) {
-    std::string why;
-    switch (result) {
-    case VORN_CONF_CANNOT_READ:
-        why = quoted(table) + " is not a binary table that can be read (missing, too short or "
-                              "damaged)";
-        break;
-    case VORN_CONF_TOO_MANY:
-        why = quoted(table) + " names more maps than a table holds";
-        break;
-    case VORN_CONF_WRONG_FORMAT:
-        why = quoted(table) + " is not a table of format TF01.5";
-        break;
-    case VORN_CONF_CANNOT_WRITE:
-        why = "cannot write " + quoted(config);
-        break;
-    case VORN_CONF_NO_MEMORY:
-        why = "not enough memory";
-        break;
-    case VORN_CONF_WRITE_FAILED:
-        why = quoted(table) + " does not add up: its map count differs from the maps it holds";
-        break;
-    default:
-        why = "cannot decompile " + quoted(table);
-        break;
-    }
-    return why + " (result " + std::to_string(result) + ": " + vorn::api::error_text(-result) + ")";
 }
 
 std::string difference_text(const api::RecordDifference &difference, const char *table) {

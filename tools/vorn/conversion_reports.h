@@ -15,10 +15,6 @@ namespace vorn::tool {
 // standard error.  `done` is what the driver composed.
 void report_compile_failure(const char *config, const vorn::api::Outcome &done);
 
-// What a failed decompilation of `table` into `config` means for the user,
-// by the driver's result, with the result and its error text.
-std::string decompile_failure_text(int result, const char *table, const char *config);
-
 // One difference of a text's compiled record from `table`, as a warning
 // says it: "table_te_l2mode: TABLE holds 3 (03h), the text gives 255
 // (FFh)", or for a map that one side lacks, "map ...: the text leaves it

@@ -20,8 +20,14 @@ string(REPLACE "\n" ";" table "${table}")
 set(hidden)
 foreach(row IN LISTS table)
   # Num: Value Size Type Bind Vis Ndx Name
+  # The PC thunks of 32-bit x86 code (__x86.get_pc_thunk.bx) are hidden
+  # but live in section groups that the linker keeps once across objects; a
+  # local copy would be discarded under the code that calls it.
   if(row MATCHES "^ *[0-9]+: +[0-9a-f]+ +[0-9a-fx]+ +[A-Z_]+ +GLOBAL +HIDDEN +([0-9]+) +([^ ]+)$")
-    string(APPEND hidden "${CMAKE_MATCH_2}\n")
+    set(name "${CMAKE_MATCH_2}")
+    if(NOT name MATCHES "^__x86\\.get_pc_thunk\\.")
+      string(APPEND hidden "${name}\n")
+    endif()
   endif()
 endforeach()
 if(hidden STREQUAL "")

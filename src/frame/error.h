@@ -66,6 +66,18 @@ enum class Error : int {
 
 inline constexpr std::size_t kErrorCount = static_cast<std::size_t>(Error::DecodedUnreadable) + 1;
 
+// True when a table keyed by Error has one row per enumerator, each at its
+// own place, so that a lookup is an index: the tables of words and of
+// numbers assert it at compile time.
+template <class Row, std::size_t N> constexpr bool rows_follow_errors(const Row (&rows)[N]) {
+    if (N != kErrorCount)
+        return false;
+    for (std::size_t i = 0; i < N; ++i)
+        if (static_cast<std::size_t>(rows[i].error) != i)
+            return false;
+    return true;
+}
+
 // The words a user reads for the error ("Cannot Write", "Syntax Error").
 const char *error_text(Error error);
 // The identifier of the error ("cannot_write").

@@ -63,16 +63,7 @@ constexpr ErrorRow kRows[] = {
     {Error::DecodedUnreadable, "decoded_unreadable", "Converted events not read back", false},
 };
 
-// Every enumerator has its row, at its own place, so a lookup is an index.
-constexpr bool rows_in_order() {
-    if (std::size(kRows) != kErrorCount)
-        return false;
-    for (std::size_t i = 0; i < std::size(kRows); ++i)
-        if (static_cast<std::size_t>(kRows[i].error) != i)
-            return false;
-    return true;
-}
-static_assert(rows_in_order(), "every Error has exactly one row, in the enum's order");
+static_assert(rows_follow_errors(kRows), "every Error has exactly one row, in the enum's order");
 
 const ErrorRow &row_of(Error error) {
     const auto index = static_cast<std::size_t>(error);

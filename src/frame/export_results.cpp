@@ -70,15 +70,8 @@ constexpr ResultRow kRows[] = {
 };
 // clang-format on
 
-constexpr bool rows_in_order() {
-    if (std::size(kRows) != kErrorCount)
-        return false;
-    for (std::size_t i = 0; i < std::size(kRows); ++i)
-        if (static_cast<std::size_t>(kRows[i].error) != i)
-            return false;
-    return true;
-}
-static_assert(rows_in_order(), "every Error has exactly one row of numbers, in the enum's order");
+static_assert(rows_follow_errors(kRows),
+              "every Error has exactly one row of numbers, in the enum's order");
 
 } // namespace
 
